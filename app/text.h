@@ -1,0 +1,28 @@
+// Texts as the program and the interface exchange them: 8-bit byte strings
+// that end at their first zero byte, with positions counted from 1.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+using Text = std::string;
+
+// The part of bytes before its first zero byte; a null pointer is the empty text.
+std::string_view text_view(std::string_view bytes);
+std::string_view text_view(const char* bytes);
+
+std::int32_t text_length(std::string_view text);
+
+// Value of the run of hexadecimal digits at the end of the text, modulo 2^64.
+std::int64_t hex_value(std::string_view text);
+
+// Position of the first occurrence of pattern at or after start, 0 when none.
+std::int32_t find_text(std::string_view text, std::string_view pattern, std::int32_t start);
+
+Text mid_text(std::string_view text, std::int32_t start, std::int32_t length);
+
+Text decimal_text(std::int32_t value);
+
+// Lowers "a" to "z" and every byte from 0xE0 to 0xFF by 0x20; the length stays.
+Text upper_text(std::string_view text);

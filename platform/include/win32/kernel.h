@@ -1,0 +1,40 @@
+// kernel32: private heaps, errors, process basics, critical sections, timing.
+#pragma once
+
+#include "win32/types.h"
+
+// Error codes reported through GetLastError.
+#define ERROR_SUCCESS 0
+#define ERROR_FILE_NOT_FOUND 2
+#define ERROR_PATH_NOT_FOUND 3
+#define ERROR_ACCESS_DENIED 5
+#define ERROR_INVALID_HANDLE 6
+#define ERROR_NOT_ENOUGH_MEMORY 8
+#define ERROR_GEN_FAILURE 31
+#define ERROR_SHARING_VIOLATION 32
+#define ERROR_INVALID_PARAMETER 87
+#define ERROR_INSUFFICIENT_BUFFER 122
+#define ERROR_INVALID_NAME 123
+#define ERROR_OPERATION_ABORTED 995
+#define ERROR_IO_PENDING 997
+#define ERROR_INVALID_WINDOW_HANDLE 1400
+#define ERROR_CLASS_ALREADY_EXISTS 1410
+#define ERROR_CLASS_DOES_NOT_EXIST 1411
+#define ERROR_CLASS_HAS_WINDOWS 1412
+
+DWORD WINAPI GetLastError();
+void WINAPI SetLastError(DWORD error);
+
+// Private heaps. Each heap keeps track of its blocks, so destroying it frees all of them.
+#define HEAP_NO_SERIALIZE 0x00000001
+#define HEAP_GENERATE_EXCEPTIONS 0x00000004
+#define HEAP_ZERO_MEMORY 0x00000008
+#define HEAP_REALLOC_IN_PLACE_ONLY 0x00000010
+
+HANDLE WINAPI HeapCreate(DWORD options, SIZE_T initial_size, SIZE_T maximum_size);
+BOOL WINAPI HeapDestroy(HANDLE heap);
+LPVOID WINAPI HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
+LPVOID WINAPI HeapReAlloc(HANDLE heap, DWORD flags, LPVOID block, SIZE_T bytes);
+BOOL WINAPI HeapFree(HANDLE heap, DWORD flags, LPVOID block);
+SIZE_T WINAPI HeapSize(HANDLE heap, DWORD flags, LPCVOID block);
+HANDLE WINAPI GetProcessHeap();

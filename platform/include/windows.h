@@ -1,0 +1,7 @@
+// The subset of the Win32 API that the program calls, implemented for Linux by
+// this layer. Code above the platform includes <windows.h> on both systems;
+// on Windows it gets the SDK's header, here it gets this one.
+#pragma once
+
+#include "win32/types.h"
+#include "win32/kernel.h"

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs, when any of them is missing.
+# Idempotent: a machine that has everything is left alone and nothing is fetched.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  clang libclang-rt-14-dev llvm
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  libcairo2-dev libfontconfig-dev libfreetype-dev libx11-dev
+  fonts-liberation fonts-dejavu-core
+  mingw-w64 g++-mingw-w64-x86-64-posix
+  wine wine64
+  xvfb xdotool x11-apps imagemagick
+  python3
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "setup: these packages are missing and installing them needs root: ${missing[*]}" >&2
+  exit 1
+fi
+
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

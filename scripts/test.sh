@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Runs every test: the native build, the same tests under AddressSanitizer and
+# UndefinedBehaviorSanitizer (with the fuzzers' short runs), and the Windows
+# build under Wine. Installs what is missing first. Exits non-zero when any
+# stage fails, after a summary of all of them.
+set -uo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${VELMORANT_BUILD:-$root/build}
+jobs=$(nproc)
+
+"$root/scripts/setup.sh" || { echo "setup failed" >&2; exit 1; }
+
+declare -a names results
+total_passed=0
+total_failed=0
+
+# record NAME STATUS LOG: counts what ctest reported in LOG for the summary.
+record() {
+  local name=$1 status=$2 log=$3 line passed=0 failed=0 all
+  line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+  if [ -n "$line" ]; then
+    all=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")
+    failed=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")
+    passed=$((all - failed))
+  fi
+  if [ "$status" -ne 0 ] && [ "$failed" -eq 0 ]; then failed=1; fi  # a build that broke counts as a failure
+  names+=("$name")
+  results+=("$passed passed, $failed failed$([ "$status" -ne 0 ] && echo " (exit $status)")")
+  total_passed=$((total_passed + passed))
+  total_failed=$((total_failed + failed))
+}
+
+# stage NAME BUILD_DIR CMAKE_ARGS...: configure, build and run ctest.
+stage() {
+  local name=$1 dir=$2
+  shift 2
+  local log=$dir.log
+  echo "== $name"
+  {
+    cmake -G Ninja -S "$root" -B "$dir" "$@" >/dev/null &&
+      cmake --build "$dir" -j "$jobs" &&
+      ctest --test-dir "$dir" --output-on-failure -j "$CTEST_JOBS"
+  } 2>&1 | tee "$log"
+  local status=${PIPESTATUS[0]}
+  record "$name" "$status" "$log"
+}
+
+# VELMORANT_STAGES picks stages by hand, e.g. "native windows"; all by default.
+stages=" ${VELMORANT_STAGES:-native sanitizers windows} "
+wanted() { [[ $stages == *" $1 "* ]]; }
+
+mkdir -p "$build"
+
+wanted native && CTEST_JOBS=$jobs stage native "$build/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:strict_string_checks=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+wanted sanitizers && CTEST_JOBS=$jobs stage sanitizers "$build/sanitize" -DCMAKE_BUILD_TYPE=Debug \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DVELMORANT_SANITIZE=ON -DVELMORANT_FUZZ=ON
+
+# Wine: one X server for the GUI tests, one wineserver for the whole stage,
+# both stopped at the end; the prefix lives in the build folder.
+run_windows_stage() {
+wine_dir=$build/windows
+mkdir -p "$wine_dir"
+export WINEPREFIX=$wine_dir/wineprefix WINEDEBUG=-all
+display=99
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display"
+cleanup() {
+  WINEPREFIX=$wine_dir/wineprefix wineserver -k >/dev/null 2>&1
+  kill "$xvfb_pid" >/dev/null 2>&1
+}
+trap cleanup EXIT
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "== preparing the Wine prefix"
+  "$root/scripts/wine-run.sh" "$WINEPREFIX" wineboot --init >/dev/null 2>&1
+  wineserver -w
+fi
+wineserver -p >/dev/null 2>&1  # keep it running between test programs
+# Start Wine's services now, away from any test's output.
+"$root/scripts/wine-run.sh" "$WINEPREFIX" cmd /c exit >/dev/null 2>&1
+CTEST_JOBS=1 stage windows "$wine_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
+}
+wanted windows && run_windows_stage
+
+echo
+echo "== Summary"
+for i in "${!names[@]}"; do
+  printf '  %-11s %s\n' "${names[$i]}:" "${results[$i]}"
+done
+echo "tests: $total_passed passed, $total_failed failed"
+[ "$total_failed" -eq 0 ]

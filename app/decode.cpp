@@ -18,7 +18,9 @@ std::int32_t speed_of(std::int32_t a, std::int32_t b) {
 std::optional<Text> decode_speed(std::string_view reply) {
   const std::int32_t p = find_text(reply, SPEED_FIELD, 1);
   if (p == 0) return std::nullopt;
-  const auto a = static_cast<std::int32_t>(hex_value(mid_text(reply, p + 3, 2)));
-  const auto b = static_cast<std::int32_t>(hex_value(mid_text(reply, p + 6, 2)));
-  return decimal_text(speed_of(a, b)) + Text(SPEED_UNIT);
+  const auto a = static_cast<std::int32_t>(hex_value(mid_view(reply, p + 3, 2)));
+  const auto b = static_cast<std::int32_t>(hex_value(mid_view(reply, p + 6, 2)));
+  Text speed = decimal_text(speed_of(a, b));
+  speed.append(SPEED_UNIT);
+  return speed;
 }

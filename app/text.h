@@ -9,8 +9,15 @@
 using Text = std::string;
 
 // The part of bytes before its first zero byte; a null pointer is the empty text.
-std::string_view text_view(std::string_view bytes);
-std::string_view text_view(const char* bytes);
+// Inline: every operation starts with it, and texts are short.
+inline std::string_view text_view(std::string_view bytes) {
+  std::size_t length = 0;
+  while (length < bytes.size() && bytes[length] != '\0') ++length;
+  return bytes.substr(0, length);
+}
+inline std::string_view text_view(const char* bytes) {
+  return bytes == nullptr ? std::string_view{} : std::string_view{bytes};
+}
 
 std::int32_t text_length(std::string_view text);
 
@@ -21,6 +28,8 @@ std::int64_t hex_value(std::string_view text);
 std::int32_t find_text(std::string_view text, std::string_view pattern, std::int32_t start);
 
 Text mid_text(std::string_view text, std::int32_t start, std::int32_t length);
+// The same bytes as mid_text, as a view into text instead of a copy.
+std::string_view mid_view(std::string_view text, std::int32_t start, std::int32_t length);
 
 Text decimal_text(std::int32_t value);
 

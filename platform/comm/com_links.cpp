@@ -11,7 +11,7 @@ std::string com_link_folder() {
 }
 
 std::optional<unsigned> com_port_number(std::string_view name) {
-  if (name.size() < 4 || name.size() > 6) return std::nullopt;
+  if (name.size() < 4 || name.size() > 7) return std::nullopt;
   for (std::size_t i = 0; i < 3; ++i) {
     if ((name[i] & ~0x20) != "COM"[i]) return std::nullopt;
   }
@@ -21,7 +21,6 @@ std::optional<unsigned> com_port_number(std::string_view name) {
     if (c < '0' || c > '9') return std::nullopt;
     number = number * 10 + static_cast<unsigned>(c - '0');
   }
-  if (number > 256) return std::nullopt;
   return number;
 }
 

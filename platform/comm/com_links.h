@@ -15,7 +15,7 @@ inline constexpr const char* COM_LINK_FOLDER_VARIABLE = "VELMORANT_DOSDEVICES";
 // variable is set.
 std::string com_link_folder();
 
-// n for a port name "COMn" (any case, 1 <= n <= 256, no leading zeros),
+// n for a port name "COMn" (any case, 1 <= n <= 9999, no leading zeros),
 // nothing for any other name.
 std::optional<unsigned> com_port_number(std::string_view name);
 

@@ -23,6 +23,25 @@ void make_raw(termios2& settings) {
   settings.c_cc[VTIME] = 0;
 }
 
+// The Bnnn constant of a standard rate, which other programs (stty, Wine)
+// read back as a number; BOTHER with the rate itself for any other.
+tcflag_t speed_flag(DWORD baud) {
+  static constexpr struct {
+    DWORD baud;
+    tcflag_t flag;
+  } standard[] = {
+      {50, B50},         {75, B75},         {110, B110},       {134, B134},       {150, B150},
+      {200, B200},       {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
+      {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
+      {57600, B57600},   {115200, B115200}, {230400, B230400}, {460800, B460800}, {500000, B500000},
+      {576000, B576000}, {921600, B921600}, {1000000, B1000000},
+  };
+  for (const auto& rate : standard) {
+    if (rate.baud == baud) return rate.flag;
+  }
+  return BOTHER;
+}
+
 tcflag_t size_flag(BYTE byte_size) {
   switch (byte_size) {
     case 5: return CS5;
@@ -83,7 +102,7 @@ int line_write_settings(int fd, const DCB& dcb) {
   make_raw(settings);
 
   settings.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT) | CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CRTSCTS);
-  settings.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
+  settings.c_cflag |= speed_flag(dcb.BaudRate) | (speed_flag(dcb.BaudRate) << IBSHIFT);
   settings.c_ispeed = dcb.BaudRate;
   settings.c_ospeed = dcb.BaudRate;
   settings.c_cflag |= size_flag(dcb.ByteSize);

@@ -14,8 +14,11 @@ int get(int fd, termios2& settings) { return ioctl(fd, TCGETS2, &settings) == 0 
 
 int set(int fd, const termios2& settings) { return ioctl(fd, TCSETS2, &settings) == 0 ? 0 : errno; }
 
+// Also clears XON/XOFF, which a terminal has on by default but a serial port
+// only when its settings ask for it.
 void make_raw(termios2& settings) {
-  settings.c_iflag &= ~(IGNBRK | BRKINT | IGNPAR | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IUCLC | IXANY | IMAXBEL);
+  settings.c_iflag &= ~(IGNBRK | BRKINT | IGNPAR | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IUCLC | IXANY | IMAXBEL |
+                        IXON | IXOFF);
   settings.c_oflag &= ~OPOST;
   settings.c_lflag &= ~(ECHO | ECHOE | ECHOK | ECHONL | ECHOCTL | ECHOKE | ICANON | ISIG | IEXTEN);
   settings.c_cflag |= CREAD | CLOCAL;
@@ -49,6 +52,13 @@ tcflag_t size_flag(BYTE byte_size) {
     case 7: return CS7;
     default: return CS8;
   }
+}
+
+// The character frame and handshake bits a driver may refuse to take.
+tcflag_t frame_of(const termios2& settings) {
+  tcflag_t frame = settings.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS);
+  if (frame & PARENB) frame |= settings.c_cflag & (PARODD | CMSPAR);
+  return frame;
 }
 
 }  // namespace
@@ -97,8 +107,9 @@ int line_read_settings(int fd, DCB& dcb) {
 }
 
 int line_write_settings(int fd, const DCB& dcb) {
-  termios2 settings{};
-  if (int error = get(fd, settings)) return error;
+  termios2 previous{};
+  if (int error = get(fd, previous)) return error;
+  termios2 settings = previous;
   make_raw(settings);
 
   settings.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT) | CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CRTSCTS);
@@ -122,7 +133,18 @@ int line_write_settings(int fd, const DCB& dcb) {
   if (dcb.fInX) settings.c_iflag |= IXOFF;
   settings.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
   settings.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
-  return set(fd, settings);
+  if (int error = set(fd, settings)) return error;
+
+  // The driver takes what it can and drops the rest without a word (a
+  // pseudo-terminal always runs 8 bits without parity), so the line is read
+  // back: a format it did not take is refused, and the old settings restored.
+  termios2 taken{};
+  if (int error = get(fd, taken)) return error;
+  if (frame_of(taken) != frame_of(settings)) {
+    set(fd, previous);
+    return EINVAL;
+  }
+  return 0;
 }
 
 int line_suspend_output(int fd, bool suspend) {

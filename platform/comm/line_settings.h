@@ -6,8 +6,8 @@
 #include <windows.h>
 
 // Puts the line into raw mode (bytes pass unchanged, no echo, no signals, no
-// line editing, receiver on, modem control ignored for opening), keeping its
-// speed, format and flow control. Returns 0 or an errno value.
+// line editing, no XON/XOFF, receiver on, modem control ignored for opening),
+// keeping its speed, format and hardware flow control. Returns 0 or an errno value.
 int line_make_raw(int fd);
 
 // Overwrites the DCB fields that the terminal settings hold: BaudRate,

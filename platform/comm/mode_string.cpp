@@ -85,19 +85,21 @@ class Cursor {
   std::string_view rest_;
 };
 
-// "COMn:" with n > 0, spaces allowed around the colon. Linux device names
-// ("pts/4:", "ttyUSB0:") are accepted the same way, since those are the names
-// of ports here.
+// "COMn:" (n > 0; a space may stand for the colon, and spaces may surround
+// it). Linux device names ("pts/4:", "ttyUSB0:") are taken the same way,
+// colon required, since those are the names of ports here.
 bool skip_device_prefix(Cursor& text) {
   if (text.take_word("com")) {
     const std::optional<DWORD> number = text.take_number();
-    if (!number || *number == 0) return false;
-  } else if (!text.take_device_name()) {
+    if (!number || *number == 0 || !(text.at_value_end() || text.take(':'))) return false;
+    text.skip_spaces();
+    if (text.take(':')) text.skip_spaces();
     return true;
   }
-  text.skip_spaces();
-  if (!text.take(':')) return false;
-  text.skip_spaces();
+  if (text.take_device_name()) {
+    text.take(':');
+    text.skip_spaces();
+  }
   return true;
 }
 
@@ -187,8 +189,9 @@ bool parse_old_form(Cursor& text, DCB& dcb) {
 bool parse_new_form(Cursor& text, DCB& dcb) {
   bool baud_given = false;
   bool stop_given = false;
-  if (!text.at_end() && text.at_value_end()) return false;  // a leading space, as Windows refuses it
-  for (; !text.at_end(); text.skip_spaces()) {
+  while (!text.at_end()) {
+    // Spaces separate settings; a leading or trailing one is refused, as Win32 does.
+    if (text.at_value_end()) return false;
     std::optional<bool> on;
     if (text.take_word("baud=")) {
       const std::optional<DWORD> baud = text.take_number();
@@ -225,7 +228,10 @@ bool parse_new_form(Cursor& text, DCB& dcb) {
     } else {
       return false;
     }
-    if (!text.at_value_end()) return false;
+    if (text.at_end()) break;
+    if (!text.take(' ')) return false;
+    text.skip_spaces();
+    if (text.at_end()) return false;
   }
   if (!stop_given) dcb.StopBits = baud_given && dcb.BaudRate == 110 ? TWOSTOPBITS : ONESTOPBIT;
   return true;

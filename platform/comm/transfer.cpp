@@ -84,7 +84,13 @@ BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD to_read, LPDWORD read_c
       if (limits.interval) next_byte = Deadline::after(*limits.interval);
       continue;
     }
-    if (got == 0) break;  // end of file: a device that has no more to give
+    if (got == 0) {
+      // A terminal reads end of file only once it has hung up (the other side
+      // of a pseudo-terminal closed, the carrier lost); bytes read before that
+      // are still delivered.
+      if (device->is_terminal && done == 0) return fail_with_errno(EIO);
+      break;
+    }
     if (errno == EINTR) continue;
     if (errno != EAGAIN) return fail_with_errno(errno);
     if (limits.immediate) break;

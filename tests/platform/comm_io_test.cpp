@@ -291,14 +291,15 @@ TEST_F(CommPort, HungUpLineFailsReadsAndCounts) {
 TEST_F(CommPort, SetXoffHoldsTransmissionUntilSetXon) {
   set_timeouts(0, 0, 0, 0, 100);
   ASSERT_TRUE(EscapeCommFunction(port_, SETXOFF));
-  DWORD written = 99;
-  ASSERT_TRUE(WriteFile(port_, "held", 4, &written, nullptr));
-  EXPECT_LT(written, 4u) << "the write waits while transmission is held, until its timeout";
+  DWORD held = 99;
+  ASSERT_TRUE(WriteFile(port_, "held", 4, &held, nullptr));
+  EXPECT_LT(held, 4u) << "the write waits while transmission is held, until its timeout";
   EXPECT_EQ(pty_.receive(4, 100ms), "");
   ASSERT_TRUE(EscapeCommFunction(port_, SETXON));
+  DWORD written = 0;
   ASSERT_TRUE(WriteFile(port_, "free", 4, &written, nullptr));
   EXPECT_EQ(written, 4u);
-  EXPECT_NE(pty_.receive(8).find("free"), std::string::npos);
+  EXPECT_EQ(pty_.receive(held + 4), std::string("held", held) + "free");
 }
 
 TEST_F(CommPort, TerminalWithoutModemLinesReportsThatItHasNone) {

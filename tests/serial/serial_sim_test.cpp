@@ -64,8 +64,9 @@ TEST_F(OverTheSimulator, ReadOnAnEmptyQueueSucceedsAndLeavesTheBuffer) {
   EXPECT_GE(Clock::now() - start, 90ms) << "about 10 x 1 + 100 ms";
 }
 
-TEST_F(OverTheSimulator, PortIsExclusiveWhileOpenAndOpensAgainAfterClose) {
-  EXPECT_EQ(serial_open(settings, HANDSHAKE_NONE, 255, 255), nullptr);
+// Exclusive use while open is checked by the native tests only: Wine, unlike
+// Windows, lets one process open the same COM port twice.
+TEST_F(OverTheSimulator, PortOpensAgainAfterClose) {
   ASSERT_NE(serial_close(port_), 0);
   port_ = serial_open(settings, HANDSHAKE_NONE, 255, 255);
   ASSERT_NE(port_, nullptr);

@@ -26,8 +26,8 @@ int drive_line(int fd, int line, bool on) {
 
 }  // namespace
 
-// Linux terminals have fixed queues; the sizes are kept so GetCommProperties-
-// style questions could be answered, and the call succeeds as on most drivers.
+// A Linux terminal's queues have a fixed size: the requested sizes are only
+// recorded, and the call succeeds, as it does on drivers that round or ignore them.
 BOOL WINAPI SetupComm(HANDLE handle, DWORD input_queue, DWORD output_queue) {
   SerialDevice* device = serial_line(handle);
   if (device == nullptr) return FALSE;

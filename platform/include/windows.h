@@ -5,3 +5,4 @@
 
 #include "win32/types.h"
 #include "win32/kernel.h"
+#include "win32/comm.h"

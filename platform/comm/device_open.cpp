@@ -1,0 +1,140 @@
+// CreateFileA for device paths ("\\.\NAME") and the life of a device handle.
+//
+// Win32                                  Linux
+// \\.\COMn                               <link folder>/comn, else /dev/ttyS(n-1)
+// \\.\ttyUSB0, \\.\pts/7                 /dev/ttyUSB0, /dev/pts/7
+// share mode 0 (ports are exclusive)     flock(LOCK_EX | LOCK_NB) + TIOCEXCL
+// binary mode (the only one Win32 has)   raw termios
+#include <fcntl.h>
+#include <platform_ext.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <string_view>
+
+#include "com_links.h"
+#include "line_settings.h"
+#include "serial_device.h"
+
+namespace {
+
+constexpr std::string_view device_prefix = "\\\\.\\";
+
+// A device name may name anything under /dev, but nothing outside it.
+bool is_acceptable_name(std::string_view name) {
+  if (name.empty() || name.front() == '/' || name.find('\\') != std::string_view::npos) return false;
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    std::size_t end = name.find('/', start);
+    if (end == std::string_view::npos) end = name.size();
+    if (name.substr(start, end - start) == "..") return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+std::string device_path(std::string_view name) {
+  if (auto number = com_port_number(name)) {
+    const std::string folder = com_link_folder();
+    if (!folder.empty()) {
+      std::string link = folder + "/" + com_link_name(*number);
+      struct stat info {};
+      if (lstat(link.c_str(), &info) == 0) return link;
+    }
+    return "/dev/ttyS" + std::to_string(*number - 1);
+  }
+  return "/dev/" + std::string(name);
+}
+
+int open_flags(DWORD access) {
+  const bool reads = access & GENERIC_READ;
+  const bool writes = access & GENERIC_WRITE;
+  if (reads && writes) return O_RDWR;
+  return writes ? O_WRONLY : O_RDONLY;
+}
+
+HANDLE fail(DWORD error) {
+  SetLastError(error);
+  return INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
+SerialDevice::~SerialDevice() {
+  if (fd_ >= 0) close();
+}
+
+bool SerialDevice::close() {
+  // TIOCEXCL outlives this descriptor while anyone else keeps the terminal
+  // open (the simulator does), so it is lifted before letting go.
+  if (is_terminal) ioctl(fd_, TIOCNXCL);
+  const int result = ::close(fd_);
+  fd_ = -1;
+  if (result != 0) {
+    SetLastError(error_from_errno(errno));
+    return false;
+  }
+  return true;
+}
+
+HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD /*share_mode*/, LPSECURITY_ATTRIBUTES /*security*/,
+                          DWORD disposition, DWORD flags, HANDLE /*template_file*/) {
+  if (name == nullptr) return fail(ERROR_PATH_NOT_FOUND);
+  const std::string_view path(name);
+  if (!path.starts_with(device_prefix)) return fail(ERROR_PATH_NOT_FOUND);
+  const std::string_view device = path.substr(device_prefix.size());
+  if (!is_acceptable_name(device)) return fail(ERROR_INVALID_NAME);
+  if (disposition != OPEN_EXISTING) return fail(ERROR_INVALID_PARAMETER);
+  if (flags & FILE_FLAG_OVERLAPPED) return fail(ERROR_INVALID_PARAMETER);  // only synchronous I/O here
+
+  // Non-blocking, so that opening never waits for a carrier and every wait
+  // happens in poll() under the port's timeouts.
+  const std::string target = device_path(device);
+  const int fd = open(target.c_str(), open_flags(access) | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return fail(errno == EBUSY ? ERROR_ACCESS_DENIED : error_from_errno(errno));  // EBUSY: TIOCEXCL
+  auto object = std::make_unique<SerialDevice>(fd);
+
+  // Only terminals are locked and configured; any other device opens as it
+  // is, and the comm functions then fail on it, as Win32's do on a device
+  // that is not a serial port.
+  object->is_terminal = isatty(fd) == 1;
+  if (object->is_terminal) {
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      object->is_terminal = false;  // not ours to unlock
+      return fail(errno == EWOULDBLOCK ? ERROR_ACCESS_DENIED : error_from_errno(errno));
+    }
+    ioctl(fd, TIOCEXCL);
+    if (int error = line_make_raw(fd)) return fail(error_from_errno(error));
+    DCB& settings = object->settings;
+    settings.DCBlength = sizeof(DCB);
+    settings.fBinary = 1;
+    settings.fDtrControl = DTR_CONTROL_ENABLE;
+    settings.fRtsControl = RTS_CONTROL_ENABLE;
+    settings.fTXContinueOnXoff = 1;
+    line_read_settings(fd, settings);
+    object->counters_known = read_line_counters(fd, object->counters);
+  }
+
+  HANDLE handle = handle_insert(std::move(object));
+  return handle != nullptr ? handle : INVALID_HANDLE_VALUE;
+}
+
+SerialDevice* serial_line(HANDLE handle) {
+  auto* device = handle_object<SerialDevice>(handle);
+  if (device != nullptr && !device->is_terminal) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  return device;
+}
+
+int platform_handle_fd(HANDLE handle) {
+  const DWORD error = GetLastError();
+  auto* device = handle_object<SerialDevice>(handle);
+  SetLastError(error);  // a query, not a failing call
+  return device != nullptr ? device->fd() : -1;
+}

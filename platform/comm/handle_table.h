@@ -1,0 +1,48 @@
+// The kernel's handle table. Every object that CreateFileA (and later other
+// creators) hands out lives here under a small, never-zero, never-(-1) handle
+// value, so that CloseHandle can close any of them and every function can
+// refuse a handle of the wrong kind.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+enum class HandleKind {
+  serial_device,
+};
+
+class KernelObject {
+ public:
+  explicit KernelObject(HandleKind kind) : kind_(kind) {}
+  virtual ~KernelObject() = default;
+  KernelObject(const KernelObject&) = delete;
+  KernelObject& operator=(const KernelObject&) = delete;
+
+  HandleKind kind() const { return kind_; }
+
+  // Releases what the object holds; false (with the last error set) when the
+  // system reported a failure. Called once, by CloseHandle.
+  virtual bool close() = 0;
+
+ private:
+  HandleKind kind_;
+};
+
+// Takes ownership of object and returns its handle, or nullptr (with the last
+// error set) when the table is full.
+HANDLE handle_insert(std::unique_ptr<KernelObject> object);
+
+// The object behind handle when it is of the given kind, else nullptr with the
+// last error set to ERROR_INVALID_HANDLE. The pointer stays valid until the
+// handle is closed; the program is single-threaded, so nothing closes it
+// behind the caller's back.
+KernelObject* handle_lookup(HANDLE handle, HandleKind kind);
+
+template <typename Object>
+Object* handle_object(HANDLE handle) {
+  return static_cast<Object*>(handle_lookup(handle, Object::handle_kind));
+}
+
+// The Win32 error that stands for a failed system call's errno.
+DWORD error_from_errno(int error);

@@ -1,0 +1,143 @@
+// Queues, errors and modem lines: ClearCommError, EscapeCommFunction,
+// GetCommModemStatus.
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+
+#include <cerrno>
+
+#include "line_settings.h"
+#include "serial_device.h"
+
+namespace {
+
+BOOL fail_with_errno(int error) {
+  SetLastError(error_from_errno(error));
+  return FALSE;
+}
+
+// The CE_ bits for the counters that grew since the last look.
+DWORD errors_between(const LineCounters& before, const LineCounters& now) {
+  DWORD errors = 0;
+  if (now.buffer_overrun != before.buffer_overrun) errors |= CE_RXOVER;
+  if (now.overrun != before.overrun) errors |= CE_OVERRUN;
+  if (now.parity != before.parity) errors |= CE_RXPARITY;
+  if (now.frame != before.frame) errors |= CE_FRAME;
+  if (now.breaks != before.breaks) errors |= CE_BREAK;
+  return errors;
+}
+
+bool hung_up(int fd) {
+  pollfd entry{fd, POLLIN, 0};
+  return poll(&entry, 1, 0) == 1 && (entry.revents & (POLLHUP | POLLERR)) != 0;
+}
+
+}  // namespace
+
+bool read_line_counters(int fd, LineCounters& counters) {
+  serial_icounter_struct icount{};
+  if (ioctl(fd, TIOCGICOUNT, &icount) != 0) return false;
+  counters.overrun = static_cast<unsigned>(icount.overrun);
+  counters.buffer_overrun = static_cast<unsigned>(icount.buf_overrun);
+  counters.parity = static_cast<unsigned>(icount.parity);
+  counters.frame = static_cast<unsigned>(icount.frame);
+  counters.breaks = static_cast<unsigned>(icount.brk);
+  return true;
+}
+
+// cbInQue: FIONREAD; cbOutQue: TIOCOUTQ; errors: what the TIOCGICOUNT
+// counters gained since the previous call (drivers without counters report
+// none); fCtsHold/fDsrHold: the flow control line is low while the DCB waits
+// on it. A line that has hung up with nothing left to read fails, as a
+// removed port does on Windows.
+BOOL WINAPI ClearCommError(HANDLE handle, LPDWORD errors, LPCOMSTAT status) {
+  SerialDevice* device = serial_line(handle);
+  if (device == nullptr) return FALSE;
+  const int fd = device->fd();
+  int queued = 0;
+  int unsent = 0;
+  if (ioctl(fd, FIONREAD, &queued) != 0) return fail_with_errno(errno);
+  if (ioctl(fd, TIOCOUTQ, &unsent) != 0) return fail_with_errno(errno);
+  if (queued == 0 && hung_up(fd)) {
+    SetLastError(ERROR_GEN_FAILURE);
+    return FALSE;
+  }
+
+  DWORD found = 0;
+  LineCounters now;
+  if (device->counters_known && read_line_counters(fd, now)) {
+    found = errors_between(device->counters, now);
+    device->counters = now;
+  }
+  if (errors != nullptr) *errors = found;
+
+  if (status != nullptr) {
+    *status = COMSTAT{};
+    status->cbInQue = static_cast<DWORD>(queued);
+    status->cbOutQue = static_cast<DWORD>(unsent);
+    int lines = 0;
+    if (ioctl(fd, TIOCMGET, &lines) == 0) {
+      status->fCtsHold = device->settings.fOutxCtsFlow && !(lines & TIOCM_CTS) ? 1 : 0;
+      status->fDsrHold = device->settings.fOutxDsrFlow && !(lines & TIOCM_DSR) ? 1 : 0;
+    }
+  }
+  return TRUE;
+}
+
+// SETRTS/CLRRTS, SETDTR/CLRDTR: TIOCMBIS/TIOCMBIC; SETBREAK/CLRBREAK:
+// TIOCSBRK/TIOCCBRK; SETXOFF/SETXON: TCXONC (transmission as if XOFF or XON
+// had been received); RESETDEV has nothing to reset on a terminal.
+BOOL WINAPI EscapeCommFunction(HANDLE handle, DWORD function) {
+  SerialDevice* device = serial_line(handle);
+  if (device == nullptr) return FALSE;
+  const int fd = device->fd();
+  int line = 0;
+  int result = 0;
+  switch (function) {
+    case SETRTS:
+    case CLRRTS:
+      line = TIOCM_RTS;
+      result = ioctl(fd, function == SETRTS ? TIOCMBIS : TIOCMBIC, &line);
+      break;
+    case SETDTR:
+    case CLRDTR:
+      line = TIOCM_DTR;
+      result = ioctl(fd, function == SETDTR ? TIOCMBIS : TIOCMBIC, &line);
+      break;
+    case SETBREAK:
+      result = ioctl(fd, TIOCSBRK);
+      break;
+    case CLRBREAK:
+      result = ioctl(fd, TIOCCBRK);
+      break;
+    case SETXOFF:
+    case SETXON:
+      if (int error = line_suspend_output(fd, function == SETXOFF)) return fail_with_errno(error);
+      return TRUE;
+    case RESETDEV:
+      return TRUE;
+    default:
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
+  }
+  return result == 0 ? TRUE : fail_with_errno(errno);
+}
+
+// TIOCMGET: CTS, DSR, RI and DCD as MS_CTS_ON, MS_DSR_ON, MS_RING_ON, MS_RLSD_ON.
+BOOL WINAPI GetCommModemStatus(HANDLE handle, LPDWORD modem_status) {
+  SerialDevice* device = serial_line(handle);
+  if (device == nullptr) return FALSE;
+  if (modem_status == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  int lines = 0;
+  if (ioctl(device->fd(), TIOCMGET, &lines) != 0) return fail_with_errno(errno);
+  DWORD status = 0;
+  if (lines & TIOCM_CTS) status |= MS_CTS_ON;
+  if (lines & TIOCM_DSR) status |= MS_DSR_ON;
+  if (lines & TIOCM_RNG) status |= MS_RING_ON;
+  if (lines & TIOCM_CAR) status |= MS_RLSD_ON;
+  *modem_status = status;
+  return TRUE;
+}

@@ -1,0 +1,48 @@
+// A device opened by CreateFileA: its file descriptor and what Win32 keeps per
+// open port that the terminal driver cannot hold (timeouts, queue sizes, the
+// DCB fields without a termios counterpart, the last error counters).
+#pragma once
+
+#include <cstdint>
+
+#include "handle_table.h"
+
+// The driver's cumulative error counters (TIOCGICOUNT), where it keeps them.
+struct LineCounters {
+  std::uint64_t overrun = 0;
+  std::uint64_t buffer_overrun = 0;
+  std::uint64_t parity = 0;
+  std::uint64_t frame = 0;
+  std::uint64_t breaks = 0;
+};
+
+class SerialDevice final : public KernelObject {
+ public:
+  static constexpr HandleKind handle_kind = HandleKind::serial_device;
+
+  explicit SerialDevice(int fd) : KernelObject(handle_kind), fd_(fd) {}
+  ~SerialDevice() override;
+  bool close() override;
+
+  int fd() const { return fd_; }
+
+  DCB settings{};
+  COMMTIMEOUTS timeouts{};
+  DWORD input_queue_size = 0;
+  DWORD output_queue_size = 0;
+  bool is_terminal = false;
+  bool counters_known = false;
+  LineCounters counters;
+
+ private:
+  int fd_;
+};
+
+// The device behind a handle when it is a serial line (a terminal); else
+// nullptr with the last error set, ERROR_INVALID_PARAMETER for a device that
+// is no serial port, as Win32 answers.
+SerialDevice* serial_line(HANDLE handle);
+
+// Reads the driver's error counters; false when the driver keeps none (a
+// pseudo-terminal, for one).
+bool read_line_counters(int fd, LineCounters& counters);

@@ -1,0 +1,244 @@
+// velmorant-sim: a pseudo-terminal that answers like the Velmorant interface.
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <iostream>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "pty_port.h"
+#include "request_log.h"
+#include "scenario.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+volatile sig_atomic_t stop_requested = 0;
+
+void request_stop(int) { stop_requested = 1; }
+
+struct Options {
+  std::string scenario = "ramp";
+  ScenarioOptions scenario_options;
+  std::string link;
+  std::string log;
+  bool fast = false;
+};
+
+void print_help() {
+  std::cout << "Usage: velmorant-sim [options]\n"
+               "\n"
+               "Simulates the Velmorant diagnostic interface on a pseudo-terminal, so that\n"
+               "the program can be tried without a car. It prints the port name to type\n"
+               "into the program's port field (e.g. pts/4) and answers \"ati\", \"atd01\" and\n"
+               "\"08\" + group requests until stopped with Ctrl+C (SIGINT) or SIGTERM.\n"
+               "\n"
+               "Options:\n"
+               "  --scenario NAME  how the interface answers (see below); default ramp\n"
+               "  --link COMn      also make the port reachable as COMn (a link in\n"
+               "                   $VELMORANT_DOSDEVICES, else ~/.velmorant/dosdevices;\n"
+               "                   removed again when the simulator stops)\n"
+               "  --log FILE       append every request to FILE, one line each:\n"
+               "                   monotonic seconds, then the request with C escapes\n"
+               "  --fast           answer at once instead of at the line's baud rate\n"
+               "  --speed KMH      speed of the fixed scenario (0..255); default 50\n"
+               "  --cycles N       measuring replies before hang-up hangs up; default 5\n"
+               "  --gap MS         pause between bytes of the trickle scenario; default 30\n"
+               "  --seed N         seed of the garbage scenario; default 1\n"
+               "  --help           this text\n"
+               "\n"
+               "Scenarios:\n";
+  for (const ScenarioInfo& info : scenarios()) {
+    std::string name(info.name);
+    name.resize(14, ' ');
+    std::cout << "  " << name << info.summary << "\n";
+  }
+}
+
+int number_argument(const std::string& option, const char* value, int low, int high) {
+  char* end = nullptr;
+  errno = 0;
+  const long number = std::strtol(value, &end, 10);
+  if (errno != 0 || end == value || *end != '\0' || number < low || number > high) {
+    throw std::invalid_argument(option + " wants a number from " + std::to_string(low) + " to " +
+                                std::to_string(high));
+  }
+  return static_cast<int>(number);
+}
+
+Options parse_options(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string option = argv[i];
+    if (option == "--help" || option == "-h") {
+      print_help();
+      std::exit(0);
+    }
+    if (option == "--fast") {
+      options.fast = true;
+      continue;
+    }
+    if (i + 1 >= argc) throw std::invalid_argument("unknown option or missing value: " + option);
+    const char* value = argv[++i];
+    if (option == "--scenario") options.scenario = value;
+    else if (option == "--link") options.link = value;
+    else if (option == "--log") options.log = value;
+    else if (option == "--speed") options.scenario_options.speed = number_argument(option, value, 0, 255);
+    else if (option == "--cycles") options.scenario_options.cycles = number_argument(option, value, 1, 1000000);
+    else if (option == "--gap") options.scenario_options.gap_ms = number_argument(option, value, 0, 60000);
+    else if (option == "--seed") {
+      options.scenario_options.seed = static_cast<std::uint32_t>(number_argument(option, value, 0, 0x7fffffff));
+    } else {
+      throw std::invalid_argument("unknown option: " + option);
+    }
+  }
+  if (find_scenario(options.scenario) == nullptr) throw std::invalid_argument("unknown scenario: " + options.scenario);
+  return options;
+}
+
+// Bytes waiting to go out, each at its time: one byte per character time of
+// the line (unless fast), plus the scenario's gap.
+struct Outgoing {
+  std::deque<char> bytes;
+  std::chrono::milliseconds gap{0};
+  Clock::time_point next_send = Clock::now();
+  bool hang_up_when_sent = false;
+};
+
+class Simulator {
+ public:
+  Simulator(PtyPort& port, Interface& interface, RequestLog& log, bool fast)
+      : port_(port), interface_(interface), log_(log), fast_(fast) {}
+
+  // Serves until a signal arrives or the scenario hangs up.
+  void run(const sigset_t& unblocked) {
+    while (!stop_requested) {
+      pollfd entry{port_.master(), POLLIN, 0};
+      if (!out_.bytes.empty() && blocked_) entry.events |= POLLOUT;
+      timespec timeout{};
+      timespec* wait = nullptr;
+      if (!out_.bytes.empty() && !blocked_) {
+        const auto left = std::max(Clock::duration::zero(), out_.next_send - Clock::now());
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+        timeout = {static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+        wait = &timeout;
+      }
+      const int ready = ppoll(&entry, 1, wait, &unblocked);
+      if (ready < 0 && errno != EINTR) throw std::runtime_error("poll failed");
+      if (ready > 0 && (entry.revents & POLLIN)) receive();
+      if (ready > 0 && (entry.revents & POLLOUT)) blocked_ = false;
+      send_due();
+      if (out_.bytes.empty() && out_.hang_up_when_sent) {
+        std::cout << "velmorant-sim: hanging up" << std::endl;
+        return;
+      }
+    }
+  }
+
+ private:
+  void receive() {
+    char buffer[256];
+    for (;;) {
+      const ssize_t got = read(port_.master(), buffer, sizeof buffer);
+      if (got <= 0) return;  // EAGAIN, or EIO while nobody has the port open
+      for (ssize_t i = 0; i < got; ++i) {
+        request_ += buffer[i];
+        // A request ends with its carriage return; one that never ends is
+        // cut at 256 bytes so that memory stays bounded.
+        if (buffer[i] == '\r' || request_.size() >= 256) answer_request();
+      }
+    }
+  }
+
+  void answer_request() {
+    log_.record(request_);
+    std::optional<Answer> answer = interface_.answer(request_);
+    request_.clear();
+    if (!answer) return;
+    if (out_.bytes.empty()) out_.next_send = std::max(out_.next_send, Clock::now());
+    out_.bytes.insert(out_.bytes.end(), answer->bytes.begin(), answer->bytes.end());
+    out_.gap = answer->byte_gap;
+    out_.hang_up_when_sent = out_.hang_up_when_sent || answer->hang_up_after;
+  }
+
+  Clock::duration byte_time() const {
+    if (fast_) return Clock::duration::zero();
+    unsigned baud = port_.baud_rate();
+    if (baud == 0) baud = 19200;  // a rate termios cannot name: pace as the program's default
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
+        static_cast<double>(port_.bits_per_byte()) / baud));
+  }
+
+  void send_due() {
+    while (!out_.bytes.empty() && !blocked_ && Clock::now() >= out_.next_send) {
+      const char byte = out_.bytes.front();
+      const ssize_t put = write(port_.master(), &byte, 1);
+      if (put != 1) {
+        blocked_ = put < 0 && errno == EAGAIN;  // the program is not reading: wait for room
+        if (!blocked_) out_.bytes.clear();       // nobody at the other end: drop the answer
+        return;
+      }
+      out_.bytes.pop_front();
+      out_.next_send += byte_time() + out_.gap;
+    }
+  }
+
+  PtyPort& port_;
+  Interface& interface_;
+  RequestLog& log_;
+  bool fast_;
+  std::string request_;
+  Outgoing out_;
+  bool blocked_ = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    const Options options = parse_options(argc, argv);
+
+    // Signals are only taken inside ppoll, so a stop request is never lost
+    // between the check and the wait.
+    sigset_t stopping;
+    sigemptyset(&stopping);
+    sigaddset(&stopping, SIGINT);
+    sigaddset(&stopping, SIGTERM);
+    sigaddset(&stopping, SIGHUP);
+    sigset_t unblocked;
+    sigprocmask(SIG_BLOCK, &stopping, &unblocked);
+    struct sigaction action {};
+    action.sa_handler = request_stop;
+    sigemptyset(&action.sa_mask);
+    for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal_number, &action, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    RequestLog log;
+    if (!options.log.empty() && !log.open(options.log)) throw std::runtime_error("cannot open the log " + options.log);
+    std::unique_ptr<Interface> interface = find_scenario(options.scenario)->make(options.scenario_options);
+    PtyPort port;
+    if (!options.link.empty()) port.link_as(options.link);
+
+    std::cout << "velmorant-sim: scenario " << options.scenario << ", port " << port.port_name();
+    if (!options.link.empty()) std::cout << ", also " << options.link << " (" << port.link_path() << ")";
+    std::cout << std::endl;
+
+    Simulator(port, *interface, log, options.fast).run(unblocked);
+    port.hang_up();
+    return 0;
+  } catch (const std::invalid_argument& error) {
+    std::cerr << "velmorant-sim: " << error.what() << "\n(velmorant-sim --help lists the options)" << std::endl;
+    return 2;
+  } catch (const std::exception& error) {
+    std::cerr << "velmorant-sim: " << error.what() << std::endl;
+    return 1;
+  }
+}

@@ -1,0 +1,27 @@
+// The record of every request the simulator received: one line each, the
+// monotonic time in seconds (CLOCK_MONOTONIC, the clock of
+// std::chrono::steady_clock) and the request with C escapes, e.g.
+//   12345.678901234 ati\r
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+class RequestLog {
+ public:
+  RequestLog() = default;
+  ~RequestLog();
+  RequestLog(const RequestLog&) = delete;
+  RequestLog& operator=(const RequestLog&) = delete;
+
+  // Appends to path; false when it cannot be opened.
+  bool open(const std::string& path);
+  void record(std::string_view request);
+
+ private:
+  std::FILE* file_ = nullptr;
+};
+
+// The request as one printable line: \r, \n, \\ and \xNN for other bytes.
+std::string escape_request(std::string_view request);

@@ -1,0 +1,326 @@
+// Settings, timeouts, transfers, queues and lines of a real pseudo-terminal
+// opened through CreateFileA.
+#include <gtest/gtest.h>
+#include <platform_ext.h>
+#include <windows.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "comm_pty.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+class CommPort : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    port_ = CreateFileA(pty_.device_path().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(port_, INVALID_HANDLE_VALUE);
+  }
+  void TearDown() override {
+    if (port_ != INVALID_HANDLE_VALUE) CloseHandle(port_);
+  }
+
+  void set_timeouts(DWORD interval, DWORD multiplier, DWORD constant, DWORD write_multiplier = 0,
+                    DWORD write_constant = 0) {
+    COMMTIMEOUTS timeouts{interval, multiplier, constant, write_multiplier, write_constant};
+    ASSERT_TRUE(SetCommTimeouts(port_, &timeouts));
+  }
+
+  DCB state() {
+    DCB dcb{};
+    EXPECT_TRUE(GetCommState(port_, &dcb));
+    return dcb;
+  }
+
+  // Waits until the port has count bytes queued, as data from the other end
+  // reaches the terminal's queue a moment after it was sent.
+  DWORD wait_for_input(DWORD count) {
+    COMSTAT status{};
+    DWORD errors = 0;
+    for (auto deadline = Clock::now() + 5s; Clock::now() < deadline; std::this_thread::sleep_for(1ms)) {
+      if (!ClearCommError(port_, &errors, &status)) return 0;
+      if (status.cbInQue >= count) break;
+    }
+    return status.cbInQue;
+  }
+
+  PtyPair pty_;
+  HANDLE port_ = INVALID_HANDLE_VALUE;
+};
+
+TEST_F(CommPort, OpeningMakesTheLineRaw) {
+  const termios settings = pty_.settings();
+  EXPECT_FALSE(settings.c_lflag & (ICANON | ECHO | ISIG));
+  EXPECT_FALSE(settings.c_oflag & OPOST);
+  EXPECT_FALSE(settings.c_iflag & (ICRNL | ISTRIP));
+  EXPECT_TRUE(settings.c_cflag & CREAD);
+}
+
+TEST_F(CommPort, SetCommStateConfiguresTheTerminal) {
+  DCB dcb = state();
+  EXPECT_EQ(dcb.fOutX, 0u) << "no XON/XOFF until the settings ask for it";
+  dcb.BaudRate = CBR_19200;
+  dcb.ByteSize = 8;
+  dcb.Parity = NOPARITY;
+  dcb.StopBits = ONESTOPBIT;
+  ASSERT_TRUE(SetCommState(port_, &dcb));
+  termios settings = pty_.settings();
+  EXPECT_EQ(cfgetospeed(&settings), static_cast<speed_t>(B19200));
+  EXPECT_EQ(settings.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+  EXPECT_FALSE(settings.c_cflag & (PARENB | CSTOPB | CRTSCTS));
+  EXPECT_FALSE(settings.c_iflag & (IXON | IXOFF));
+
+  dcb.BaudRate = CBR_9600;
+  dcb.StopBits = TWOSTOPBITS;
+  dcb.fOutX = dcb.fInX = 1;
+  dcb.XonChar = 0x11;
+  dcb.XoffChar = 0x13;
+  dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
+  dcb.fOutxCtsFlow = 1;
+  ASSERT_TRUE(SetCommState(port_, &dcb));
+  settings = pty_.settings();
+  EXPECT_EQ(cfgetospeed(&settings), static_cast<speed_t>(B9600));
+  EXPECT_TRUE(settings.c_cflag & CSTOPB);
+  EXPECT_TRUE(settings.c_cflag & CRTSCTS);
+  EXPECT_TRUE(settings.c_iflag & IXON);
+  EXPECT_TRUE(settings.c_iflag & IXOFF);
+  EXPECT_EQ(settings.c_cc[VSTART], 0x11);
+  EXPECT_EQ(settings.c_cc[VSTOP], 0x13);
+}
+
+TEST_F(CommPort, FormatTheLineCannotCarryIsRefusedNotFaked) {
+  // A pseudo-terminal always runs 8 data bits without parity.
+  DCB dcb = state();
+  dcb.BaudRate = CBR_19200;
+  dcb.ByteSize = 8;
+  dcb.Parity = NOPARITY;
+  ASSERT_TRUE(SetCommState(port_, &dcb));
+  for (auto spoil : {+[](DCB& d) { d.ByteSize = 7; }, +[](DCB& d) { d.Parity = EVENPARITY; },
+                     +[](DCB& d) { d.Parity = MARKPARITY; }}) {
+    DCB other = dcb;
+    spoil(other);
+    SetLastError(0);
+    EXPECT_FALSE(SetCommState(port_, &other));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    const DCB back = state();
+    EXPECT_EQ(back.ByteSize, 8);
+    EXPECT_EQ(back.Parity, NOPARITY);
+    EXPECT_EQ(back.BaudRate, 19200u);
+  }
+}
+
+TEST_F(CommPort, GetCommStateReadsBackWhatWasSet) {
+  DCB dcb = state();
+  EXPECT_EQ(dcb.DCBlength, sizeof(DCB));
+  EXPECT_EQ(dcb.fBinary, 1u);
+  dcb.BaudRate = 12345;  // no Bnnn constant for this one
+  dcb.StopBits = TWOSTOPBITS;
+  dcb.XonLim = 25;
+  dcb.XoffLim = 175;
+  dcb.EofChar = 0x1a;
+  dcb.fDtrControl = DTR_CONTROL_DISABLE;
+  dcb.fRtsControl = RTS_CONTROL_DISABLE;
+  ASSERT_TRUE(SetCommState(port_, &dcb));
+  const DCB back = state();
+  EXPECT_EQ(back.BaudRate, 12345u);
+  EXPECT_EQ(back.StopBits, TWOSTOPBITS);
+  EXPECT_EQ(back.XonLim, 25);
+  EXPECT_EQ(back.XoffLim, 175);
+  EXPECT_EQ(back.EofChar, 0x1a);
+  EXPECT_EQ(back.fDtrControl, static_cast<DWORD>(DTR_CONTROL_DISABLE));
+  EXPECT_EQ(back.fRtsControl, static_cast<DWORD>(RTS_CONTROL_DISABLE));
+}
+
+TEST_F(CommPort, SetCommStateRefusesImpossibleSettingsAndKeepsTheOldOnes) {
+  DCB good = state();
+  good.BaudRate = CBR_19200;
+  good.ByteSize = 8;
+  ASSERT_TRUE(SetCommState(port_, &good));
+  for (auto spoil : {+[](DCB& d) { d.ByteSize = 9; }, +[](DCB& d) { d.ByteSize = 4; },
+                     +[](DCB& d) { d.Parity = 5; }, +[](DCB& d) { d.StopBits = 3; },
+                     +[](DCB& d) { d.BaudRate = 0; },
+                     +[](DCB& d) { d.fOutX = 1, d.XonChar = d.XoffChar = 0x11; }}) {
+    DCB bad = good;
+    spoil(bad);
+    SetLastError(0);
+    EXPECT_FALSE(SetCommState(port_, &bad));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(state().BaudRate, 19200u);
+    EXPECT_EQ(state().ByteSize, 8);
+  }
+}
+
+TEST_F(CommPort, TimeoutsAreKeptAsGiven) {
+  COMMTIMEOUTS set{100, 10, 100, 100, 10};
+  ASSERT_TRUE(SetCommTimeouts(port_, &set));
+  COMMTIMEOUTS got{};
+  ASSERT_TRUE(GetCommTimeouts(port_, &got));
+  EXPECT_EQ(got.ReadIntervalTimeout, 100u);
+  EXPECT_EQ(got.ReadTotalTimeoutMultiplier, 10u);
+  EXPECT_EQ(got.ReadTotalTimeoutConstant, 100u);
+  EXPECT_EQ(got.WriteTotalTimeoutMultiplier, 100u);
+  EXPECT_EQ(got.WriteTotalTimeoutConstant, 10u);
+}
+
+TEST_F(CommPort, WriteReachesTheOtherEnd) {
+  DWORD written = 0;
+  ASSERT_TRUE(WriteFile(port_, "ati\r", 4, &written, nullptr));
+  EXPECT_EQ(written, 4u);
+  EXPECT_EQ(pty_.receive(4), "ati\r");
+  ASSERT_TRUE(WriteFile(port_, "", 0, &written, nullptr));
+  EXPECT_EQ(written, 0u);
+}
+
+TEST_F(CommPort, WriteCutShortByItsTimeoutSucceedsWithTheCountSent) {
+  set_timeouts(0, 0, 0, 0, 200);
+  const std::string block(4 << 20, 'x');  // far more than the terminal buffers while nobody reads
+  DWORD written = 0;
+  EXPECT_TRUE(WriteFile(port_, block.data(), static_cast<DWORD>(block.size()), &written, nullptr));
+  EXPECT_GT(written, 0u);
+  EXPECT_LT(written, block.size());
+}
+
+TEST_F(CommPort, ReadReturnsWhatArrivedByTheTotalTimeout) {
+  set_timeouts(0, 0, 200);
+  pty_.send("abc");
+  char buffer[10] = {};
+  DWORD read = 0;
+  ASSERT_TRUE(ReadFile(port_, buffer, sizeof buffer, &read, nullptr));
+  EXPECT_EQ(std::string(buffer, read), "abc");
+}
+
+TEST_F(CommPort, ReadOnAnEmptyQueueTimesOutSuccessfullyWithNothing) {
+  set_timeouts(100, 10, 100);
+  char buffer[4] = {'k', 'e', 'e', 'p'};
+  DWORD read = 99;
+  const auto start = Clock::now();
+  ASSERT_TRUE(ReadFile(port_, buffer, 4, &read, nullptr));
+  const auto waited = Clock::now() - start;
+  EXPECT_EQ(read, 0u);
+  EXPECT_EQ(std::string(buffer, 4), "keep");
+  EXPECT_GE(waited, 140ms) << "the total of 10 x 4 + 100 ms";
+  EXPECT_LT(waited, 5s);
+}
+
+TEST_F(CommPort, ReadEndsWhenTheGapBetweenBytesExceedsTheInterval) {
+  set_timeouts(50, 0, 20000);
+  pty_.send("ab");
+  char buffer[100] = {};
+  DWORD read = 0;
+  const auto start = Clock::now();
+  ASSERT_TRUE(ReadFile(port_, buffer, sizeof buffer, &read, nullptr));
+  EXPECT_EQ(std::string(buffer, read), "ab");
+  EXPECT_LT(Clock::now() - start, 10s) << "the interval ended it, not the 20 s total";
+}
+
+TEST_F(CommPort, MaxdwordIntervalAloneReturnsAtOnce) {
+  set_timeouts(MAXDWORD, 0, 0);
+  pty_.send("xy");
+  ASSERT_EQ(wait_for_input(2), 2u);
+  char buffer[10] = {};
+  DWORD read = 0;
+  ASSERT_TRUE(ReadFile(port_, buffer, sizeof buffer, &read, nullptr));
+  EXPECT_EQ(std::string(buffer, read), "xy");
+  const auto start = Clock::now();
+  ASSERT_TRUE(ReadFile(port_, buffer, sizeof buffer, &read, nullptr));
+  EXPECT_EQ(read, 0u);
+  EXPECT_LT(Clock::now() - start, 5s);
+}
+
+TEST_F(CommPort, MaxdwordIntervalAndMultiplierWaitForTheFirstByteOnly) {
+  set_timeouts(MAXDWORD, MAXDWORD, 20000);
+  std::thread device([this] {
+    std::this_thread::sleep_for(50ms);
+    pty_.send("z");
+  });
+  char buffer[10] = {};
+  DWORD read = 0;
+  const auto start = Clock::now();
+  ASSERT_TRUE(ReadFile(port_, buffer, sizeof buffer, &read, nullptr));
+  device.join();
+  EXPECT_EQ(std::string(buffer, read), "z");
+  EXPECT_LT(Clock::now() - start, 10s) << "returned with the first byte, not at the 20 s constant";
+}
+
+TEST_F(CommPort, ReadWithoutTimeoutsWaitsForEveryByte) {
+  set_timeouts(0, 0, 0);
+  std::thread device([this] {
+    pty_.send("12");
+    std::this_thread::sleep_for(50ms);
+    pty_.send("345");
+  });
+  char buffer[5] = {};
+  DWORD read = 0;
+  ASSERT_TRUE(ReadFile(port_, buffer, sizeof buffer, &read, nullptr));
+  device.join();
+  EXPECT_EQ(std::string(buffer, read), "12345");
+}
+
+TEST_F(CommPort, ClearCommErrorCountsQueuedBytesAndLeavesThemToRead) {
+  set_timeouts(MAXDWORD, 0, 0);
+  pty_.send("123");
+  EXPECT_EQ(wait_for_input(3), 3u);
+  COMSTAT status{};
+  DWORD errors = 99;
+  ASSERT_TRUE(ClearCommError(port_, &errors, &status));
+  EXPECT_EQ(status.cbInQue, 3u);
+  EXPECT_EQ(errors, 0u);
+  char buffer[8] = {};
+  DWORD read = 0;
+  ASSERT_TRUE(ReadFile(port_, buffer, sizeof buffer, &read, nullptr));
+  EXPECT_EQ(std::string(buffer, read), "123");
+  ASSERT_TRUE(ClearCommError(port_, nullptr, &status));
+  EXPECT_EQ(status.cbInQue, 0u);
+}
+
+TEST_F(CommPort, HungUpLineFailsReadsAndCounts) {
+  set_timeouts(0, 0, 1000);
+  pty_.hang_up();
+  char byte = 0;
+  DWORD read = 0;
+  EXPECT_FALSE(ReadFile(port_, &byte, 1, &read, nullptr));
+  COMSTAT status{};
+  EXPECT_FALSE(ClearCommError(port_, nullptr, &status));
+}
+
+TEST_F(CommPort, SetXoffHoldsTransmissionUntilSetXon) {
+  set_timeouts(0, 0, 0, 0, 100);
+  ASSERT_TRUE(EscapeCommFunction(port_, SETXOFF));
+  DWORD held = 99;
+  ASSERT_TRUE(WriteFile(port_, "held", 4, &held, nullptr));
+  EXPECT_LT(held, 4u) << "the write waits while transmission is held, until its timeout";
+  EXPECT_EQ(pty_.receive(4, 100ms), "");
+  ASSERT_TRUE(EscapeCommFunction(port_, SETXON));
+  DWORD written = 0;
+  ASSERT_TRUE(WriteFile(port_, "free", 4, &written, nullptr));
+  EXPECT_EQ(written, 4u);
+  EXPECT_EQ(pty_.receive(held + 4), std::string("held", held) + "free");
+}
+
+TEST_F(CommPort, TerminalWithoutModemLinesReportsThatItHasNone) {
+  // A pseudo-terminal has no DTR, RTS, CTS, DSR, RI or DCD.
+  SetLastError(0);
+  EXPECT_FALSE(EscapeCommFunction(port_, SETDTR));
+  EXPECT_NE(GetLastError(), 0u);
+  EXPECT_FALSE(EscapeCommFunction(port_, CLRRTS));
+  DWORD status = 0;
+  EXPECT_FALSE(GetCommModemStatus(port_, &status));
+  EXPECT_TRUE(EscapeCommFunction(port_, RESETDEV));
+  SetLastError(0);
+  EXPECT_FALSE(EscapeCommFunction(port_, 42));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+}
+
+TEST_F(CommPort, SetupCommAcceptsTheQueueSizes) {
+  EXPECT_TRUE(SetupComm(port_, 255, 255));
+  SetLastError(0);
+  EXPECT_FALSE(SetupComm(INVALID_HANDLE_VALUE, 255, 255));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+}  // namespace

@@ -1,0 +1,108 @@
+// A real pseudo-terminal pair for the comm and serial tests: the port under
+// test is the terminal end, opened by name through CreateFileA; the test
+// drives the other end (the master), as a device at the end of a cable would.
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+class PtyPair {
+ public:
+  PtyPair() {
+    char name[64] = {};
+    if (openpty(&master_, &terminal_, name, nullptr, nullptr) != 0) throw std::runtime_error("openpty failed");
+    name_ = std::string(name).substr(5);  // "pts/N"
+    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+  }
+  ~PtyPair() {
+    if (master_ >= 0) close(master_);
+    close(terminal_);
+  }
+  PtyPair(const PtyPair&) = delete;
+  PtyPair& operator=(const PtyPair&) = delete;
+
+  // "pts/N", the port name; "\\.\pts/N", the device path.
+  const std::string& name() const { return name_; }
+  std::string device_path() const { return "\\\\.\\" + name_; }
+  std::string dev_path() const { return "/dev/" + name_; }
+
+  // The terminal's settings as the kernel holds them.
+  termios settings() const {
+    termios result{};
+    tcgetattr(terminal_, &result);
+    return result;
+  }
+
+  // Sends bytes from the device's side.
+  void send(std::string_view bytes) const {
+    while (!bytes.empty()) {
+      const ssize_t put = write(master_, bytes.data(), bytes.size());
+      if (put > 0) bytes.remove_prefix(static_cast<std::size_t>(put));
+    }
+  }
+
+  // Reads what the port sent until count bytes have arrived or the time is up.
+  std::string receive(std::size_t count, std::chrono::milliseconds within = std::chrono::seconds(5)) const {
+    std::string got;
+    const auto deadline = std::chrono::steady_clock::now() + within;
+    while (got.size() < count) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) break;
+      pollfd entry{master_, POLLIN, 0};
+      if (poll(&entry, 1, static_cast<int>(left.count())) <= 0) break;
+      char buffer[4096];
+      const ssize_t n = read(master_, buffer, std::min(sizeof buffer, count - got.size()));
+      if (n > 0) got.append(buffer, static_cast<std::size_t>(n));
+      else if (n == 0 || errno != EAGAIN) break;
+    }
+    return got;
+  }
+
+  // Closes the device's side: the port sees a hang-up.
+  void hang_up() {
+    close(master_);
+    master_ = -1;
+  }
+
+ private:
+  int master_ = -1;
+  int terminal_ = -1;  // kept open so the line stays up between opens
+  std::string name_;
+};
+
+// A temporary COM link folder for the duration of a test.
+class ComLinkFolder {
+ public:
+  ComLinkFolder() {
+    char pattern[] = "/tmp/velmorant-links.XXXXXX";
+    if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+    if (const char* old = std::getenv("VELMORANT_DOSDEVICES")) previous_ = old;
+    setenv("VELMORANT_DOSDEVICES", path_.c_str(), 1);
+  }
+  ~ComLinkFolder() {
+    std::filesystem::remove_all(path_);
+    if (previous_.empty()) unsetenv("VELMORANT_DOSDEVICES");
+    else setenv("VELMORANT_DOSDEVICES", previous_.c_str(), 1);
+  }
+  ComLinkFolder(const ComLinkFolder&) = delete;
+  ComLinkFolder& operator=(const ComLinkFolder&) = delete;
+
+  void link(const std::string& name, const std::string& target) const {
+    std::filesystem::create_symlink(target, path_ + "/" + name);
+  }
+
+ private:
+  std::string path_;
+  std::string previous_;
+};

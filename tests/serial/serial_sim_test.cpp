@@ -1,0 +1,81 @@
+// The port layer in conversation with velmorant-sim on COM17: on Linux over
+// our comm functions, under Wine over Win32's. with_sim.sh starts the
+// simulator (scenario "fixed", 50 km/h) linked as COM17 before this runs.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "serial_port.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr char settings[] = "COM17: baud=19200 parity=N Data=8 stop=1";
+
+// Sends a request and collects the answer byte by byte, reading only after a
+// positive count, until it holds the prompt: the program's own way of talking.
+std::string exchange(SerialPort port, const std::string& request) {
+  EXPECT_EQ(serial_write(port, request.data(), static_cast<DWORD>(request.size())), 1);
+  std::string reply;
+  for (auto deadline = Clock::now() + 10s; reply.find("\r>") == std::string::npos && Clock::now() < deadline;) {
+    if (serial_input_count(port) == 0) {
+      std::this_thread::sleep_for(1ms);
+      continue;
+    }
+    char byte = 0;
+    if (serial_read(port, &byte, 1)) reply += byte;
+  }
+  return reply;
+}
+
+class OverTheSimulator : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    port_ = serial_open(settings, HANDSHAKE_NONE, 255, 255);
+    ASSERT_NE(port_, nullptr) << "COM17 did not open: is velmorant-sim linked as COM17?";
+  }
+  void TearDown() override {
+    if (port_ != nullptr) {
+      EXPECT_NE(serial_close(port_), 0);
+    }
+  }
+  SerialPort port_ = nullptr;
+};
+
+TEST_F(OverTheSimulator, IdentifiesConnectsAndReadsTheSpeed) {
+  EXPECT_NE(exchange(port_, "ati\r").find("Velmorant"), std::string::npos);
+  const std::string connected = exchange(port_, "atd01\r");
+  EXPECT_GE(connected.size(), 2u);
+  EXPECT_EQ(connected.substr(connected.size() - 2), "\r>");
+  const std::string block = exchange(port_, "0805\r");
+  EXPECT_NE(block.find("07 64 32"), std::string::npos) << block;
+  EXPECT_EQ(serial_input_count(port_), 0u) << "nothing left over after the prompt";
+}
+
+TEST_F(OverTheSimulator, ReadOnAnEmptyQueueSucceedsAndLeavesTheBuffer) {
+  char buffer = '#';
+  const auto start = Clock::now();
+  EXPECT_NE(serial_read(port_, &buffer, 1), 0);
+  EXPECT_EQ(buffer, '#');
+  EXPECT_GE(Clock::now() - start, 90ms) << "about 10 x 1 + 100 ms";
+}
+
+// Exclusive use while open is checked by the native tests only: Wine, unlike
+// Windows, lets one process open the same COM port twice.
+TEST_F(OverTheSimulator, PortOpensAgainAfterClose) {
+  ASSERT_NE(serial_close(port_), 0);
+  port_ = serial_open(settings, HANDSHAKE_NONE, 255, 255);
+  ASSERT_NE(port_, nullptr);
+  EXPECT_NE(exchange(port_, "ati\r").find("Velmorant"), std::string::npos);
+}
+
+TEST_F(OverTheSimulator, ErrorWordOfAQuietLineIsZero) {
+  EXPECT_EQ(serial_error_flags(port_), 0u);
+  EXPECT_EQ(serial_output_count(port_), 0u);
+}
+
+}  // namespace

@@ -193,18 +193,22 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
     return nullptr;
   }
   if (find(handle) == nullptr) return nullptr;
+  // A window refused by WM_CREATE gets only WM_NCDESTROY, as on Windows.
   if (SendMessageA(handle, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
-    DestroyWindow(handle);
+    free_window(handle);
     return nullptr;
   }
+  // The first WM_SIZE and WM_MOVE: at once for a hidden window, after the
+  // showing messages for one created visible.
+  if (style & WS_VISIBLE) ShowWindow(handle, (style & WS_MINIMIZE) ? SW_SHOWMINIMIZED : (style & WS_MAXIMIZE) ? SW_SHOWMAXIMIZED : SW_SHOW);
   Window* created = find(handle);
   if (created == nullptr) return nullptr;
   RECT client = created->client;
   POINT origin{created->rect.left + client.left, created->rect.top + client.top};
-  SendMessageA(handle, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right - client.left, client.bottom - client.top));
-  SendMessageA(handle, WM_MOVE, 0, MAKELPARAM(origin.x, origin.y));
-  if (find(handle) == nullptr) return nullptr;
-  if (style & WS_VISIBLE) ShowWindow(handle, (style & WS_MINIMIZE) ? SW_SHOWMINIMIZED : (style & WS_MAXIMIZE) ? SW_SHOWMAXIMIZED : SW_SHOW);
+  if (!(style & WS_MAXIMIZE) || !(style & WS_VISIBLE)) {
+    SendMessageA(handle, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right - client.left, client.bottom - client.top));
+    SendMessageA(handle, WM_MOVE, 0, MAKELPARAM(origin.x, origin.y));
+  }
   return IsWindow(handle) ? handle : nullptr;
 }
 

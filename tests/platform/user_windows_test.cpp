@@ -12,13 +12,13 @@ namespace {
 
 using Messages = std::vector<UINT>;
 
-TEST(Windows, CreationSendsNcCreateCreateSizeAndMoveThenShowingActivates) {
+TEST(Windows, AVisibleWindowIsCreatedThenShownAndActivatedThenToldItsSizeAndPlace) {
   Recorder recorder;
   HWND window = recorder.top_level("First", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 40, 50, 300, 200);
   WindowGuard guard{window};
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(recorder.kinds({WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE, WM_SHOWWINDOW, WM_ACTIVATE, WM_SETFOCUS}, window),
-            (Messages{WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE, WM_SHOWWINDOW, WM_ACTIVATE, WM_SETFOCUS}));
+            (Messages{WM_NCCREATE, WM_CREATE, WM_SHOWWINDOW, WM_ACTIVATE, WM_SETFOCUS, WM_SIZE, WM_MOVE}));
   EXPECT_TRUE(IsWindowVisible(window));
   EXPECT_EQ(GetActiveWindow(), window);
   EXPECT_EQ(GetFocus(), window);
@@ -27,7 +27,19 @@ TEST(Windows, CreationSendsNcCreateCreateSizeAndMoveThenShowingActivates) {
   EXPECT_STREQ(title, "First");
 }
 
-TEST(Windows, AFailedCreateMessageDestroysTheWindowAndCreationFails) {
+TEST(Windows, AHiddenWindowIsToldItsSizeAndPlaceDuringCreation) {
+  Recorder recorder;
+  HWND window = recorder.top_level("Hidden", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 40, 50, 300, 200);
+  WindowGuard guard{window};
+  EXPECT_EQ(recorder.kinds({WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE, WM_SHOWWINDOW}, window),
+            (Messages{WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE}));
+  EXPECT_FALSE(IsWindowVisible(window));
+  recorder.clear();
+  ShowWindow(window, SW_SHOWNORMAL);
+  EXPECT_EQ(recorder.kinds({WM_SHOWWINDOW, WM_ACTIVATE, WM_SETFOCUS}, window), (Messages{WM_SHOWWINDOW, WM_ACTIVATE, WM_SETFOCUS}));
+}
+
+TEST(Windows, AWindowRefusedByItsCreateMessageGetsOnlyNcDestroy) {
   Recorder recorder;
   recorder.handler = [](HWND, UINT message, WPARAM, LPARAM, LRESULT* result) {
     if (message != WM_CREATE) return false;
@@ -36,7 +48,7 @@ TEST(Windows, AFailedCreateMessageDestroysTheWindowAndCreationFails) {
   };
   HWND window = recorder.top_level("Refused", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100);
   EXPECT_EQ(window, nullptr);
-  EXPECT_EQ(recorder.kinds({WM_CREATE, WM_DESTROY, WM_NCDESTROY}), (Messages{WM_CREATE, WM_DESTROY, WM_NCDESTROY}));
+  EXPECT_EQ(recorder.kinds({WM_CREATE, WM_DESTROY, WM_NCDESTROY}), (Messages{WM_CREATE, WM_NCDESTROY}));
 }
 
 TEST(Windows, DestroySendsDestroyParentFirstAndNcDestroyToEveryWindowChildrenFirst) {

@@ -58,16 +58,21 @@ void send(INPUT input) { SendInput(1, &input, sizeof input); }
 }  // namespace
 
 // Input from SendInput travels through the X server and arrives a little
-// later: the pump goes on until nothing has come for a while.
+// later: the pump goes on until nothing new has come for a while (the wait
+// wakes only for what arrived since the queue was last looked at), and never
+// longer than a few seconds.
 void pump_messages() {
   constexpr DWORD quiet_ms = 150;
+  constexpr DWORD longest_ms = 5000;
+  DWORD start = GetTickCount();
   for (;;) {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
     }
-    if (MsgWaitForMultipleObjectsEx(0, nullptr, quiet_ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_TIMEOUT) return;
+    if (GetTickCount() - start > longest_ms) return;
+    if (MsgWaitForMultipleObjects(0, nullptr, FALSE, quiet_ms, QS_ALLINPUT) == WAIT_TIMEOUT) return;
   }
 }
 

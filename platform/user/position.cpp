@@ -88,6 +88,7 @@ bool set_window_position(HWND handle, int x, int y, int width, int height, UINT 
   if (!client_sized) pos.flags |= swp_noclientsize;
   if (!moved) pos.flags |= SWP_NOMOVE;
   if (!resized) pos.flags |= SWP_NOSIZE;
+  if (!(pos.flags & swp_noclientmove) || !(pos.flags & swp_noclientsize)) window->needs_size = false;
   SendMessageA(handle, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));
   if ((flags & SWP_SHOWWINDOW) && !(flags & SWP_NOACTIVATE) && IsWindow(handle) && find(handle)->parent == nullptr) {
     activate_window(handle, false);
@@ -135,6 +136,15 @@ BOOL WINAPI ShowWindow(HWND handle, int command) {
   if (show && !minimise && was_visible) flags &= ~SWP_SHOWWINDOW;
   if (!show && !was_visible) flags &= ~SWP_HIDEWINDOW;
   set_window_position(handle, target.left, target.top, target.right - target.left, target.bottom - target.top, flags);
+  // A window is told its size and place first when it is first shown, as on Windows.
+  window = find(handle);
+  if (window != nullptr && window->needs_size && show && !minimise) {
+    window->needs_size = false;
+    RECT client = window->client;
+    SendMessageA(handle, WM_SIZE, (window->style & WS_MAXIMIZE) ? SIZE_MAXIMIZED : SIZE_RESTORED,
+                 MAKELPARAM(client.right - client.left, client.bottom - client.top));
+    if (IsWindow(handle)) SendMessageA(handle, WM_MOVE, 0, MAKELPARAM(window->rect.left + client.left, window->rect.top + client.top));
+  }
   if (minimise && IsWindow(handle)) {
     find(handle)->style |= WS_VISIBLE;  // a minimised window counts as visible, it only has no picture here
     SendMessageA(handle, WM_SIZE, SIZE_MINIMIZED, 0);

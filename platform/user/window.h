@@ -47,6 +47,7 @@ struct Window {
   bool active_frame = false;  // the caption is drawn active
 
   HFONT font = nullptr;  // WM_SETFONT of windows that keep no font of their own
+  bool needs_size = true;  // WM_SIZE and WM_MOVE are still due: the first showing sends them
   bool destroying = false;
   bool sent_destroy = false;
   std::unique_ptr<display::Surface> surface;  // top-level windows

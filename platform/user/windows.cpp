@@ -198,17 +198,7 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
     free_window(handle);
     return nullptr;
   }
-  // The first WM_SIZE and WM_MOVE: at once for a hidden window, after the
-  // showing messages for one created visible.
   if (style & WS_VISIBLE) ShowWindow(handle, (style & WS_MINIMIZE) ? SW_SHOWMINIMIZED : (style & WS_MAXIMIZE) ? SW_SHOWMAXIMIZED : SW_SHOW);
-  Window* created = find(handle);
-  if (created == nullptr) return nullptr;
-  RECT client = created->client;
-  POINT origin{created->rect.left + client.left, created->rect.top + client.top};
-  if (!(style & WS_MAXIMIZE) || !(style & WS_VISIBLE)) {
-    SendMessageA(handle, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right - client.left, client.bottom - client.top));
-    SendMessageA(handle, WM_MOVE, 0, MAKELPARAM(origin.x, origin.y));
-  }
   return IsWindow(handle) ? handle : nullptr;
 }
 

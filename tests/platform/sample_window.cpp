@@ -20,7 +20,8 @@ LRESULT CALLBACK gauge_procedure(HWND window, UINT message, WPARAM wparam, LPARA
   FillRect(dc, &bar, GetSysColorBrush(COLOR_HIGHLIGHT));
   SetBkMode(dc, TRANSPARENT);
   SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
-  DrawTextA(dc, "50 km/h", -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  RECT label{bar.right, client.top, client.right, client.bottom};
+  DrawTextA(dc, "50 km/h", -1, &label, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
   EndPaint(window, &paint);
   return 0;
 }

@@ -27,16 +27,21 @@ TEST(Windows, AVisibleWindowIsCreatedThenShownAndActivatedThenToldItsSizeAndPlac
   EXPECT_STREQ(title, "First");
 }
 
-TEST(Windows, AHiddenWindowIsToldItsSizeAndPlaceDuringCreation) {
+TEST(Windows, AHiddenWindowIsToldItsSizeAndPlaceWhenFirstShown) {
   Recorder recorder;
   HWND window = recorder.top_level("Hidden", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 40, 50, 300, 200);
   WindowGuard guard{window};
   EXPECT_EQ(recorder.kinds({WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE, WM_SHOWWINDOW}, window),
-            (Messages{WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE}));
+            (Messages{WM_NCCREATE, WM_CREATE}));
   EXPECT_FALSE(IsWindowVisible(window));
   recorder.clear();
   ShowWindow(window, SW_SHOWNORMAL);
-  EXPECT_EQ(recorder.kinds({WM_SHOWWINDOW, WM_ACTIVATE, WM_SETFOCUS}, window), (Messages{WM_SHOWWINDOW, WM_ACTIVATE, WM_SETFOCUS}));
+  EXPECT_EQ(recorder.kinds({WM_SIZE, WM_MOVE, WM_SHOWWINDOW, WM_ACTIVATE, WM_SETFOCUS}, window),
+            (Messages{WM_SHOWWINDOW, WM_ACTIVATE, WM_SETFOCUS, WM_SIZE, WM_MOVE}));
+  recorder.clear();
+  ShowWindow(window, SW_HIDE);
+  ShowWindow(window, SW_SHOWNORMAL);
+  EXPECT_TRUE(recorder.kinds({WM_SIZE, WM_MOVE}, window).empty()) << "only the first showing tells them";
 }
 
 TEST(Windows, AWindowRefusedByItsCreateMessageGetsOnlyNcDestroy) {

@@ -80,6 +80,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$root/scripts/wine-run.sh" "$WINEPREFIX" wineboot --init >/dev/null 2>&1
   wineserver -w
 fi
+# With no window manager on the X server, Wine must draw window frames itself,
+# as Windows does, so that the frame's close box and borders can be clicked.
+"$root/scripts/wine-run.sh" "$WINEPREFIX" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
 wineserver -p >/dev/null 2>&1  # keep it running between test programs
 # Start Wine's services now, away from any test's output.
 "$root/scripts/wine-run.sh" "$WINEPREFIX" cmd /c exit >/dev/null 2>&1

@@ -6,3 +6,5 @@
 #include "win32/types.h"
 #include "win32/kernel.h"
 #include "win32/comm.h"
+#include "win32/gdi.h"
+#include "win32/user.h"

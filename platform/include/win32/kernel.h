@@ -58,3 +58,35 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share_mode, LPSECURIT
 BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD to_read, LPDWORD read, LPOVERLAPPED overlapped);
 BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD to_write, LPDWORD written, LPOVERLAPPED overlapped);
 BOOL WINAPI CloseHandle(HANDLE object);
+
+// Waiting, time, process and thread basics.
+#define WAIT_OBJECT_0 0x00000000u
+#define WAIT_ABANDONED 0x00000080u
+#define WAIT_TIMEOUT 0x00000102u
+#define WAIT_FAILED 0xFFFFFFFFu
+
+void WINAPI Sleep(DWORD milliseconds);
+DWORD WINAPI GetTickCount();
+ULONGLONG WINAPI GetTickCount64();
+HMODULE WINAPI GetModuleHandleA(LPCSTR module_name);
+DWORD WINAPI GetCurrentThreadId();
+DWORD WINAPI GetCurrentProcessId();
+void WINAPI ExitProcess(UINT exit_code);
+int WINAPI MulDiv(int number, int numerator, int denominator);
+
+// Critical sections. The record is opaque to callers; its size and layout are
+// the SDK's, and the lock behind it is recursive, as on Windows.
+typedef struct _RTL_CRITICAL_SECTION {
+  PVOID DebugInfo;
+  LONG LockCount;
+  LONG RecursionCount;
+  HANDLE OwningThread;
+  HANDLE LockSemaphore;
+  ULONG_PTR SpinCount;
+} CRITICAL_SECTION, *LPCRITICAL_SECTION, *PCRITICAL_SECTION;
+
+void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION section);
+void WINAPI EnterCriticalSection(LPCRITICAL_SECTION section);
+BOOL WINAPI TryEnterCriticalSection(LPCRITICAL_SECTION section);
+void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION section);
+void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION section);

@@ -1,0 +1,61 @@
+// The display driver interface: what the window system needs of a display
+// system. One implementation per display system (headless here; X11 can be
+// added beside it), chosen once in display/select.cpp. The window system
+// draws every top-level window, frame and children, into that window's own
+// image; a backend shows those images and feeds input back through the
+// input sink below.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+typedef struct _cairo_surface cairo_surface_t;
+
+namespace display {
+
+// One top-level window's image and whatever the backend keeps for it.
+class Surface {
+ public:
+  virtual ~Surface() = default;
+  // The ARGB32 image of the whole window, frame included, window-sized.
+  virtual cairo_surface_t* image() = 0;
+};
+
+// Where a backend delivers what the person at the display does. Points are
+// screen coordinates; keys are virtual-key codes.
+class InputSink {
+ public:
+  virtual ~InputSink() = default;
+  virtual void mouse_move(POINT screen) = 0;
+  virtual void mouse_button(int virtual_key, bool down, POINT screen) = 0;
+  virtual void key(int virtual_key, bool down) = 0;
+};
+
+class Display {
+ public:
+  virtual ~Display() = default;
+  virtual const char* name() const = 0;
+  virtual SIZE screen_size() const = 0;
+
+  // A top-level window's surface at a screen rectangle, hidden at first.
+  virtual std::unique_ptr<Surface> create_surface(HWND window, const RECT& screen_rect) = 0;
+  // New place and size; the image is reallocated when the size changes and
+  // its old contents are then lost (the window system repaints).
+  virtual void move_surface(Surface& surface, const RECT& screen_rect) = 0;
+  virtual void show_surface(Surface& surface, bool visible) = 0;
+  virtual void raise_surface(Surface& surface) = 0;
+  // The part of the image that changed (window coordinates) is ready to show.
+  virtual void present(Surface& surface, const RECT& changed) = 0;
+
+  // A descriptor that becomes readable when the display has events, or -1
+  // for a display that has none of its own (the headless one).
+  virtual int wait_descriptor() const = 0;
+  // Reads whatever events are pending and delivers them to the sink.
+  virtual void process_events(InputSink& sink) = 0;
+};
+
+// The process's display, made on first use by the one place that chooses.
+Display& current();
+
+}  // namespace display

@@ -1,0 +1,43 @@
+// Device contexts: a cairo context on a top-level window's image, with the
+// origin and clipping of the window it draws for. Internal to the platform.
+#pragma once
+
+#include "gdi/objects.h"
+
+#include <vector>
+
+namespace gdi {
+
+struct DCState {
+  COLORREF text_colour = RGB(0, 0, 0);
+  COLORREF background_colour = RGB(255, 255, 255);
+  COLORREF brush_colour = RGB(255, 255, 255);  // DC_BRUSH
+  int background_mode = OPAQUE;
+  UINT text_align = TA_LEFT | TA_TOP;
+  HBRUSH brush = nullptr;
+  HPEN pen = nullptr;
+  HFONT font = nullptr;
+  POINT position{};
+  POINT origin{};  // image coordinates of the DC's (0, 0)
+  RECT clip{};     // image coordinates
+};
+
+struct DC : Object, DCState {
+  HWND window = nullptr;
+  cairo_surface_t* image = nullptr;
+  cairo_t* cr = nullptr;
+  bool owns_image = false;
+  std::vector<DCState> saved;
+  DC() : Object(Kind::dc) {}
+};
+
+DC* dc_from(HDC handle);
+// A DC drawing on `image` (which it references) at `origin`, clipped to `clip`, both in image coordinates.
+HDC open_dc(HWND window, cairo_surface_t* image, POINT origin, const RECT& clip);
+void close_dc(HDC handle);
+// Applies the DC's clip to its cairo context; drawing calls begin with it.
+cairo_t* begin_drawing(DC& dc);
+void end_drawing(DC& dc);
+void set_source(cairo_t* cr, COLORREF colour);
+
+}  // namespace gdi

@@ -1,0 +1,116 @@
+// Fonts drawn with cairo; cairo asks fontconfig for the face of the family.
+// Metrics are whole pixels, hinted, as GDI reports them.
+#include "gdi/font.h"
+
+#include <cairo.h>
+#include <fontconfig/fontconfig.h>
+
+#include <cmath>
+#include <cstdlib>
+
+namespace gdi {
+namespace {
+
+// Windows-1252 bytes 0x80 to 0x9F; the others are Latin-1.
+constexpr char16_t cp1252_high[32] = {
+    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,
+    0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+
+void apply(cairo_t* cr, const FontSpec& font) {
+  cairo_select_font_face(cr, font.family.c_str(), font.italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
+                         font.weight >= 600 ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+  cairo_set_font_size(cr, font.pixel_size);
+  cairo_font_options_t* options = cairo_font_options_create();
+  cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
+  cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_SLIGHT);
+  cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
+  cairo_set_font_options(cr, options);
+  cairo_font_options_destroy(options);
+}
+
+cairo_t* measurer = nullptr;
+
+// cairo and fontconfig keep the faces they resolved until they are told to let
+// go; at exit they are, so that a leak check sees only real leaks.
+void release_font_caches() {
+  cairo_destroy(measurer);
+  measurer = nullptr;
+  cairo_debug_reset_static_data();
+  FcFini();
+}
+
+// A context for measuring only.
+cairo_t* measuring_context() {
+  if (measurer == nullptr) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
+    measurer = cairo_create(surface);
+    cairo_surface_destroy(surface);
+    std::atexit(release_font_caches);
+  }
+  return measurer;
+}
+
+}  // namespace
+
+std::string utf8_from_1252(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (unsigned char c : text) {
+    char32_t code = c < 0x80 ? c : (c < 0xA0 ? cp1252_high[c - 0x80] : c);
+    if (code < 0x80) {
+      out += static_cast<char>(code);
+    } else if (code < 0x800) {
+      out += static_cast<char>(0xC0 | (code >> 6));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+      out += static_cast<char>(0xE0 | (code >> 12));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+  }
+  return out;
+}
+
+FontMetrics font_metrics(const FontSpec& font) {
+  cairo_t* cr = measuring_context();
+  apply(cr, font);
+  cairo_font_extents_t extents;
+  cairo_font_extents(cr, &extents);
+  cairo_text_extents_t x_extents;
+  cairo_text_extents(cr, "x", &x_extents);
+  FontMetrics metrics{};
+  metrics.ascent = static_cast<int>(std::ceil(extents.ascent));
+  metrics.descent = static_cast<int>(std::ceil(extents.descent));
+  metrics.height = metrics.ascent + metrics.descent;
+  metrics.average_width = static_cast<int>(std::lround(x_extents.x_advance));
+  metrics.max_width = static_cast<int>(std::ceil(extents.max_x_advance));
+  return metrics;
+}
+
+SIZE measure_text(const FontSpec& font, std::string_view text) {
+  cairo_t* cr = measuring_context();
+  apply(cr, font);
+  cairo_text_extents_t extents;
+  cairo_text_extents(cr, utf8_from_1252(text).c_str(), &extents);
+  return SIZE{static_cast<LONG>(std::lround(extents.x_advance)), font_metrics(font).height};
+}
+
+void draw_text(cairo_t* cr, const FontSpec& font, double x, double top, std::string_view text, COLORREF colour) {
+  cairo_save(cr);
+  apply(cr, font);
+  cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+  cairo_set_source_rgb(cr, GetRValue(colour) / 255.0, GetGValue(colour) / 255.0, GetBValue(colour) / 255.0);
+  FontMetrics metrics = font_metrics(font);
+  std::string utf8 = utf8_from_1252(text);
+  cairo_move_to(cr, x, top + metrics.ascent);
+  cairo_show_text(cr, utf8.c_str());
+  if (font.underline || font.strikeout) {
+    SIZE size = measure_text(font, text);
+    double y = font.underline ? top + metrics.ascent + 1 : top + metrics.ascent * 0.65;
+    cairo_rectangle(cr, x, std::floor(y), size.cx, std::max(1.0, font.pixel_size / 14));
+    cairo_fill(cr);
+  }
+  cairo_restore(cr);
+}
+
+}  // namespace gdi

@@ -1,0 +1,30 @@
+// The font module: measuring and drawing text in a FontSpec. Every text call
+// of GDI and the window frame go through these, so how a face is resolved
+// (today cairo's fontconfig lookup of the family) can change in one place.
+// Texts are Windows-1252 bytes; they become UTF-8 only for drawing.
+#pragma once
+
+#include "gdi/objects.h"
+
+#include <string>
+#include <string_view>
+
+namespace gdi {
+
+struct FontMetrics {
+  int ascent;
+  int descent;
+  int height;  // ascent + descent: the cell height
+  int average_width;
+  int max_width;
+};
+
+FontMetrics font_metrics(const FontSpec& font);
+// Advance width and cell height of a one-line text.
+SIZE measure_text(const FontSpec& font, std::string_view text);
+// Draws a one-line text whose cell's top-left corner is at (x, top) in the cairo context's user space.
+void draw_text(cairo_t* cr, const FontSpec& font, double x, double top, std::string_view text, COLORREF colour);
+
+std::string utf8_from_1252(std::string_view text);
+
+}  // namespace gdi

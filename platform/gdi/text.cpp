@@ -1,0 +1,186 @@
+// Text output: TextOutA, ExtTextOutA, measuring, and DrawTextA's layout.
+#include <cairo.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "gdi/dc.h"
+#include "gdi/font.h"
+
+namespace gdi {
+namespace {
+
+const FontSpec& spec_of(DC& dc) {
+  Font* font = font_from(dc.font);
+  if (font == nullptr) font = font_from(default_gui_font());
+  return font->spec;
+}
+
+std::string_view text_of(LPCSTR text, int length) {
+  if (text == nullptr) return {};
+  return length < 0 ? std::string_view(text) : std::string_view(text, static_cast<size_t>(length));
+}
+
+// Draws at (x, y) by the DC's alignment, with the background when it is opaque.
+void output(DC& dc, int x, int y, std::string_view text, const RECT* opaque, const RECT* clip) {
+  const FontSpec& font = spec_of(dc);
+  SIZE size = measure_text(font, text);
+  FontMetrics metrics = font_metrics(font);
+  if ((dc.text_align & TA_CENTER) == TA_CENTER) x -= size.cx / 2;
+  else if (dc.text_align & TA_RIGHT) x -= size.cx;
+  if ((dc.text_align & TA_BASELINE) == TA_BASELINE) y -= metrics.ascent;
+  else if (dc.text_align & TA_BOTTOM) y -= metrics.height;
+  cairo_t* cr = begin_drawing(dc);
+  if (clip != nullptr) {
+    cairo_rectangle(cr, clip->left, clip->top, clip->right - clip->left, clip->bottom - clip->top);
+    cairo_clip(cr);
+  }
+  if (opaque != nullptr) {
+    set_source(cr, dc.background_colour);
+    cairo_rectangle(cr, opaque->left, opaque->top, opaque->right - opaque->left, opaque->bottom - opaque->top);
+    cairo_fill(cr);
+  }
+  if (dc.background_mode == OPAQUE) {
+    set_source(cr, dc.background_colour);
+    cairo_rectangle(cr, x, y, size.cx, size.cy);
+    cairo_fill(cr);
+  }
+  draw_text(cr, font, x, y, text, dc.text_colour);
+  end_drawing(dc);
+}
+
+// Removes the & prefixes ("&&" stays as one &).
+std::string without_prefixes(std::string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '&' && i + 1 < text.size()) ++i;
+    out += text[i];
+  }
+  return out;
+}
+
+// Splits into lines at line breaks and, with DT_WORDBREAK, between words that do not fit.
+std::vector<std::string> layout_lines(const FontSpec& font, const std::string& text, int width, UINT format) {
+  std::vector<std::string> lines;
+  std::string current;
+  auto flush = [&] {
+    lines.push_back(current);
+    current.clear();
+  };
+  if (format & DT_SINGLELINE) {
+    lines.push_back(text);
+    return lines;
+  }
+  size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] == '\r' || text[i] == '\n') {
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      ++i;
+      flush();
+      continue;
+    }
+    size_t end = text.find_first_of(" \r\n", i);
+    if (end == std::string::npos) end = text.size();
+    if (text[i] == ' ') end = i + 1;
+    std::string word = text.substr(i, end - i);
+    if ((format & DT_WORDBREAK) && !current.empty() && measure_text(font, current + word).cx > width) {
+      while (!current.empty() && current.back() == ' ') current.pop_back();
+      flush();
+      if (word == " ") word.clear();
+    }
+    current += word;
+    i = end;
+  }
+  if (!current.empty() || lines.empty()) flush();
+  return lines;
+}
+
+}  // namespace
+}  // namespace gdi
+
+using namespace gdi;
+
+BOOL WINAPI TextOutA(HDC handle, int x, int y, LPCSTR text, int length) {
+  DC* dc = dc_from(handle);
+  if (dc == nullptr) return FALSE;
+  output(*dc, x, y, text_of(text, length), nullptr, nullptr);
+  return TRUE;
+}
+
+BOOL WINAPI ExtTextOutA(HDC handle, int x, int y, UINT options, const RECT* rect, LPCSTR text, UINT length, const INT*) {
+  DC* dc = dc_from(handle);
+  if (dc == nullptr) return FALSE;
+  const RECT* opaque = (options & ETO_OPAQUE) ? rect : nullptr;
+  output(*dc, x, y, text_of(text, static_cast<int>(length)), opaque, (options & ETO_CLIPPED) ? rect : nullptr);
+  return TRUE;
+}
+
+BOOL WINAPI GetTextExtentPoint32A(HDC handle, LPCSTR text, int length, LPSIZE size) {
+  DC* dc = dc_from(handle);
+  if (dc == nullptr || size == nullptr) return FALSE;
+  *size = measure_text(spec_of(*dc), text_of(text, length));
+  return TRUE;
+}
+
+BOOL WINAPI GetTextMetricsA(HDC handle, LPTEXTMETRICA metrics) {
+  DC* dc = dc_from(handle);
+  if (dc == nullptr || metrics == nullptr) return FALSE;
+  const FontSpec& spec = spec_of(*dc);
+  FontMetrics m = font_metrics(spec);
+  *metrics = TEXTMETRICA{};
+  metrics->tmHeight = m.height;
+  metrics->tmAscent = m.ascent;
+  metrics->tmDescent = m.descent;
+  metrics->tmInternalLeading = m.height - static_cast<LONG>(spec.pixel_size);
+  metrics->tmAveCharWidth = m.average_width;
+  metrics->tmMaxCharWidth = m.max_width;
+  metrics->tmWeight = spec.weight;
+  metrics->tmItalic = spec.italic;
+  metrics->tmUnderlined = spec.underline;
+  metrics->tmStruckOut = spec.strikeout;
+  metrics->tmFirstChar = 0x1e;
+  metrics->tmLastChar = 0xff;
+  metrics->tmDefaultChar = 0x1f;
+  metrics->tmBreakChar = 0x20;
+  metrics->tmPitchAndFamily = VARIABLE_PITCH | FF_SWISS | 0x06;  // TMPF_VECTOR | TMPF_TRUETYPE
+  metrics->tmDigitizedAspectX = metrics->tmDigitizedAspectY = 96;
+  return TRUE;
+}
+
+// DrawTextA: lines laid out in the rectangle by the format; returns the text's height.
+int WINAPI DrawTextA(HDC handle, LPCSTR text, int length, LPRECT rect, UINT format) {
+  DC* dc = dc_from(handle);
+  if (dc == nullptr || rect == nullptr) return 0;
+  const FontSpec& font = spec_of(*dc);
+  std::string content(text_of(text, length));
+  if (!(format & DT_NOPREFIX)) content = without_prefixes(content);
+  int width = rect->right - rect->left;
+  std::vector<std::string> lines = layout_lines(font, content, width, format);
+  int line_height = font_metrics(font).height;
+  int height = line_height * static_cast<int>(lines.size());
+  if (format & DT_CALCRECT) {
+    int widest = 0;
+    for (const std::string& line : lines) widest = std::max<int>(widest, measure_text(font, line).cx);
+    rect->right = rect->left + widest;
+    rect->bottom = rect->top + height;
+    return height;
+  }
+  int y = rect->top;
+  if (format & DT_SINGLELINE) {
+    if (format & DT_VCENTER) y = rect->top + (rect->bottom - rect->top - line_height) / 2;
+    else if (format & DT_BOTTOM) y = rect->bottom - line_height;
+  }
+  UINT saved_align = dc->text_align;
+  dc->text_align = TA_LEFT | TA_TOP;
+  for (const std::string& line : lines) {
+    int line_width = measure_text(font, line).cx;
+    int x = rect->left;
+    if (format & DT_CENTER) x = rect->left + (width - line_width) / 2;
+    else if (format & DT_RIGHT) x = rect->right - line_width;
+    output(*dc, x, y, line, nullptr, (format & DT_NOCLIP) ? nullptr : rect);
+    y += line_height;
+  }
+  dc->text_align = saved_align;
+  return height;
+}

@@ -1,0 +1,56 @@
+// What the units of user32 ask of one another. Internal to the platform.
+#pragma once
+
+#include "user/window.h"
+
+namespace user {
+
+// nonclient.cpp: the frame that DefWindowProcA draws and answers for.
+RECT client_area_for(DWORD style, DWORD ex_style, int width, int height);  // window coordinates
+void frame_thickness(DWORD style, DWORD ex_style, RECT* insets);            // per-edge thickness, caption included
+LRESULT nonclient_message(HWND window, UINT message, WPARAM wparam, LPARAM lparam, bool* handled);
+void draw_frame(HWND window);
+bool nonclient_tracking(const MSG& msg);  // consumes mouse input while the close box is held
+
+// position.cpp: the one place that moves, sizes and shows windows.
+bool set_window_position(HWND window, int x, int y, int width, int height, UINT flags);
+void fill_min_max_info(HWND window, MINMAXINFO* info);
+
+// paint.cpp
+void invalidate_window(HWND window, const RECT* client_rect, bool erase, bool children);
+void invalidate_frame(HWND window);
+void invalidate_parent_area(HWND parent, const RECT& parent_client_rect);
+HWND window_needing_paint(HWND filter);
+void present_window(HWND window, const RECT* window_rect);
+
+// focus.cpp
+void activate_window(HWND window, bool by_mouse);
+void activate_other_than(HWND window);
+void window_going_away(HWND window);  // hidden or destroyed: move the focus and activation elsewhere
+
+// input.cpp
+void drop_capture_of(HWND window);
+bool take_input(MSG* msg, HWND filter, UINT first, UINT last, bool remove);
+bool input_waiting();
+void update_key_state(const MSG& msg);
+
+// queue.cpp
+void note_paint_needed();
+void queue_changed();  // something a waiting thread may want arrived
+void purge_messages(HWND window);
+void post_message(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+DWORD message_time();
+
+// cursor.cpp
+void update_cursor_shape(HWND window, int hit);
+
+}  // namespace user
+
+namespace user {
+display::InputSink& input_sink();
+DWORD input_queue_bits();  // QS_ bits of the input waiting
+// timers.cpp
+bool take_timer(MSG* msg, HWND filter, bool remove);
+int milliseconds_to_next_timer();  // -1 when no timer runs
+void kill_timers_of(HWND window);
+}  // namespace user

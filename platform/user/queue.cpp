@@ -1,0 +1,279 @@
+// The message queue of the GUI thread: sent messages are direct calls,
+// posted messages wait in a queue. Retrieval takes, in this order, posted
+// messages, WM_QUIT, input, WM_PAINT (made up for an invalid window, never
+// queued) and WM_TIMER, as Win32 does. Waiting blocks in poll() on the
+// queue's eventfd, the display's descriptor and the caller's descriptors.
+#include <windows.h>
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <deque>
+#include <vector>
+
+#include "platform_ext.h"
+#include "user/internal.h"
+
+namespace user {
+namespace {
+
+struct Queue {
+  std::deque<MSG> posted;
+  bool quit = false;
+  int quit_code = 0;
+  DWORD changed = 0;  // QS_ bits that arrived since the queue was last looked at
+  DWORD last_time = 0;
+  DWORD last_pos = 0;
+  int wake = -1;  // eventfd: readable while something arrived unseen
+};
+
+Queue& queue() {
+  static Queue q = [] {
+    Queue fresh;
+    fresh.wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    return fresh;
+  }();
+  return q;
+}
+
+void signal(DWORD bits) {
+  Queue& q = queue();
+  q.changed |= bits;
+  std::uint64_t one = 1;
+  if (write(q.wake, &one, sizeof one) < 0) {
+    // The counter cannot overflow in practice; a failed write only means it is already readable.
+  }
+}
+
+void drain_wake() {
+  std::uint64_t count;
+  while (read(queue().wake, &count, sizeof count) > 0) {
+  }
+}
+
+bool matches(const MSG& msg, HWND filter, UINT first, UINT last) {
+  if (first != 0 || last != 0) {
+    if (msg.message < first || msg.message > last) return false;
+  }
+  if (filter == reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1))) return msg.hwnd == nullptr;
+  return filter == nullptr || msg.hwnd == filter || IsChild(filter, msg.hwnd);
+}
+
+DWORD now() { return GetTickCount(); }
+
+// Takes the next message by Win32's priorities, or reports that there is none.
+bool fetch(MSG* msg, HWND filter, UINT first, UINT last, UINT flags) {
+  Queue& q = queue();
+  bool remove = flags & PM_REMOVE;
+  q.changed = 0;
+  drain_wake();
+  for (auto it = q.posted.begin(); it != q.posted.end(); ++it) {
+    if (!matches(*it, filter, first, last)) continue;
+    *msg = *it;
+    if (remove) q.posted.erase(it);
+    return true;
+  }
+  if (q.quit && (first == 0 && last == 0 ? true : (WM_QUIT >= first && WM_QUIT <= last))) {
+    *msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(q.quit_code), 0, now(), {}};
+    GetCursorPos(&msg->pt);
+    if (remove) q.quit = false;
+    return true;
+  }
+  if (take_input(msg, filter, first, last, remove)) return true;
+  if (first == 0 && last == 0 ? true : (WM_PAINT >= first && WM_PAINT <= last)) {
+    HWND paint = window_needing_paint(filter);
+    if (paint != nullptr) {
+      *msg = MSG{paint, WM_PAINT, 0, 0, now(), {}};
+      GetCursorPos(&msg->pt);
+      if (remove) find(paint)->internal_paint = false;
+      return true;
+    }
+  }
+  if (first == 0 && last == 0 ? true : (WM_TIMER >= first && WM_TIMER <= last)) {
+    if (take_timer(msg, filter, remove)) return true;
+  }
+  return false;
+}
+
+// What retrieval would find now, as QS_ bits.
+DWORD present_bits() {
+  Queue& q = queue();
+  DWORD bits = input_queue_bits();
+  if (!q.posted.empty() || q.quit) bits |= QS_POSTMESSAGE | QS_ALLPOSTMESSAGE;
+  if (window_needing_paint(nullptr) != nullptr) bits |= QS_PAINT;
+  if (milliseconds_to_next_timer() == 0) bits |= QS_TIMER;
+  return bits;
+}
+
+enum class WaitEnd { descriptor, message, timeout, failed };
+
+// Blocks until `ready()` holds, one of `fds` is readable, or the timeout passes.
+// The display's own events are read on the way and may make `ready()` true.
+template <typename Ready>
+WaitEnd wait(const int* fds, DWORD count, DWORD timeout_ms, Ready ready, DWORD* which) {
+  ULONGLONG start = GetTickCount64();
+  display::Display& screen = display::current();
+  std::vector<pollfd> polled;
+  for (;;) {
+    if (ready()) return WaitEnd::message;
+    int remaining = -1;
+    if (timeout_ms != INFINITE) {
+      ULONGLONG spent = GetTickCount64() - start;
+      if (spent >= timeout_ms) return WaitEnd::timeout;
+      remaining = static_cast<int>(timeout_ms - spent);
+    }
+    int timer = milliseconds_to_next_timer();
+    if (timer >= 0 && (remaining < 0 || timer < remaining)) remaining = timer;
+    polled.clear();
+    for (DWORD i = 0; i < count; ++i) polled.push_back(pollfd{fds[i], POLLIN, 0});
+    polled.push_back(pollfd{queue().wake, POLLIN, 0});
+    int display_fd = screen.wait_descriptor();
+    if (display_fd >= 0) polled.push_back(pollfd{display_fd, POLLIN, 0});
+    int n = poll(polled.data(), polled.size(), remaining);
+    if (n < 0 && errno != EINTR) return WaitEnd::failed;
+    if (n <= 0) continue;
+    for (DWORD i = 0; i < count; ++i) {
+      if (polled[i].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) {
+        *which = i;
+        return WaitEnd::descriptor;
+      }
+    }
+    if (display_fd >= 0 && (polled.back().revents & POLLIN)) screen.process_events(input_sink());
+    if (polled[count].revents & POLLIN) {
+      if (ready()) return WaitEnd::message;
+      drain_wake();
+    }
+  }
+}
+
+}  // namespace
+
+void queue_changed() { signal(QS_INPUT); }
+
+void post_message(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  MSG msg{window, message, wparam, lparam, now(), {}};
+  GetCursorPos(&msg.pt);
+  queue().posted.push_back(msg);
+  signal(QS_POSTMESSAGE | QS_ALLPOSTMESSAGE);
+}
+
+void purge_messages(HWND window) {
+  std::deque<MSG>& posted = queue().posted;
+  std::erase_if(posted, [window](const MSG& msg) { return msg.hwnd == window; });
+}
+
+DWORD message_time() { return queue().last_time; }
+
+void note_paint_needed() { signal(QS_PAINT); }
+
+}  // namespace user
+
+using namespace user;
+
+LRESULT WINAPI CallWindowProcA(WNDPROC procedure, HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (procedure == nullptr) return 0;
+  return procedure(window, message, wparam, lparam);
+}
+
+// SendMessageA: on the one GUI thread a sent message is a direct call of the procedure.
+LRESULT WINAPI SendMessageA(HWND handle, UINT message, WPARAM wparam, LPARAM lparam) {
+  Window* window = find_or_fail(handle);
+  if (window == nullptr) return 0;
+  return CallWindowProcA(window->procedure, handle, message, wparam, lparam);
+}
+
+BOOL WINAPI PostMessageA(HWND handle, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (handle != nullptr && find_or_fail(handle) == nullptr) return FALSE;
+  post_message(handle, message, wparam, lparam);
+  return TRUE;
+}
+
+void WINAPI PostQuitMessage(int exit_code) {
+  Queue& q = queue();
+  q.quit = true;
+  q.quit_code = exit_code;
+  signal(QS_POSTMESSAGE);
+}
+
+BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT remove) {
+  if (!fetch(msg, window, first, last, remove)) return FALSE;
+  if (remove & PM_REMOVE) {
+    update_key_state(*msg);
+    queue().last_time = msg->time;
+    queue().last_pos = static_cast<DWORD>(MAKELONG(msg->pt.x, msg->pt.y));
+  }
+  return TRUE;
+}
+
+BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT first, UINT last) {
+  DWORD unused;
+  while (!PeekMessageA(msg, window, first, last, PM_REMOVE)) {
+    if (wait(nullptr, 0, INFINITE, [] { return present_bits() != 0; }, &unused) == WaitEnd::failed) return -1;
+  }
+  return msg->message != WM_QUIT;
+}
+
+BOOL WINAPI WaitMessage() {
+  DWORD unused;
+  return wait(nullptr, 0, INFINITE, [] { return present_bits() != 0; }, &unused) != WaitEnd::failed;
+}
+
+LRESULT WINAPI DispatchMessageA(const MSG* msg) {
+  if (msg == nullptr || msg->hwnd == nullptr) return 0;
+  if (msg->message == WM_TIMER && msg->lParam != 0) {
+    reinterpret_cast<TIMERPROC>(msg->lParam)(msg->hwnd, WM_TIMER, msg->wParam, msg->time);
+    return 0;
+  }
+  return SendMessageA(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
+
+// MsgWaitForMultipleObjectsEx: wakes for what arrived since the queue was
+// last looked at; with MWMO_INPUTAVAILABLE also for what is already there.
+// The program's waits pass no handles; descriptors are waited for with
+// platform_wait_for_input.
+DWORD WINAPI MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE*, DWORD timeout, DWORD wake_mask, DWORD flags) {
+  if (count != 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return WAIT_FAILED;
+  }
+  bool available = flags & MWMO_INPUTAVAILABLE;
+  auto ready = [wake_mask, available] {
+    DWORD bits = queue().changed | (available ? present_bits() : 0);
+    if (milliseconds_to_next_timer() == 0) bits |= QS_TIMER;
+    return (bits & wake_mask) != 0;
+  };
+  DWORD unused;
+  switch (wait(nullptr, 0, timeout, ready, &unused)) {
+    case WaitEnd::message: return WAIT_OBJECT_0;
+    case WaitEnd::timeout: return WAIT_TIMEOUT;
+    default: return WAIT_FAILED;
+  }
+}
+
+DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL wait_all, DWORD timeout, DWORD wake_mask) {
+  return MsgWaitForMultipleObjectsEx(count, handles, timeout, wake_mask, wait_all ? MWMO_WAITALL : 0);
+}
+
+DWORD WINAPI GetQueueStatus(UINT flags) {
+  DWORD changed = queue().changed & flags;
+  queue().changed = 0;
+  return MAKELONG(changed, present_bits() & flags);
+}
+
+LONG WINAPI GetMessageTime() { return static_cast<LONG>(queue().last_time); }
+
+DWORD WINAPI GetMessagePos() { return queue().last_pos; }
+
+BOOL WINAPI InSendMessage() { return FALSE; }
+
+DWORD platform_wait_for_input(const int* fds, DWORD count, DWORD timeout_ms) {
+  DWORD which = 0;
+  switch (wait(fds, count, timeout_ms, [] { return present_bits() != 0; }, &which)) {
+    case WaitEnd::descriptor: return WAIT_OBJECT_0 + which;
+    case WaitEnd::message: return WAIT_OBJECT_0 + count;
+    case WaitEnd::timeout: return WAIT_TIMEOUT;
+    default: return WAIT_FAILED;
+  }
+}

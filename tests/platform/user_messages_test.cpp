@@ -1,0 +1,105 @@
+// The message queue of the GUI thread: sent against posted, the order of
+// retrieval, WM_PAINT made up last, WM_QUIT, and the waits with timeouts.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <vector>
+
+#include "recorder.h"
+#include "test_support.h"
+
+namespace {
+
+using Messages = std::vector<UINT>;
+
+TEST(Messages, SentMessagesRunAtOnceAndPostedOnesWhenRetrieved) {
+  Recorder recorder;
+  HWND window = recorder.top_level("Queue", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100);
+  WindowGuard guard{window};
+  recorder.clear();
+  PostMessageA(window, WM_USER + 1, 0, 0);
+  SendMessageA(window, WM_USER + 2, 0, 0);
+  PostMessageA(window, WM_USER + 3, 0, 0);
+  EXPECT_EQ(recorder.kinds({WM_USER + 1, WM_USER + 2, WM_USER + 3}), (Messages{WM_USER + 2}));
+  MSG msg;
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_USER, WM_USER + 10, PM_REMOVE));
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 1));
+  EXPECT_EQ(msg.hwnd, window);
+  DispatchMessageA(&msg);
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_USER, WM_USER + 10, PM_REMOVE));
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 3));
+  DispatchMessageA(&msg);
+  EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_USER, WM_USER + 10, PM_REMOVE));
+  EXPECT_EQ(recorder.kinds({WM_USER + 1, WM_USER + 2, WM_USER + 3}), (Messages{WM_USER + 2, WM_USER + 1, WM_USER + 3}));
+}
+
+TEST(Messages, PeekWithoutRemovingLeavesTheMessage) {
+  MSG msg;
+  PostMessageA(nullptr, WM_APP, 5, 6);
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_APP, WM_APP, PM_NOREMOVE));
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_APP, WM_APP, PM_REMOVE | PM_NOYIELD));
+  EXPECT_EQ(msg.wParam, 5u);
+  EXPECT_EQ(msg.lParam, 6);
+  EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_APP, WM_APP, PM_REMOVE));
+}
+
+TEST(Messages, PaintComesAfterPostedMessagesAndIsNeverQueued) {
+  Recorder recorder;
+  HWND window = recorder.top_level("Paint", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100);
+  WindowGuard guard{window};
+  test_support::pump_messages();
+  InvalidateRect(window, nullptr, TRUE);
+  PostMessageA(window, WM_USER + 4, 0, 0);
+  MSG msg;
+  ASSERT_TRUE(PeekMessageA(&msg, window, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 4));
+  ASSERT_TRUE(PeekMessageA(&msg, window, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_PAINT));
+  // Not validated yet, so it is made up again.
+  ASSERT_TRUE(PeekMessageA(&msg, window, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_PAINT));
+  DispatchMessageA(&msg);  // the default processing validates
+  EXPECT_FALSE(PeekMessageA(&msg, window, WM_PAINT, WM_PAINT, PM_REMOVE));
+}
+
+TEST(Messages, QuitEndsGetMessageWithItsCode) {
+  PostQuitMessage(3);
+  MSG msg;
+  EXPECT_FALSE(GetMessageA(&msg, nullptr, 0, 0));
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+  EXPECT_EQ(msg.wParam, 3u);
+}
+
+TEST(Messages, WaitingWithNothingToComeEndsAtTheTimeout) {
+  test_support::pump_messages();
+  MSG msg;
+  EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD));
+  DWORD start = GetTickCount();
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 120, QS_ALLINPUT), static_cast<DWORD>(WAIT_TIMEOUT));
+  DWORD spent = GetTickCount() - start;
+  EXPECT_GE(spent, 100u) << "the wait blocked rather than returning at once";
+}
+
+TEST(Messages, WaitingEndsAtOnceForAMessagePostedSinceTheQueueWasLookedAt) {
+  MSG msg;
+  PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+  PostMessageA(nullptr, WM_APP + 1, 0, 0);
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 5000, QS_ALLINPUT), static_cast<DWORD>(WAIT_OBJECT_0));
+  EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_APP + 1, WM_APP + 1, PM_REMOVE));
+}
+
+TEST(Messages, ATimerWakesTheWaitAndIsReportedOnce) {
+  Recorder recorder;
+  HWND window = recorder.top_level("Timer", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100);
+  WindowGuard guard{window};
+  test_support::pump_messages();
+  SetTimer(window, 9, 30, nullptr);
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 5000, QS_ALLINPUT), static_cast<DWORD>(WAIT_OBJECT_0));
+  MSG msg;
+  ASSERT_TRUE(PeekMessageA(&msg, window, WM_TIMER, WM_TIMER, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, 9u);
+  EXPECT_FALSE(PeekMessageA(&msg, window, WM_TIMER, WM_TIMER, PM_REMOVE)) << "the next one is not due yet";
+  KillTimer(window, 9);
+}
+
+}  // namespace

@@ -1,0 +1,232 @@
+// Windows and their tree: creation and destruction messages, subclassing,
+// properties, texts and enumeration, as a toolkit relies on them.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "recorder.h"
+
+namespace {
+
+using Messages = std::vector<UINT>;
+
+TEST(Windows, AVisibleWindowIsCreatedThenShownAndActivatedThenToldItsSizeAndPlace) {
+  Recorder recorder;
+  HWND window = recorder.top_level("First", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 40, 50, 300, 200);
+  WindowGuard guard{window};
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(recorder.kinds({WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE, WM_SHOWWINDOW, WM_ACTIVATE, WM_SETFOCUS}, window),
+            (Messages{WM_NCCREATE, WM_CREATE, WM_SHOWWINDOW, WM_ACTIVATE, WM_SETFOCUS, WM_SIZE, WM_MOVE}));
+  EXPECT_TRUE(IsWindowVisible(window));
+  EXPECT_EQ(GetActiveWindow(), window);
+  EXPECT_EQ(GetFocus(), window);
+  char title[32];
+  EXPECT_EQ(GetWindowTextA(window, title, sizeof title), 5);
+  EXPECT_STREQ(title, "First");
+}
+
+TEST(Windows, AHiddenWindowIsToldItsSizeAndPlaceWhenFirstShown) {
+  Recorder recorder;
+  HWND window = recorder.top_level("Hidden", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 40, 50, 300, 200);
+  WindowGuard guard{window};
+  EXPECT_EQ(recorder.kinds({WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE, WM_SHOWWINDOW}, window),
+            (Messages{WM_NCCREATE, WM_CREATE}));
+  EXPECT_FALSE(IsWindowVisible(window));
+  recorder.clear();
+  ShowWindow(window, SW_SHOWNORMAL);
+  EXPECT_EQ(recorder.kinds({WM_SIZE, WM_MOVE, WM_SHOWWINDOW, WM_ACTIVATE, WM_SETFOCUS}, window),
+            (Messages{WM_SHOWWINDOW, WM_ACTIVATE, WM_SETFOCUS, WM_SIZE, WM_MOVE}));
+  recorder.clear();
+  ShowWindow(window, SW_HIDE);
+  ShowWindow(window, SW_SHOWNORMAL);
+  EXPECT_TRUE(recorder.kinds({WM_SIZE, WM_MOVE}, window).empty()) << "only the first showing tells them";
+}
+
+TEST(Windows, AWindowRefusedByItsCreateMessageGetsOnlyNcDestroy) {
+  Recorder recorder;
+  recorder.handler = [](HWND, UINT message, WPARAM, LPARAM, LRESULT* result) {
+    if (message != WM_CREATE) return false;
+    *result = -1;
+    return true;
+  };
+  HWND window = recorder.top_level("Refused", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100);
+  EXPECT_EQ(window, nullptr);
+  EXPECT_EQ(recorder.kinds({WM_CREATE, WM_DESTROY, WM_NCDESTROY}), (Messages{WM_CREATE, WM_NCDESTROY}));
+}
+
+TEST(Windows, DestroySendsDestroyParentFirstAndNcDestroyToEveryWindowChildrenFirst) {
+  Recorder recorder;
+  HWND parent = recorder.top_level("Parent", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200);
+  HWND first = recorder.child(parent, 1, 0, 0, 50, 20);
+  HWND grandchild = recorder.child(first, 3, 0, 0, 10, 10);
+  HWND second = recorder.child(parent, 2, 60, 0, 50, 20);
+  recorder.clear();
+  ASSERT_TRUE(DestroyWindow(parent));
+  std::vector<Received> order = recorder.only({WM_DESTROY, WM_NCDESTROY});
+  std::vector<std::pair<HWND, UINT>> seen;
+  for (const Received& r : order) seen.emplace_back(r.window, r.message);
+  EXPECT_EQ(seen, (std::vector<std::pair<HWND, UINT>>{{parent, WM_DESTROY},
+                                                       {first, WM_DESTROY},
+                                                       {grandchild, WM_DESTROY},
+                                                       {second, WM_DESTROY},
+                                                       {grandchild, WM_NCDESTROY},
+                                                       {first, WM_NCDESTROY},
+                                                       {second, WM_NCDESTROY},
+                                                       {parent, WM_NCDESTROY}}));
+  EXPECT_FALSE(IsWindow(parent));
+  EXPECT_FALSE(IsWindow(grandchild));
+}
+
+// A subclass procedure that counts and passes everything on to the procedure it replaced.
+WNDPROC replaced = nullptr;
+int subclass_nc_destroys = 0;
+int subclass_seen = 0;
+
+LRESULT CALLBACK counting_subclass(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  ++subclass_seen;
+  if (message == WM_NCDESTROY) ++subclass_nc_destroys;
+  if (message == WM_USER + 7) return 77;
+  return CallWindowProcA(replaced, window, message, wparam, lparam);
+}
+
+TEST(Windows, ASubclassedChildSeesItsNcDestroyWhenTheParentIsDestroyed) {
+  Recorder recorder;
+  HWND parent = recorder.top_level("Parent", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200);
+  HWND child = recorder.child(parent, 5, 0, 0, 50, 20);
+  replaced = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(child, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(counting_subclass)));
+  ASSERT_EQ(replaced, &Recorder::procedure);
+  subclass_nc_destroys = 0;
+  DestroyWindow(parent);
+  EXPECT_EQ(subclass_nc_destroys, 1);
+  EXPECT_EQ(recorder.kinds({WM_NCDESTROY}, child), (Messages{WM_NCDESTROY})) << "the chain reached the class procedure";
+}
+
+TEST(Windows, SubclassChainAnswersItsOwnMessagesAndPassesTheRestOn) {
+  Recorder recorder;
+  HWND window = recorder.top_level("Chain", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200);
+  WindowGuard guard{window};
+  replaced = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(counting_subclass)));
+  EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC)), &counting_subclass);
+  recorder.clear();
+  subclass_seen = 0;
+  EXPECT_EQ(SendMessageA(window, WM_USER + 7, 0, 0), 77);
+  EXPECT_EQ(SendMessageA(window, WM_USER + 8, 1, 2), 0);
+  EXPECT_EQ(subclass_seen, 2);
+  EXPECT_EQ(recorder.kinds({WM_USER + 7, WM_USER + 8}), (Messages{WM_USER + 8}));
+  // Putting the old procedure back ends the subclass.
+  SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(replaced));
+  SendMessageA(window, WM_USER + 7, 0, 0);
+  EXPECT_EQ(subclass_seen, 2);
+}
+
+TEST(Windows, ThePlainFormsKeepIdStyleAndRefusePointerIndices) {
+  Recorder recorder;
+  HWND parent = recorder.top_level("Parent", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200);
+  WindowGuard guard{parent};
+  HWND child = recorder.child(parent, 42, 0, 0, 50, 20, WS_CHILD | WS_VISIBLE | WS_TABSTOP);
+  EXPECT_EQ(GetWindowLongA(child, GWL_ID), 42);
+  EXPECT_EQ(GetWindowLongA(child, GWL_STYLE) & (WS_CHILD | WS_TABSTOP), static_cast<LONG>(WS_CHILD | WS_TABSTOP));
+  EXPECT_EQ(SetWindowLongA(child, GWL_ID, -1), 42);
+  EXPECT_EQ(GetWindowLongA(child, GWL_ID), -1);
+  EXPECT_EQ(GetDlgCtrlID(child), -1);
+  SetLastError(0);
+  EXPECT_EQ(GetWindowLongA(child, GWLP_WNDPROC), 0) << "a procedure does not fit in 32 bits";
+  EXPECT_NE(GetLastError(), 0u);
+}
+
+TEST(Windows, PropertiesRoundTripAndRemovalReturnsTheValue) {
+  Recorder recorder;
+  HWND window = recorder.top_level("Props", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200);
+  WindowGuard guard{window};
+  EXPECT_EQ(GetPropA(window, "RZ_WindowID"), nullptr);
+  EXPECT_TRUE(SetPropA(window, "RZ_WindowID", reinterpret_cast<HANDLE>(1)));
+  EXPECT_TRUE(SetPropA(window, "Other", reinterpret_cast<HANDLE>(0x1234)));
+  EXPECT_EQ(GetPropA(window, "RZ_WindowID"), reinterpret_cast<HANDLE>(1));
+  EXPECT_EQ(GetPropA(window, "rz_windowid"), reinterpret_cast<HANDLE>(1)) << "names are atoms, without case";
+  EXPECT_TRUE(SetPropA(window, "RZ_WindowID", reinterpret_cast<HANDLE>(2)));
+  EXPECT_EQ(GetPropA(window, "RZ_WindowID"), reinterpret_cast<HANDLE>(2));
+  EXPECT_EQ(RemovePropA(window, "RZ_WindowID"), reinterpret_cast<HANDLE>(2));
+  EXPECT_EQ(RemovePropA(window, "RZ_WindowID"), nullptr);
+  EXPECT_EQ(GetPropA(window, "Other"), reinterpret_cast<HANDLE>(0x1234));
+  RemovePropA(window, "Other");
+}
+
+TEST(Windows, TextsGoThroughTheWindowProcedure) {
+  Recorder recorder;
+  HWND window = recorder.top_level("", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200);
+  WindowGuard guard{window};
+  recorder.clear();
+  EXPECT_TRUE(SetWindowTextA(window, "Velmorant Demo"));
+  EXPECT_EQ(GetWindowTextLengthA(window), 14);
+  char small[6];
+  EXPECT_EQ(GetWindowTextA(window, small, sizeof small), 5);
+  EXPECT_STREQ(small, "Velmo");
+  EXPECT_EQ(recorder.kinds({WM_SETTEXT, WM_GETTEXT, WM_GETTEXTLENGTH}), (Messages{WM_SETTEXT, WM_GETTEXTLENGTH, WM_GETTEXT}));
+}
+
+TEST(Windows, ChildrenAreEnumeratedInCreationOrderEachFollowedByItsOwn) {
+  Recorder recorder;
+  HWND parent = recorder.top_level("Parent", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200);
+  WindowGuard guard{parent};
+  HWND a = recorder.child(parent, 1, 0, 0, 50, 20);
+  HWND b = recorder.child(parent, 2, 0, 30, 50, 20);
+  HWND b1 = recorder.child(b, 21, 0, 0, 10, 10);
+  HWND c = recorder.child(parent, 3, 0, 60, 50, 20);
+  std::vector<HWND> seen;
+  EnumChildWindows(
+      parent,
+      [](HWND window, LPARAM list) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&seen));
+  EXPECT_EQ(seen, (std::vector<HWND>{a, b, b1, c}));
+  EXPECT_EQ(GetWindow(parent, GW_CHILD), a);
+  EXPECT_EQ(GetWindow(a, GW_HWNDNEXT), b);
+  EXPECT_EQ(GetParent(b1), b);
+  EXPECT_TRUE(IsChild(parent, b1));
+  EXPECT_FALSE(IsChild(b1, parent));
+}
+
+TEST(Windows, AnOwnedWindowKnowsItsOwnerButHasNoParent) {
+  Recorder recorder;
+  HWND owner = recorder.top_level("Owner", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200);
+  WindowGuard guard{owner};
+  HWND owned = recorder.top_level("Owned", WS_CAPTION | WS_SYSMENU, 10, 10, 200, 100, owner);
+  HWND popup = recorder.top_level("Popup", WS_POPUP, 10, 10, 200, 100, owner);
+  EXPECT_EQ(GetWindow(owned, GW_OWNER), owner);
+  EXPECT_EQ(GetParent(owned), nullptr);
+  EXPECT_EQ(GetParent(popup), owner) << "a pop-up's parent is its owner";
+  DestroyWindow(owner);
+  EXPECT_FALSE(IsWindow(owned)) << "owned windows go with their owner";
+  EXPECT_FALSE(IsWindow(popup));
+}
+
+TEST(Windows, ClassesAreUniqueAndStayWhileTheyHaveWindows) {
+  Recorder recorder;
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "recorder";  // another case of an existing class
+  EXPECT_EQ(RegisterClassA(&wc), 0);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_ALREADY_EXISTS));
+  HWND window = recorder.top_level("Busy", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100);
+  char name[4];
+  EXPECT_EQ(GetClassNameA(window, name, sizeof name), 3);
+  EXPECT_STREQ(name, "Rec");
+  EXPECT_FALSE(UnregisterClassA("Recorder", GetModuleHandleA(nullptr)));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_HAS_WINDOWS));
+  DestroyWindow(window);
+}
+
+TEST(Windows, CloseDefaultsToDestroying) {
+  Recorder recorder;
+  HWND window = recorder.top_level("Closing", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100);
+  SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_EQ(recorder.kinds({WM_SYSCOMMAND, WM_CLOSE, WM_DESTROY}), (Messages{WM_SYSCOMMAND, WM_CLOSE, WM_DESTROY}));
+}
+
+}  // namespace

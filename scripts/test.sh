@@ -80,6 +80,13 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$root/scripts/wine-run.sh" "$WINEPREFIX" wineboot --init >/dev/null 2>&1
   wineserver -w
 fi
+# No window manager runs on the Xvfb display: Wine's windows are left
+# unmanaged, or every window that is hidden or destroyed waits two seconds for
+# a window manager to withdraw it.
+if ! grep -q '"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+  "$root/scripts/wine-run.sh" "$WINEPREFIX" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  wineserver -w
+fi
 wineserver -p >/dev/null 2>&1  # keep it running between test programs
 # Start Wine's services now, away from any test's output.
 "$root/scripts/wine-run.sh" "$WINEPREFIX" cmd /c exit >/dev/null 2>&1

@@ -82,9 +82,11 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 # No window manager runs on the Xvfb display: Wine's windows are left
 # unmanaged, or every window that is hidden or destroyed waits two seconds for
-# a window manager to withdraw it.
+# a window manager to withdraw it. A test program that crashes ends at once
+# with a backtrace instead of waiting in a crash dialog that nobody closes.
 if ! grep -q '"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
   "$root/scripts/wine-run.sh" "$WINEPREFIX" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  "$root/scripts/wine-run.sh" "$WINEPREFIX" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   wineserver -w
 fi
 wineserver -p >/dev/null 2>&1  # keep it running between test programs

@@ -78,6 +78,7 @@ TEST_F(GadgetsTest, EachKindMakesItsControlWithTheNumberAsIdentifierAndProperty)
     EXPECT_EQ(class_of(control), expected.class_name);
     EXPECT_EQ(GetWindowLongA(control, GWL_STYLE) & expected.style, expected.style);
     EXPECT_EQ((GetWindowLongA(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0, expected.client_edge);
+    ASSERT_NE(gadget_record(expected.number), nullptr);
     EXPECT_EQ(gadget_record(expected.number)->control, control);
   }
   EXPECT_EQ(gadget_record(6)->front_colour, -1);
@@ -124,7 +125,7 @@ TEST_F(GadgetsTest, RecreatingANumberMakesTheNewControlBeforeDestroyingTheOld) {
   ASSERT_NE(new_control, nullptr);
   EXPECT_EQ(edits_at_destruction, 2) << "the old and the new control both existed";
   EXPECT_FALSE(IsWindow(old_control));
-  EXPECT_EQ(gadget_record(2)->control, new_control);
+  EXPECT_EQ(gadget_control(2), new_control);
   EXPECT_EQ(get_gadget_text(2), "new");
   EXPECT_EQ(GetWindowLongPtrA(new_control, GWLP_ID), 2);
 
@@ -143,14 +144,15 @@ TEST_F(GadgetsTest, AFailedCreationLeavesTheGadgetOfThatNumberAlone) {
   EXPECT_EQ(create_text_gadget(2, 20, 14, 30, 20, "never"), 0);
   EXPECT_EQ(create_progress_bar(2, 20, 14, 30, 20, 0, 10), 0);
   EXPECT_TRUE(IsWindow(existing));
-  EXPECT_EQ(gadget_record(2)->control, existing);
+  EXPECT_EQ(gadget_control(2), existing);
   EXPECT_EQ(get_gadget_text(2), "stays");
 }
 
 TEST_F(GadgetsTest, AnUnnumberedGadgetIsAddressedByItsIdentifierEverywhere) {
   ObjectNumber id = create_string_gadget(ANY_NUMBER, 50, 10, 50, 20, "first");
   ASSERT_NE(id, 0);
-  HWND control = gadget_record(id)->control;
+  HWND control = gadget_control(id);
+  ASSERT_NE(control, nullptr);
   EXPECT_NE(id, reinterpret_cast<ObjectNumber>(control));
   EXPECT_EQ(GetWindowLongPtrA(control, GWLP_ID), id);
   EXPECT_EQ(reinterpret_cast<ObjectNumber>(GetPropA(control, "RZ_ID")), id);
@@ -188,12 +190,12 @@ TEST_F(GadgetsTest, StateMovesTheProgressBarAndChecksButtonsButTextsHaveNone) {
   create_text_gadget(7, 20, 14, 30, 20, "Port:");
   create_button_gadget(8, 20, 40, 80, 20, "Check", BS_AUTOCHECKBOX);
   set_gadget_state(3, 42);
-  EXPECT_EQ(SendMessageA(gadget_record(3)->control, PBM_GETPOS, 0, 0), 42);
+  EXPECT_EQ(SendMessageA(gadget_control(3), PBM_GETPOS, 0, 0), 42);
   EXPECT_EQ(get_gadget_state(3), 42);
-  EXPECT_EQ(SendMessageA(gadget_record(3)->control, PBM_GETRANGE, FALSE, 0), 100);
+  EXPECT_EQ(SendMessageA(gadget_control(3), PBM_GETRANGE, FALSE, 0), 100);
 
   set_gadget_state(8, 5);
-  EXPECT_EQ(SendMessageA(gadget_record(8)->control, BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(SendMessageA(gadget_control(8), BM_GETCHECK, 0, 0), BST_CHECKED);
   EXPECT_EQ(get_gadget_state(8), 1);
   set_gadget_state(8, 0);
   EXPECT_EQ(get_gadget_state(8), 0);
@@ -208,7 +210,7 @@ TEST_F(GadgetsTest, FontsGoToOneGadgetOrBecomeTheDefaultForLaterOnes) {
   HFONT other = static_cast<HFONT>(GetStockObject(ANSI_FIXED_FONT));
   HFONT stock_marker = reinterpret_cast<HFONT>(static_cast<INT_PTR>(-1));
   auto font_of = [](ObjectNumber gadget) {
-    return reinterpret_cast<HFONT>(SendMessageA(gadget_record(gadget)->control, WM_GETFONT, 0, 0));
+    return reinterpret_cast<HFONT>(SendMessageA(gadget_control(gadget), WM_GETFONT, 0, 0));
   };
 
   create_text_gadget(6, 20, 260, 220, 280, "", TEXT_CENTER);

@@ -28,8 +28,6 @@ class MainWindowTest : public ::testing::Test {
     drain_events(20);
   }
 
-  HWND control(ObjectNumber gadget) { return gadget_record(gadget)->control; }
-
   // The box around the dark pixels of the part of a control's client area
   // that its window shows.
   static RECT ink_of(HWND control) {
@@ -71,7 +69,7 @@ TEST_F(MainWindowTest, TheGadgetsAreWhereTheLayoutPutsThem) {
   for (const Place& place : places) {
     SCOPED_TRACE(place.gadget);
     RECT rect;
-    GetWindowRect(control(place.gadget), &rect);
+    GetWindowRect(gadget_control(place.gadget), &rect);
     MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
     EXPECT_EQ(rect.left, place.x);
     EXPECT_EQ(rect.top, place.y);
@@ -79,8 +77,8 @@ TEST_F(MainWindowTest, TheGadgetsAreWhereTheLayoutPutsThem) {
     EXPECT_EQ(rect.bottom - rect.top, place.height);
     EXPECT_EQ(get_gadget_text(place.gadget), place.text);
   }
-  EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(control(GADGET_RESULT), WM_GETFONT, 0, 0)), font_handle(FONT_RESULT));
-  EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(control(GADGET_LOG), WM_GETFONT, 0, 0)),
+  EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(gadget_control(GADGET_RESULT), WM_GETFONT, 0, 0)), font_handle(FONT_RESULT));
+  EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(gadget_control(GADGET_LOG), WM_GETFONT, 0, 0)),
             GetStockObject(DEFAULT_GUI_FONT));
 }
 
@@ -90,23 +88,23 @@ TEST_F(MainWindowTest, TheResultIsDrawnLargeAndCentredAndTheLogHasASunkenEdge) {
   UpdateWindow(window);
   pump_until([] { return false; }, 5);
 
-  RECT result = ink_of(control(GADGET_RESULT));
+  RECT result = ink_of(gadget_control(GADGET_RESULT));
   ASSERT_GE(result.right, 0) << "nothing drawn in the result field";
   EXPECT_GE(result.bottom - result.top, 25) << "30-point digits are about 29 pixels high";
   EXPECT_LE(result.bottom - result.top, 45);
   EXPECT_NEAR((result.left + result.right) / 2, 110, 10) << "centred in the 220-pixel field";
 
-  RECT log = ink_of(control(GADGET_LOG));
+  RECT log = ink_of(gadget_control(GADGET_LOG));
   ASSERT_GE(log.right, 0);
   EXPECT_LE(log.bottom - log.top, 14) << "the log keeps the small default font";
 
-  HDC frame = GetWindowDC(control(GADGET_LOG));
+  HDC frame = GetWindowDC(gadget_control(GADGET_LOG));
   EXPECT_EQ(GetPixel(frame, 0, 0), GetSysColor(COLOR_BTNSHADOW)) << "the sunken edge's shadow";
-  ReleaseDC(control(GADGET_LOG), frame);
+  ReleaseDC(gadget_control(GADGET_LOG), frame);
 }
 
 TEST_F(MainWindowTest, PressingConnectIsTheGadgetEventTheApplicationWaitsFor) {
-  click_client(control(GADGET_CONNECT), 40, 10);
+  click_client(gadget_control(GADGET_CONNECT), 40, 10);
   std::vector<Event> events = retrieve_until([](const Event& event) { return event.code == EV_GADGET; });
   ASSERT_FALSE(events.empty());
   EXPECT_EQ(events.back().gadget, GADGET_CONNECT);

@@ -86,6 +86,11 @@ bool pump_until(const std::function<bool()>& condition, int rounds) {
   return condition();
 }
 
+HWND gadget_control(ObjectNumber gadget) {
+  GadgetRecord* record = gadget_record(gadget);
+  return record != nullptr ? record->control : nullptr;
+}
+
 void bring_to_front(HWND window) {
   SetForegroundWindow(window);
   SetActiveWindow(window);

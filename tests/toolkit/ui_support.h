@@ -33,6 +33,9 @@ std::vector<Event> retrieve_until(const std::function<bool(const Event&)>& condi
 // holds or the rounds run out; returns the condition's last value.
 bool pump_until(const std::function<bool()>& condition, int rounds = 200);
 
+// The control of a gadget, null when the number names none.
+HWND gadget_control(ObjectNumber gadget);
+
 // Input, as the user gives it. The window is made the foreground window first.
 void bring_to_front(HWND window);
 void click_client(HWND window, int x, int y);

@@ -62,7 +62,7 @@ void windows_init() {
   event_state = static_cast<EventState*>(alloc_record(sizeof(EventState), nullptr, nullptr));
   // The program carries no icon resource, so this gives the system's default icon.
   class_icon = LoadIconA(program_instance(), MAKEINTRESOURCEA(1));
-  class_cursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
+  class_cursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
   sizing_state = static_cast<SizingLoopState*>(alloc_record(sizeof(SizingLoopState), nullptr, nullptr));
 }
 

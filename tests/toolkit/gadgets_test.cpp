@@ -103,27 +103,23 @@ TEST_F(GadgetsTest, RecreatingANumberMakesTheNewControlBeforeDestroyingTheOld) {
   ASSERT_NE(old_control, nullptr);
 
   // Watch the old control's destruction: the new one must already exist.
-  static HWND watched;
-  static int edits_at_destruction;
-  watched = old_control;
-  edits_at_destruction = -1;
-  HHOOK hook = SetWindowsHookExA(
-      WH_CALLWNDPROC,
-      [](int code, WPARAM wparam, LPARAM lparam) -> LRESULT {
-        auto* call = reinterpret_cast<CWPSTRUCT*>(lparam);
-        if (code == HC_ACTION && call->hwnd == watched && call->message == WM_DESTROY) {
-          edits_at_destruction = 0;
-          for (HWND child = GetWindow(GetParent(watched), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-            ++edits_at_destruction;
+  static WNDPROC gadget_chain;
+  static int controls_at_destruction;
+  controls_at_destruction = -1;
+  gadget_chain = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+      old_control, GWLP_WNDPROC,
+      reinterpret_cast<LONG_PTR>(+[](HWND control, UINT message, WPARAM wparam, LPARAM lparam) -> LRESULT {
+        if (message == WM_DESTROY) {
+          controls_at_destruction = 0;
+          for (HWND child = GetWindow(GetParent(control), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+            ++controls_at_destruction;
         }
-        return CallNextHookEx(nullptr, code, wparam, lparam);
-      },
-      nullptr, GetCurrentThreadId());
+        return CallWindowProcA(gadget_chain, control, message, wparam, lparam);
+      })));
   HWND new_control = reinterpret_cast<HWND>(create_string_gadget(2, 60, 10, 50, 20, "new"));
-  UnhookWindowsHookEx(hook);
 
   ASSERT_NE(new_control, nullptr);
-  EXPECT_EQ(edits_at_destruction, 2) << "the old and the new control both existed";
+  EXPECT_EQ(controls_at_destruction, 2) << "the old and the new control both existed";
   EXPECT_FALSE(IsWindow(old_control));
   EXPECT_EQ(gadget_control(2), new_control);
   EXPECT_EQ(get_gadget_text(2), "new");

@@ -80,9 +80,20 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$root/scripts/wine-run.sh" "$WINEPREFIX" wineboot --init >/dev/null 2>&1
   wineserver -w
 fi
-# With no window manager on the X server, Wine must draw window frames itself,
-# as Windows does, so that the frame's close box and borders can be clicked.
-"$root/scripts/wine-run.sh" "$WINEPREFIX" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
+# No window manager runs on the Xvfb display, so Wine's windows are left
+# unmanaged (else every window that is hidden or destroyed waits two seconds for
+# a window manager to withdraw it) and Wine draws their frames itself, as
+# Windows does, so that close boxes and borders can be clicked. A test program
+# that crashes ends at once with a backtrace instead of waiting in a crash
+# dialog that nobody closes.
+if [ ! -f "$WINEPREFIX/.velmorant-settings" ]; then
+  wine_reg() { "$root/scripts/wine-run.sh" "$WINEPREFIX" reg add "HKCU\\Software\\Wine\\$1" /v "$2" /t "$3" /d "$4" /f >/dev/null 2>&1; }
+  wine_reg "X11 Driver" Managed REG_SZ N
+  wine_reg "X11 Driver" Decorated REG_SZ N
+  wine_reg WineDbg ShowCrashDialog REG_DWORD 0
+  wineserver -w
+  touch "$WINEPREFIX/.velmorant-settings"
+fi
 wineserver -p >/dev/null 2>&1  # keep it running between test programs
 # Start Wine's services now, away from any test's output.
 "$root/scripts/wine-run.sh" "$WINEPREFIX" cmd /c exit >/dev/null 2>&1

@@ -1,0 +1,205 @@
+// Retrieving events: what the user's clicks and keys, and the window's own
+// messages, become.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "events.h"
+#include "gadgets.h"
+#include "toolkit_windows.h"
+#include "ui_support.h"
+
+namespace {
+
+bool has_code(const std::vector<Event>& events, int code) {
+  return std::any_of(events.begin(), events.end(), [&](const Event& event) { return event.code == code; });
+}
+
+// The application's kind of window: a button and two input fields.
+class EventsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(window_open(0, 100, 150, 260, 200, "Events", 0xC80001), 0);
+    window = window_handle(0);
+    set_gadget_parent(window);
+    ASSERT_NE(create_string_gadget(2, 50, 10, 50, 20, "COM17"), 0);
+    ASSERT_NE(create_string_gadget(5, 160, 10, 30, 20, "05"), 0);
+    ASSERT_NE(create_button_gadget(1, 20, 40, 80, 20, "Connect"), 0);
+    bring_to_front(window);
+    drain_events();
+  }
+  void TearDown() override {
+    windows_close_all();
+    drain_events(20);
+  }
+
+  HWND window = nullptr;
+};
+
+TEST_F(EventsTest, TheCloseBoxGivesTheClickThenACloseEventAndTheWindowStaysOpen) {
+  POINT close_box;
+  ASSERT_TRUE(find_frame_point(window, HTCLOSE, close_box));
+  click_screen(close_box.x, close_box.y);
+
+  std::vector<Event> events = retrieve_until([](const Event& event) { return event.code == WM_NCLBUTTONDOWN; });
+  ASSERT_FALSE(events.empty()) << "the click on the close box was never retrieved";
+  Event close = retrieve(0);
+  EXPECT_EQ(close.code, EV_CLOSE);
+  EXPECT_EQ(close.window, 0);
+  EXPECT_EQ(close.type, -1);
+  EXPECT_TRUE(IsWindow(window));
+  EXPECT_TRUE(IsWindowVisible(window));
+  EXPECT_EQ(window_handle(0), window);
+}
+
+TEST_F(EventsTest, PressingTheButtonGivesAGadgetEventOfTypeZero) {
+  click_client(window, 60, 50);
+  std::vector<Event> events = retrieve_until([](const Event& event) { return event.code == EV_GADGET && event.gadget == 1; });
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.back().type, BN_CLICKED);
+  EXPECT_EQ(events.back().window, 0);
+}
+
+TEST_F(EventsTest, FocusEnteringAndLeavingAnInputFieldAreGadgetEvents) {
+  auto focus_event = [](ObjectNumber gadget, int type) {
+    return [=](const Event& event) { return event.code == EV_GADGET && event.gadget == gadget && event.type == type; };
+  };
+  click_client(window, 70, 20);
+  ASSERT_FALSE(retrieve_until(focus_event(2, FOCUS_GAINED)).empty());
+  EXPECT_EQ(GetFocus(), GetDlgItem(window, 2));
+
+  click_client(window, 170, 20);
+  std::vector<Event> events = retrieve_until(focus_event(5, FOCUS_GAINED));
+  ASSERT_FALSE(events.empty());
+  EXPECT_TRUE(std::any_of(events.begin(), events.end(), focus_event(2, FOCUS_LOST)));
+  EXPECT_EQ(events.back().window, 0);
+}
+
+TEST_F(EventsTest, FocusChangesArePostedToTheWindowNotSent) {
+  SetFocus(GetDlgItem(window, 2));
+  // Nothing has been retrieved yet: the change waits in the queue as a message.
+  MSG message;
+  ASSERT_TRUE(PeekMessageA(&message, window, MSG_FIELD_FOCUS, MSG_FIELD_FOCUS, PM_NOREMOVE));
+  EXPECT_EQ(message.wParam, 2u);
+  EXPECT_EQ(message.lParam, FOCUS_GAINED);
+}
+
+TEST_F(EventsTest, RepeatedMovesCollapseButAnyOtherEventInBetweenKeepsThemApart) {
+  SendMessageA(window, WM_MOVE, 0, MAKELPARAM(10, 10));
+  SendMessageA(window, WM_MOVE, 0, MAKELPARAM(11, 10));
+  std::vector<Event> events = drain_events();
+  EXPECT_EQ(std::count_if(events.begin(), events.end(), [](const Event& event) { return event.code == EV_MOVE; }), 1);
+
+  HDC context = GetDC(window);
+  SendMessageA(window, WM_MOVE, 0, MAKELPARAM(12, 10));
+  SendMessageA(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(context), 0);
+  SendMessageA(window, WM_MOVE, 0, MAKELPARAM(13, 10));
+  ReleaseDC(window, context);
+  EXPECT_EQ(retrieve(0).code, EV_MOVE);
+  EXPECT_EQ(retrieve(0).code, EV_REPAINT);
+  EXPECT_EQ(retrieve(0).code, EV_MOVE);
+  EXPECT_EQ(event_state->queue_head, nullptr);
+}
+
+TEST_F(EventsTest, AQueuedEventKeepsTheGadgetOfTheLastDirectEventAndHasNoType) {
+  click_client(window, 60, 50);
+  ASSERT_FALSE(retrieve_until([](const Event& event) { return event.code == EV_GADGET && event.gadget == 1; }).empty());
+  drain_events();
+  SendMessageA(window, WM_MOVE, 0, 0);
+  Event moved = retrieve(0);
+  EXPECT_EQ(moved.code, EV_MOVE);
+  EXPECT_EQ(moved.gadget, 1);
+  EXPECT_EQ(moved.type, -1);
+  EXPECT_EQ(moved.window, 0);
+}
+
+TEST_F(EventsTest, NothingWithinTheTimeoutGivesNoEvent) {
+  EXPECT_EQ(retrieve(0).code, EV_NONE);
+  Event waited = retrieve(30);
+  EXPECT_EQ(waited.code, EV_NONE);
+  EXPECT_EQ(waited.type, -1);
+}
+
+TEST_F(EventsTest, AMessageThatMakesNoEventIsReportedByItsNumberWithItsParameters) {
+  PostMessageA(window, WM_USER + 7, 0x1234, 0x5678);
+  Event event = retrieve(0);
+  EXPECT_EQ(event.code, WM_USER + 7);
+  EXPECT_EQ(event_state->last_wparam, 0x1234u);
+  EXPECT_EQ(event_state->last_lparam, 0x5678);
+}
+
+TEST_F(EventsTest, TheTabCommandsFromTheAcceleratorMakeNoEventButAMenuItemOfTheSameNumberDoes) {
+  // A Tab key translated with the window's table reaches the window as the command.
+  MSG tab{window, WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
+  ASSERT_TRUE(TranslateAcceleratorA(window, window_record(0)->accel_table, &tab));
+  EXPECT_EQ(event_state->pending_event, 0);
+
+  PostMessageA(window, WM_COMMAND, MAKEWPARAM(CMD_TAB_NEXT, 1), 0);
+  EXPECT_EQ(retrieve(0).code, WM_COMMAND);
+  PostMessageA(window, WM_COMMAND, MAKEWPARAM(CMD_TAB_PREVIOUS, 1), 0);
+  EXPECT_EQ(retrieve(0).code, WM_COMMAND);
+
+  PostMessageA(window, WM_COMMAND, MAKEWPARAM(CMD_TAB_NEXT, 0), 0);
+  Event menu = retrieve(0);
+  EXPECT_EQ(menu.code, EV_MENU);
+  EXPECT_EQ(menu.gadget, CMD_TAB_NEXT);
+  EXPECT_EQ(menu.type, -1);
+
+  PostMessageA(window, WM_COMMAND, MAKEWPARAM(77, 1), 0);  // any other accelerator
+  Event accelerator = retrieve(0);
+  EXPECT_EQ(accelerator.code, EV_MENU);
+  EXPECT_EQ(accelerator.gadget, 77);
+}
+
+TEST_F(EventsTest, ItemClicksAreDeferredOnceAndOnlyMouseButtonsMakeEvents) {
+  PostMessageA(window, MSG_ITEM_CLICK, 7, WM_RBUTTONDBLCLK);
+  EXPECT_EQ(retrieve(0).code, static_cast<int>(MSG_ITEM_CLICK));
+  Event click = retrieve(0);
+  EXPECT_EQ(click.code, EV_ITEM_CLICK);
+  EXPECT_EQ(click.gadget, 7);
+  EXPECT_EQ(click.type, CLICK_RIGHT_DOUBLE);
+
+  PostMessageA(window, MSG_ITEM_CLICK_DEFERRED, 9, WM_MOUSEMOVE);
+  Event moved = retrieve(0);
+  EXPECT_EQ(moved.code, static_cast<int>(MSG_ITEM_CLICK_DEFERRED));
+  EXPECT_EQ(moved.gadget, 9);
+}
+
+TEST_F(EventsTest, MinimisingMakesNoSizeEventButMaximisingDoes) {
+  ShowWindow(window, SW_MINIMIZE);
+  EXPECT_FALSE(has_code(drain_events(), EV_SIZE));
+  ShowWindow(window, SW_RESTORE);
+  EXPECT_TRUE(has_code(drain_events(), EV_SIZE));
+}
+
+TEST_F(EventsTest, DataRecordsComeWithTheirEventAndAreFreedByTheNextRetrieval) {
+  auto* data = static_cast<EventData*>(HeapAlloc(main_heap, HEAP_ZERO_MEMORY, sizeof(EventData)));
+  data->block = HeapAlloc(main_heap, 0, 64);
+  PostMessageA(window, MSG_GADGET_DATA, 5, reinterpret_cast<LPARAM>(data));
+  Event event = retrieve(0);
+  EXPECT_EQ(event.code, EV_GADGET_DATA);
+  EXPECT_EQ(event.gadget, 5);
+  EXPECT_EQ(event_state->event_data, data);
+  retrieve(0);
+  EXPECT_EQ(event_state->event_data, nullptr);
+}
+
+TEST_F(EventsTest, MessagesOfAWindowOutsideTheToolkitBelongToNoWindow) {
+  // A window of the toolkit's procedure but without the property, such as a
+  // window during its creation.
+  HWND stranger = CreateWindowExA(0, "WindowClass_0", "stranger", WS_OVERLAPPED, 0, 0, 50, 50, nullptr, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(stranger, nullptr);
+  drain_events();
+  EXPECT_EQ(SendMessageA(stranger, WM_CLOSE, 0, 0), 0);
+  EXPECT_TRUE(IsWindow(stranger));
+  EXPECT_EQ(SendMessageA(stranger, WM_SIZE, SIZE_RESTORED, 0), 1);
+  SendMessageA(stranger, WM_ACTIVATE, WA_ACTIVE, 0);
+  Event activated = retrieve(0);
+  EXPECT_EQ(activated.code, EV_ACTIVATE);
+  EXPECT_EQ(activated.window, -1);
+  EXPECT_EQ(retrieve(0).code, EV_NONE) << "neither the close request nor the size made an event";
+  DestroyWindow(stranger);
+}
+
+}  // namespace

@@ -1,0 +1,276 @@
+// Event retrieval (one window message at a time) and the translation of a
+// toolkit window's messages into events.
+#include "events.h"
+
+#include "focus.h"
+#include "gadgets.h"
+#include "sizing.h"
+#include "toolkit_windows.h"
+
+EventState* event_state = nullptr;
+
+namespace {
+
+constexpr const char* window_id_property = "RZ_WindowID";
+constexpr const char* mdi_gadget_property = "RZ_MDI_Gadget";
+constexpr const char* gadget_id_property = "RZ_ID";
+
+// All input, posted, sent, timer, paint and hot-key messages.
+constexpr DWORD wake_on_any_message = 0x1FF;
+
+bool fetch_message(MSG& message, int timeout) {
+  if (timeout == -1) {
+    GetMessageA(&message, nullptr, 0, 0);  // a quit message is dispatched like any other
+    return true;
+  }
+  if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) return true;
+  if (timeout == 0) return false;
+  // One wait only: a wake-up that brings nothing to remove ends the retrieval.
+  if (MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(timeout), wake_on_any_message) == WAIT_TIMEOUT)
+    return false;
+  return PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD) != 0;
+}
+
+int take_queued_event() {
+  QueuedEvent* oldest = event_state->queue_head;
+  event_state->queue_head = oldest->next;
+  if (event_state->queue_head == nullptr) event_state->queue_tail = nullptr;
+  int event = oldest->event;
+  event_state->event_window = oldest->window_number;
+  event_state->pending_event = 0;
+  HeapFree(main_heap, 0, oldest);
+  return event;
+}
+
+BOOL CALLBACK send_colour_change(HWND child, LPARAM) {
+  SendMessageA(child, WM_SYSCOLORCHANGE, 0, 0);
+  return TRUE;
+}
+
+LRESULT translate_command(HWND window, WPARAM wparam, LPARAM lparam) {
+  auto control = reinterpret_cast<HWND>(lparam);
+  if (route_gadget_message(control, window, WM_COMMAND, wparam, lparam) != RESULT_DEFAULT) return 0;
+  if (control != nullptr) {
+    event_state->pending_event = EV_GADGET;
+    event_state->event_type = HIWORD(wparam);
+    event_state->gadget = GetWindowLongPtrA(control, GWLP_ID);
+    if (event_state->gadget == MENU_CONTROL_ID) {
+      event_state->gadget = LOWORD(wparam);
+      event_state->pending_event = EV_MENU;
+    }
+  } else if (HIWORD(wparam) == 0) {
+    event_state->gadget = static_cast<ObjectNumber>(wparam);
+    event_state->pending_event = EV_MENU;
+  } else if (LOWORD(wparam) == CMD_TAB_NEXT) {
+    focus_tab_stop(0);
+  } else if (LOWORD(wparam) == CMD_TAB_PREVIOUS) {
+    focus_tab_stop(1);
+  } else {
+    event_state->gadget = LOWORD(wparam);
+    event_state->pending_event = EV_MENU;
+  }
+  return 0;
+}
+
+void translate_item_click(WPARAM wparam, LPARAM lparam) {
+  event_state->pending_event = EV_ITEM_CLICK;
+  event_state->gadget = static_cast<ObjectNumber>(wparam);
+  switch (lparam) {
+    case WM_LBUTTONDBLCLK: event_state->event_type = CLICK_LEFT_DOUBLE; break;
+    case WM_RBUTTONDBLCLK: event_state->event_type = CLICK_RIGHT_DOUBLE; break;
+    case WM_LBUTTONDOWN: event_state->event_type = CLICK_LEFT; break;
+    case WM_RBUTTONDOWN: event_state->event_type = CLICK_RIGHT; break;
+    default: event_state->pending_event = 0; break;
+  }
+}
+
+}  // namespace
+
+void event_data_release() {
+  EventData* data = event_state->event_data;
+  if (data == nullptr) return;
+  if (data->block != nullptr) HeapFree(main_heap, 0, data->block);
+  HeapFree(main_heap, 0, data);
+  event_state->event_data = nullptr;
+}
+
+int event_retrieve(int timeout) {
+  event_data_release();
+  event_state->event_type = -1;
+  if (event_state->queue_head != nullptr) return take_queued_event();
+
+  MSG message{};
+  if (!fetch_message(message, timeout)) return EV_NONE;
+
+  HWND active = GetActiveWindow();
+  HACCEL table = window_accelerator_table(active);
+  if (table == nullptr || !TranslateAcceleratorA(active, table, &message)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+
+  if (event_state->pending_event != 0) {
+    int event = event_state->pending_event;
+    event_state->pending_event = 0;
+    return event;
+  }
+  event_state->last_wparam = message.wParam;
+  event_state->last_lparam = message.lParam;
+  return static_cast<int>(message.message);
+}
+
+int event_wait() { return event_retrieve(-1); }
+int event_poll() { return event_retrieve(0); }
+
+ObjectNumber event_gadget() { return event_state->gadget; }
+ObjectNumber event_window() { return event_state->event_window; }
+int event_type() { return event_state->event_type; }
+
+void event_queue_append(int event, ObjectNumber window_number) {
+  QueuedEvent* newest = event_state->queue_tail;
+  if (newest != nullptr && newest->event == event && newest->window_number == window_number) return;
+  auto* queued = static_cast<QueuedEvent*>(HeapAlloc(main_heap, HEAP_ZERO_MEMORY, sizeof(QueuedEvent)));
+  if (queued == nullptr) return;  // the event is dropped
+  queued->event = event;
+  queued->window_number = window_number;
+  if (newest == nullptr) {
+    event_state->queue_head = queued;
+  } else {
+    newest->next = queued;
+  }
+  event_state->queue_tail = queued;
+}
+
+LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  LRESULT result = event_translate(window, message, wparam, lparam);
+  if (message != WM_SIZE) {
+    auto mdi_client = static_cast<HWND>(GetPropA(window, mdi_gadget_property));
+    if (mdi_client != nullptr) {
+      if (result == RESULT_DEFAULT || message == WM_MENUCHAR || message == WM_SETFOCUS ||
+          (message == WM_COMMAND && lparam == 0))
+        return DefFrameProcA(window, mdi_client, message, wparam, lparam);
+      return result;
+    }
+  }
+  return result == RESULT_DEFAULT ? DefWindowProcA(window, message, wparam, lparam) : result;
+}
+
+LRESULT event_translate(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  LRESULT filtered = sizing_loop_filter(window, message, wparam, lparam);
+  if (filtered != RESULT_DEFAULT) return filtered;
+
+  // The toolkit window is the nearest one up the parent chain with the property.
+  HWND holder = window;
+  auto property = reinterpret_cast<ObjectNumber>(holder != nullptr ? GetPropA(holder, window_id_property) : nullptr);
+  while (holder != nullptr && property == 0) {
+    holder = GetParent(holder);
+    if (holder != nullptr) property = reinterpret_cast<ObjectNumber>(GetPropA(holder, window_id_property));
+  }
+  ObjectNumber number = property != 0 ? property - 1 : -1;
+  WindowRecord* record = property != 0 ? window_record(number) : nullptr;
+
+  WindowCallback callback = record != nullptr && record->callback != nullptr ? record->callback
+                                                                              : event_state->global_callback;
+  if (callback != nullptr) {
+    LRESULT answer = callback(window, message, wparam, lparam);
+    if (answer != RESULT_CONTINUE) return answer;
+  }
+
+  event_state->event_window = number;
+
+  switch (message) {
+    case WM_MOVE:
+    case WM_CLOSE:
+      // A close request only becomes an event: the application decides.
+      if (number != -1) event_queue_append(static_cast<int>(message), number);
+      return 0;
+
+    case WM_SIZE:
+      if (window != holder) return 1;  // sent before the window carries its property
+      if (wparam == SIZE_MINIMIZED) return RESULT_DEFAULT;
+      event_queue_append(EV_SIZE, number);
+      return 0;
+
+    case WM_ACTIVATE:
+      if (LOWORD(wparam) != WA_INACTIVE) event_queue_append(EV_ACTIVATE, number);
+      return 1;
+
+    case WM_ERASEBKGND: {
+      LRESULT result = RESULT_DEFAULT;
+      if (record != nullptr) {
+        if (record->background_brush != nullptr) {
+          RECT client;
+          GetClientRect(window, &client);
+          FillRect(reinterpret_cast<HDC>(wparam), &client, record->background_brush);
+          result = 1;
+        } else if (record->window == window && record->erase_callback != nullptr) {
+          result = record->erase_callback(reinterpret_cast<HDC>(wparam), window);
+        }
+      }
+      event_queue_append(EV_REPAINT, number);
+      return result;
+    }
+
+    case WM_SYSCOLORCHANGE:
+      if (record != nullptr && record->mdi_client == nullptr) EnumChildWindows(window, send_colour_change, 0);
+      return RESULT_DEFAULT;
+
+    case WM_NOTIFY: {
+      auto* header = reinterpret_cast<const NMHDR*>(lparam);
+      return route_gadget_message(header != nullptr ? header->hwndFrom : nullptr, window, message, wparam, lparam);
+    }
+
+    case WM_COMMAND:
+      return translate_command(window, wparam, lparam);
+
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSTATIC:
+    case MSG_GADGET_FORWARD:
+      return route_gadget_message(reinterpret_cast<HWND>(lparam), window, message, wparam, lparam);
+
+    case MSG_ITEM_CLICK:
+      PostMessageA(window, MSG_ITEM_CLICK_DEFERRED, wparam, lparam);
+      return 0;
+
+    case MSG_ITEM_CLICK_DEFERRED:
+      translate_item_click(wparam, lparam);
+      return 0;
+
+    case MSG_FIELD_FOCUS:
+      event_state->pending_event = EV_GADGET;
+      event_state->gadget = static_cast<ObjectNumber>(wparam);
+      event_state->event_type = static_cast<int>(lparam);
+      return 0;
+
+    case MSG_WINDOW_DATA:
+      event_state->pending_event = EV_WINDOW_DATA;
+      event_data_release();  // a second record in one dispatch replaces the first
+      event_state->event_data = reinterpret_cast<EventData*>(lparam);
+      return 0;
+
+    case MSG_GADGET_DATA:
+      event_state->pending_event = EV_GADGET_DATA;
+      event_state->gadget = static_cast<ObjectNumber>(wparam);
+      event_data_release();
+      event_state->event_data = reinterpret_cast<EventData*>(lparam);
+      return 0;
+
+    default:
+      return RESULT_DEFAULT;
+  }
+}
+
+LRESULT route_gadget_message(HWND control, HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (control == nullptr) return RESULT_DEFAULT;
+  ObjectNumber id = GetWindowLongPtrA(control, GWLP_ID);
+  if (reinterpret_cast<ObjectNumber>(GetPropA(control, gadget_id_property)) != id) return RESULT_DEFAULT;
+  GadgetRecord* record = gadget_record(id);
+  // The record must also be this control's: a control of another kind of
+  // window can carry the same small identifier without the property.
+  if (record == nullptr || record->control != control || record->kind->message_hook == nullptr) return RESULT_DEFAULT;
+  return record->kind->message_hook(record, window, message, wparam, lparam);
+}

@@ -1,0 +1,180 @@
+// Numbered top-level windows: each with a class of its own, the property that
+// leads back to its record, and the two Tab accelerator entries.
+#include <algorithm>
+#include <charconv>
+
+#include "sizing.h"
+#include "toolkit_windows.h"
+
+ObjectRegistry* window_registry = nullptr;
+
+namespace {
+
+constexpr const char* window_id_property = "RZ_WindowID";
+constexpr const char* drop_accept_property = "RZ_DropAccept";
+constexpr DWORD centring_flags = WINDOW_SCREEN_CENTERED | WINDOW_PARENT_CENTERED;
+
+HICON class_icon = nullptr;
+HCURSOR class_cursor = nullptr;
+
+// "WindowClass_%d" with the number in signed decimal.
+struct ClassName {
+  char text[40];
+  explicit ClassName(ObjectNumber number) {
+    constexpr char prefix[] = "WindowClass_";
+    char* end = std::copy(prefix, prefix + sizeof prefix - 1, text);
+    end = std::to_chars(end, text + sizeof text - 1, number).ptr;
+    *end = '\0';
+  }
+};
+
+HINSTANCE program_instance() { return GetModuleHandleA(nullptr); }
+
+// Where the outer window goes, by the placement flags.
+void place_window(DWORD flags, HWND parent, int& outer_width, int& outer_height, int& x, int& y) {
+  if ((x == WINDOW_POS_DEFAULT || y == WINDOW_POS_DEFAULT) && (flags & centring_flags) == 0) {
+    x = CW_USEDEFAULT;
+    y = CW_USEDEFAULT;
+  }
+  if (flags & WINDOW_SCREEN_CENTERED) {
+    int screen_width = GetSystemMetrics(SM_CXSCREEN);
+    if (outer_width > screen_width) outer_width = screen_width;
+    x = (screen_width - outer_width) / 2;
+    int screen_height = GetSystemMetrics(SM_CYSCREEN);
+    if (outer_height > screen_height) outer_height = screen_height;
+    y = (screen_height - outer_height) / 2;
+  } else if (flags & WINDOW_PARENT_CENTERED) {
+    HWND reference = parent != nullptr ? parent : GetActiveWindow();
+    RECT area;
+    if (reference != nullptr && GetWindowRect(reference, &area)) {
+      x = area.left + ((area.right - area.left) - outer_width) / 2;
+      y = area.top + ((area.bottom - area.top) - outer_height) / 2;
+      if (x < 0) x = 0;
+      if (y < 0) y = 0;
+    }
+  }
+}
+
+}  // namespace
+
+void windows_init() {
+  window_registry = registry_create(sizeof(WindowRecord), 16, window_close);
+  event_state = static_cast<EventState*>(alloc_record(sizeof(EventState), nullptr, nullptr));
+  // The program carries no icon resource, so this gives the system's default icon.
+  class_icon = LoadIconA(program_instance(), MAKEINTRESOURCEA(1));
+  class_cursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+  sizing_state = static_cast<SizingLoopState*>(alloc_record(sizeof(SizingLoopState), nullptr, nullptr));
+}
+
+ObjectNumber window_open(ObjectNumber number, int x, int y, int inner_width, int inner_height, const char* title,
+                         DWORD flags, HWND parent) {
+  auto* record = static_cast<WindowRecord*>(registry_get_or_create(window_registry, number));
+  if (record == nullptr) return 0;
+  bool unnumbered = number == ANY_NUMBER;
+  if (unnumbered) number = identifier_of(record);
+
+  ClassName class_name(number);
+  if (title == nullptr) title = "";
+
+  WNDCLASSA window_class{};
+  window_class.style = CS_DBLCLKS;
+  window_class.lpfnWndProc = window_procedure;
+  window_class.hInstance = program_instance();
+  window_class.hIcon = class_icon;
+  window_class.hCursor = class_cursor;
+  window_class.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+  window_class.lpszClassName = class_name.text;
+  RegisterClassA(&window_class);
+
+  if ((flags & ~(centring_flags | WINDOW_INVISIBLE)) == 0) flags |= WS_CAPTION;
+  bool show = (flags & WINDOW_INVISIBLE) == 0;
+  flags &= ~WINDOW_INVISIBLE;
+  DWORD style = flags & ~centring_flags;
+
+  RECT outer{0, 0, inner_width, inner_height};
+  AdjustWindowRect(&outer, style, FALSE);
+  int outer_width = outer.right - outer.left;
+  int outer_height = outer.bottom - outer.top;
+  place_window(flags, parent, outer_width, outer_height, x, y);
+
+  HWND window = CreateWindowExA(0, class_name.text, title, style, x, y, outer_width, outer_height, parent, nullptr,
+                                program_instance(), nullptr);
+  if (window == nullptr) {
+    UnregisterClassA(class_name.text, program_instance());
+    registry_release(window_registry, number);
+    return 0;
+  }
+  record->window = window;
+  SetPropA(window, window_id_property, reinterpret_cast<HANDLE>(number + 1));
+
+  if (show) {
+    int show_state = SW_SHOWNORMAL;
+    if (style & WS_MAXIMIZE) {
+      show_state = SW_SHOWMAXIMIZED;
+    } else if (style & WS_MINIMIZE) {
+      show_state = SW_SHOWMINIMIZED;
+    }
+    ShowWindow(window, show_state);
+  }
+
+  // Showing runs the window procedure, and with it any user callback, which
+  // may have opened windows and so moved the numbered records.
+  record = window_record(number);
+  if (record == nullptr || record->window != window) return 0;
+  record->accel_count = 2;
+  record->accel_entries = static_cast<ACCEL*>(HeapAlloc(main_heap, HEAP_ZERO_MEMORY, 2 * sizeof(ACCEL)));
+  if (record->accel_entries != nullptr) {
+    record->accel_entries[0] = ACCEL{FVIRTKEY | FNOINVERT, VK_TAB, CMD_TAB_NEXT};
+    record->accel_entries[1] = ACCEL{FVIRTKEY | FNOINVERT | FSHIFT, VK_TAB, CMD_TAB_PREVIOUS};
+    record->accel_table = CreateAcceleratorTableA(record->accel_entries, 2);
+  }
+  record->background_colour = -1;
+  record->mdi_client = nullptr;
+
+  return unnumbered ? number : reinterpret_cast<ObjectNumber>(window);
+}
+
+HWND window_handle(ObjectNumber number) {
+  WindowRecord* record = window_record(number);
+  return record != nullptr ? record->window : nullptr;
+}
+
+WindowRecord* window_record(ObjectNumber number) {
+  return static_cast<WindowRecord*>(registry_lookup(window_registry, number));
+}
+
+void window_close(ObjectNumber number) {
+  WindowRecord* found = window_record(number);
+  if (found == nullptr) return;
+  // Destroying the window sends it messages, which may run user code; work
+  // from a copy of what the record owns.
+  WindowRecord record = *found;
+  HWND window = record.window;
+
+  HWND owner = GetWindow(window, GW_OWNER);
+  if (owner != nullptr && record.mdi_client == nullptr) SetActiveWindow(owner);
+
+  RemovePropA(window, window_id_property);
+  if (RemovePropA(window, drop_accept_property) != nullptr) RevokeDragDrop(window);
+
+  if (record.mdi_client != nullptr) {
+    SendMessageA(record.mdi_client, WM_MDIDESTROY, reinterpret_cast<WPARAM>(window), 0);
+  } else {
+    DestroyWindow(window);
+    UnregisterClassA(ClassName(number).text, program_instance());
+  }
+
+  if (record.accel_entries != nullptr) {
+    HeapFree(main_heap, 0, record.accel_entries);
+    DestroyAcceleratorTable(record.accel_table);
+  }
+  if (record.background_brush != nullptr) DeleteObject(record.background_brush);
+  registry_release(window_registry, number);
+}
+
+void windows_close_all() {
+  registry_enum_begin(window_registry);
+  ObjectNumber number = 0;
+  while (registry_enum_next(window_registry, &number) != nullptr) window_close(number);
+  event_data_release();
+}

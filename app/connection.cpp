@@ -1,0 +1,149 @@
+#include "connection.h"
+
+#include "decode.h"
+#include "events.h"
+#include "gadgets.h"
+#include "main_window.h"
+#include "window_service.h"
+
+namespace {
+
+class Connection {
+ public:
+  explicit Connection(SerialPort port) : port_(port), service_(port) {}
+
+  void run() {
+    if (identify_interface() && connect_control_unit()) {
+      polling_ = true;
+      while (poll_group()) {
+      }
+    }
+    serial_close(port_);
+  }
+
+ private:
+  // Repeats "ati\r" until the answers, collected without clearing, contain
+  // the identification. False when the window was closed meanwhile.
+  bool identify_interface() {
+    reply_.clear();
+    for (;;) {
+      send(IDENTIFY_REQUEST);
+      if (!pause()) return false;
+      while (serial_input_count(port_) > 0) {
+        if (read_byte()) reply_ += text_view(read_buffer_);
+      }
+      if (find_text(reply_, IDENTIFICATION, 1) != 0) return true;
+    }
+  }
+
+  // Sends "atd01\r", steps the progress bar every 100 ms until the first byte
+  // of the answer arrives, shows the answer and ends its log line.
+  bool connect_control_unit() {
+    send(CONNECT_REQUEST);
+    reply_.clear();
+    progress_ = 0;
+    while (serial_input_count(port_) == 0) {
+      if (!pause()) return false;
+      if (++progress_ == PROGRESS_WRAP) progress_ = 0;
+      set_gadget_state(GADGET_PROGRESS, progress_);
+    }
+    if (!collect_reply()) return false;
+    append_log("\r");
+    return true;
+  }
+
+  // One polling cycle; false once the window has been asked to close.
+  bool poll_group() {
+    pause();
+    last_event_ = event_poll();
+    service_.note_event(last_event_);
+    // The group is read anew for every request, so an edit takes effect at once.
+    send("08" + get_gadget_text(GADGET_GROUP) + "\r");
+    reply_.clear();
+    if (collect_reply()) {
+      if (auto speed = decode_speed(reply_)) {
+        set_gadget_text(GADGET_RESULT, speed->c_str());
+        set_gadget_text(GADGET_LOG, "");
+      }
+    }
+    return !service_.close_requested();
+  }
+
+  // Reads bytes into the reply, echoing each into the log, until no byte waits
+  // and the reply holds the prompt. Bytes already waiting after the prompt
+  // belong to the same reply. False when it was given up because the window
+  // is closing.
+  bool collect_reply() {
+    auto served_at = Clock::now();
+    for (;;) {
+      if (serial_input_count(port_) > 0) {
+        if (read_byte()) {
+          reply_ += text_view(read_buffer_);
+          append_log(text_view(read_buffer_));
+        }
+        // A line that never pauses must not keep the window waiting.
+        if (Clock::now() - served_at > std::chrono::milliseconds(20)) {
+          service_.serve_ready_events();
+          served_at = Clock::now();
+        }
+        continue;
+      }
+      if (find_text(reply_, PROMPT, 1) != 0) return true;
+      if (giving_up()) return false;
+      service_.serve_until(wait_deadline(), WindowService::Wake::OnInput, false);
+      served_at = Clock::now();
+    }
+  }
+
+  // Outside polling a close ends any wait at once; during polling the reply
+  // under way gets a short grace to complete.
+  bool giving_up() const {
+    if (!service_.close_requested()) return false;
+    if (!polling_) return true;
+    return Clock::now() >= service_.close_requested_at() + std::chrono::milliseconds(CLOSE_GRACE_MS);
+  }
+
+  Clock::time_point wait_deadline() const {
+    if (service_.close_requested()) return service_.close_requested_at() + std::chrono::milliseconds(CLOSE_GRACE_MS);
+    return Clock::time_point::max();
+  }
+
+  // Sets the log to its current text followed by text, keeping its newest bytes.
+  void append_log(std::string_view text) {
+    Text log = get_gadget_text(GADGET_LOG);
+    log += text;
+    if (log.size() > LOG_LIMIT) log.erase(0, log.size() - LOG_LIMIT);
+    set_gadget_text(GADGET_LOG, log.c_str());
+  }
+
+  // One byte into the first place of the read buffer; a zero byte then makes
+  // it the empty text, so it is added nowhere.
+  bool read_byte() { return serial_read(port_, read_buffer_, 1) != 0; }
+
+  void send(std::string_view request) {
+    command_ = request;
+    serial_write(port_, command_.data(), static_cast<int>(command_.size()));
+  }
+
+  // Pauses POLL_INTERVAL_MS with the window served. During polling a close
+  // request does not cut the pause short; elsewhere it ends the wait, and the
+  // result is false.
+  bool pause() {
+    service_.serve_until(Clock::now() + std::chrono::milliseconds(POLL_INTERVAL_MS), WindowService::Wake::AtDeadline,
+                         !polling_);
+    return polling_ || !service_.close_requested();
+  }
+
+  SerialPort port_;
+  WindowService service_;
+  Text reply_;
+  char read_buffer_[2] = {' ', '\0'};
+  Text command_;
+  int progress_ = 0;
+  int last_event_ = EV_NONE;
+  bool polling_ = false;
+};
+
+}  // namespace
+
+void run_connection(SerialPort port) { Connection(port).run(); }

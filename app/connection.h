@@ -1,0 +1,27 @@
+// The conversation with the interface once its port is open: identify it,
+// connect to control unit 01, then poll the chosen group every 100 ms and show
+// the decoded speed, until the window is closed.
+#pragma once
+
+#include <string_view>
+
+#include "serial_port.h"
+
+inline constexpr int POLL_INTERVAL_MS = 100;
+inline constexpr int PROGRESS_WRAP = 101;
+
+// The log keeps at most this many of its newest bytes.
+inline constexpr std::size_t LOG_LIMIT = 4096;
+
+// A close request during polling lets the reply that is arriving complete
+// for this long before the port is closed anyway.
+inline constexpr int CLOSE_GRACE_MS = 1000;
+
+inline constexpr std::string_view IDENTIFY_REQUEST = "ati\r";
+inline constexpr std::string_view IDENTIFICATION = "Velmorant";
+inline constexpr std::string_view CONNECT_REQUEST = "atd01\r";
+inline constexpr std::string_view PROMPT = "\r>";
+
+// Runs the whole sequence on the open port and closes it. Returns once the
+// window has been asked to close.
+void run_connection(SerialPort port);

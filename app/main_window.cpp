@@ -1,0 +1,94 @@
+#include "main_window.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include "connection.h"
+#include "events.h"
+#include "fonts.h"
+#include "gadgets.h"
+#include "requester.h"
+#include "serial_port.h"
+#include "text.h"
+#include "toolkit_windows.h"
+#include "window_service.h"
+
+namespace {
+
+constexpr DWORD MAIN_WINDOW_FLAGS = 0xC80001;  // caption, system menu, centred on the screen
+
+struct ApplicationState {
+  int event;
+  Text settings;
+  SerialPort port;
+  HINSTANCE instance;
+};
+
+ApplicationState state;
+
+}  // namespace
+
+void start_support_layers() {
+  state = ApplicationState{};
+  state.instance = GetModuleHandleA(nullptr);
+  main_heap = HeapCreate(0, 4096, 0);
+  // Texts are std::string values: there is no workspace to start.
+  list_heap_init();
+  init_fonts();
+  windows_init();
+  gadgets_init();
+  InitCommonControls();
+  CoInitialize(nullptr);
+}
+
+bool build_main_window() {
+  if (window_open(WINDOW_MAIN, 100, 150, 260, 330, "Velmorant Demo", MAIN_WINDOW_FLAGS) == 0) return false;
+  set_gadget_parent(reinterpret_cast<HWND>(window_handle(WINDOW_MAIN)));
+  create_text_gadget(GADGET_PORT_LABEL, 20, 14, 30, 20, "Port:", 0);
+  create_string_gadget(GADGET_PORT, 50, 10, 50, 20, "COM17", 0);
+  create_text_gadget(GADGET_GROUP_LABEL, 120, 14, 40, 20, "Group:", 0);
+  create_string_gadget(GADGET_GROUP, 160, 10, 30, 20, "05", 0);
+  create_button_gadget(GADGET_CONNECT, 20, 40, 80, 20, "Connect", 0);
+  create_progress_bar(GADGET_PROGRESS, 20, 70, 220, 20, 0, 100, 0);
+  create_text_gadget(GADGET_LOG, 20, 100, 220, 140, "", TEXT_BORDER);
+  create_text_gadget(GADGET_RESULT, 20, 260, 220, 280, "", TEXT_CENTER);
+  // Without the font the result is shown in the default one.
+  if (load_font(FONT_RESULT, "Arial", 30, 0) != 0) set_gadget_font(GADGET_RESULT, font_handle(FONT_RESULT));
+  return true;
+}
+
+void on_connect() {
+  set_gadget_text(GADGET_LOG, "");
+  set_gadget_state(GADGET_PROGRESS, 0);
+  state.settings = get_gadget_text(GADGET_PORT) + Text(SERIAL_SETTINGS_SUFFIX);
+  state.port = serial_open(state.settings.c_str(), HANDSHAKE_NONE, QUEUE_SIZE, QUEUE_SIZE);
+  if (state.port == 0) {
+    const Text message = "Error during open " + get_gadget_text(GADGET_PORT) + ": Port";
+    message_requester("Error", message.c_str(), 0);
+    return;
+  }
+  run_connection(state.port);
+  state.port = 0;
+  // The sequence ends only on a close request, which ends the program too.
+  state.event = EV_CLOSE;
+}
+
+void stop_support_layers() {
+  windows_close_all();
+  free_all_fonts();
+  HeapDestroy(main_heap);
+  main_heap = nullptr;
+}
+
+int run_program() {
+  start_support_layers();
+  if (build_main_window()) {
+    install_close_signals(reinterpret_cast<HWND>(window_handle(WINDOW_MAIN)));
+    do {
+      state.event = next_event();
+      if (state.event == EV_GADGET && event_gadget() == GADGET_CONNECT) on_connect();
+    } while (state.event != EV_CLOSE);
+  }
+  stop_support_layers();
+  return 0;
+}

@@ -1,0 +1,34 @@
+// The program's frame: start-up of the support layers, the one window with its
+// eight gadgets and the large result font, the event loop, Connect, and the exit.
+#pragma once
+
+#include <windows.h>
+
+#include <string_view>
+
+#include "registry.h"
+
+inline constexpr ObjectNumber WINDOW_MAIN = 0;
+inline constexpr ObjectNumber FONT_RESULT = 0;
+
+inline constexpr ObjectNumber GADGET_CONNECT = 1;
+inline constexpr ObjectNumber GADGET_PORT = 2;
+inline constexpr ObjectNumber GADGET_PROGRESS = 3;
+inline constexpr ObjectNumber GADGET_LOG = 4;
+inline constexpr ObjectNumber GADGET_GROUP = 5;
+inline constexpr ObjectNumber GADGET_RESULT = 6;
+inline constexpr ObjectNumber GADGET_PORT_LABEL = 7;
+inline constexpr ObjectNumber GADGET_GROUP_LABEL = 8;
+
+inline constexpr std::string_view SERIAL_SETTINGS_SUFFIX = ": baud=19200 parity=N Data=8 stop=1";
+inline constexpr int QUEUE_SIZE = 255;
+
+void start_support_layers();
+// False when the window could not be opened.
+bool build_main_window();
+void on_connect();
+void stop_support_layers();
+
+// The whole program: start, window, event loop, exit. Always returns 0, the
+// program's exit code.
+int run_program();

@@ -122,7 +122,7 @@ class Connection {
 
   void send(std::string_view request) {
     command_ = request;
-    serial_write(port_, command_.data(), static_cast<int>(command_.size()));
+    serial_write(port_, command_.data(), static_cast<DWORD>(command_.size()));
   }
 
   // Pauses POLL_INTERVAL_MS with the window served. During polling a close

@@ -43,7 +43,7 @@ void start_support_layers() {
 
 bool build_main_window() {
   if (window_open(WINDOW_MAIN, 100, 150, 260, 330, "Velmorant Demo", MAIN_WINDOW_FLAGS) == 0) return false;
-  set_gadget_parent(reinterpret_cast<HWND>(window_handle(WINDOW_MAIN)));
+  set_gadget_parent(window_handle(WINDOW_MAIN));
   create_text_gadget(GADGET_PORT_LABEL, 20, 14, 30, 20, "Port:", 0);
   create_string_gadget(GADGET_PORT, 50, 10, 50, 20, "COM17", 0);
   create_text_gadget(GADGET_GROUP_LABEL, 120, 14, 40, 20, "Group:", 0);
@@ -83,7 +83,7 @@ void stop_support_layers() {
 int run_program() {
   start_support_layers();
   if (build_main_window()) {
-    install_close_signals(reinterpret_cast<HWND>(window_handle(WINDOW_MAIN)));
+    install_close_signals(window_handle(WINDOW_MAIN));
     do {
       state.event = next_event();
       if (state.event == EV_GADGET && event_gadget() == GADGET_CONNECT) on_connect();

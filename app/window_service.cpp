@@ -86,7 +86,7 @@ int next_event() {
 
 WindowService::WindowService(SerialPort port) : port_(port) {
 #ifndef _WIN32
-  line_fd_ = platform_handle_fd(reinterpret_cast<HANDLE>(port));
+  line_fd_ = platform_handle_fd(port);
 #endif
 }
 

@@ -8,7 +8,7 @@
 #include "events.h"
 #include "fonts.h"
 #include "gadgets.h"
-#include "sample_window.h"
+#include "main_window.h"
 #include "toolkit_windows.h"
 #include "ui_support.h"
 
@@ -17,7 +17,7 @@ namespace {
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(build_sample_main_window());
+    ASSERT_TRUE(build_main_window());
     window = window_handle(WINDOW_MAIN);
     bring_to_front(window);
     drain_events();

@@ -1,10 +1,8 @@
-// Shows the application's main window built with the toolkit, for a look at
+// Shows the program's main window, built as the program builds it, for a look at
 // its layout: sample_main_window [milliseconds [--with-values]]. It ends when
 // the window is closed or, when given, after that many milliseconds. With
 // --with-values the log, progress bar and result show a reading.
 #include <windows.h>
-
-#include <commctrl.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -12,21 +10,16 @@
 #include "events.h"
 #include "fonts.h"
 #include "gadgets.h"
-#include "sample_window.h"
+#include "main_window.h"
 #include "toolkit_windows.h"
 
 int main(int argc, char** argv) {
   long run_ms = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 0;
   bool with_values = argc > 2 && std::strcmp(argv[2], "--with-values") == 0;
 
-  main_heap = HeapCreate(0, 4096, 0);
-  list_heap_init();
-  init_fonts();
-  windows_init();
-  gadgets_init();
-  InitCommonControls();
+  start_support_layers();
 
-  if (build_sample_main_window()) {
+  if (build_main_window()) {
     if (with_values) {
       set_gadget_text(GADGET_LOG, "0805\r\n07 00 32\r\n>");
       set_gadget_state(GADGET_PROGRESS, 60);

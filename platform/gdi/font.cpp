@@ -5,8 +5,11 @@
 #include <cairo.h>
 #include <fontconfig/fontconfig.h>
 
+#include <strings.h>
+
 #include <cmath>
 #include <cstdlib>
+#include <map>
 
 namespace gdi {
 namespace {
@@ -21,7 +24,7 @@ void apply(cairo_t* cr, const FontSpec& font) {
                          font.weight >= 600 ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
   cairo_set_font_size(cr, font.pixel_size);
   cairo_font_options_t* options = cairo_font_options_create();
-  cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
+  cairo_font_options_set_antialias(options, font.antialiased ? CAIRO_ANTIALIAS_GRAY : CAIRO_ANTIALIAS_NONE);
   cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_SLIGHT);
   cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
   cairo_set_font_options(cr, options);
@@ -69,6 +72,38 @@ std::string utf8_from_1252(std::string_view text) {
     }
   }
   return out;
+}
+
+std::string resolve_family(std::string_view face) {
+  static const char* const interface_faces[] = {"", "MS Shell Dlg", "MS Shell Dlg 2", "MS Sans Serif", "Microsoft Sans Serif",
+                                                "System", "Tahoma", "Segoe UI"};
+  std::string asked(face);
+  for (const char* name : interface_faces) {
+    if (strcasecmp(asked.c_str(), name) == 0) asked = "Liberation Sans";
+  }
+  static std::map<std::string, std::string> resolved;
+  auto known = resolved.find(asked);
+  if (known != resolved.end()) return known->second;
+  std::string family = asked;
+  FcPattern* pattern = FcPatternCreate();
+  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(asked.c_str()));
+  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result;
+  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+  FcChar8* name = nullptr;
+  if (match != nullptr && FcPatternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch) family = reinterpret_cast<char*>(name);
+  if (match != nullptr) FcPatternDestroy(match);
+  FcPatternDestroy(pattern);
+  resolved.emplace(asked, family);
+  return family;
+}
+
+double em_for_cell_height(const FontSpec& font, int cell_height) {
+  FontSpec probe = font;
+  probe.pixel_size = 100;
+  FontMetrics metrics = font_metrics(probe);
+  return metrics.height > 0 ? cell_height * 100.0 / metrics.height : cell_height;
 }
 
 FontMetrics font_metrics(const FontSpec& font) {

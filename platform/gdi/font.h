@@ -1,6 +1,6 @@
 // The font module: measuring and drawing text in a FontSpec. Every text call
 // of GDI and the window frame go through these, so how a face is resolved
-// (today cairo's fontconfig lookup of the family) can change in one place.
+// (fontconfig, then cairo) is decided in one place.
 // Texts are Windows-1252 bytes; they become UTF-8 only for drawing.
 #pragma once
 
@@ -26,5 +26,11 @@ SIZE measure_text(const FontSpec& font, std::string_view text);
 void draw_text(cairo_t* cr, const FontSpec& font, double x, double top, std::string_view text, COLORREF colour);
 
 std::string utf8_from_1252(std::string_view text);
+
+// The family fontconfig gives for a face name; the faces of Windows' own user
+// interface are asked for as the metric-compatible "Liberation Sans".
+std::string resolve_family(std::string_view face);
+// The em size in pixels of a face whose cell (ascent + descent) is the given height.
+double em_for_cell_height(const FontSpec& font, int cell_height);
 
 }  // namespace gdi

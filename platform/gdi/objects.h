@@ -42,10 +42,12 @@ struct FontSpec {
   bool italic = false;
   bool underline = false;
   bool strikeout = false;
+  bool antialiased = true;  // NONANTIALIASED_QUALITY turns it off
 };
 
 struct Font : Object {
   FontSpec spec;
+  LOGFONTA logical{};  // as it was asked for, for GetObjectA
   Font() : Object(Kind::font) {}
 };
 

@@ -6,6 +6,7 @@
 
 #include <list>
 
+#include "controls/controls.h"
 #include "user/window.h"
 
 namespace user {
@@ -23,9 +24,19 @@ std::list<Registered>& classes() {
 
 ATOM next_atom = 0xC000;
 
+// The system's classes exist before the program's first look at any class,
+// as they do on Windows: a plain program gets them without asking.
+void ensure_system_classes() {
+  static bool registered = false;
+  if (registered) return;
+  registered = true;
+  controls::register_system_classes();
+}
+
 }  // namespace
 
 WindowClass* find_class(const char* name) {
+  ensure_system_classes();
   if (name == nullptr) return nullptr;
   for (Registered& entry : classes()) {
     if (IS_INTRESOURCE(name) ? entry.atom == static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(name))
@@ -45,6 +56,7 @@ void release_class(WindowClass* window_class) {
 using namespace user;
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA* wc) {
+  ensure_system_classes();
   if (wc == nullptr || wc->lpszClassName == nullptr || IS_INTRESOURCE(wc->lpszClassName) || wc->lpfnWndProc == nullptr ||
       wc->cbClsExtra < 0 || wc->cbWndExtra < 0) {
     SetLastError(ERROR_INVALID_PARAMETER);

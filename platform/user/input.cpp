@@ -170,8 +170,18 @@ bool make_message(const HardwareEvent& e, MSG* msg, int* hit) {
   HWND target = s.capture != nullptr ? s.capture : window_at(e.point);
   if (target == nullptr) return false;
   if (s.capture == nullptr) {
-    *hit = static_cast<int>(SendMessageA(target, WM_NCHITTEST, 0, MAKELPARAM(e.point.x, e.point.y)));
-    if (!IsWindow(target)) return false;
+    // A window transparent to the mouse (a plain static text) passes it to its parent.
+    for (;;) {
+      *hit = static_cast<int>(SendMessageA(target, WM_NCHITTEST, 0, MAKELPARAM(e.point.x, e.point.y)));
+      if (!IsWindow(target)) return false;
+      Window* w = find(target);
+      if (*hit != HTTRANSPARENT || w->parent == nullptr) break;
+      target = w->parent;
+    }
+    // A disabled window, or one inside a disabled top-level window (the owner of a modal box), gets no mouse input.
+    for (Window* w = find(target); w != nullptr; w = w->parent ? find(w->parent) : nullptr) {
+      if (w->style & WS_DISABLED) return false;
+    }
   }
   UINT message = e.kind == HardwareEvent::move ? WM_MOUSEMOVE : button_message(e.virtual_key, e.down);
   msg->hwnd = target;

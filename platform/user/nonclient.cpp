@@ -176,7 +176,10 @@ void frame_thickness(DWORD style, DWORD ex_style, RECT* insets) {
   *insets = RECT{f, f, f, f};
   if (has_caption(style)) insets->top += GetSystemMetrics(SM_CYCAPTION);
   int edge = ((ex_style & WS_EX_CLIENTEDGE) ? GetSystemMetrics(SM_CXEDGE) : 0) + ((ex_style & WS_EX_STATICEDGE) ? 1 : 0);
-  InflateRect(insets, edge, edge);
+  insets->left += edge;
+  insets->top += edge;
+  insets->right += edge;
+  insets->bottom += edge;
 }
 
 RECT client_area_for(DWORD style, DWORD ex_style, int width, int height) {

@@ -221,11 +221,13 @@ BOOL WINAPI WaitMessage() {
 }
 
 LRESULT WINAPI DispatchMessageA(const MSG* msg) {
-  if (msg == nullptr || msg->hwnd == nullptr) return 0;
+  if (msg == nullptr) return 0;
+  // A timer with a procedure calls it, also a thread's timer that has no window.
   if (msg->message == WM_TIMER && msg->lParam != 0) {
     reinterpret_cast<TIMERPROC>(msg->lParam)(msg->hwnd, WM_TIMER, msg->wParam, msg->time);
     return 0;
   }
+  if (msg->hwnd == nullptr) return 0;
   return SendMessageA(msg->hwnd, msg->message, msg->wParam, msg->lParam);
 }
 

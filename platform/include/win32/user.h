@@ -8,6 +8,7 @@ typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef BOOL(CALLBACK* WNDENUMPROC)(HWND, LPARAM);
 
 #include "win32/user_constants.h"
+#include "win32/user_controls.h"
 
 typedef struct tagWNDCLASSA {
   UINT style;

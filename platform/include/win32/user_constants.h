@@ -495,6 +495,7 @@
 #define DT_NOCLIP 0x00000100
 #define DT_CALCRECT 0x00000400
 #define DT_NOPREFIX 0x00000800
+#define DT_EDITCONTROL 0x00002000
 #define DT_END_ELLIPSIS 0x00008000
 
 // DrawEdge edges and borders.

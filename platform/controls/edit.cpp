@@ -1,0 +1,446 @@
+// The "Edit" control, single line: a text with a caret and a selection,
+// edited by keyboard and mouse, scrolled sideways with ES_AUTOHSCROLL, and
+// cut, copied and pasted through the program's clipboard. It tells its
+// parent about focus and changes through WM_COMMAND (EN_SETFOCUS,
+// EN_KILLFOCUS, EN_UPDATE then EN_CHANGE) and asks it for colours with
+// WM_CTLCOLOREDIT (WM_CTLCOLORSTATIC while read-only or disabled).
+#include <algorithm>
+#include <cctype>
+
+#include "controls/controls.h"
+
+namespace controls {
+namespace {
+
+constexpr size_t default_limit = 30000;
+constexpr int margin = 1;  // between the edge of the client area and the text
+
+struct EditState {
+  std::string text;
+  size_t anchor = 0;  // the fixed end of the selection
+  size_t caret = 0;   // the moving end, where the caret is
+  int scroll = 0;     // pixels of text scrolled out on the left
+  size_t limit = default_limit;
+  HFONT font = nullptr;
+  bool focused = false;
+  bool selecting = false;  // the mouse is dragging a selection
+  bool modified = false;
+  bool can_undo = false;
+  std::string undo_text;
+  size_t undo_caret = 0;
+
+  size_t start() const { return std::min(anchor, caret); }
+  size_t end() const { return std::max(anchor, caret); }
+};
+
+EditState* state(HWND window) { return state_of<EditState>(window); }
+DWORD style_of(HWND window) { return static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)); }
+
+// The text as it is shown: stars for a password.
+std::string shown(HWND window, const EditState& s) {
+  return (style_of(window) & ES_PASSWORD) ? std::string(s.text.size(), '*') : s.text;
+}
+
+// One device context for measuring, kept for the life of the process.
+HDC measuring_dc(HFONT font) {
+  static HDC dc = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+  SelectObject(dc, font_or_default(font));
+  return dc;
+}
+
+int text_width(HWND window, const EditState& s, size_t count) {
+  std::string text = shown(window, s);
+  SIZE size{};
+  GetTextExtentPoint32A(measuring_dc(s.font), text.c_str(), static_cast<int>(std::min(count, text.size())), &size);
+  return size.cx;
+}
+
+int line_height(const EditState& s) {
+  TEXTMETRICA metrics{};
+  GetTextMetricsA(measuring_dc(s.font), &metrics);
+  return metrics.tmHeight;
+}
+
+RECT text_rect(HWND window, const EditState& s) {
+  RECT r;
+  GetClientRect(window, &r);
+  r.left += margin;
+  r.right = std::max(r.left, r.right - margin);
+  r.top += (r.bottom - r.top > line_height(s) + 1) ? 1 : 0;
+  return r;
+}
+
+// The character boundary nearest to a client x coordinate.
+size_t position_at(HWND window, const EditState& s, int x) {
+  RECT r = text_rect(window, s);
+  int target = x - r.left + s.scroll;
+  size_t best = 0;
+  int best_distance = std::abs(target);
+  for (size_t i = 1; i <= s.text.size(); ++i) {
+    int distance = std::abs(text_width(window, s, i) - target);
+    if (distance < best_distance) {
+      best = i;
+      best_distance = distance;
+    }
+  }
+  return best;
+}
+
+void redraw(HWND window) { InvalidateRect(window, nullptr, TRUE); }
+
+// Scrolls so that the caret is inside the text rectangle.
+void scroll_to_caret(HWND window, EditState& s) {
+  RECT r = text_rect(window, s);
+  int width = r.right - r.left;
+  int caret_x = text_width(window, s, s.caret);
+  int full = text_width(window, s, s.text.size());
+  if (caret_x < s.scroll) s.scroll = caret_x;
+  if (caret_x > s.scroll + width - 1) s.scroll = caret_x - width + 1;
+  s.scroll = std::clamp(s.scroll, 0, std::max(0, full - width + 1));
+}
+
+void select(HWND window, size_t anchor, size_t caret) {
+  EditState& s = *state(window);
+  s.anchor = std::min(anchor, s.text.size());
+  s.caret = std::min(caret, s.text.size());
+  scroll_to_caret(window, s);
+  redraw(window);
+}
+
+// Replaces the selection, the way typing, pasting and EM_REPLACESEL do.
+// Returns false when nothing changed.
+bool replace_selection(HWND window, std::string inserted, bool keep_undo, bool notify) {
+  EditState& s = *state(window);
+  DWORD style = style_of(window);
+  for (char& c : inserted) {
+    if (style & ES_UPPERCASE) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (style & ES_LOWERCASE) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  size_t start = s.start(), removed = s.end() - start;
+  size_t room = s.limit > s.text.size() - removed ? s.limit - (s.text.size() - removed) : 0;
+  bool truncated = inserted.size() > room;
+  inserted.resize(std::min(inserted.size(), room));
+  std::string before = s.text;
+  std::string candidate = s.text.substr(0, start) + inserted + s.text.substr(start + removed);
+  if (!(style & ES_AUTOHSCROLL)) {
+    // Without sideways scrolling the text must fit: what does not fit is left out.
+    RECT r = text_rect(window, s);
+    EditState trial = s;
+    while (!inserted.empty()) {
+      trial.text = candidate;
+      if (text_width(window, trial, candidate.size()) <= r.right - r.left) break;
+      inserted.pop_back();
+      truncated = true;
+      candidate = s.text.substr(0, start) + inserted + s.text.substr(start + removed);
+    }
+  }
+  if (truncated && notify) notify_parent(window, EN_MAXTEXT);
+  if (candidate == before && inserted.empty() && removed == 0) return false;
+  if (keep_undo) {
+    s.undo_text = before;
+    s.undo_caret = s.caret;
+    s.can_undo = true;
+  }
+  s.text = candidate;
+  s.anchor = s.caret = start + inserted.size();
+  s.modified = true;
+  DefWindowProcA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(s.text.c_str()));  // keeps the window's own text in step
+  scroll_to_caret(window, s);
+  redraw(window);
+  if (notify) {
+    notify_parent(window, EN_UPDATE);
+    if (IsWindow(window)) notify_parent(window, EN_CHANGE);
+  }
+  return true;
+}
+
+bool read_only(HWND window) { return style_of(window) & ES_READONLY; }
+
+void copy(HWND window) {
+  EditState& s = *state(window);
+  if (s.start() == s.end() || (style_of(window) & ES_PASSWORD)) return;
+  clipboard_text() = s.text.substr(s.start(), s.end() - s.start());
+}
+
+void clear(HWND window) {
+  EditState& s = *state(window);
+  if (!read_only(window) && s.start() != s.end()) replace_selection(window, "", true, true);
+}
+
+void paste(HWND window) {
+  if (read_only(window)) return;
+  // Only the first line of a text fits a single-line field.
+  std::string text = clipboard_text();
+  text = text.substr(0, text.find_first_of("\r\n"));
+  replace_selection(window, text, true, true);
+}
+
+void undo(HWND window) {
+  EditState& s = *state(window);
+  if (!s.can_undo || read_only(window)) return;
+  std::string text = s.undo_text;
+  size_t caret = s.undo_caret;
+  s.anchor = 0;
+  s.caret = s.text.size();
+  replace_selection(window, text, true, true);
+  select(window, caret, caret);
+}
+
+bool is_word_character(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+size_t word_left(const std::string& text, size_t from) {
+  while (from > 0 && !is_word_character(text[from - 1])) --from;
+  while (from > 0 && is_word_character(text[from - 1])) --from;
+  return from;
+}
+
+size_t word_right(const std::string& text, size_t from) {
+  while (from < text.size() && is_word_character(text[from])) ++from;
+  while (from < text.size() && !is_word_character(text[from])) ++from;
+  return from;
+}
+
+void key_down(HWND window, int key) {
+  EditState& s = *state(window);
+  bool shift = GetKeyState(VK_SHIFT) < 0;
+  bool control = GetKeyState(VK_CONTROL) < 0;
+  auto move = [&](size_t to) { select(window, shift ? s.anchor : to, to); };
+  switch (key) {
+    case VK_LEFT: move(control ? word_left(s.text, s.caret) : (s.caret > 0 ? s.caret - 1 : 0)); break;
+    case VK_RIGHT: move(control ? word_right(s.text, s.caret) : std::min(s.caret + 1, s.text.size())); break;
+    case VK_HOME: move(0); break;
+    case VK_END: move(s.text.size()); break;
+    case VK_DELETE:
+      if (read_only(window) || (shift && control)) break;
+      if (s.start() == s.end()) {
+        if (s.caret >= s.text.size()) break;
+        s.anchor = s.caret + 1;
+      }
+      if (shift) copy(window);
+      clear(window);
+      break;
+    case VK_INSERT:
+      if (control) copy(window);
+      else if (shift) paste(window);
+      break;
+    default: break;
+  }
+}
+
+void character(HWND window, unsigned char c) {
+  EditState& s = *state(window);
+  switch (c) {
+    case 0x03: copy(window); return;                               // Ctrl+C
+    case 0x16: paste(window); return;                              // Ctrl+V
+    case 0x18: copy(window); clear(window); return;                // Ctrl+X
+    case 0x1A: undo(window); return;                               // Ctrl+Z
+    case '\b':
+      if (read_only(window)) return;
+      if (s.start() == s.end()) {
+        if (s.caret == 0) return;
+        s.anchor = s.caret - 1;
+      }
+      clear(window);
+      return;
+    default: break;
+  }
+  if (c < 0x20 || c == 0x7F) return;  // Enter, Tab, Escape and other controls do nothing in one line
+  if (read_only(window)) {
+    MessageBeep(0);
+    return;
+  }
+  if ((style_of(window) & ES_NUMBER) && !std::isdigit(c)) {
+    MessageBeep(0);
+    return;
+  }
+  replace_selection(window, std::string(1, static_cast<char>(c)), true, true);
+}
+
+void paint(HWND window, HDC dc) {
+  EditState& s = *state(window);
+  RECT client;
+  GetClientRect(window, &client);
+  HGDIOBJ old_font = SelectObject(dc, font_or_default(s.font));
+  bool enabled = IsWindowEnabled(window);
+  HBRUSH brush = parent_colours(window, (read_only(window) || !enabled) ? WM_CTLCOLORSTATIC : WM_CTLCOLOREDIT, dc);
+  FillRect(dc, &client, brush);
+  if (!enabled) SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+  RECT r = text_rect(window, s);
+  IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+  std::string text = shown(window, s);
+  int x = r.left - s.scroll;
+  bool show_selection = (s.focused || (style_of(window) & ES_NOHIDESEL)) && s.start() != s.end();
+  size_t cuts[] = {0, show_selection ? s.start() : text.size(), show_selection ? s.end() : text.size(), text.size()};
+  SetBkMode(dc, TRANSPARENT);
+  COLORREF ink = GetTextColor(dc);
+  for (int part = 0; part < 3; ++part) {
+    size_t from = cuts[part], to = cuts[part + 1];
+    if (to <= from) continue;
+    int left = x + text_width(window, s, from);
+    if (part == 1) {
+      int right = x + text_width(window, s, to);
+      RECT highlight{left, r.top, right, r.top + line_height(s)};
+      FillRect(dc, &highlight, GetSysColorBrush(COLOR_HIGHLIGHT));
+      SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+    } else {
+      SetTextColor(dc, ink);
+    }
+    TextOutA(dc, left, r.top, text.c_str() + from, static_cast<int>(to - from));
+  }
+  if (s.focused) {
+    int caret_x = x + text_width(window, s, s.caret);
+    RECT caret{caret_x, r.top, caret_x + 1, r.top + line_height(s)};
+    FillRect(dc, &caret, GetSysColorBrush(COLOR_WINDOWTEXT));
+  }
+  SelectObject(dc, old_font);
+}
+
+LRESULT copy_text_out(const std::string& text, WPARAM size, LPARAM buffer) {
+  if (size == 0 || buffer == 0) return 0;
+  size_t length = std::min<size_t>(text.size(), size - 1);
+  text.copy(reinterpret_cast<char*>(buffer), length);
+  reinterpret_cast<char*>(buffer)[length] = '\0';
+  return static_cast<LRESULT>(length);
+}
+
+LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_NCCREATE: attach_state(window, new EditState); break;
+    case WM_CREATE: {
+      // The initial text arrives without notifications, with the caret at its start.
+      auto* create = reinterpret_cast<CREATESTRUCTA*>(lparam);
+      EditState& s = *state(window);
+      if (create->lpszName != nullptr && !IS_INTRESOURCE(create->lpszName)) s.text = create->lpszName;
+      DefWindowProcA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(s.text.c_str()));
+      return 0;
+    }
+    case WM_NCDESTROY: {
+      LRESULT result = DefWindowProcA(window, message, wparam, lparam);
+      free_state<EditState>(window);
+      return result;
+    }
+    case WM_ERASEBKGND: return 1;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = wparam != 0 ? reinterpret_cast<HDC>(wparam) : BeginPaint(window, &ps);
+      paint(window, dc);
+      if (wparam == 0) EndPaint(window, &ps);
+      return 0;
+    }
+    case WM_SETTEXT: {
+      // A new text: the selection and scrolling start afresh; single-line fields notify.
+      EditState& s = *state(window);
+      s.text = lparam != 0 ? reinterpret_cast<const char*>(lparam) : "";
+      s.anchor = s.caret = 0;
+      s.scroll = 0;
+      s.modified = false;
+      s.can_undo = false;
+      DefWindowProcA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(s.text.c_str()));
+      redraw(window);
+      notify_parent(window, EN_UPDATE);
+      if (IsWindow(window)) notify_parent(window, EN_CHANGE);
+      return TRUE;
+    }
+    case WM_GETTEXT: return copy_text_out(state(window)->text, wparam, lparam);
+    case WM_GETTEXTLENGTH: return static_cast<LRESULT>(state(window)->text.size());
+    case WM_SETFOCUS:
+      state(window)->focused = true;
+      redraw(window);
+      notify_parent(window, EN_SETFOCUS);
+      return 0;
+    case WM_KILLFOCUS:
+      state(window)->focused = false;
+      redraw(window);
+      notify_parent(window, EN_KILLFOCUS);
+      return 0;
+    case WM_LBUTTONDOWN: {
+      if (GetFocus() != window) SetFocus(window);
+      if (GetFocus() != window) return 0;
+      EditState& s = *state(window);
+      size_t at = position_at(window, s, static_cast<SHORT>(LOWORD(lparam)));
+      select(window, (wparam & MK_SHIFT) ? s.anchor : at, at);
+      s.selecting = true;
+      SetCapture(window);
+      return 0;
+    }
+    case WM_LBUTTONDBLCLK: {
+      EditState& s = *state(window);
+      size_t at = position_at(window, s, static_cast<SHORT>(LOWORD(lparam)));
+      size_t from = at, to = at;
+      while (from > 0 && is_word_character(s.text[from - 1])) --from;
+      while (to < s.text.size() && is_word_character(s.text[to])) ++to;
+      select(window, from, to);
+      return 0;
+    }
+    case WM_MOUSEMOVE: {
+      EditState& s = *state(window);
+      if (s.selecting && GetCapture() == window) select(window, s.anchor, position_at(window, s, static_cast<SHORT>(LOWORD(lparam))));
+      return 0;
+    }
+    case WM_LBUTTONUP:
+      if (state(window)->selecting) {
+        state(window)->selecting = false;
+        if (GetCapture() == window) ReleaseCapture();
+      }
+      return 0;
+    case WM_CAPTURECHANGED: state(window)->selecting = false; return 0;
+    case WM_KEYDOWN: key_down(window, static_cast<int>(wparam)); return 0;
+    case WM_CHAR: character(window, static_cast<unsigned char>(wparam)); return 0;
+    case WM_CUT: copy(window); clear(window); return 0;
+    case WM_COPY: copy(window); return 0;
+    case WM_PASTE: paste(window); return 0;
+    case WM_CLEAR: clear(window); return 0;
+    case WM_UNDO: case EM_UNDO: undo(window); return state(window)->can_undo;
+    case EM_CANUNDO: return state(window)->can_undo;
+    case EM_EMPTYUNDOBUFFER: state(window)->can_undo = false; return 0;
+    case EM_GETSEL: {
+      EditState& s = *state(window);
+      if (wparam != 0) *reinterpret_cast<DWORD*>(wparam) = static_cast<DWORD>(s.start());
+      if (lparam != 0) *reinterpret_cast<DWORD*>(lparam) = static_cast<DWORD>(s.end());
+      return MAKELONG(s.start(), s.end());
+    }
+    case EM_SETSEL: {
+      // -1 as the start removes the selection; an end of -1 (or past the text) is the text's end.
+      EditState& s = *state(window);
+      auto start = static_cast<INT>(wparam), end = static_cast<INT>(lparam);
+      if (start == -1) select(window, s.caret, s.caret);
+      else select(window, static_cast<size_t>(start < 0 ? s.text.size() : start), end < 0 ? s.text.size() : static_cast<size_t>(end));
+      return 0;
+    }
+    case EM_REPLACESEL:
+      replace_selection(window, lparam != 0 ? reinterpret_cast<const char*>(lparam) : "", wparam != 0, true);
+      return 0;
+    case EM_LIMITTEXT: state(window)->limit = wparam == 0 ? 0x7FFFFFFE : wparam; return 0;
+    case EM_GETLIMITTEXT: return static_cast<LRESULT>(state(window)->limit);
+    case EM_GETMODIFY: return state(window)->modified;
+    case EM_SETMODIFY: state(window)->modified = wparam != 0; return 0;
+    case EM_SETREADONLY: {
+      LONG style = GetWindowLongA(window, GWL_STYLE);
+      SetWindowLongA(window, GWL_STYLE, wparam ? (style | ES_READONLY) : (style & ~ES_READONLY));
+      redraw(window);
+      return TRUE;
+    }
+    case EM_GETLINECOUNT: return 1;
+    case EM_SCROLLCARET: scroll_to_caret(window, *state(window)); redraw(window); return TRUE;
+    case EM_GETRECT:
+      if (lparam != 0) *reinterpret_cast<RECT*>(lparam) = text_rect(window, *state(window));
+      return 0;
+    case WM_SIZE: scroll_to_caret(window, *state(window)); redraw(window); return 0;
+    case WM_ENABLE: redraw(window); return 0;
+    case WM_SETFONT:
+      state(window)->font = reinterpret_cast<HFONT>(wparam);
+      scroll_to_caret(window, *state(window));
+      if (LOWORD(lparam)) redraw(window);
+      return 0;
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(state(window)->font);
+    case WM_GETDLGCODE: return DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
+    default: break;
+  }
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+}  // namespace
+
+WNDPROC edit_procedure() { return procedure; }
+
+}  // namespace controls

@@ -1,0 +1,178 @@
+// The single-line edit control: typing, the caret and selection by keyboard
+// and mouse, the clipboard, scrolling, colours and the notifications the
+// parent receives.
+#include "controls_fixture.h"
+
+namespace {
+
+using test_support::pump_messages;
+
+class Edits : public Controls {
+ protected:
+  void SetUp() override {
+    Controls::SetUp();
+    field = control("Edit", "COM17", WS_TABSTOP | ES_AUTOHSCROLL, 50, 10, 120, 20, 2, WS_EX_CLIENTEDGE);
+    ASSERT_NE(field, nullptr);
+    pump_messages();
+    recorder.clear();
+  }
+  std::pair<DWORD, DWORD> selection() const {
+    DWORD start = 99, end = 99;
+    SendMessageA(field, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    return {start, end};
+  }
+  HWND field = nullptr;
+};
+
+using Codes = std::vector<WORD>;
+
+TEST_F(Edits, TheInitialTextArrivesWithoutNotificationsAndTheCaretAtTheStart) {
+  EXPECT_EQ(text_of(field), "COM17");
+  EXPECT_EQ(selection(), (std::pair<DWORD, DWORD>{0, 0}));
+  EXPECT_TRUE(notifications(field).empty());
+}
+
+TEST_F(Edits, AClickFocusesTheFieldAndTypingNotifiesEachChange) {
+  test_support::click_client(field, 100, 8);
+  pump_messages();
+  EXPECT_EQ(GetFocus(), field);
+  EXPECT_EQ(notifications(field), Codes{EN_SETFOCUS});
+  recorder.clear();
+  test_support::press_key(VK_END);
+  test_support::type_text("x1");
+  pump_messages();
+  EXPECT_EQ(text_of(field), "COM17x1");
+  EXPECT_EQ(notifications(field), (Codes{EN_UPDATE, EN_CHANGE, EN_UPDATE, EN_CHANGE}));
+  EXPECT_EQ(selection(), (std::pair<DWORD, DWORD>{7, 7}));
+}
+
+TEST_F(Edits, SettingTheTextNotifiesAndLeavesTheCaretAtTheStart) {
+  SetWindowTextA(field, "pts/4");
+  EXPECT_EQ(notifications(field), (Codes{EN_UPDATE, EN_CHANGE}));
+  EXPECT_EQ(text_of(field), "pts/4");
+  EXPECT_EQ(GetWindowTextLengthA(field), 5);
+  EXPECT_EQ(selection(), (std::pair<DWORD, DWORD>{0, 0}));
+}
+
+TEST_F(Edits, LosingTheFocusNotifiesTheParent) {
+  HWND other = control("Edit", "05", WS_TABSTOP, 50, 40, 60, 20, 5, WS_EX_CLIENTEDGE);
+  SetFocus(field);
+  SetFocus(other);
+  pump_messages();
+  EXPECT_EQ(notifications(field), (Codes{EN_SETFOCUS, EN_KILLFOCUS}));
+  EXPECT_EQ(notifications(other), Codes{EN_SETFOCUS});
+}
+
+TEST_F(Edits, HomeEndShiftArrowsAndBackspaceEditAsExpected) {
+  SetFocus(field);
+  test_support::press_key(VK_END);
+  test_support::key_chord({VK_SHIFT, VK_LEFT});
+  test_support::key_chord({VK_SHIFT, VK_LEFT});
+  pump_messages();
+  EXPECT_EQ(selection(), (std::pair<DWORD, DWORD>{3, 5}));
+  test_support::type_text("1");
+  pump_messages();
+  EXPECT_EQ(text_of(field), "COM1");
+  test_support::press_key(VK_HOME);
+  test_support::press_key(VK_DELETE);
+  test_support::press_key(VK_RIGHT);
+  test_support::press_key(VK_BACK);
+  pump_messages();
+  EXPECT_EQ(text_of(field), "M1");
+  EXPECT_EQ(selection(), (std::pair<DWORD, DWORD>{0, 0}));
+  test_support::press_key(VK_BACK);
+  pump_messages();
+  EXPECT_EQ(text_of(field), "M1") << "Backspace at the start changes nothing";
+}
+
+TEST_F(Edits, CopyAndPasteWorkWithinTheProgram) {
+  SetFocus(field);
+  test_support::press_key(VK_HOME);
+  test_support::key_chord({VK_SHIFT, VK_END});
+  test_support::key_chord({VK_CONTROL, 'C'});
+  test_support::press_key(VK_END);
+  test_support::key_chord({VK_CONTROL, 'V'});
+  pump_messages();
+  EXPECT_EQ(text_of(field), "COM17COM17");
+  test_support::key_chord({VK_SHIFT, VK_HOME});
+  test_support::key_chord({VK_CONTROL, 'X'});
+  pump_messages();
+  EXPECT_EQ(text_of(field), "");
+  test_support::key_chord({VK_CONTROL, 'V'});
+  pump_messages();
+  EXPECT_EQ(text_of(field), "COM17COM17");
+}
+
+TEST_F(Edits, DraggingTheMouseSelectsText) {
+  RECT client;
+  GetClientRect(field, &client);
+  POINT from{1, client.bottom / 2}, to{client.right - 2, client.bottom / 2};
+  ClientToScreen(field, &from);
+  ClientToScreen(field, &to);
+  test_support::move_mouse_to(from);
+  test_support::mouse_button(VK_LBUTTON, true);
+  test_support::move_mouse_to(to);
+  test_support::mouse_button(VK_LBUTTON, false);
+  pump_messages();
+  EXPECT_EQ(selection(), (std::pair<DWORD, DWORD>{0, 5}));
+  EXPECT_EQ(GetCapture(), nullptr);
+}
+
+TEST_F(Edits, WithoutAutoHScrollTheTextStopsAtTheRightEdge) {
+  HWND fixed = control("Edit", "", WS_TABSTOP, 50, 40, 40, 20, 5, WS_EX_CLIENTEDGE);
+  HWND scrolling = control("Edit", "", WS_TABSTOP | ES_AUTOHSCROLL, 50, 70, 40, 20, 6, WS_EX_CLIENTEDGE);
+  SetFocus(fixed);
+  test_support::type_text("abcdefghijklmnop");
+  pump_messages();
+  SetFocus(scrolling);
+  test_support::type_text("abcdefghijklmnop");
+  pump_messages();
+  EXPECT_LT(text_of(fixed).size(), 16u);
+  EXPECT_GT(text_of(fixed).size(), 2u);
+  EXPECT_EQ(text_of(scrolling), "abcdefghijklmnop");
+}
+
+TEST_F(Edits, ReplaceSelAndSetSelBehaveAsWin32) {
+  SendMessageA(field, EM_SETSEL, 0, -1);
+  EXPECT_EQ(selection(), (std::pair<DWORD, DWORD>{0, 5}));
+  SendMessageA(field, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>("ttyUSB0"));
+  EXPECT_EQ(text_of(field), "ttyUSB0");
+  EXPECT_EQ(notifications(field), (Codes{EN_UPDATE, EN_CHANGE}));
+  EXPECT_EQ(selection(), (std::pair<DWORD, DWORD>{7, 7}));
+  SendMessageA(field, EM_SETSEL, 3, 1);
+  EXPECT_EQ(selection(), (std::pair<DWORD, DWORD>{1, 3})) << "reported in order";
+  SendMessageA(field, EM_SETSEL, static_cast<WPARAM>(-1), 0);
+  EXPECT_EQ(selection().first, selection().second) << "-1 removes the selection";
+}
+
+TEST_F(Edits, AReadOnlyFieldRefusesTypingAndAsksForStaticColours) {
+  SendMessageA(field, EM_SETREADONLY, TRUE, 0);
+  SetFocus(field);
+  test_support::type_text("9");
+  pump_messages();
+  EXPECT_EQ(text_of(field), "COM17");
+  EXPECT_TRUE(notifications(field) == Codes{EN_SETFOCUS});
+  bool asked_static = false;
+  for (const Received& r : recorder.only({WM_CTLCOLORSTATIC})) asked_static |= reinterpret_cast<HWND>(r.lparam) == field;
+  EXPECT_TRUE(asked_static);
+}
+
+TEST_F(Edits, TheParentsEditColoursAreHonoured) {
+  HBRUSH yellow = CreateSolidBrush(RGB(255, 255, 0));
+  recorder.handler = [&](HWND, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result) {
+    if (message != WM_CTLCOLOREDIT || reinterpret_cast<HWND>(lparam) != field) return false;
+    SetBkColor(reinterpret_cast<HDC>(wparam), RGB(255, 255, 0));
+    *result = reinterpret_cast<LRESULT>(yellow);
+    return true;
+  };
+  InvalidateRect(field, nullptr, TRUE);
+  pump_messages();
+  RECT client;
+  GetClientRect(field, &client);
+  EXPECT_EQ(test_support::pixel_at(field, client.right - 3, client.bottom - 3), RGB(255, 255, 0));
+  recorder.handler = nullptr;
+  DestroyWindow(field);
+  DeleteObject(yellow);
+}
+
+}  // namespace

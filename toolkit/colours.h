@@ -1,8 +1,40 @@
-// Gadget colours and the progress bar's range attributes.
+// Gadget colours and the progress bar's range attributes: the colour answers
+// that text and string gadgets give their parent window, the colour and
+// attribute slots of the kinds, and the shared cache of background brushes.
 #pragma once
 
 #include "gadgets.h"
 
+// Colour types: the text colour (the bar colour of a progress bar) and the background.
+constexpr int COLOUR_FRONT = 1;
+constexpr int COLOUR_BACK = 2;
+// Progress-bar attributes: the two ends of its range.
+constexpr int ATTR_MINIMUM = 1;
+constexpr int ATTR_MAXIMUM = 2;
+
+// An entry of the brush cache, the payload of a node of the list allocator.
+struct BrushEntry {
+  COLORREF colour;
+  HBRUSH brush;  // may be null when the brush could not be made
+  LONG count;    // holders
+};
+
 // Enters the colour, attribute, message-hook and free slots of a kind's
 // table; called once, when the table is filled.
 void fill_colour_slots(GadgetKind* kind);
+
+// One solid brush per colour, shared by reference count. brush_acquire gives
+// null when no brush could be made; brush_release of a brush that the cache
+// does not hold does nothing.
+HBRUSH brush_acquire(COLORREF colour);
+void brush_release(HBRUSH brush);
+// How many holders the cache counts for the brush; 0 when it holds no such
+// brush (it has been deleted, or never came from the cache).
+LONG brush_holders(HBRUSH brush);
+
+// Colours (-1 is the default) and attributes of a gadget by number. A number
+// that names no gadget, or a kind without the slot, does nothing and gives 0.
+void set_gadget_colour(ObjectNumber gadget, int colour_type, LONG colour);
+LONG get_gadget_colour(ObjectNumber gadget, int colour_type);
+void set_gadget_attribute(ObjectNumber gadget, int attribute, LONG_PTR value);
+LONG_PTR get_gadget_attribute(ObjectNumber gadget, int attribute);

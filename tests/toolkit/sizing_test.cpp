@@ -1,0 +1,274 @@
+// Sizing a window by a border drag or by the Size command and the arrow keys,
+// through the toolkit's own sizing loop, while the application keeps
+// retrieving events.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "events.h"
+#include "sizing.h"
+#include "test_support.h"
+#include "toolkit_windows.h"
+#include "ui_support.h"
+
+namespace {
+
+constexpr DWORD sizable_window = WS_OVERLAPPEDWINDOW;
+
+// Retrieves events as the application does until the condition holds.
+::testing::AssertionResult retrieve_until_true(const std::function<bool()>& condition) {
+  for (int i = 0; i < 100 && !condition(); ++i) retrieve(50);
+  if (condition()) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "the condition never held";
+}
+
+// Retrieves until the window message with this number has been retrieved.
+::testing::AssertionResult message_retrieved(UINT message) {
+  if (retrieve_until([&](const Event& event) { return event.code == static_cast<int>(message); }).empty())
+    return ::testing::AssertionFailure() << "message " << message << " never came";
+  return ::testing::AssertionSuccess();
+}
+
+RECT window_rect(HWND window) {
+  RECT rect;
+  GetWindowRect(window, &rect);
+  return rect;
+}
+
+POINT cursor() {
+  POINT point;
+  GetCursorPos(&point);
+  return point;
+}
+
+// A point of the window's frame whose hit test gives the area, half-way along that side.
+POINT border_point(HWND window, LRESULT area) {
+  RECT rect = window_rect(window);
+  int middle_y = (rect.top + rect.bottom) / 2;
+  int middle_x = (rect.left + rect.right) / 2;
+  for (int inside = 0; inside < 8; ++inside) {
+    POINT point = area == HTLEFT ? POINT{rect.left + inside, middle_y}
+                : area == HTRIGHT ? POINT{rect.right - 1 - inside, middle_y}
+                                  : POINT{middle_x, rect.bottom - 1 - inside};
+    if (SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(point.x, point.y)) == area) return point;
+  }
+  ADD_FAILURE() << "no point of the frame hits " << area;
+  return POINT{rect.left, middle_y};
+}
+
+// Presses the left button on a border, moves to the end point and releases.
+void drag_border(HWND window, LRESULT area, POINT end) {
+  POINT start = border_point(window, area);
+  test_support::move_mouse_to(start);
+  test_support::mouse_button(VK_LBUTTON, true);
+  ASSERT_TRUE(retrieve_until_true([] { return sizing_state->active == 1; })) << "the drag did not start the loop";
+  test_support::move_mouse_to(POINT{(start.x + end.x) / 2, (start.y + end.y) / 2});
+  test_support::move_mouse_to(end);
+  ASSERT_TRUE(retrieve_until_true([&] { return cursor().x == end.x && cursor().y == end.y; }));
+  retrieve_until_true([&] { return GetQueueStatus(QS_MOUSEMOVE) == 0; });
+  test_support::mouse_button(VK_LBUTTON, false);
+  ASSERT_TRUE(message_retrieved(WM_EXITSIZEMOVE));
+}
+
+int maximum_width = 0;
+LRESULT cap_width(HWND, UINT message, WPARAM, LPARAM lparam) {
+  if (message != WM_GETMINMAXINFO) return RESULT_CONTINUE;
+  reinterpret_cast<MINMAXINFO*>(lparam)->ptMaxTrackSize.x = maximum_width;
+  return 0;
+}
+
+class SizingLoop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, 0);
+    ASSERT_NE(window_open(0, 200, 150, 300, 200, "Sizing", sizable_window), 0);
+    window = window_handle(0);
+    test_support::bring_to_front(window);
+    SetFocus(window);
+    test_support::move_mouse_to(POINT{350, 250});
+    drain_events();
+    start = window_rect(window);
+  }
+  void TearDown() override {
+    if (sizing_state->active == 1) ReleaseCapture();
+    windows_close_all();
+    drain_events(20);
+    SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, 0);
+  }
+
+  // The keyboard Size command, as the system menu gives it.
+  ::testing::AssertionResult size_command() {
+    PostMessageA(window, WM_SYSCOMMAND, SC_SIZE, 0);
+    if (!message_retrieved(WM_ENTERSIZEMOVE)) return ::testing::AssertionFailure() << "the loop did not start";
+    return ::testing::AssertionSuccess();
+  }
+  // Presses the key and retrieves until its release has been handled.
+  ::testing::AssertionResult key(int virtual_key) {
+    test_support::press_key(virtual_key);
+    auto released = [&](const Event& event) {
+      return event.code == WM_KEYUP && event_state->last_wparam == static_cast<WPARAM>(virtual_key);
+    };
+    if (retrieve_until(released).empty()) return ::testing::AssertionFailure() << "key " << virtual_key << " lost";
+    drain_events(50);  // the mouse move that placing the cursor brings
+    return ::testing::AssertionSuccess();
+  }
+
+  HWND window = nullptr;
+  RECT start{};
+};
+
+TEST_F(SizingLoop, LeftThenUpChoosesTheTopLeftCornerAndAFurtherLeftWidensByTen) {
+  ASSERT_TRUE(size_command());
+  EXPECT_EQ(sizing_state->edge, 0);
+  EXPECT_EQ(GetCapture(), window);
+
+  ASSERT_TRUE(key(VK_LEFT));
+  EXPECT_EQ(sizing_state->edge, WMSZ_LEFT);
+  EXPECT_EQ(cursor().x, start.left);
+  ASSERT_TRUE(key(VK_UP));
+  EXPECT_EQ(sizing_state->edge, WMSZ_TOPLEFT);
+  EXPECT_EQ(cursor().x, start.left + 2);
+  EXPECT_EQ(cursor().y, start.top + 2);
+  RECT chosen = window_rect(window);
+  EXPECT_EQ(chosen.left, start.left) << "choosing an edge sizes nothing";
+  EXPECT_EQ(chosen.top, start.top);
+
+  ASSERT_TRUE(key(VK_LEFT));
+  EXPECT_EQ(cursor().x, start.left + 2 - 10);
+  RECT widened = window_rect(window);
+  EXPECT_EQ(widened.left, start.left - 10);
+  EXPECT_EQ(widened.right, start.right);
+  EXPECT_EQ(widened.top, start.top);
+  EXPECT_EQ(widened.bottom, start.bottom);
+  EXPECT_EQ(sizing_state->active, 1) << "the loop goes on until it is ended";
+}
+
+TEST_F(SizingLoop, UpTwiceChoosesTheTopEdgeAndThenRaisesItByTen) {
+  ASSERT_TRUE(size_command());
+  ASSERT_TRUE(key(VK_UP));
+  EXPECT_EQ(sizing_state->edge, WMSZ_TOP);
+  EXPECT_EQ(cursor().y, start.top);
+  ASSERT_TRUE(key(VK_UP));
+  EXPECT_EQ(sizing_state->edge, WMSZ_TOP);
+  RECT raised = window_rect(window);
+  EXPECT_EQ(raised.top, start.top - 10);
+  EXPECT_EQ(raised.bottom, start.bottom);
+  EXPECT_EQ(raised.left, start.left);
+  EXPECT_EQ(raised.right, start.right);
+}
+
+TEST_F(SizingLoop, EscapeKeepsTheNewSizeAndEndsTheLoop) {
+  ASSERT_TRUE(size_command());
+  ASSERT_TRUE(key(VK_RIGHT));
+  EXPECT_EQ(sizing_state->edge, WMSZ_RIGHT);
+  ASSERT_TRUE(key(VK_RIGHT));
+  ASSERT_EQ(window_rect(window).right, start.right + 10);
+
+  test_support::press_key(VK_ESCAPE);
+  ASSERT_TRUE(message_retrieved(WM_EXITSIZEMOVE));
+  EXPECT_EQ(sizing_state->active, 0);
+  EXPECT_EQ(GetCapture(), nullptr);
+  EXPECT_EQ(window_rect(window).right, start.right + 10) << "Escape does not go back to the old size";
+}
+
+TEST_F(SizingLoop, EnterAtOnceEndsTheLoopWithTheCursorWhereItWas) {
+  POINT before = cursor();
+  ASSERT_TRUE(size_command());
+  EXPECT_EQ(sizing_state->restore_cursor, 1);
+  test_support::press_key(VK_RETURN);
+  ASSERT_TRUE(message_retrieved(WM_EXITSIZEMOVE));
+  EXPECT_EQ(sizing_state->active, 0);
+  EXPECT_EQ(cursor().x, before.x);
+  EXPECT_EQ(cursor().y, before.y);
+  RECT after = window_rect(window);
+  EXPECT_TRUE(EqualRect(&after, &start));
+}
+
+TEST_F(SizingLoop, OnceTheCursorHasMovedEnterLeavesItAtTheChosenEdge) {
+  ASSERT_TRUE(size_command());
+  ASSERT_TRUE(key(VK_DOWN));
+  EXPECT_EQ(sizing_state->restore_cursor, 0) << "the mouse move of placing the cursor clears it";
+  POINT at_edge = cursor();
+  EXPECT_EQ(at_edge.y, start.bottom - 2);
+  test_support::press_key(VK_RETURN);
+  ASSERT_TRUE(message_retrieved(WM_EXITSIZEMOVE));
+  EXPECT_EQ(cursor().y, at_edge.y);
+}
+
+TEST_F(SizingLoop, DraggingTheLeftBorderPastTheMinimumKeepsTheMinimumWidthAndTheRightEdge) {
+  drag_border(window, HTLEFT, POINT{start.right + 40, (start.top + start.bottom) / 2});
+  RECT after = window_rect(window);
+  EXPECT_EQ(after.right, start.right);
+  EXPECT_EQ(after.right - after.left, GetSystemMetrics(SM_CXMINTRACK));
+  EXPECT_EQ(after.top, start.top);
+  EXPECT_EQ(after.bottom, start.bottom);
+  EXPECT_EQ(sizing_state->active, 0);
+}
+
+TEST_F(SizingLoop, AWindowThatCapsItsWidthAt400IsNeverWiderThroughoutTheDrag) {
+  maximum_width = 400;
+  window_record(0)->callback = cap_width;
+  POINT grip = border_point(window, HTRIGHT);
+  test_support::move_mouse_to(grip);
+  test_support::mouse_button(VK_LBUTTON, true);
+  ASSERT_TRUE(retrieve_until_true([] { return sizing_state->active == 1; }));
+  EXPECT_EQ(sizing_state->limits.ptMaxTrackSize.x, 400);
+  for (int x : {grip.x + 50, grip.x + 150, grip.x + 300}) {
+    test_support::move_mouse_to(POINT{x, grip.y});
+    ASSERT_TRUE(retrieve_until_true([&] { return cursor().x == x; }));
+    drain_events(50);
+    RECT now = window_rect(window);
+    EXPECT_LE(now.right - now.left, 400);
+  }
+  test_support::mouse_button(VK_LBUTTON, false);
+  ASSERT_TRUE(message_retrieved(WM_EXITSIZEMOVE));
+  RECT after = window_rect(window);
+  EXPECT_EQ(after.right - after.left, 400);
+  EXPECT_EQ(after.left, start.left);
+}
+
+TEST_F(SizingLoop, AChildWindowIsPlacedInItsParentsCoordinates) {
+  ASSERT_NE(window_open(1, 20, 20, 120, 80, "Child", WS_CHILD | WS_THICKFRAME, window), 0);
+  HWND child = window_handle(1);
+  drain_events();
+  RECT before = window_rect(child);
+  POINT grip = border_point(child, HTRIGHT);
+  drag_border(child, HTRIGHT, POINT{grip.x + 30, grip.y});
+
+  RECT after = window_rect(child);
+  EXPECT_EQ(after.left, before.left) << "screen position kept: the parent's offset was not applied twice";
+  EXPECT_EQ(after.top, before.top);
+  EXPECT_EQ(after.right, grip.x + 30 + 2) << "the right edge lies two pixels beyond the cursor";
+  EXPECT_TRUE(EqualRect(&after, &sizing_state->rect)) << "the tracked rectangle stays in screen coordinates";
+}
+
+TEST_F(SizingLoop, OnlySizeCommandsWithFullWindowDraggingStartTheLoop) {
+  EXPECT_EQ(sizing_loop_filter(window, WM_SYSCOMMAND, SC_MOVE, 0), RESULT_DEFAULT);
+  EXPECT_EQ(sizing_loop_filter(window, WM_SYSCOMMAND, SC_MOVE + 2, 0), RESULT_DEFAULT);
+  EXPECT_EQ(sizing_loop_filter(window, WM_SYSCOMMAND, SC_MAXIMIZE, 0), RESULT_DEFAULT);
+  EXPECT_EQ(sizing_state->active, 0);
+
+  SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, FALSE, nullptr, 0);
+  for (WPARAM edge = 0; edge <= 8; ++edge)
+    EXPECT_EQ(sizing_loop_filter(window, WM_SYSCOMMAND, SC_SIZE + edge, 0), RESULT_DEFAULT);
+  EXPECT_EQ(sizing_state->active, 0);
+  EXPECT_EQ(GetCapture(), nullptr);
+}
+
+TEST_F(SizingLoop, ADragOfTheBottomRightCornerStartsWithThatEdgeAndTheApplicationKeepsItsEvents) {
+  ASSERT_EQ(sizing_loop_filter(window, WM_SYSCOMMAND, SC_SIZE + WMSZ_BOTTOMRIGHT, 0), 0);
+  EXPECT_EQ(sizing_state->edge, WMSZ_BOTTOMRIGHT);
+  EXPECT_EQ(sizing_state->restore_cursor, 0);
+  EXPECT_EQ(GetCapture(), window);
+  // A second size command while the loop runs is passed on.
+  EXPECT_EQ(sizing_loop_filter(window, WM_SYSCOMMAND, SC_SIZE, 0), RESULT_DEFAULT);
+  ASSERT_TRUE(message_retrieved(WM_ENTERSIZEMOVE));
+
+  PostMessageA(window, WM_USER + 5, 0, 0);
+  EXPECT_TRUE(message_retrieved(WM_USER + 5)) << "events go on during the loop";
+  ReleaseCapture();
+  ASSERT_TRUE(message_retrieved(WM_EXITSIZEMOVE));
+  EXPECT_EQ(sizing_state->active, 0);
+}
+
+}  // namespace

@@ -90,7 +90,9 @@ class Connection {
       }
       if (find_text(reply_, PROMPT, 1) != 0) return true;
       if (giving_up()) return false;
-      service_.serve_until(wait_deadline(), WindowService::Wake::OnInput, false);
+      // A close request arriving in the wait ends it, so that the wait
+      // continues with the grace's deadline instead of none.
+      service_.serve_until(wait_deadline(), WindowService::Wake::OnInput, !service_.close_requested());
       served_at = Clock::now();
     }
   }

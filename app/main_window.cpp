@@ -80,14 +80,18 @@ void stop_support_layers() {
   main_heap = nullptr;
 }
 
+void run_event_loop() {
+  do {
+    state.event = next_event();
+    if (state.event == EV_GADGET && event_gadget() == GADGET_CONNECT) on_connect();
+  } while (state.event != EV_CLOSE);
+}
+
 int run_program() {
   start_support_layers();
   if (build_main_window()) {
     install_close_signals(window_handle(WINDOW_MAIN));
-    do {
-      state.event = next_event();
-      if (state.event == EV_GADGET && event_gadget() == GADGET_CONNECT) on_connect();
-    } while (state.event != EV_CLOSE);
+    run_event_loop();
   }
   stop_support_layers();
   return 0;

@@ -29,6 +29,9 @@ bool build_main_window();
 void on_connect();
 void stop_support_layers();
 
+// Waits for events and handles Connect until the window is closed.
+void run_event_loop();
+
 // The whole program: start, window, event loop, exit. Always returns 0, the
 // program's exit code.
 int run_program();

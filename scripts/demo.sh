@@ -1,9 +1,44 @@
 #!/usr/bin/env bash
-# Builds the program and runs it.
+# Builds the program and runs it against velmorant-sim, which stands in for
+# the interface and a car (a speed ramp) on the port "COM17":
+#   scripts/demo.sh [SECONDS]
+# With a display the program's window appears: press Connect. Without one
+# the program runs on the headless display, Connect is pressed for you, every
+# new read-out is printed, and after SECONDS (default 20) or Ctrl+C a picture
+# of the window is saved as velmorant-demo.png.
+# Until the platform's controls are in (-DVELMORANT_NATIVE_UI=ON), the Linux
+# build holds only the speed decoding, and this shows it on sample replies.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VELMORANT_BUILD:-$root/build}/native
+seconds=${1:-20}
 "$root/scripts/setup.sh"
 cmake -G Ninja -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target velmorant-demo >/dev/null
-exec "$build/app/velmorant-demo" "$@"
+cmake --build "$build" --target velmorant-demo velmorant-sim >/dev/null
+
+if ! grep -q '^VELMORANT_NATIVE_UI:BOOL=ON' "$build/CMakeCache.txt"; then
+  exec "$build/app/velmorant-demo"
+fi
+if [ -z "${DISPLAY:-}" ]; then
+  cmake --build "$build" --target headless_demo >/dev/null
+fi
+
+# The simulator's COM17 link lives in a folder of this demo's own, so that
+# nothing else on the machine is touched.
+links=$build/demo-com-links
+export VELMORANT_DOSDEVICES=$links
+mkdir -p "$links"
+sim_output=$(mktemp)
+"$build/sim/velmorant-sim" --link COM17 >"$sim_output" 2>&1 &
+sim_pid=$!
+trap 'kill "$sim_pid" 2>/dev/null; wait "$sim_pid" 2>/dev/null; rm -f "$sim_output"' EXIT
+for _ in $(seq 100); do grep -q '^velmorant-sim: scenario' "$sim_output" && break; sleep 0.05; done
+cat "$sim_output"
+
+if [ -n "${DISPLAY:-}" ]; then
+  echo "The window shows on $DISPLAY: press Connect to see the speed; close the window to end."
+  "$build/app/velmorant-demo"
+else
+  trap '' INT  # Ctrl+C reaches the program, which ends and saves its picture
+  "$build/tests/demo/headless_demo" "$seconds" "$PWD/velmorant-demo.png"
+fi

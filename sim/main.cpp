@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "port_watch.h"
 #include "pty_port.h"
 #include "request_log.h"
 #include "scenario.h"
@@ -47,12 +49,16 @@ void print_help() {
                "                   $VELMORANT_DOSDEVICES, else ~/.velmorant/dosdevices;\n"
                "                   removed again when the simulator stops)\n"
                "  --log FILE       append every request to FILE, one line each:\n"
-               "                   monotonic seconds, then the request with C escapes\n"
+               "                   monotonic seconds, then the request with C escapes;\n"
+               "                   \"# opened\" and \"# closed\" when the program opens\n"
+               "                   and closes the port (also told on stdout)\n"
                "  --fast           answer at once instead of at the line's baud rate\n"
                "  --speed KMH      speed of the fixed scenario (0..255); default 50\n"
                "  --cycles N       measuring replies before hang-up hangs up; default 5\n"
                "  --gap MS         pause between bytes of the trickle scenario; default 30\n"
                "  --seed N         seed of the garbage scenario; default 1\n"
+               "  --fields LIST    speed field values of the fields scenario, comma\n"
+               "                   separated, e.g. \"64 32,01 96,FF FF\"; default 64 32\n"
                "  --help           this text\n"
                "\n"
                "Scenarios:\n";
@@ -72,6 +78,24 @@ int number_argument(const std::string& option, const char* value, int low, int h
                                 std::to_string(high));
   }
   return static_cast<int>(number);
+}
+
+// "64 32,01 96": each item two hexadecimal pairs as they stand in a reply.
+std::vector<std::string> field_list(const std::string& text) {
+  std::vector<std::string> fields;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = text.find(',', start);
+    const std::string field = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    const bool well_formed = field.size() == 5 && field[2] == ' ' && std::isxdigit(static_cast<unsigned char>(field[0])) &&
+                             std::isxdigit(static_cast<unsigned char>(field[1])) &&
+                             std::isxdigit(static_cast<unsigned char>(field[3])) &&
+                             std::isxdigit(static_cast<unsigned char>(field[4]));
+    if (!well_formed) throw std::invalid_argument("--fields wants items like \"64 32\", not \"" + field + "\"");
+    fields.push_back(field);
+    if (end == std::string::npos) return fields;
+    start = end + 1;
+  }
 }
 
 Options parse_options(int argc, char** argv) {
@@ -94,6 +118,7 @@ Options parse_options(int argc, char** argv) {
     else if (option == "--speed") options.scenario_options.speed = number_argument(option, value, 0, 255);
     else if (option == "--cycles") options.scenario_options.cycles = number_argument(option, value, 1, 1000000);
     else if (option == "--gap") options.scenario_options.gap_ms = number_argument(option, value, 0, 60000);
+    else if (option == "--fields") options.scenario_options.fields = field_list(value);
     else if (option == "--seed") {
       options.scenario_options.seed = static_cast<std::uint32_t>(number_argument(option, value, 0, 0x7fffffff));
     } else {
@@ -115,13 +140,14 @@ struct Outgoing {
 
 class Simulator {
  public:
-  Simulator(PtyPort& port, Interface& interface, RequestLog& log, bool fast)
-      : port_(port), interface_(interface), log_(log), fast_(fast) {}
+  Simulator(PtyPort& port, PortWatch& watch, Interface& interface, RequestLog& log, bool fast)
+      : port_(port), watch_(watch), interface_(interface), log_(log), fast_(fast) {}
 
   // Serves until a signal arrives or the scenario hangs up.
   void run(const sigset_t& unblocked) {
     while (!stop_requested) {
-      pollfd entry{port_.master(), POLLIN, 0};
+      pollfd entries[2] = {{port_.master(), POLLIN, 0}, {watch_.fd(), POLLIN, 0}};
+      pollfd& entry = entries[0];
       if (!out_.bytes.empty() && blocked_) entry.events |= POLLOUT;
       timespec timeout{};
       timespec* wait = nullptr;
@@ -131,8 +157,9 @@ class Simulator {
         timeout = {static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
         wait = &timeout;
       }
-      const int ready = ppoll(&entry, 1, wait, &unblocked);
+      const int ready = ppoll(entries, 2, wait, &unblocked);
       if (ready < 0 && errno != EINTR) throw std::runtime_error("poll failed");
+      if (ready > 0 && (entries[1].revents & POLLIN)) report_port_change();
       if (ready > 0 && (entry.revents & POLLIN)) receive();
       if (ready > 0 && (entry.revents & POLLOUT)) blocked_ = false;
       send_due();
@@ -144,6 +171,14 @@ class Simulator {
   }
 
  private:
+  void report_port_change() {
+    const PortWatch::Change change = watch_.take();
+    if (change == PortWatch::Change::None) return;
+    const char* what = change == PortWatch::Change::Opened ? "opened" : "closed";
+    std::cout << "velmorant-sim: the program " << what << " the port" << std::endl;
+    log_.note(what);
+  }
+
   void receive() {
     char buffer[256];
     for (;;) {
@@ -192,6 +227,7 @@ class Simulator {
   }
 
   PtyPort& port_;
+  PortWatch& watch_;
   Interface& interface_;
   RequestLog& log_;
   bool fast_;
@@ -231,7 +267,8 @@ int main(int argc, char** argv) {
     if (!options.link.empty()) std::cout << ", also " << options.link << " (" << port.link_path() << ")";
     std::cout << std::endl;
 
-    Simulator(port, *interface, log, options.fast).run(unblocked);
+    PortWatch watch(port.device_path());
+    Simulator(port, watch, *interface, log, options.fast).run(unblocked);
     port.hang_up();
     return 0;
   } catch (const std::invalid_argument& error) {

@@ -11,12 +11,15 @@ bool RequestLog::open(const std::string& path) {
   return file_ != nullptr;
 }
 
-void RequestLog::record(std::string_view request) {
+void RequestLog::record(std::string_view request) { write_line(escape_request(request)); }
+
+void RequestLog::note(std::string_view what) { write_line("# " + std::string(what)); }
+
+void RequestLog::write_line(const std::string& text) {
   if (file_ == nullptr) return;
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
-  std::fprintf(file_, "%lld.%09ld %s\n", static_cast<long long>(now.tv_sec), now.tv_nsec,
-               escape_request(request).c_str());
+  std::fprintf(file_, "%lld.%09ld %s\n", static_cast<long long>(now.tv_sec), now.tv_nsec, text.c_str());
   std::fflush(file_);  // readable by a test while the simulator runs
 }
 

@@ -2,6 +2,9 @@
 // monotonic time in seconds (CLOCK_MONOTONIC, the clock of
 // std::chrono::steady_clock) and the request with C escapes, e.g.
 //   12345.678901234 ati\r
+// and the program's opening and closing of the port as
+//   12345.678901234 # opened
+//   12345.679901234 # closed
 #pragma once
 
 #include <cstdio>
@@ -18,8 +21,12 @@ class RequestLog {
   // Appends to path; false when it cannot be opened.
   bool open(const std::string& path);
   void record(std::string_view request);
+  // A line about the port rather than a request: "# " and the note.
+  void note(std::string_view what);
 
  private:
+  void write_line(const std::string& text);
+
   std::FILE* file_ = nullptr;
 };
 

@@ -2,6 +2,7 @@
 // that differs, and add a line to the table at the end.
 #include "scenario.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 
@@ -129,6 +130,35 @@ class Garbage : public Interface {
   std::mt19937 random_;
 };
 
+// Answers --cycles measuring requests, then none: a line that went quiet.
+class Stall : public Interface {
+ public:
+  explicit Stall(int cycles) : cycles_(cycles) {}
+  std::optional<Answer> answer(std::string_view request) override {
+    std::optional<Answer> answer = Interface::answer(request);
+    if (trim_request(request).starts_with("08") && measuring_requests() > cycles_) return std::nullopt;
+    return answer;
+  }
+
+ private:
+  int cycles_;
+};
+
+// Serves the given speed fields one per block, then repeats the last one.
+class Fields : public Interface {
+ public:
+  explicit Fields(std::vector<std::string> fields) : fields_(std::move(fields)) {}
+
+ protected:
+  std::string measuring_block(std::string_view) override {
+    const std::size_t index = std::min<std::size_t>(static_cast<std::size_t>(measuring_requests()), fields_.size()) - 1;
+    return "01 0A 64 07 " + fields_[index] + " 03 20 14";
+  }
+
+ private:
+  std::vector<std::string> fields_;
+};
+
 class HangUp : public Interface {
  public:
   explicit HangUp(int cycles) : cycles_(cycles) {}
@@ -167,6 +197,10 @@ const ScenarioInfo table[] = {
      [](const ScenarioOptions& o) -> std::unique_ptr<Interface> { return std::make_unique<Trickle>(o.gap_ms); }},
     {"garbage", "random bytes in every block (seeded by --seed)",
      [](const ScenarioOptions& o) -> std::unique_ptr<Interface> { return std::make_unique<Garbage>(o.seed); }},
+    {"stall", "answers --cycles measuring requests, then falls silent",
+     [](const ScenarioOptions& o) -> std::unique_ptr<Interface> { return std::make_unique<Stall>(o.cycles); }},
+    {"fields", "the speed fields of --fields, one per block, then the last again",
+     [](const ScenarioOptions& o) -> std::unique_ptr<Interface> { return std::make_unique<Fields>(o.fields); }},
     {"hang-up", "hangs up after --cycles measuring blocks",
      [](const ScenarioOptions& o) -> std::unique_ptr<Interface> { return std::make_unique<HangUp>(o.cycles); }},
 };

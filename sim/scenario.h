@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct Answer {
   std::string bytes;
@@ -19,9 +20,11 @@ struct Answer {
 
 struct ScenarioOptions {
   int speed = 50;            // km/h of the fixed scenario
-  int cycles = 5;            // measuring replies before the hang-up scenario hangs up
+  int cycles = 5;            // measuring replies before the hang-up or stall scenario stops
   int gap_ms = 30;           // pause between bytes of the trickle scenario
   std::uint32_t seed = 1;    // of the garbage scenario
+  // The values "aa bb" of the fields scenario's speed fields, in the order served.
+  std::vector<std::string> fields = {"64 32"};
 };
 
 // The interface's protocol: "ati\r" identifies, "atd01\r" connects to control

@@ -2,7 +2,9 @@
 # Runs a command while velmorant-sim serves COM17:
 #   with_sim.sh SIM LINK_FOLDER [SIM_OPTIONS...] -- COMMAND [ARGS...]
 # The simulator links its pseudo-terminal as LINK_FOLDER/com17 (for the
-# Windows tests, Wine's dosdevices folder). Afterwards it is stopped with
+# Windows tests, Wine's dosdevices folder). With --log FILE among the
+# simulator's options, FILE starts empty and the command finds its name in
+# VELMORANT_SIM_LOG. Afterwards it is stopped with
 # SIGTERM and must have exited cleanly and removed its link. The exit status
 # is the command's, or 1 when the simulator misbehaved.
 set -u
@@ -15,6 +17,13 @@ while [ $# -gt 0 ] && [ "$1" != "--" ]; do
   shift
 done
 shift  # the --
+
+for i in "${!sim_options[@]}"; do
+  if [ "${sim_options[$i]}" = "--log" ]; then
+    export VELMORANT_SIM_LOG=${sim_options[$((i + 1))]}
+    : >"$VELMORANT_SIM_LOG"
+  fi
+done
 
 mkdir -p "$folder"
 output=$(mktemp)

@@ -1,0 +1,179 @@
+#!/usr/bin/env bash
+# Whole-program measurements against velmorant-sim at 19200 baud, on an X
+# display (an Xvfb of its own):
+#   program_bench.sh [--native PROGRAM] [--windows PROGRAM.exe --prefix WINEPREFIX]
+#                    [--sim SIMULATOR] [--poll-seconds 60] [--long-seconds 3600]
+# For each program given: CPU time while polling as a share of one core (under
+# Wine the program's wine process, wineserver and Wine's services of that
+# prefix together), the polling period seen by the simulator minus (100 ms +
+# the reply's time on the wire) as median and 99th percentile, the time from
+# start until its window is mapped, its peak memory (VmHWM), and a long run of
+# replies without a speed field answered at once (memory and CPU per received
+# byte per tenth of the run, which should stay flat). Nothing is asserted.
+set -u
+root=$(cd "$(dirname "$0")/.." && pwd)
+sim=$root/build/native/sim/velmorant-sim
+native= windows= prefix= poll_seconds=60 long_seconds=3600
+while [ $# -gt 0 ]; do
+  case $1 in
+    --native) native=$2; shift 2 ;;
+    --windows) windows=$2; shift 2 ;;
+    --prefix) prefix=$2; shift 2 ;;
+    --sim) sim=$2; shift 2 ;;
+    --poll-seconds) poll_seconds=$2; shift 2 ;;
+    --long-seconds) long_seconds=$2; shift 2 ;;
+    *) echo "program_bench.sh: unknown option $1" >&2; exit 2 ;;
+  esac
+done
+[ -n "$native$windows" ] || { echo "program_bench.sh: give --native and/or --windows" >&2; exit 2; }
+[ -z "$windows" ] || [ -n "$prefix" ] || { echo "program_bench.sh: --windows needs --prefix" >&2; exit 2; }
+
+work=$(mktemp -d)
+xvfb_pid= sim_pid= program_pid=
+stop_sim() { [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null; sim_pid=; }
+stop_program() { [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null && wait "$program_pid" 2>/dev/null; program_pid=; }
+cleanup() {
+  stop_program
+  stop_sim
+  [ -n "$prefix" ] && WINEPREFIX=$prefix wineserver -k 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+display=140
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display"
+for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.05; done
+
+now() { date +%s.%N; }
+calc() { awk "BEGIN { printf \"%.2f\", $1 }"; }
+
+# The processes whose CPU time counts: the program, or under Wine every
+# process of the prefix (wine's program process, wineserver, services).
+counted_pids() {
+  if [ "$kind" = native ]; then
+    echo "$program_pid"
+    return
+  fi
+  for environ in /proc/[0-9]*/environ; do
+    { tr '\0' '\n' <"$environ"; } 2>/dev/null | grep -qx "WINEPREFIX=$prefix" && basename "$(dirname "$environ")"
+  done
+}
+cpu_ticks() {  # utime + stime of the counted processes, in clock ticks
+  local total=0 pid fields
+  for pid in $(counted_pids); do
+    fields=$(sed -E 's/^.*\) //' "/proc/$pid/stat" 2>/dev/null) || continue
+    set -- $fields
+    total=$((total + ${12} + ${13}))
+  done
+  echo "$total"
+}
+program_process() {  # the process that runs the program's code
+  if [ "$kind" = native ]; then
+    echo "$program_pid"
+    return
+  fi
+  local pid
+  for pid in $(counted_pids); do
+    tr '\0' '\n' <"/proc/$pid/cmdline" 2>/dev/null | head -n 1 | grep -q 'velmorant-demo\.exe$' && { echo "$pid"; return; }
+  done
+}
+memory_kb() { grep "^$1:" "/proc/$(program_process)/status" | awk '{print $2}'; }
+
+# start_run SCENARIO_OPTIONS...: simulator, program, window, Connect.
+start_run() {
+  local links=$work/links-$kind
+  [ "$kind" = windows ] && links=$prefix/dosdevices
+  mkdir -p "$links"
+  rm -f "$work/requests.log"
+  VELMORANT_DOSDEVICES=$links "$sim" --link COM17 --log "$work/requests.log" "$@" >"$work/sim.out" 2>&1 &
+  sim_pid=$!
+  for _ in $(seq 200); do grep -q '^velmorant-sim: scenario' "$work/sim.out" && break; sleep 0.05; done
+  local started
+  started=$(now)
+  if [ "$kind" = native ]; then
+    VELMORANT_DOSDEVICES=$links "$program" &
+  else
+    WINEPREFIX=$prefix WINEDEBUG=-all /usr/lib/wine/wine64 "$program" >/dev/null 2>&1 &
+  fi
+  program_pid=$!
+  window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Velmorant Demo$' | head -n 1)
+  window_ms=$(calc "($(now) - $started) * 1000")
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  local border=$(((WIDTH - 260) / 2))
+  local top=$((HEIGHT - 330 - border))
+  sleep 0.5
+  xdotool mousemove --window "$window" $((border + 60)) $((top + 50)) click 1
+  for _ in $(seq 100); do grep -q '08' "$work/requests.log" && break; sleep 0.1; done
+}
+end_run() { stop_program; stop_sim; [ "$kind" = windows ] && WINEPREFIX=$prefix wineserver -w; }
+
+# The polling periods minus 100 ms and the reply's 28 bytes at 10 bits each.
+period_excess() {
+  python3 - "$work/requests.log" <<'PY'
+import sys, statistics
+times = [float(l.split()[0]) for l in open(sys.argv[1]) if l.split()[1].startswith("08")]
+wire = 28 * 10 / 19200
+excess = sorted((b - a - 0.100 - wire) * 1000 for a, b in zip(times, times[1:]))
+if not excess: print("n/a n/a"); sys.exit()
+p99 = excess[min(len(excess) - 1, int(round(0.99 * (len(excess) - 1))))]
+print(f"{statistics.median(excess):.2f} {p99:.2f} {len(excess)}")
+PY
+}
+
+declare -A figure
+measure() {  # measure KIND PROGRAM
+  kind=$1 program=$2
+  echo "== $kind: polling for $poll_seconds s (ramp at 19200 baud)" >&2
+  start_run --scenario ramp
+  sleep 2
+  local t0 c0 t1 c1 hz
+  hz=$(getconf CLK_TCK)
+  t0=$(now); c0=$(cpu_ticks)
+  sleep "$poll_seconds"
+  t1=$(now); c1=$(cpu_ticks)
+  figure[$kind,cpu]=$(calc "100 * ($c1 - $c0) / $hz / ($t1 - $t0)")
+  read -r median p99 count < <(period_excess)
+  figure[$kind,median]=$median figure[$kind,p99]=$p99 figure[$kind,periods]=$count
+  figure[$kind,window]=$(printf '%.0f' "$window_ms")
+  figure[$kind,hwm]=$(memory_kb VmHWM)
+  end_run
+
+  echo "== $kind: $long_seconds s of replies without a speed field, answered at once" >&2
+  start_run --scenario no-speed --fast
+  local tenth=$((long_seconds / 10)) i c_prev c_now polls_prev polls_now bytes
+  [ "$tenth" -ge 1 ] || tenth=1
+  c_prev=$(cpu_ticks); polls_prev=$(grep -c ' 08' "$work/requests.log")
+  figure[$kind,long]=""
+  for i in $(seq 10); do
+    sleep "$tenth"
+    c_now=$(cpu_ticks); polls_now=$(grep -c ' 08' "$work/requests.log")
+    bytes=$(((polls_now - polls_prev) * 28))
+    [ "$bytes" -gt 0 ] || bytes=1
+    figure[$kind,long]+=$(printf '  %3d%%  RSS %6s kB  CPU %6.2f us/byte\n' $((i * 10)) "$(memory_kb VmRSS)" \
+      "$(calc "($c_now - $c_prev) * 1000000 / $hz / $bytes")")$'\n'
+    c_prev=$c_now polls_prev=$polls_now
+  done
+  end_run
+}
+
+kinds=()
+[ -n "$native" ] && { measure native "$native"; kinds+=(native); }
+[ -n "$windows" ] && { measure windows "$windows"; kinds+=(windows); }
+
+row() { printf '%-46s' "$1"; shift; for k in "${kinds[@]}"; do printf '%14s' "${figure[$k,$1]}"; done; echo; }
+echo
+printf '%-46s' ""; for k in "${kinds[@]}"; do printf '%14s' "$k"; done; echo
+row "CPU while polling, % of one core" cpu
+row "period - (100 ms + wire), median ms" median
+row "period - (100 ms + wire), 99th percentile ms" p99
+row "periods measured" periods
+row "start to window mapped, ms" window
+row "peak memory (VmHWM), kB" hwm
+for k in "${kinds[@]}"; do
+  echo "long run without speed, $k (per tenth of $long_seconds s):"
+  printf '%s' "${figure[$k,long]}"
+done

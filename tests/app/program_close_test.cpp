@@ -1,0 +1,47 @@
+// Closing the window while polling: the reply under way is completed and
+// shown, then the port is closed; a line that went quiet does not hold the
+// program.
+#include <gtest/gtest.h>
+
+#include "main_window.h"
+#include "program_harness.h"
+
+namespace {
+
+using namespace program_test;
+
+// Scenario trickle: every answer byte by byte, 15 ms apart, so that a block
+// takes about half a second to arrive. The answers to the repeated "ati\r"
+// pile up and arrive as replies of their own first; the first block with a
+// speed field follows.
+TEST(ClosingWhilePolling, TheReplyUnderWayIsCompletedAndShownThenThePortIsClosed) {
+  std::size_t polls_at_close = 0;
+  Script script;
+  script.act("press Connect", press_connect)
+      .wait_until("the first block with a speed arriving", [] {
+        return text_of(GADGET_RESULT).empty() && text_of(GADGET_LOG).find("01 0A 64 07 6") != std::string::npos;
+      })
+      .act("count the requests", [&] { polls_at_close = requests(simulator_log(), "0805\\r").size(); });
+  const ProgramRun run = run_program_window(script, 30s);
+  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+
+  EXPECT_EQ(run.result_at_end, "50 km/h") << "the block that was arriving was decoded";
+  EXPECT_TRUE(simulator_saw_close());
+  EXPECT_EQ(requests(simulator_log(), "0805\\r").size(), polls_at_close) << "no request after the close";
+}
+
+// Scenario stall: three blocks are answered, the fourth request never is.
+TEST(ClosingOnAQuietLine, EndsTheProgramPromptlyWithThePortClosed) {
+  Script script;
+  script.act("press Connect", press_connect)
+      .wait_until("the speed", [] { return text_of(GADGET_RESULT) == "50 km/h"; })
+      .wait_until("the unanswered request", [] { return requests(simulator_log(), "0805\\r").size() >= 4; })
+      .wait_for(300ms);
+  const ProgramRun run = run_program_window(script, 10s);
+  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  // Generous: the program waits a moment for the reply, but not for ever.
+  EXPECT_LT(run.closing_time(), 3s);
+  EXPECT_TRUE(simulator_saw_close());
+}
+
+}  // namespace

@@ -1,0 +1,89 @@
+// Runs the program in this process as it runs on its own: the support layers
+// started once, the main window built, the event loop waiting for events.
+// A script acts on the window while the program's loop runs, from a timer of
+// the program's own thread (as a person acts between its waits), and the
+// simulator's request log tells what arrived on the line and when.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "registry.h"
+
+namespace program_test {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// Steps done one after the other, each checked every 10 ms until it holds.
+class Script {
+ public:
+  // Waits until the condition holds.
+  Script& wait_until(std::string what, std::function<bool()> condition);
+  // Does something once.
+  Script& act(std::string what, std::function<void()> action);
+  // Lets time pass.
+  Script& wait_for(Clock::duration time);
+
+  // One tick: runs the current step and the ones after it that hold at once.
+  // True when every step is done.
+  bool advance();
+  // The step that has not completed, for a failure message.
+  std::string current_step() const;
+
+ private:
+  struct Step {
+    std::string what;
+    std::function<bool()> done;
+  };
+  std::vector<Step> steps_;
+  std::size_t next_ = 0;
+};
+
+struct ProgramRun {
+  bool script_finished = false;  // false: the time limit ended the run
+  std::string stuck_at;          // the step that was waited for in vain
+  Clock::time_point close_asked_at{};
+  Clock::time_point loop_ended_at{};
+  // What the window showed when the program's loop ended.
+  std::string result_at_end;
+  std::string log_at_end;
+  Clock::duration closing_time() const { return loop_ended_at - close_asked_at; }
+};
+
+// Builds the main window, brings it to the front and runs the program's event
+// loop while the script acts. When the script is done the window is asked to
+// close as its close box does; so it is after the time limit, and the run
+// then tells where the script was stuck. The window is closed afterwards.
+ProgramRun run_program_window(Script& script, Clock::duration limit);
+
+// What the window shows.
+std::string text_of(ObjectNumber gadget);
+int progress_position();
+HWND main_window();
+
+// Presses Connect as a person does, with the mouse.
+void press_connect();
+
+// One line of the simulator's log: the request as written there (with C
+// escapes, "ati\\r"), or "# opened" and "# closed" for the port. Only the
+// lines written since the last run began.
+struct Received {
+  double seconds;
+  std::string what;
+};
+std::vector<Received> simulator_log();
+// The lines of the log that are exactly this request (escaped form).
+std::vector<Received> requests(const std::vector<Received>& log, const std::string& escaped);
+// Waits up to the given time for the simulator to see the port closed after
+// its last opening.
+bool simulator_saw_close(Clock::duration within = 3s);
+
+// The times between neighbouring entries, in milliseconds.
+std::vector<double> gaps_ms(const std::vector<Received>& entries);
+
+}  // namespace program_test

@@ -1,0 +1,162 @@
+// Polling: what the log and the result show from reply to reply, and what the
+// interface is asked, against velmorant-sim's scenarios.
+#include <gtest/gtest.h>
+
+#include "gadgets.h"
+#include "main_window.h"
+#include "program_harness.h"
+
+namespace {
+
+using namespace program_test;
+
+const std::string connect_line = "CONNECT 01\r>\r";
+
+std::size_t count_of(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++count;
+  return count;
+}
+
+// Scenario groups: group 01 gives 40 km/h, 02 gives 200 km/h, 05 gives
+// 50 km/h; every other group (and none) gives a block without a speed field.
+TEST(Polling, TheLogShowsTheConnectAnswerAndACarriageReturnWhenPollingBegins) {
+  std::string at_start;
+  Script script;
+  script.act("press Connect", press_connect)
+      .wait_until("the connect answer in the log", [&] {
+        at_start = text_of(GADGET_LOG);
+        return at_start.starts_with(connect_line);
+      })
+      .wait_until("the first speed", [] { return text_of(GADGET_RESULT) == "50 km/h"; });
+  const ProgramRun run = run_program_window(script, 10s);
+  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  // The first polling reply may already be arriving behind it.
+  EXPECT_TRUE(std::string("07 64 32 04 10 10\r>").starts_with(at_start.substr(connect_line.size()))) << at_start;
+  EXPECT_TRUE(simulator_saw_close());
+}
+
+TEST(Polling, AnEditedGroupIsAskedForInTheNextCycleAndAnEmptyGroupSends08Cr) {
+  Script script;
+  script.act("press Connect", press_connect)
+      .wait_until("group 05's speed", [] { return text_of(GADGET_RESULT) == "50 km/h"; })
+      .act("type group 02", [] { set_gadget_text(GADGET_GROUP, "02"); })
+      .wait_until("group 02's speed", [] { return text_of(GADGET_RESULT) == "200 km/h"; })
+      .act("empty the group", [] { set_gadget_text(GADGET_GROUP, ""); })
+      .wait_until("two requests without a group", [] { return requests(simulator_log(), "08\\r").size() >= 2; })
+      .wait_until("their replies in the log", [] { return count_of(text_of(GADGET_LOG), "0B 20 30 0C 40 50\r>") >= 2; });
+  const ProgramRun run = run_program_window(script, 10s);
+  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+
+  std::vector<std::string> asked;
+  for (const Received& entry : simulator_log()) {
+    if (entry.what.starts_with("08") && (asked.empty() || asked.back() != entry.what)) asked.push_back(entry.what);
+  }
+  EXPECT_EQ(asked, (std::vector<std::string>{"0805\\r", "0802\\r", "08\\r"}));
+  EXPECT_EQ(run.result_at_end, "200 km/h") << "a reply without a speed leaves the speed shown";
+}
+
+TEST(Polling, RepliesWithoutASpeedAccumulateInTheLogUntilTheNextSpeedEmptiesIt) {
+  const std::string no_speed = "0B 20 30 0C 40 50\r>";
+  std::string log_at_new_speed;
+  Script script;
+  script.act("press Connect", press_connect)
+      .wait_until("group 05's speed", [] { return text_of(GADGET_RESULT) == "50 km/h"; })
+      .act("type group 03", [] { set_gadget_text(GADGET_GROUP, "03"); })
+      .wait_until("three replies without a speed in the log", [&] { return count_of(text_of(GADGET_LOG), no_speed) >= 3; })
+      .act("type group 01", [] { set_gadget_text(GADGET_GROUP, "01"); })
+      .wait_until("group 01's speed", [&] {
+        log_at_new_speed = text_of(GADGET_LOG);
+        return text_of(GADGET_RESULT) == "40 km/h";
+      });
+  const ProgramRun run = run_program_window(script, 10s);
+  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  // Emptied with the speed; at most the next reply has begun since.
+  EXPECT_EQ(log_at_new_speed.find("0B 20 30"), std::string::npos) << log_at_new_speed;
+  EXPECT_TRUE(std::string("01 0A 64 07 64 28 02 1E 10\r>").starts_with(log_at_new_speed)) << log_at_new_speed;
+}
+
+BOOL CALLBACK note_visible_window(HWND window, LPARAM count) {
+  if (IsWindowVisible(window)) ++*reinterpret_cast<int*>(count);
+  return TRUE;
+}
+
+int visible_windows() {
+  int count = 0;
+  EnumThreadWindows(GetCurrentThreadId(), note_visible_window, reinterpret_cast<LPARAM>(&count));
+  return count;
+}
+
+TEST(Polling, PressingConnectWhilePollingChangesNothing) {
+  std::size_t polls_at_press = 0;
+  int windows_after_press = 0;
+  Script script;
+  script.act("press Connect", press_connect)
+      .wait_until("the speed", [] { return text_of(GADGET_RESULT) == "50 km/h"; })
+      .act("press Connect again", [&] {
+        polls_at_press = requests(simulator_log(), "0805\\r").size();
+        press_connect();
+      })
+      .wait_until("five more polls", [&] { return requests(simulator_log(), "0805\\r").size() >= polls_at_press + 5; })
+      .act("count the windows", [&] { windows_after_press = visible_windows(); });
+  const ProgramRun run = run_program_window(script, 10s);
+  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+
+  ASSERT_TRUE(simulator_saw_close());
+  const std::vector<Received> log = simulator_log();
+  EXPECT_EQ(requests(log, "atd01\\r").size(), 1u);
+  EXPECT_EQ(log.size(), requests(log, "ati\\r").size() + 1 + requests(log, "0805\\r").size() + 2)
+      << "nothing but identification, one connect, polls, and the port opened and closed";
+  EXPECT_EQ(windows_after_press, 1) << "no other window (such as a requester) appeared";
+}
+
+// Scenario zero-byte: the connect answer is "CONNECT\0 01\r>".
+TEST(ZeroByte, IsKeptOutOfTheLogAndTheBytesAfterItAreShown) {
+  std::string at_start;
+  Script script;
+  script.act("press Connect", press_connect)
+      .wait_until("the connect answer in the log", [&] {
+        at_start = text_of(GADGET_LOG);
+        return at_start.size() >= connect_line.size();
+      })
+      .wait_until("the speed", [] { return text_of(GADGET_RESULT) == "50 km/h"; });
+  const ProgramRun run = run_program_window(script, 10s);
+  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  EXPECT_EQ(at_start.substr(0, connect_line.size()), connect_line);
+}
+
+// Scenario after-prompt, answering at once: "OK" is waiting behind every
+// block's prompt, so it belongs to that block's reply and goes with it.
+TEST(AfterPrompt, BytesWaitingBehindThePromptBelongToTheSameReply) {
+  std::vector<std::string> logs;
+  Script script;
+  script.act("press Connect", press_connect).wait_until("ten polls", [&] {
+    const std::string log = text_of(GADGET_LOG);
+    if (!log.empty() && (logs.empty() || logs.back() != log)) logs.push_back(log);
+    return requests(simulator_log(), "0805\\r").size() >= 10 && text_of(GADGET_RESULT) == "50 km/h";
+  });
+  const ProgramRun run = run_program_window(script, 10s);
+  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  for (const std::string& log : logs) EXPECT_FALSE(log.starts_with("O") || log.starts_with("K")) << log;
+}
+
+// Scenario no-speed, answering at once: no block has a speed field.
+TEST(NoSpeed, TheLogAccumulatesRepliesAndKeepsItsNewest4096Bytes) {
+  const std::string block = "01 0A 64 02 1E 10 03 20 14\r>";
+  std::string full_log;
+  Script script;
+  script.act("press Connect", press_connect)
+      .wait_until("three replies in the log", [&] { return text_of(GADGET_LOG) == connect_line + block + block + block; })
+      .wait_until("a log of 4096 bytes", [] { return text_of(GADGET_LOG).size() >= 4096; })
+      .wait_for(500ms)
+      .act("read the log", [&] { full_log = text_of(GADGET_LOG); });
+  const ProgramRun run = run_program_window(script, 40s);
+  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  EXPECT_EQ(full_log.size(), 4096u);
+  // The newest bytes are kept: the last complete reply stands at the end,
+  // or just before a reply that is arriving.
+  EXPECT_GE(full_log.rfind(block), full_log.size() - 2 * block.size());
+  EXPECT_EQ(run.result_at_end, "");
+}
+
+}  // namespace

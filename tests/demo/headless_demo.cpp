@@ -1,0 +1,89 @@
+// The demo without a display: runs the program in this process on the
+// headless display, presses Connect as a person would, prints every new
+// read-out as a line ("50 km/h"), and after the given time (or on Ctrl+C)
+// saves a picture of the window and ends.
+//   headless_demo [SECONDS [PNG]]   defaults: 20 s, velmorant-demo.png
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "gadgets.h"
+#include "main_window.h"
+#include "platform_driver.h"
+#include "toolkit_windows.h"
+#include "window_service.h"
+
+namespace {
+
+struct Demo {
+  std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+  std::chrono::seconds length{20};
+  std::string png = "velmorant-demo.png";
+  bool connect_pressed = false;
+  bool saved = false;
+  std::string shown;
+};
+
+void save_picture(Demo& demo) {
+  if (demo.saved) return;
+  demo.saved = true;
+  if (platform_driver_save_png(window_handle(WINDOW_MAIN), demo.png.c_str())) {
+    std::printf("saved the window as %s\n", demo.png.c_str());
+  } else {
+    std::fprintf(stderr, "headless_demo: could not save %s\n", demo.png.c_str());
+  }
+}
+
+// Called on the program's thread while its own loop waits.
+void tick(void* context) {
+  Demo& demo = *static_cast<Demo*>(context);
+  HWND window = window_handle(WINDOW_MAIN);
+  if (!demo.connect_pressed) {
+    demo.connect_pressed = true;
+    RECT button;
+    GetWindowRect(gadget_record(GADGET_CONNECT)->control, &button);
+    platform_driver_mouse_move((button.left + button.right) / 2, (button.top + button.bottom) / 2);
+    platform_driver_mouse_button(VK_LBUTTON, true);
+    platform_driver_mouse_button(VK_LBUTTON, false);
+    std::printf("pressed Connect (port %s, group %s)\n", get_gadget_text(GADGET_PORT).c_str(),
+                get_gadget_text(GADGET_GROUP).c_str());
+    std::fflush(stdout);
+  }
+  const std::string result = get_gadget_text(GADGET_RESULT);
+  if (!result.empty() && result != demo.shown) {
+    demo.shown = result;
+    std::printf("%s\n", result.c_str());
+    std::fflush(stdout);
+  }
+  if (!demo.saved && std::chrono::steady_clock::now() - demo.started >= demo.length) {
+    save_picture(demo);
+    PostMessageA(window, WM_CLOSE, 0, 0);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Demo demo;
+  if (argc > 1) demo.length = std::chrono::seconds(std::atoi(argv[1]));
+  if (argc > 2) demo.png = argv[2];
+
+  start_support_layers();
+  if (!build_main_window()) {
+    std::fprintf(stderr, "headless_demo: the window did not open\n");
+    stop_support_layers();
+    return 1;
+  }
+  std::printf("the program runs on the headless display for %lld s (Ctrl+C ends it sooner)\n",
+              static_cast<long long>(demo.length.count()));
+  install_close_signals(window_handle(WINDOW_MAIN));
+  driver_set_tick_hook(tick, &demo, 50);
+  run_event_loop();
+  driver_set_tick_hook(nullptr, nullptr, 0);
+  save_picture(demo);  // when Ctrl+C ended it early
+  stop_support_layers();
+  return 0;
+}

@@ -190,3 +190,15 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   if (quit) PostQuitMessage(static_cast<int>(quit_code));
   return state.result;
 }
+
+// EndDialog: ends a message box's modal loop with the given result, as a
+// click of a button with that id would.
+BOOL WINAPI EndDialog(HWND dialog, INT_PTR result) {
+  auto* state = IsWindow(dialog) ? state_of<MessageBoxState>(dialog) : nullptr;
+  if (state == nullptr) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  finish(*state, static_cast<int>(result));
+  return TRUE;
+}

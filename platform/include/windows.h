@@ -8,3 +8,5 @@
 #include "win32/comm.h"
 #include "win32/gdi.h"
 #include "win32/user.h"
+// As the SDK's windows.h, this brings the OLE declarations too.
+#include "ole2.h"

@@ -106,3 +106,9 @@ LRESULT WINAPI DefWindowProcA(HWND handle, UINT message, WPARAM wparam, LPARAM l
     default: return 0;
   }
 }
+
+// DefFrameProcA: the layer has no MDI clients, so a frame's default answer is
+// the ordinary one.
+LRESULT WINAPI DefFrameProcA(HWND handle, HWND /*mdi_client*/, UINT message, WPARAM wparam, LPARAM lparam) {
+  return DefWindowProcA(handle, message, wparam, lparam);
+}

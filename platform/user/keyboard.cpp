@@ -129,3 +129,18 @@ int WINAPI TranslateAcceleratorA(HWND window, HACCEL handle, LPMSG msg) {
   }
   return 0;
 }
+
+// CopyAcceleratorTableA: the number of entries when entries is null, else
+// copies up to count of them and returns how many it copied.
+int WINAPI CopyAcceleratorTableA(HACCEL handle, LPACCEL entries, int count) {
+  auto* table = reinterpret_cast<AcceleratorTable*>(handle);
+  if (table == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return 0;
+  }
+  const int size = static_cast<int>(table->entries.size());
+  if (entries == nullptr) return size;
+  const int copied = std::min(size, count);
+  for (int i = 0; i < copied; ++i) entries[i] = table->entries[static_cast<std::size_t>(i)];
+  return copied;
+}

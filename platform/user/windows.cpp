@@ -2,6 +2,8 @@
 // and child relations and their enumeration.
 #include <windows.h>
 
+#include <strings.h>
+
 #include <algorithm>
 #include <unordered_map>
 
@@ -366,4 +368,48 @@ DWORD WINAPI GetWindowThreadProcessId(HWND handle, LPDWORD process_id) {
   if (find_or_fail(handle) == nullptr) return 0;
   if (process_id != nullptr) *process_id = GetCurrentProcessId();
   return GetCurrentThreadId();
+}
+
+namespace {
+
+bool same_without_case(const std::string& a, const char* b) {
+  return strcasecmp(a.c_str(), b) == 0;
+}
+
+}  // namespace
+
+// FindWindowExA: the first child of parent after child_after (the desktop's
+// top-level windows when parent is none) whose class and text match; a null
+// class or text matches every window.
+HWND WINAPI FindWindowExA(HWND parent, HWND child_after, LPCSTR class_name, LPCSTR window_name) {
+  std::vector<HWND> candidates;
+  if (parent == nullptr) {
+    candidates.assign(top_level_stack.rbegin(), top_level_stack.rend());
+  } else {
+    Window* window = find_or_fail(parent);
+    if (window == nullptr) return nullptr;
+    candidates = window->children;
+  }
+  auto it = candidates.begin();
+  if (child_after != nullptr) {
+    it = std::find(candidates.begin(), candidates.end(), child_after);
+    if (it == candidates.end()) return nullptr;
+    ++it;
+  }
+  for (; it != candidates.end(); ++it) {
+    Window* window = find(*it);
+    if (window == nullptr) continue;
+    if (class_name != nullptr && !IS_INTRESOURCE(class_name) && !same_without_case(window->window_class->name, class_name)) {
+      continue;
+    }
+    if (window_name != nullptr && window->text != window_name) continue;
+    return *it;
+  }
+  return nullptr;
+}
+
+// EnumThreadWindows: every top-level window; all of them belong to the one GUI thread.
+BOOL WINAPI EnumThreadWindows(DWORD thread_id, WNDENUMPROC callback, LPARAM param) {
+  if (thread_id != GetCurrentThreadId()) return FALSE;
+  return EnumWindows(callback, param);
 }

@@ -31,7 +31,7 @@ class MainWindowTest : public ::testing::Test {
   // The box around the dark pixels of the part of a control's client area
   // that its window shows.
   static RECT ink_of(HWND control) {
-    RECT client, shown, ink{LONG_MAX, LONG_MAX, -1, -1};
+    RECT client, shown, ink{INT32_MAX, INT32_MAX, -1, -1};  // LONG is 32 bits on both systems
     GetClientRect(control, &client);
     GetClientRect(GetParent(control), &shown);
     MapWindowPoints(GetParent(control), control, reinterpret_cast<POINT*>(&shown), 2);

@@ -9,6 +9,7 @@
 #include "events.h"
 #include "fonts.h"
 #include "gadgets.h"
+#include "test_support.h"
 #include "toolkit_windows.h"
 
 namespace {
@@ -29,21 +30,6 @@ class ToolkitEnvironment : public ::testing::Environment {
 
 [[maybe_unused]] ::testing::Environment* const toolkit_environment =
     ::testing::AddGlobalTestEnvironment(new ToolkitEnvironment);
-
-void send_mouse(DWORD flags) {
-  INPUT input{};
-  input.type = INPUT_MOUSE;
-  input.mi.dwFlags = flags;
-  SendInput(1, &input, sizeof input);
-}
-
-void send_key(WORD virtual_key, bool up) {
-  INPUT input{};
-  input.type = INPUT_KEYBOARD;
-  input.ki.wVk = virtual_key;
-  input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-  SendInput(1, &input, sizeof input);
-}
 
 }  // namespace
 
@@ -97,11 +83,7 @@ void bring_to_front(HWND window) {
   pump_until([&] { return GetForegroundWindow() == window; });
 }
 
-void click_screen(int x, int y) {
-  SetCursorPos(x, y);
-  send_mouse(MOUSEEVENTF_LEFTDOWN);
-  send_mouse(MOUSEEVENTF_LEFTUP);
-}
+void click_screen(int x, int y) { test_support::click_screen(POINT{x, y}); }
 
 void click_client(HWND window, int x, int y) {
   HWND top = GetAncestor(window, GA_ROOT);
@@ -112,25 +94,24 @@ void click_client(HWND window, int x, int y) {
 }
 
 void press_key(WORD virtual_key, bool shift) {
-  if (shift) send_key(VK_SHIFT, false);
-  send_key(virtual_key, false);
-  send_key(virtual_key, true);
-  if (shift) send_key(VK_SHIFT, true);
+  if (shift) test_support::key_down(VK_SHIFT);
+  test_support::press_key(virtual_key);
+  if (shift) test_support::key_up(VK_SHIFT);
 }
 
 bool find_frame_point(HWND window, LRESULT area, POINT& point) {
   RECT frame;
   GetWindowRect(window, &frame);
   // The middle of all the points of the frame's top band that hit the area.
-  long left = frame.right, right = frame.left - 1, top = frame.bottom, bottom = frame.top - 1;
+  LONG left = frame.right, right = frame.left - 1, top = frame.bottom, bottom = frame.top - 1;
   for (int y = frame.top; y < frame.top + 60 && y < frame.bottom; ++y) {
     for (int x = frame.left; x < frame.right; ++x) {
       LPARAM at = MAKELPARAM(static_cast<SHORT>(x), static_cast<SHORT>(y));
       if (SendMessageA(window, WM_NCHITTEST, 0, at) != area) continue;
-      left = std::min<long>(left, x);
-      right = std::max<long>(right, x);
-      top = std::min<long>(top, y);
-      bottom = std::max<long>(bottom, y);
+      left = std::min<LONG>(left, x);
+      right = std::max<LONG>(right, x);
+      top = std::min<LONG>(top, y);
+      bottom = std::max<LONG>(bottom, y);
     }
   }
   if (right < left) return false;

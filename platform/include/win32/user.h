@@ -115,6 +115,8 @@ HWND WINAPI GetWindow(HWND window, UINT relation);
 HWND WINAPI GetDesktopWindow();
 BOOL WINAPI EnumWindows(WNDENUMPROC callback, LPARAM param);
 BOOL WINAPI EnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM param);
+BOOL WINAPI EnumThreadWindows(DWORD thread_id, WNDENUMPROC callback, LPARAM param);
+HWND WINAPI FindWindowExA(HWND parent, HWND child_after, LPCSTR class_name, LPCSTR window_name);
 HWND WINAPI GetDlgItem(HWND parent, int id);
 int WINAPI GetDlgCtrlID(HWND window);
 HWND WINAPI WindowFromPoint(POINT point);
@@ -162,6 +164,8 @@ BOOL WINAPI CopyRect(LPRECT to, const RECT* from);
 
 // Window procedures and messages.
 LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+LRESULT WINAPI DefFrameProcA(HWND window, HWND mdi_client, UINT message, WPARAM wparam, LPARAM lparam);
+BOOL WINAPI EndDialog(HWND dialog, INT_PTR result);
 LRESULT WINAPI CallWindowProcA(WNDPROC procedure, HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
@@ -207,6 +211,7 @@ BOOL WINAPI SetForegroundWindow(HWND window);
 
 // Accelerators.
 HACCEL WINAPI CreateAcceleratorTableA(LPACCEL entries, int count);
+int WINAPI CopyAcceleratorTableA(HACCEL table, LPACCEL entries, int count);
 BOOL WINAPI DestroyAcceleratorTable(HACCEL table);
 int WINAPI TranslateAcceleratorA(HWND window, HACCEL table, LPMSG msg);
 

@@ -159,9 +159,20 @@ LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lpar
       return 0;
     case WM_GETFONT: return reinterpret_cast<LRESULT>(state_of<ButtonState>(window)->font);
     case WM_GETDLGCODE: return DLGC_BUTTON | (is_default(window) ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
-    // A push button has no check mark: it stays unchecked whatever it is told.
     case BM_GETCHECK: return state_of<ButtonState>(window)->state & (BST_CHECKED | BST_INDETERMINATE);
-    case BM_SETCHECK: return 0;
+    case BM_SETCHECK: {
+      // Push buttons have no check mark and stay unchecked; the check box and
+      // radio styles keep what they are told (a third state only with 3STATE).
+      const LONG type = GetWindowLongA(window, GWL_STYLE) & BS_TYPEMASK;
+      if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) return 0;
+      UINT check = static_cast<UINT>(wparam) & (BST_CHECKED | BST_INDETERMINATE);
+      if (check == BST_INDETERMINATE && type != BS_3STATE && type != BS_AUTO3STATE) check = BST_CHECKED;
+      if (static_cast<UINT>(wparam) > BST_INDETERMINATE) check = BST_CHECKED;
+      auto* state = state_of<ButtonState>(window);
+      state->state = (state->state & ~(BST_CHECKED | BST_INDETERMINATE)) | check;
+      redraw(window);
+      return 0;
+    }
     case BM_GETSTATE: return state_of<ButtonState>(window)->state;
     case BM_SETSTATE: set_pushed(window, wparam != 0); return 0;
     case BM_SETSTYLE: {

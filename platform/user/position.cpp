@@ -127,6 +127,7 @@ BOOL WINAPI ShowWindow(HWND handle, int command) {
     if (show && activate && window->parent == nullptr) activate_window(handle, false);
     return was_visible;
   }
+  const bool state_changed = (window->style & (WS_MINIMIZE | WS_MAXIMIZE)) != (new_state & (WS_MINIMIZE | WS_MAXIMIZE));
   SendMessageA(handle, WM_SHOWWINDOW, show, 0);
   window = find(handle);
   if (window == nullptr) return was_visible;
@@ -144,6 +145,11 @@ BOOL WINAPI ShowWindow(HWND handle, int command) {
     SendMessageA(handle, WM_SIZE, (window->style & WS_MAXIMIZE) ? SIZE_MAXIMIZED : SIZE_RESTORED,
                  MAKELPARAM(client.right - client.left, client.bottom - client.top));
     if (IsWindow(handle)) SendMessageA(handle, WM_MOVE, 0, MAKELPARAM(window->rect.left + client.left, window->rect.top + client.top));
+  } else if (window != nullptr && state_changed && show && !minimise && (flags & SWP_NOSIZE)) {
+    // Restoring a minimised window keeps its rectangle, yet Windows still tells it its size.
+    RECT client = window->client;
+    SendMessageA(handle, WM_SIZE, (window->style & WS_MAXIMIZE) ? SIZE_MAXIMIZED : SIZE_RESTORED,
+                 MAKELPARAM(client.right - client.left, client.bottom - client.top));
   }
   if (minimise && IsWindow(handle)) {
     find(handle)->style |= WS_VISIBLE;  // a minimised window counts as visible, it only has no picture here

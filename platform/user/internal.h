@@ -49,6 +49,9 @@ void update_cursor_shape(HWND window, int hit);
 namespace user {
 display::InputSink& input_sink();
 DWORD input_queue_bits();  // QS_ bits of the input waiting
+// tick_hook.cpp
+void run_tick_hook_if_due();
+int milliseconds_to_tick();  // -1 when no hook is set
 // timers.cpp
 bool take_timer(MSG* msg, HWND filter, bool remove);
 int milliseconds_to_next_timer();  // -1 when no timer runs

@@ -15,6 +15,7 @@ bool nonclient_tracking(const MSG& msg);  // consumes mouse input while the clos
 // position.cpp: the one place that moves, sizes and shows windows.
 bool set_window_position(HWND window, int x, int y, int width, int height, UINT flags);
 void fill_min_max_info(HWND window, MINMAXINFO* info);
+void describe_to_display(HWND window);  // a top-level window's title, sizing and owner
 
 // paint.cpp
 void invalidate_window(HWND window, const RECT* client_rect, bool erase, bool children);

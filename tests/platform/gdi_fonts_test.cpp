@@ -1,10 +1,11 @@
 // Fonts as the toolkit loads them (a face, a size in points at the screen's
 // resolution, style flags), and the start-up calls of the common controls
 // and COM, on both systems.
+#include <windows.h>
+
 #include <commctrl.h>
 #include <gtest/gtest.h>
 #include <ole2.h>
-#include <windows.h>
 
 #include "recorder.h"
 

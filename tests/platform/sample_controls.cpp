@@ -3,8 +3,9 @@
 // what they tell it, one line each, so that a script can drive and check it:
 //   place edit X Y | place button X Y | window L T R B   (screen coordinates)
 //   focus edit | clicked TEXT | message box ANSWER | closed TEXT
-#include <commctrl.h>
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <cstdio>
 #include <string>
@@ -14,10 +15,8 @@ namespace {
 constexpr int id_port = 2, id_connect = 1;
 HWND port_field, progress, result;
 
-template <typename... Values>
-void say(const char* format, Values... values) {
-  std::printf(format, values...);
-  std::printf("\n");
+void say(const std::string& line) {
+  std::printf("%s\n", line.c_str());
   std::fflush(stdout);
 }
 
@@ -40,16 +39,16 @@ LRESULT CALLBACK main_procedure(HWND window, UINT message, WPARAM wparam, LPARAM
       if (LOWORD(wparam) == id_port && HIWORD(wparam) == EN_SETFOCUS) say("focus edit");
       if (LOWORD(wparam) == id_connect && HIWORD(wparam) == BN_CLICKED) {
         std::string port = text_of(port_field);
-        say("clicked %s", port.c_str());
+        say("clicked " + port);
         SendMessageA(progress, PBM_SETPOS, 100, 0);
         SetWindowTextA(result, "50 km/h");
         std::string text = "Error during open " + port + ": Port";
         int answer = MessageBoxA(window, text.c_str(), "Error", MB_OK);
-        say("message box %d", answer);
+        say("message box " + std::to_string(answer));
       }
       return 0;
     case WM_DESTROY:
-      say("closed %s", text_of(port_field).c_str());
+      say("closed " + text_of(port_field));
       PostQuitMessage(0);
       return 0;
     default: return DefWindowProcA(window, message, wparam, lparam);
@@ -103,7 +102,7 @@ int main() {
   report_place("button", connect);
   RECT r;
   GetWindowRect(window, &r);
-  say("window %ld %ld %ld %ld", static_cast<long>(r.left), static_cast<long>(r.top), static_cast<long>(r.right), static_cast<long>(r.bottom));
+  say("window " + std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right) + " " + std::to_string(r.bottom));
 
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {

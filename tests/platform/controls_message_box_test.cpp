@@ -82,8 +82,8 @@ TEST_F(MessageBoxes, ClickingOkAnswersOk) {
   EXPECT_EQ(answer, IDOK);
 }
 
-TEST_F(MessageBoxes, EscapeAnswersOkWhenOkIsTheOnlyButtonElseCancel) {
-  EXPECT_EQ(show("Only OK", "Note", MB_OK, [](HWND) { test_support::press_key(VK_ESCAPE); }), IDOK);
+TEST_F(MessageBoxes, EscapeCancelsEvenWhenOkIsTheOnlyButton) {
+  EXPECT_EQ(show("Only OK", "Note", MB_OK, [](HWND) { test_support::press_key(VK_ESCAPE); }), IDCANCEL);
   EXPECT_EQ(show("OK or not", "Question", MB_OKCANCEL, [](HWND) { test_support::press_key(VK_ESCAPE); }), IDCANCEL);
 }
 

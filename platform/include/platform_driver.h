@@ -38,4 +38,4 @@ int platform_driver_cursor_shape();
 // so a driver program can act from inside the program's own event loop. The
 // period bounds a wait's timeout only while a hook is set. A null hook
 // removes it. The hook is not called again from within itself.
-void platform_driver_set_tick_hook(void (*hook)(void* context), void* context, unsigned period_ms);
+void driver_set_tick_hook(void (*hook)(void* context), void* context, unsigned period_ms);

@@ -37,7 +37,7 @@ int milliseconds_to_tick() {
 
 }  // namespace user
 
-void platform_driver_set_tick_hook(void (*hook)(void* context), void* context, unsigned period_ms) {
+void driver_set_tick_hook(void (*hook)(void* context), void* context, unsigned period_ms) {
   user::tick = user::TickHook{};
   if (hook == nullptr) return;
   user::tick.hook = hook;

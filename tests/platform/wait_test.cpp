@@ -73,7 +73,7 @@ void count_tick(void* context) {
 }
 
 struct HookGuard {
-  ~HookGuard() { platform_driver_set_tick_hook(nullptr, nullptr, 0); }
+  ~HookGuard() { driver_set_tick_hook(nullptr, nullptr, 0); }
 };
 
 TEST(TickHook, RunsInsideGetMessageOncePerPeriodOnly) {
@@ -81,7 +81,7 @@ TEST(TickHook, RunsInsideGetMessageOncePerPeriodOnly) {
   Ticks ticks;
   ticks.quit_after = 4;
   HookGuard guard;
-  platform_driver_set_tick_hook(count_tick, &ticks, 30);
+  driver_set_tick_hook(count_tick, &ticks, 30);
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
   EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
@@ -96,7 +96,7 @@ TEST(TickHook, WakesTheDescriptorWaitThatItFeeds) {
   Ticks ticks;
   ticks.write_fd = pipe_ends.fds[1];
   HookGuard guard;
-  platform_driver_set_tick_hook(count_tick, &ticks, 20);
+  driver_set_tick_hook(count_tick, &ticks, 20);
   EXPECT_EQ(platform_wait_for_input(&pipe_ends.fds[0], 1, INFINITE), WAIT_OBJECT_0);
   EXPECT_EQ(ticks.calls, 1);
 }
@@ -110,7 +110,7 @@ TEST(TickHook, TypesIntoAFieldWhileTheProgramsLoopRuns) {
     int step = 0;
   } typist{field};
   HookGuard guard;
-  platform_driver_set_tick_hook(
+  driver_set_tick_hook(
       [](void* context) {
         auto* t = static_cast<Typist*>(context);
         if (t->step++ == 0) platform_driver_type_text("COM17");
@@ -131,8 +131,8 @@ TEST(TickHook, TypesIntoAFieldWhileTheProgramsLoopRuns) {
 TEST(TickHook, ARemovedHookIsNotCalledAndTheWaitTimesOut) {
   test_support::pump_messages();
   Ticks ticks;
-  platform_driver_set_tick_hook(count_tick, &ticks, 10);
-  platform_driver_set_tick_hook(nullptr, nullptr, 0);
+  driver_set_tick_hook(count_tick, &ticks, 10);
+  driver_set_tick_hook(nullptr, nullptr, 0);
   EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 60, QS_ALLINPUT), static_cast<DWORD>(WAIT_TIMEOUT));
   EXPECT_EQ(ticks.calls, 0);
 }

@@ -33,7 +33,8 @@ constexpr int text_id = 0xFFFF;
 
 bool button_set(UINT type, std::vector<ButtonSpec>* buttons, int* cancel_id) {
   switch (type & MB_TYPEMASK) {
-    case MB_OK: *buttons = {{IDOK, "OK"}}; *cancel_id = IDOK; return true;
+    // Escape and the close box answer IDCANCEL even where there is no Cancel button to press, as in Wine.
+    case MB_OK: *buttons = {{IDOK, "OK"}}; *cancel_id = IDCANCEL; return true;
     case MB_OKCANCEL: *buttons = {{IDOK, "OK"}, {IDCANCEL, "Cancel"}}; *cancel_id = IDCANCEL; return true;
     case MB_ABORTRETRYIGNORE: *buttons = {{IDABORT, "&Abort"}, {IDRETRY, "&Retry"}, {IDIGNORE, "&Ignore"}}; *cancel_id = 0; return true;
     case MB_YESNOCANCEL: *buttons = {{IDYES, "&Yes"}, {IDNO, "&No"}, {IDCANCEL, "Cancel"}}; *cancel_id = IDCANCEL; return true;

@@ -1,6 +1,6 @@
 // The display driver interface: what the window system needs of a display
-// system. One implementation per display system (headless here; X11 can be
-// added beside it), chosen once in display/select.cpp. The window system
+// system. One implementation per display system (headless and X11), chosen
+// once in display/select.cpp. The window system
 // draws every top-level window, frame and children, into that window's own
 // image; a backend shows those images and feeds input back through the
 // input sink below.
@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
 
 typedef struct _cairo_surface cairo_surface_t;
 
@@ -30,6 +31,19 @@ class InputSink {
   virtual void mouse_move(POINT screen) = 0;
   virtual void mouse_button(int virtual_key, bool down, POINT screen) = 0;
   virtual void key(int virtual_key, bool down) = 0;
+  // The display gave a top-level window the keyboard.
+  virtual void activate(HWND window) = 0;
+  // The person asked the display to close a top-level window.
+  virtual void close(HWND window) = 0;
+  // Part of a top-level window (window coordinates) must be drawn again.
+  virtual void expose(HWND window, const RECT& part) = 0;
+};
+
+// How a top-level window presents itself to the display system.
+struct SurfaceLook {
+  std::string title;  // Windows-1252
+  bool resizable = false;
+  Surface* owner = nullptr;  // kept above this one
 };
 
 class Display {
@@ -47,6 +61,9 @@ class Display {
   virtual void raise_surface(Surface& surface) = 0;
   // The part of the image that changed (window coordinates) is ready to show.
   virtual void present(Surface& surface, const RECT& changed) = 0;
+  virtual void set_look(Surface&, const SurfaceLook&) {}
+  // The mouse cursor's shape, by the resource id of the system cursor (32512 is the arrow).
+  virtual void set_cursor(int) {}
 
   // A descriptor that becomes readable when the display has events, or -1
   // for a display that has none of its own (the headless one).

@@ -31,3 +31,11 @@ bool platform_driver_save_png(HWND window, const char* path);
 int platform_driver_window_tree(char* buffer, int size);
 // The resource id of the cursor shape last set (32512 for IDC_ARROW), 0 for none.
 int platform_driver_cursor_shape();
+
+// Runs hook(context) on the GUI thread while the program waits or retrieves
+// messages (GetMessageA, PeekMessageA, WaitMessage, MsgWaitForMultipleObjects,
+// platform_wait_for_input), at most once every period_ms and only when due,
+// so a driver program can act from inside the program's own event loop. The
+// period bounds a wait's timeout only while a hook is set. A null hook
+// removes it. The hook is not called again from within itself.
+void driver_set_tick_hook(void (*hook)(void* context), void* context, unsigned period_ms);

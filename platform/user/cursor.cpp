@@ -76,6 +76,7 @@ HANDLE WINAPI LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int, int, U
 HCURSOR WINAPI SetCursor(HCURSOR cursor) {
   HCURSOR previous = current_cursor;
   current_cursor = cursor;
+  if (cursor != previous) display::current().set_cursor(cursor == nullptr ? 0 : reinterpret_cast<SharedImage*>(cursor)->id);
   return previous;
 }
 

@@ -48,6 +48,7 @@ LRESULT WINAPI DefWindowProcA(HWND handle, UINT message, WPARAM wparam, LPARAM l
     case WM_SETTEXT:
       window->text = lparam != 0 ? reinterpret_cast<const char*>(lparam) : "";
       if ((window->style & WS_CAPTION) == WS_CAPTION && (window->style & WS_VISIBLE)) invalidate_frame(handle);
+      if (window->surface && (window->style & WS_VISIBLE)) describe_to_display(handle);
       return TRUE;
     case WM_GETTEXT: return copy_text(window->text, wparam, lparam);
     case WM_GETTEXTLENGTH: return static_cast<LRESULT>(window->text.size());

@@ -102,6 +102,18 @@ class Sink final : public display::InputSink {
     s.events.push_back(HardwareEvent{HardwareEvent::key, generic, down, s.cursor, GetTickCount(), alt, repeat, 0});
     queue_changed();
   }
+  void activate(HWND window) override {
+    // A disabled window (the owner of a modal box) stays inactive.
+    if (IsWindow(window) && IsWindowEnabled(window) && IsWindowVisible(window)) activate_window(window, false);
+  }
+  void close(HWND window) override {
+    if (IsWindow(window) && IsWindowEnabled(window)) PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+  }
+  void expose(HWND window, const RECT&) override {
+    if (!IsWindow(window)) return;
+    invalidate_frame(window);
+    invalidate_window(window, nullptr, true, true);
+  }
 };
 
 // The deepest enabled, visible window under a screen point, or none.

@@ -15,6 +15,7 @@ bool nonclient_tracking(const MSG& msg);  // consumes mouse input while the clos
 // position.cpp: the one place that moves, sizes and shows windows.
 bool set_window_position(HWND window, int x, int y, int width, int height, UINT flags);
 void fill_min_max_info(HWND window, MINMAXINFO* info);
+void describe_to_display(HWND window);  // a top-level window's title, sizing and owner
 
 // paint.cpp
 void invalidate_window(HWND window, const RECT* client_rect, bool erase, bool children);
@@ -49,6 +50,9 @@ void update_cursor_shape(HWND window, int hit);
 namespace user {
 display::InputSink& input_sink();
 DWORD input_queue_bits();  // QS_ bits of the input waiting
+// tick_hook.cpp
+void run_tick_hook_if_due();
+int milliseconds_to_tick();  // -1 when no hook is set
 // timers.cpp
 bool take_timer(MSG* msg, HWND filter, bool remove);
 int milliseconds_to_next_timer();  // -1 when no timer runs

@@ -19,7 +19,10 @@ void show_state_changed(HWND handle, bool visible) {
   Window* window = find(handle);
   if (visible) window->style |= WS_VISIBLE;
   else window->style &= ~WS_VISIBLE;
-  if (window->surface) display::current().show_surface(*window->surface, visible);
+  if (window->surface) {
+    if (visible) describe_to_display(handle);
+    display::current().show_surface(*window->surface, visible);
+  }
   if (visible) {
     invalidate_frame(handle);
     invalidate_window(handle, nullptr, true, true);
@@ -29,6 +32,17 @@ void show_state_changed(HWND handle, bool visible) {
 }
 
 }  // namespace
+
+void describe_to_display(HWND handle) {
+  Window* window = find(handle);
+  if (window == nullptr || !window->surface) return;
+  display::SurfaceLook look;
+  look.title = window->text;
+  look.resizable = window->style & WS_THICKFRAME;
+  Window* owner = find(window->owner);
+  if (owner != nullptr && owner->surface) look.owner = owner->surface.get();
+  display::current().set_look(*window->surface, look);
+}
 
 void fill_min_max_info(HWND handle, MINMAXINFO* info) {
   Window* window = find(handle);

@@ -116,7 +116,11 @@ WaitEnd wait(const int* fds, DWORD count, DWORD timeout_ms, Ready ready, DWORD* 
   ULONGLONG start = GetTickCount64();
   display::Display& screen = display::current();
   std::vector<pollfd> polled;
+  int display_fd = screen.wait_descriptor();
   for (;;) {
+    // Events the display has already read in do not make its descriptor readable again.
+    if (display_fd >= 0) screen.process_events(input_sink());
+    run_tick_hook_if_due();
     if (ready()) return WaitEnd::message;
     int remaining = -1;
     if (timeout_ms != INFINITE) {
@@ -126,10 +130,11 @@ WaitEnd wait(const int* fds, DWORD count, DWORD timeout_ms, Ready ready, DWORD* 
     }
     int timer = milliseconds_to_next_timer();
     if (timer >= 0 && (remaining < 0 || timer < remaining)) remaining = timer;
+    int tick = milliseconds_to_tick();
+    if (tick >= 0 && (remaining < 0 || tick < remaining)) remaining = tick;
     polled.clear();
     for (DWORD i = 0; i < count; ++i) polled.push_back(pollfd{fds[i], POLLIN, 0});
     polled.push_back(pollfd{queue().wake, POLLIN, 0});
-    int display_fd = screen.wait_descriptor();
     if (display_fd >= 0) polled.push_back(pollfd{display_fd, POLLIN, 0});
     int n = poll(polled.data(), polled.size(), remaining);
     if (n < 0 && errno != EINTR) return WaitEnd::failed;
@@ -198,6 +203,9 @@ void WINAPI PostQuitMessage(int exit_code) {
 }
 
 BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT remove) {
+  display::Display& screen = display::current();
+  if (screen.wait_descriptor() >= 0) screen.process_events(input_sink());
+  run_tick_hook_if_due();
   if (!fetch(msg, window, first, last, remove)) return FALSE;
   if (remove & PM_REMOVE) {
     update_key_state(*msg);

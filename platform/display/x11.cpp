@@ -1,0 +1,296 @@
+// The X11 display. Each top-level window has an X window without window
+// manager decorations, because the window system draws the frame itself;
+// the window's image is copied onto it with cairo-xlib whenever it changes.
+// The window manager still learns the title, whether the window may be
+// resized, which window owns it, and that it may ask to close it.
+#include "display/x11.h"
+
+#include <windows.h>
+
+#include <cairo-xlib.h>
+#include <cairo.h>
+
+#include <X11/XKBlib.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/cursorfont.h>
+
+#include <algorithm>
+#include <map>
+
+#include "gdi/font.h"
+
+namespace display {
+
+// The connection outlives whichever of the display and its surfaces goes last.
+struct X11Connection {
+  ::Display* x = nullptr;
+  std::map<::Window, X11Surface*> surfaces;
+  Atom protocols = 0, delete_window = 0, motif_hints = 0, net_wm_name = 0, utf8 = 0;
+  ::Window focus_wanted = 0;  // activated before it was mapped: gets the keyboard once it is
+  ~X11Connection() {
+    if (x != nullptr) XCloseDisplay(x);
+  }
+};
+
+class X11Surface final : public Surface {
+ public:
+  X11Surface(std::shared_ptr<X11Connection> connection, HWND window, ::Window xid, const RECT& rect)
+      : window(window), xid(xid), rect(rect), connection_(std::move(connection)) {
+    allocate();
+  }
+  ~X11Surface() override {
+    connection_->surfaces.erase(xid);
+    cairo_surface_destroy(target_);
+    cairo_surface_destroy(image_);
+    XDestroyWindow(connection_->x, xid);
+    XFlush(connection_->x);
+  }
+  cairo_surface_t* image() override { return image_; }
+  cairo_surface_t* target() { return target_; }
+
+  void place(const RECT& placed) {
+    bool resized = placed.right - placed.left != rect.right - rect.left || placed.bottom - placed.top != rect.bottom - rect.top;
+    rect = placed;
+    if (!resized) return;
+    cairo_surface_destroy(target_);
+    cairo_surface_destroy(image_);
+    allocate();
+  }
+
+  HWND window;
+  ::Window xid;
+  RECT rect;
+  bool mapped = false;
+  bool resizable = false;
+
+ private:
+  void allocate() {
+    int width = std::max<LONG>(1, rect.right - rect.left), height = std::max<LONG>(1, rect.bottom - rect.top);
+    image_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    ::Display* x = connection_->x;
+    target_ = cairo_xlib_surface_create(x, xid, DefaultVisual(x, DefaultScreen(x)), width, height);
+  }
+
+  std::shared_ptr<X11Connection> connection_;
+  cairo_surface_t* image_ = nullptr;
+  cairo_surface_t* target_ = nullptr;
+};
+
+namespace {
+
+// X reports errors asynchronously; one that a window's quick end can cause
+// (focus given to a window just unmapped) must not end the program.
+int ignore_error(::Display*, XErrorEvent*) { return 0; }
+
+// The window manager's size limits: fixed unless the window has a sizing frame.
+void set_size_hints(::Display* x, const X11Surface& surface) {
+  XSizeHints hints{};
+  hints.flags = PPosition | USPosition;
+  hints.x = surface.rect.left;
+  hints.y = surface.rect.top;
+  if (!surface.resizable) {
+    hints.flags |= PMinSize | PMaxSize;
+    hints.min_width = hints.max_width = std::max<LONG>(1, surface.rect.right - surface.rect.left);
+    hints.min_height = hints.max_height = std::max<LONG>(1, surface.rect.bottom - surface.rect.top);
+  }
+  XSetWMNormalHints(x, surface.xid, &hints);
+}
+
+int mouse_key(unsigned int button) {
+  switch (button) {
+    case Button1: return VK_LBUTTON;
+    case Button2: return VK_MBUTTON;
+    case Button3: return VK_RBUTTON;
+    default: return 0;  // the wheel is not used
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<X11Display> X11Display::open() {
+  ::Display* x = XOpenDisplay(nullptr);
+  if (x == nullptr) return nullptr;
+  XSetErrorHandler(ignore_error);
+  // Held keys repeat as presses only, as on Windows, not as release and press pairs.
+  XkbSetDetectableAutoRepeat(x, True, nullptr);
+  return std::unique_ptr<X11Display>(new X11Display(x));
+}
+
+X11Display::X11Display(::Display* x) : connection_(std::make_shared<X11Connection>()) {
+  connection_->x = x;
+  connection_->protocols = XInternAtom(x, "WM_PROTOCOLS", False);
+  connection_->delete_window = XInternAtom(x, "WM_DELETE_WINDOW", False);
+  connection_->motif_hints = XInternAtom(x, "_MOTIF_WM_HINTS", False);
+  connection_->net_wm_name = XInternAtom(x, "_NET_WM_NAME", False);
+  connection_->utf8 = XInternAtom(x, "UTF8_STRING", False);
+}
+
+X11Display::~X11Display() {
+  for (auto& [shape, cursor] : cursors_) XFreeCursor(connection_->x, cursor);
+}
+
+SIZE X11Display::screen_size() const {
+  ::Display* x = connection_->x;
+  return SIZE{DisplayWidth(x, DefaultScreen(x)), DisplayHeight(x, DefaultScreen(x))};
+}
+
+std::unique_ptr<Surface> X11Display::create_surface(HWND window, const RECT& screen_rect) {
+  ::Display* x = connection_->x;
+  XSetWindowAttributes attributes{};
+  attributes.background_pixel = 0xC0C0C0;
+  attributes.event_mask = ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
+                          PointerMotionMask | FocusChangeMask | StructureNotifyMask;
+  int width = std::max<LONG>(1, screen_rect.right - screen_rect.left), height = std::max<LONG>(1, screen_rect.bottom - screen_rect.top);
+  ::Window xid = XCreateWindow(x, DefaultRootWindow(x), screen_rect.left, screen_rect.top, static_cast<unsigned>(width),
+                               static_cast<unsigned>(height), 0, CopyFromParent, InputOutput, CopyFromParent,
+                               CWBackPixel | CWEventMask, &attributes);
+  // No decorations: the frame is in the image. (Motif's hint, which window managers honour.)
+  long motif[5] = {2, 0, 0, 0, 0};  // MWM_HINTS_DECORATIONS, no decorations
+  XChangeProperty(x, xid, connection_->motif_hints, connection_->motif_hints, 32, PropModeReplace,
+                  reinterpret_cast<unsigned char*>(motif), 5);
+  XSetWMProtocols(x, xid, &connection_->delete_window, 1);
+  auto surface = std::make_unique<X11Surface>(connection_, window, xid, screen_rect);
+  set_size_hints(x, *surface);
+  if (current_cursor_ != 0) XDefineCursor(x, xid, current_cursor_);
+  connection_->surfaces[xid] = surface.get();
+  return surface;
+}
+
+void X11Display::move_surface(Surface& surface, const RECT& screen_rect) {
+  auto& s = static_cast<X11Surface&>(surface);
+  s.place(screen_rect);
+  XMoveResizeWindow(connection_->x, s.xid, screen_rect.left, screen_rect.top, static_cast<unsigned>(std::max<LONG>(1, screen_rect.right - screen_rect.left)),
+                    static_cast<unsigned>(std::max<LONG>(1, screen_rect.bottom - screen_rect.top)));
+  set_size_hints(connection_->x, s);
+  XFlush(connection_->x);
+}
+
+void X11Display::show_surface(Surface& surface, bool visible) {
+  auto& s = static_cast<X11Surface&>(surface);
+  if (visible) {
+    XMapRaised(connection_->x, s.xid);
+  } else {
+    XUnmapWindow(connection_->x, s.xid);
+    s.mapped = false;
+  }
+  XFlush(connection_->x);
+}
+
+// Raising is what activation asks of the display, so the keyboard goes along.
+void X11Display::raise_surface(Surface& surface) {
+  auto& s = static_cast<X11Surface&>(surface);
+  XRaiseWindow(connection_->x, s.xid);
+  if (s.mapped) XSetInputFocus(connection_->x, s.xid, RevertToParent, CurrentTime);
+  else connection_->focus_wanted = s.xid;
+  XFlush(connection_->x);
+}
+
+void X11Display::present(Surface& surface, const RECT& changed) {
+  auto& s = static_cast<X11Surface&>(surface);
+  cairo_surface_flush(s.image());
+  cairo_t* cr = cairo_create(s.target());
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  cairo_set_source_surface(cr, s.image(), 0, 0);
+  cairo_rectangle(cr, changed.left, changed.top, changed.right - changed.left, changed.bottom - changed.top);
+  cairo_fill(cr);
+  cairo_destroy(cr);
+  cairo_surface_flush(s.target());
+  XFlush(connection_->x);
+}
+
+void X11Display::set_look(Surface& surface, const SurfaceLook& look) {
+  auto& s = static_cast<X11Surface&>(surface);
+  ::Display* x = connection_->x;
+  std::string utf8 = gdi::utf8_from_1252(look.title);
+  XStoreName(x, s.xid, look.title.c_str());  // WM_NAME is Latin-1, which Windows-1252 mostly is
+  XChangeProperty(x, s.xid, connection_->net_wm_name, connection_->utf8, 8, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
+  s.resizable = look.resizable;
+  set_size_hints(x, s);
+  if (look.owner != nullptr) XSetTransientForHint(x, s.xid, static_cast<X11Surface*>(look.owner)->xid);
+  XFlush(x);
+}
+
+unsigned long X11Display::cursor_for(int shape) {
+  static const struct {
+    int id;
+    unsigned int glyph;
+  } shapes[] = {{32512, XC_left_ptr},           {32513, XC_xterm},           {32514, XC_watch},
+                {32515, XC_crosshair},          {32516, XC_center_ptr},      {32642, XC_bottom_right_corner},
+                {32643, XC_bottom_left_corner}, {32644, XC_sb_h_double_arrow}, {32645, XC_sb_v_double_arrow},
+                {32646, XC_fleur},              {32648, XC_X_cursor},        {32649, XC_hand2}};
+  auto known = cursors_.find(shape);
+  if (known != cursors_.end()) return known->second;
+  unsigned int glyph = XC_left_ptr;
+  for (const auto& s : shapes) {
+    if (s.id == shape) glyph = s.glyph;
+  }
+  unsigned long cursor = XCreateFontCursor(connection_->x, glyph);
+  cursors_[shape] = cursor;
+  return cursor;
+}
+
+// Windows has one cursor for the whole screen: every window of ours shows it.
+void X11Display::set_cursor(int shape) {
+  current_cursor_ = cursor_for(shape == 0 ? 32512 : shape);
+  for (auto& [xid, surface] : connection_->surfaces) XDefineCursor(connection_->x, xid, current_cursor_);
+  XFlush(connection_->x);
+}
+
+int X11Display::wait_descriptor() const { return ConnectionNumber(connection_->x); }
+
+void X11Display::process_events(InputSink& sink) {
+  ::Display* x = connection_->x;
+  while (XPending(x) > 0) {
+    XEvent event;
+    XNextEvent(x, &event);
+    auto found = connection_->surfaces.find(event.xany.window);
+    if (found == connection_->surfaces.end()) continue;
+    X11Surface& s = *found->second;
+    // Points are placed by the window's own rectangle, wherever a window manager put its X window.
+    auto screen_point = [&s](int wx, int wy) { return POINT{s.rect.left + wx, s.rect.top + wy}; };
+    switch (event.type) {
+      case MotionNotify:
+        while (XCheckTypedWindowEvent(x, s.xid, MotionNotify, &event)) {
+        }
+        sink.mouse_move(screen_point(event.xmotion.x, event.xmotion.y));
+        break;
+      case ButtonPress: case ButtonRelease: {
+        int key = mouse_key(event.xbutton.button);
+        if (key != 0) sink.mouse_button(key, event.type == ButtonPress, screen_point(event.xbutton.x, event.xbutton.y));
+        break;
+      }
+      case KeyPress: case KeyRelease: {
+        int key = virtual_key_of(XLookupKeysym(&event.xkey, 0));
+        if (key != 0) sink.key(key, event.type == KeyPress);
+        break;
+      }
+      case FocusIn:
+        if (event.xfocus.mode == NotifyNormal || event.xfocus.mode == NotifyWhileGrabbed) sink.activate(s.window);
+        break;
+      case MapNotify:
+        s.mapped = true;
+        if (connection_->focus_wanted == s.xid) {
+          connection_->focus_wanted = 0;
+          XSetInputFocus(x, s.xid, RevertToParent, CurrentTime);
+        }
+        break;
+      case UnmapNotify: s.mapped = false; break;
+      case Expose:
+        sink.expose(s.window, RECT{event.xexpose.x, event.xexpose.y, event.xexpose.x + event.xexpose.width,
+                                   event.xexpose.y + event.xexpose.height});
+        break;
+      case ClientMessage:
+        if (event.xclient.message_type == connection_->protocols &&
+            static_cast<Atom>(event.xclient.data.l[0]) == connection_->delete_window) {
+          sink.close(s.window);
+        }
+        break;
+      default: break;
+    }
+  }
+}
+
+}  // namespace display

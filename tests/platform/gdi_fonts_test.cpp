@@ -1,0 +1,127 @@
+// Fonts as the toolkit loads them (a face, a size in points at the screen's
+// resolution, style flags), and the start-up calls of the common controls
+// and COM, on both systems.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+#include <ole2.h>
+
+#include "recorder.h"
+
+namespace {
+
+struct ScreenDC {
+  HDC dc = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+  ~ScreenDC() { DeleteDC(dc); }
+};
+
+TEXTMETRICA metrics_of(HDC dc, HFONT font) {
+  HGDIOBJ old = SelectObject(dc, font);
+  TEXTMETRICA metrics{};
+  EXPECT_TRUE(GetTextMetricsA(dc, &metrics));
+  SelectObject(dc, old);
+  return metrics;
+}
+
+TEST(Fonts, ThirtyPointsOnTheScreenIsAFortyPixelCharacterHeight) {
+  ScreenDC screen;
+  ASSERT_NE(screen.dc, nullptr);
+  EXPECT_EQ(GetDeviceCaps(screen.dc, LOGPIXELSY), 96);
+  int height = -MulDiv(30, GetDeviceCaps(screen.dc, LOGPIXELSY), 72);
+  EXPECT_EQ(height, -40);
+  HFONT font = CreateFontA(height, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, DEFAULT_QUALITY, 0, "Arial");
+  ASSERT_NE(font, nullptr);
+  TEXTMETRICA metrics = metrics_of(screen.dc, font);
+  // Wine's rasteriser rounds the em height down by a pixel at some sizes.
+  EXPECT_NEAR(metrics.tmHeight - metrics.tmInternalLeading, 40, 1) << "a negative height is the character height";
+  EXPECT_EQ(metrics.tmWeight, FW_NORMAL);
+  EXPECT_FALSE(metrics.tmItalic);
+  LOGFONTA logical{};
+  EXPECT_EQ(GetObjectA(font, sizeof logical, &logical), static_cast<int>(sizeof logical));
+  EXPECT_EQ(logical.lfHeight, -40);
+  EXPECT_STREQ(logical.lfFaceName, "Arial");
+  EXPECT_TRUE(DeleteObject(font));
+}
+
+TEST(Fonts, APositiveHeightIsTheCellHeight) {
+  ScreenDC screen;
+  HFONT font = CreateFontA(40, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, DEFAULT_QUALITY, 0, "Arial");
+  EXPECT_NEAR(metrics_of(screen.dc, font).tmHeight, 40, 1);
+  DeleteObject(font);
+}
+
+TEST(Fonts, StyleFlagsReachTheFontAndBoldTextIsWider) {
+  ScreenDC screen;
+  HFONT plain = CreateFontA(-20, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, DEFAULT_QUALITY, 0, "Arial");
+  HFONT styled = CreateFontA(-20, 0, 0, 0, FW_BOLD, TRUE, TRUE, TRUE, DEFAULT_CHARSET, 0, 0, PROOF_QUALITY, 0, "Arial");
+  TEXTMETRICA metrics = metrics_of(screen.dc, styled);
+  EXPECT_EQ(metrics.tmWeight, FW_BOLD);
+  EXPECT_TRUE(metrics.tmItalic);
+  EXPECT_TRUE(metrics.tmUnderlined);
+  EXPECT_TRUE(metrics.tmStruckOut);
+  SIZE plain_size{}, bold_size{};
+  SelectObject(screen.dc, plain);
+  GetTextExtentPoint32A(screen.dc, "50 km/h", 7, &plain_size);
+  SelectObject(screen.dc, styled);
+  GetTextExtentPoint32A(screen.dc, "50 km/h", 7, &bold_size);
+  SelectObject(screen.dc, GetStockObject(SYSTEM_FONT));
+  EXPECT_GT(plain_size.cx, 0);
+  EXPECT_GT(bold_size.cx, plain_size.cx);
+  DeleteObject(plain);
+  DeleteObject(styled);
+}
+
+TEST(Fonts, TheGuiFontIsAStockObjectThatDeletingLeavesAlone) {
+  HGDIOBJ font = GetStockObject(DEFAULT_GUI_FONT);
+  ASSERT_NE(font, nullptr);
+  EXPECT_TRUE(DeleteObject(font));
+  ScreenDC screen;
+  TEXTMETRICA metrics = metrics_of(screen.dc, static_cast<HFONT>(font));
+  EXPECT_GT(metrics.tmHeight, 10);
+  EXPECT_LT(metrics.tmHeight, 20);
+}
+
+TEST(Fonts, WindowsTextIsMeasuredAsWindows1252) {
+  ScreenDC screen;
+  SelectObject(screen.dc, GetStockObject(DEFAULT_GUI_FONT));
+  SIZE euro{}, e{};
+  GetTextExtentPoint32A(screen.dc, "\x80", 1, &euro);  // the euro sign
+  GetTextExtentPoint32A(screen.dc, "\xE9", 1, &e);     // e with an acute accent
+  EXPECT_GT(euro.cx, 0);
+  EXPECT_GT(e.cx, 0);
+}
+
+#ifndef _WIN32
+TEST(Fonts, ArialIsDrawnInAMetricCompatibleFace) {
+  ScreenDC screen;
+  HFONT arial = CreateFontA(-40, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
+  HFONT liberation = CreateFontA(-40, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Liberation Sans");
+  SIZE a{}, l{};
+  SelectObject(screen.dc, arial);
+  GetTextExtentPoint32A(screen.dc, "Velmorant 50 km/h", 17, &a);
+  SelectObject(screen.dc, liberation);
+  GetTextExtentPoint32A(screen.dc, "Velmorant 50 km/h", 17, &l);
+  SelectObject(screen.dc, GetStockObject(SYSTEM_FONT));
+  EXPECT_EQ(a.cx, l.cx);
+  DeleteObject(arial);
+  DeleteObject(liberation);
+}
+#endif
+
+TEST(StartUp, CommonControlsAndComAnswerAsWindowsDoes) {
+  InitCommonControls();
+  INITCOMMONCONTROLSEX init{sizeof(INITCOMMONCONTROLSEX), 0x0B08};
+  EXPECT_TRUE(InitCommonControlsEx(&init));
+  EXPECT_EQ(CoInitialize(nullptr), S_OK);
+  EXPECT_EQ(CoInitialize(nullptr), S_FALSE) << "a second start on the same thread only counts";
+  Recorder recorder;
+  HWND window = recorder.top_level("Drops", WS_OVERLAPPED | WS_CAPTION, 10, 10, 200, 100);
+  EXPECT_EQ(RevokeDragDrop(window), DRAGDROP_E_NOTREGISTERED) << "nothing was registered for drops";
+  DestroyWindow(window);
+  EXPECT_EQ(RevokeDragDrop(window), DRAGDROP_E_INVALIDHWND);
+  CoUninitialize();
+  CoUninitialize();
+}
+
+}  // namespace

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Runs the controls sample on an X server of its own (Xvfb) through the X11
+# display, and acts on it as a person would with xdotool: types a port into
+# the field, clicks Connect, answers the message box with Enter, and closes
+# the window with Alt+F4. Checks what the sample reports and its exit code,
+# and saves a screenshot taken while the message box shows.
+#   sample_controls_test.sh SAMPLE SCREENSHOT.png
+set -uo pipefail
+sample=$1
+shot=$2
+
+display=120
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+out=$(mktemp)
+sample_pid=
+cleanup() {
+  [ -n "$sample_pid" ] && kill "$sample_pid" >/dev/null 2>&1
+  kill "$xvfb_pid" >/dev/null 2>&1
+  wait "$xvfb_pid" 2>/dev/null
+  rm -f "$out"
+}
+trap cleanup EXIT
+export DISPLAY=":$display"
+
+fail() {
+  echo "sample_controls_test: $*" >&2
+  echo "--- what the sample said:" >&2
+  cat "$out" >&2
+  exit 1
+}
+
+# wait_for PATTERN: until the sample's output has a line matching it (10 s at most).
+wait_for() {
+  for _ in $(seq 100); do
+    grep -qE "$1" "$out" && return 0
+    sleep 0.1
+  done
+  fail "no line matching '$1'"
+}
+
+for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+[ -e "/tmp/.X11-unix/X$display" ] || fail "Xvfb did not start on $DISPLAY"
+
+VELMORANT_DISPLAY=x11 "$sample" >"$out" 2>&1 &
+sample_pid=$!
+wait_for '^window '
+read -r edit_x edit_y < <(sed -n 's/^place edit //p' "$out")
+read -r button_x button_y < <(sed -n 's/^place button //p' "$out")
+read -r left top right bottom < <(sed -n 's/^window //p' "$out")
+
+xdotool mousemove "$edit_x" "$edit_y" click 1
+wait_for '^focus edit$'
+xdotool key End shift+Home
+xdotool type --delay 20 'pts/7'
+xdotool mousemove "$button_x" "$button_y" click 1
+wait_for '^clicked pts/7$'
+xdotool search --sync --name '^Error$' >/dev/null || fail "no message box"
+sleep 0.5  # let both windows finish painting before the picture
+import -window root -crop "$((right - left + 20))x$((bottom - top + 20))+$((left - 10))+$((top - 10))" +repage "$shot" ||
+  fail "no screenshot"
+xdotool key Return
+wait_for '^message box 1$'
+xdotool key alt+F4
+wait_for '^closed pts/7$'
+wait "$sample_pid"
+status=$?
+sample_pid=
+[ "$status" -eq 0 ] || fail "the sample ended with status $status"
+echo "sample_controls_test: passed; screenshot in $shot"

@@ -1,6 +1,7 @@
 // Brushes, pens, stock objects and the object calls of every kind.
 #include "gdi/objects.h"
 
+#include <deque>
 #include <set>
 
 #include "gdi/dc.h"
@@ -11,6 +12,19 @@ namespace {
 std::set<Object*>& live() {
   static std::set<Object*> objects;
   return objects;
+}
+
+// Handles are the objects' addresses. A deleted object is kept for a while
+// before its memory is freed, so that the allocator cannot hand its address
+// straight to a new object: a stale handle is then refused, as Windows refuses
+// it through the reuse count in its handles.
+void retire(Object* object) {
+  static std::deque<Object*> retired;
+  retired.push_back(object);
+  if (retired.size() > 1024) {
+    delete retired.front();
+    retired.pop_front();
+  }
 }
 
 template <typename T>
@@ -127,7 +141,7 @@ BOOL WINAPI DeleteObject(HGDIOBJ handle) {
   if (handle == nullptr || live().count(object) == 0 || object->kind == Kind::dc) return FALSE;
   if (object->permanent) return TRUE;
   live().erase(object);
-  delete object;
+  retire(object);
   return TRUE;
 }
 

@@ -169,6 +169,28 @@ void start_tracking(HWND handle, Tracking mode, POINT screen, int edge) {
   else SendMessageA(handle, WM_ENTERSIZEMOVE, 0, 0);
 }
 
+// A press on the close box is followed in a loop of its own until the button
+// is released, as Windows does: by the time the press has been dispatched,
+// the close request of a release over the box has been sent as well.
+void track_close_box(HWND handle, POINT screen) {
+  start_tracking(handle, Tracking::close_box, screen, 0);
+  while (track.mode == Tracking::close_box && IsWindow(handle)) {
+    MSG msg;
+    // Peeking runs the tracking of the mouse messages it meets.
+    if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(msg.wParam));
+        break;
+      }
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+      continue;
+    }
+    if (track.mode != Tracking::close_box) break;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, INFINITE, QS_ALLINPUT);
+  }
+}
+
 }  // namespace
 
 void frame_thickness(DWORD style, DWORD ex_style, RECT* insets) {
@@ -238,7 +260,7 @@ LRESULT nonclient_message(HWND handle, UINT message, WPARAM wparam, LPARAM lpara
       return TRUE;
     case WM_NCLBUTTONDOWN: {
       int hit = static_cast<int>(wparam);
-      if (hit == HTCLOSE) start_tracking(handle, Tracking::close_box, point, 0);
+      if (hit == HTCLOSE) track_close_box(handle, point);
       else if (hit == HTCAPTION) SendMessageA(handle, WM_SYSCOMMAND, SC_MOVE + HTCAPTION, lparam);
       else if (hit >= HTLEFT && hit <= HTBOTTOMRIGHT) SendMessageA(handle, WM_SYSCOMMAND, SC_SIZE + (hit - (HTLEFT - WMSZ_LEFT)), lparam);
       return 0;

@@ -123,6 +123,10 @@ ProgramRun run_program_window(Script& script, Clock::duration limit) {
     return run;
   }
   test_support::bring_to_front(main_window());
+  // The run before may still be closing its port; the simulator's note of that
+  // belongs to that run, so it is waited for before this run's lines begin.
+  log_lines_before_run = 0;
+  if (!whole_simulator_log().empty()) simulator_saw_close(2s);
   log_lines_before_run = whole_simulator_log().size();
   driving = Driving{&script, &run, Clock::now(), limit};
   const UINT_PTR timer = SetTimer(nullptr, 0, tick_ms, tick);

@@ -6,8 +6,6 @@
 # the program runs on the headless display, Connect is pressed for you, every
 # new read-out is printed, and after SECONDS (default 20) or Ctrl+C a picture
 # of the window is saved as velmorant-demo.png.
-# Until the platform's controls are in (-DVELMORANT_NATIVE_UI=ON), the Linux
-# build holds only the speed decoding, and this shows it on sample replies.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VELMORANT_BUILD:-$root/build}/native
@@ -16,9 +14,6 @@ seconds=${1:-20}
 cmake -G Ninja -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" --target velmorant-demo velmorant-sim >/dev/null
 
-if ! grep -q '^VELMORANT_NATIVE_UI:BOOL=ON' "$build/CMakeCache.txt"; then
-  exec "$build/app/velmorant-demo"
-fi
 if [ -z "${DISPLAY:-}" ]; then
   cmake --build "$build" --target headless_demo >/dev/null
 fi

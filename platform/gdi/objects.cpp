@@ -19,11 +19,12 @@ std::set<Object*>& live() {
 // straight to a new object: a stale handle is then refused, as Windows refuses
 // it through the reuse count in its handles.
 void retire(Object* object) {
-  static std::deque<Object*> retired;
-  retired.push_back(object);
-  if (retired.size() > 1024) {
-    delete retired.front();
-    retired.pop_front();
+  // Never destroyed, so the objects it keeps stay reachable until the process ends.
+  static auto* const retired = new std::deque<Object*>;
+  retired->push_back(object);
+  if (retired->size() > 1024) {
+    delete retired->front();
+    retired->pop_front();
   }
 }
 

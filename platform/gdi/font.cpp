@@ -42,13 +42,19 @@ void release_font_caches() {
   FcFini();
 }
 
+// Registered by the first use of either library, whichever comes first.
+void release_font_caches_at_exit() {
+  static const bool registered = std::atexit(release_font_caches) == 0;
+  (void)registered;
+}
+
 // A context for measuring only.
 cairo_t* measuring_context() {
   if (measurer == nullptr) {
+    release_font_caches_at_exit();
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
     measurer = cairo_create(surface);
     cairo_surface_destroy(surface);
-    std::atexit(release_font_caches);
   }
   return measurer;
 }
@@ -85,6 +91,7 @@ std::string resolve_family(std::string_view face) {
   auto known = resolved.find(asked);
   if (known != resolved.end()) return known->second;
   std::string family = asked;
+  release_font_caches_at_exit();
   FcPattern* pattern = FcPatternCreate();
   FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(asked.c_str()));
   FcConfigSubstitute(nullptr, pattern, FcMatchPattern);

@@ -1,5 +1,7 @@
 #include "connection.h"
 
+#include <algorithm>
+
 #include "decode.h"
 #include "events.h"
 #include "gadgets.h"
@@ -7,6 +9,8 @@
 #include "window_service.h"
 
 namespace {
+
+constexpr auto SERVE_PERIOD = std::chrono::milliseconds(20);
 
 class Connection {
  public:
@@ -73,6 +77,10 @@ class Connection {
   // and the reply holds the prompt. Bytes already waiting after the prompt
   // belong to the same reply. False when it was given up because the window
   // is closing.
+  //
+  // While bytes keep coming the window is served once per SERVE_PERIOD, not
+  // for every byte: one repaint then shows several echoed bytes, and neither
+  // a line that never pauses nor a slow one keeps the window waiting longer.
   bool collect_reply() {
     auto served_at = Clock::now();
     for (;;) {
@@ -81,8 +89,7 @@ class Connection {
           reply_ += text_view(read_buffer_);
           append_log(text_view(read_buffer_));
         }
-        // A line that never pauses must not keep the window waiting.
-        if (Clock::now() - served_at > std::chrono::milliseconds(20)) {
+        if (Clock::now() - served_at >= SERVE_PERIOD) {
           service_.serve_ready_events();
           served_at = Clock::now();
         }
@@ -90,6 +97,10 @@ class Connection {
       }
       if (find_text(reply_, PROMPT, 1) != 0) return true;
       if (giving_up()) return false;
+      if (Clock::now() - served_at < SERVE_PERIOD) {
+        service_.wait_for_line(std::min(served_at + SERVE_PERIOD, wait_deadline()));
+        continue;
+      }
       // A close request arriving in the wait ends it, so that the wait
       // continues with the grace's deadline instead of none.
       service_.serve_until(wait_deadline(), WindowService::Wake::OnInput, !service_.close_requested());

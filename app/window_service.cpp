@@ -6,6 +6,7 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -113,6 +114,10 @@ void WindowService::serve_until(Clock::time_point deadline, Wake wake, bool stop
 
 #ifdef _WIN32
 
+void WindowService::wait_for_line(Clock::time_point deadline) {
+  while (serial_input_count(port_) == 0 && Clock::now() < deadline) Sleep(1);
+}
+
 void WindowService::wait_once(Clock::time_point deadline, Wake wake) {
   // A port opened for plain blocking use offers nothing to wait on together
   // with the messages, so the line is looked at every millisecond.
@@ -122,6 +127,19 @@ void WindowService::wait_once(Clock::time_point deadline, Wake wake) {
 }
 
 #else
+
+void WindowService::wait_for_line(Clock::time_point deadline) {
+  const int timeout = static_cast<int>(milliseconds_until(deadline));
+  if (line_fd_ < 0 || line_hung_up_) {
+    poll(nullptr, 0, timeout);
+    return;
+  }
+  pollfd line{line_fd_, POLLIN, 0};
+  if (poll(&line, 1, timeout) == 1 && (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0 &&
+      serial_input_count(port_) == 0) {
+    line_hung_up_ = true;
+  }
+}
 
 void WindowService::wait_once(Clock::time_point deadline, Wake wake) {
   int fds[2];

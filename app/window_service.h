@@ -32,6 +32,10 @@ class WindowService {
   // Retrieves every event that is ready without waiting and notes a close request.
   void serve_ready_events();
 
+  // Waits, without serving the window, until a byte waits on the line or the
+  // deadline has passed.
+  void wait_for_line(Clock::time_point deadline);
+
   // Counts an event retrieved elsewhere, such as the polling cycle's own.
   void note_event(int event);
 

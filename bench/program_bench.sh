@@ -7,12 +7,13 @@
 # Wine the program's wine process, wineserver and Wine's services of that
 # prefix together), the polling period seen by the simulator minus (100 ms +
 # the reply's time on the wire) as median and 99th percentile, the time from
-# start until its window is mapped, its peak memory (VmHWM), and a long run of
+# start until its window is painted, its peak memory (VmHWM), and a long run of
 # replies without a speed field answered at once (memory and CPU per received
 # byte per tenth of the run, which should stay flat). Nothing is asserted.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 sim=$root/build/native/sim/velmorant-sim
+first_paint=$root/build/native/bench/first_paint
 native= windows= prefix= poll_seconds=60 long_seconds=3600
 while [ $# -gt 0 ]; do
   case $1 in
@@ -31,7 +32,12 @@ done
 work=$(mktemp -d)
 xvfb_pid= sim_pid= program_pid=
 stop_sim() { [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null; sim_pid=; }
-stop_program() { [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null && wait "$program_pid" 2>/dev/null; program_pid=; }
+# The program is first_paint's child, not ours: its end is seen in /proc.
+stop_program() {
+  [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
+  for _ in $(seq 100); do [ -n "$program_pid" ] && [ -e "/proc/$program_pid" ] || break; sleep 0.05; done
+  program_pid=
+}
 cleanup() {
   stop_program
   stop_sim
@@ -92,16 +98,17 @@ start_run() {
   VELMORANT_DOSDEVICES=$links "$sim" --link COM17 --log "$work/requests.log" "$@" >"$work/sim.out" 2>&1 &
   sim_pid=$!
   for _ in $(seq 200); do grep -q '^velmorant-sim: scenario' "$work/sim.out" && break; sleep 0.05; done
-  local started
-  started=$(now)
+  # first_paint starts the program and reports when its window is mapped and painted.
   if [ "$kind" = native ]; then
-    VELMORANT_DOSDEVICES=$links "$program" &
+    VELMORANT_DOSDEVICES=$links "$first_paint" 'Velmorant Demo' "$program" >"$work/start.out" 2>&1 </dev/null
   else
-    WINEPREFIX=$prefix WINEDEBUG=-all /usr/lib/wine/wine64 "$program" >/dev/null 2>&1 &
+    WINEPREFIX=$prefix WINEDEBUG=-all "$first_paint" 'Velmorant Demo' /usr/lib/wine/wine64 "$program" \
+      >"$work/start.out" 2>&1 </dev/null
   fi
-  program_pid=$!
+  program_pid=$(awk '$1 == "pid" { print $2 }' "$work/start.out")
+  window_ms=$(awk '$1 == "painted" { printf "%.0f", $2 }' "$work/start.out")
+  [ -n "$window_ms" ] || { echo "program_bench.sh: $kind: no painted window:" >&2; cat "$work/start.out" >&2; exit 1; }
   window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Velmorant Demo$' | head -n 1)
-  window_ms=$(calc "($(now) - $started) * 1000")
   eval "$(xdotool getwindowgeometry --shell "$window")"
   local border=$(((WIDTH - 260) / 2))
   local top=$((HEIGHT - 330 - border))
@@ -171,7 +178,7 @@ row "CPU while polling, % of one core" cpu
 row "period - (100 ms + wire), median ms" median
 row "period - (100 ms + wire), 99th percentile ms" p99
 row "periods measured" periods
-row "start to window mapped, ms" window
+row "start to first painted window, ms" window
 row "peak memory (VmHWM), kB" hwm
 for k in "${kinds[@]}"; do
   echo "long run without speed, $k (per tenth of $long_seconds s):"

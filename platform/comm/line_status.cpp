@@ -1,7 +1,6 @@
 // Queues, errors and modem lines: ClearCommError, EscapeCommFunction,
 // GetCommModemStatus.
 #include <linux/serial.h>
-#include <poll.h>
 #include <sys/ioctl.h>
 
 #include <cerrno>
@@ -27,11 +26,6 @@ DWORD errors_between(const LineCounters& before, const LineCounters& now) {
   return errors;
 }
 
-bool hung_up(int fd) {
-  pollfd entry{fd, POLLIN, 0};
-  return poll(&entry, 1, 0) == 1 && (entry.revents & (POLLHUP | POLLERR)) != 0;
-}
-
 }  // namespace
 
 bool read_line_counters(int fd, LineCounters& counters) {
@@ -48,20 +42,20 @@ bool read_line_counters(int fd, LineCounters& counters) {
 // cbInQue: FIONREAD; cbOutQue: TIOCOUTQ; errors: what the TIOCGICOUNT
 // counters gained since the previous call (drivers without counters report
 // none); fCtsHold/fDsrHold: the flow control line is low while the DCB waits
-// on it. A line that has hung up with nothing left to read fails, as a
-// removed port does on Windows.
+// on it. A line that has hung up fails, as a removed port does on Windows:
+// the kernel then answers every request on the terminal with EIO.
 BOOL WINAPI ClearCommError(HANDLE handle, LPDWORD errors, LPCOMSTAT status) {
   SerialDevice* device = serial_line(handle);
   if (device == nullptr) return FALSE;
   const int fd = device->fd();
   int queued = 0;
   int unsent = 0;
-  if (ioctl(fd, FIONREAD, &queued) != 0) return fail_with_errno(errno);
-  if (ioctl(fd, TIOCOUTQ, &unsent) != 0) return fail_with_errno(errno);
-  if (queued == 0 && hung_up(fd)) {
+  if (ioctl(fd, FIONREAD, &queued) != 0 || (!device->output_drained && ioctl(fd, TIOCOUTQ, &unsent) != 0)) {
+    if (errno != EIO) return fail_with_errno(errno);
     SetLastError(ERROR_GEN_FAILURE);
     return FALSE;
   }
+  if (unsent == 0) device->output_drained = true;
 
   DWORD found = 0;
   LineCounters now;
@@ -75,8 +69,10 @@ BOOL WINAPI ClearCommError(HANDLE handle, LPDWORD errors, LPCOMSTAT status) {
     *status = COMSTAT{};
     status->cbInQue = static_cast<DWORD>(queued);
     status->cbOutQue = static_cast<DWORD>(unsent);
+    // The modem lines matter only to a hold, which needs flow control on them.
+    const bool watched = device->settings.fOutxCtsFlow || device->settings.fOutxDsrFlow;
     int lines = 0;
-    if (ioctl(fd, TIOCMGET, &lines) == 0) {
+    if (watched && ioctl(fd, TIOCMGET, &lines) == 0) {
       status->fCtsHold = device->settings.fOutxCtsFlow && !(lines & TIOCM_CTS) ? 1 : 0;
       status->fDsrHold = device->settings.fOutxDsrFlow && !(lines & TIOCM_DSR) ? 1 : 0;
     }

@@ -31,6 +31,9 @@ class SerialDevice final : public KernelObject {
   DWORD input_queue_size = 0;
   DWORD output_queue_size = 0;
   bool is_terminal = false;
+  // Nothing was written since the output queue was last seen empty; it can
+  // then only still be empty, and need not be asked for.
+  bool output_drained = true;
   bool counters_known = false;
   LineCounters counters;
 

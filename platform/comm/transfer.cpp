@@ -112,6 +112,7 @@ BOOL WINAPI WriteFile(HANDLE handle, LPCVOID buffer, DWORD to_write, LPDWORD wri
   const std::uint64_t total = std::uint64_t{t.WriteTotalTimeoutMultiplier} * to_write + t.WriteTotalTimeoutConstant;
   const Deadline deadline = total > 0 ? Deadline::after(total) : Deadline::never();
   DWORD done = 0;
+  if (to_write > 0) device->output_drained = false;
   while (done < to_write) {
     const ssize_t put = write(device->fd(), bytes + done, to_write - done);
     if (put > 0) {

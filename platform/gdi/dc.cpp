@@ -28,6 +28,7 @@ HDC open_dc(HWND window, cairo_surface_t* image, POINT origin, const RECT& clip)
   dc->cr = cairo_create(image);
   dc->origin = origin;
   dc->clip = clip;
+  dc->reach = clip;
   dc->brush = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   dc->pen = static_cast<HPEN>(GetStockObject(BLACK_PEN));
   dc->font = default_gui_font();
@@ -35,14 +36,16 @@ HDC open_dc(HWND window, cairo_surface_t* image, POINT origin, const RECT& clip)
   return reinterpret_cast<HDC>(dc);
 }
 
-void close_dc(HDC handle) {
+RECT close_dc(HDC handle) {
   DC* dc = dc_from(handle);
-  if (dc == nullptr) return;
+  if (dc == nullptr) return RECT{};
+  RECT reach = dc->reach;
   live_dcs().erase(dc);
   cairo_surface_flush(dc->image);
   cairo_destroy(dc->cr);
   cairo_surface_destroy(dc->image);
   delete dc;
+  return reach;
 }
 
 cairo_t* begin_drawing(DC& dc) {

@@ -27,6 +27,7 @@ struct DC : Object, DCState {
   cairo_surface_t* image = nullptr;
   cairo_t* cr = nullptr;
   bool owns_image = false;
+  RECT reach{};  // image coordinates: the most the DC may change, its clip when opened
   std::vector<DCState> saved;
   DC() : Object(Kind::dc) {}
 };
@@ -34,7 +35,8 @@ struct DC : Object, DCState {
 DC* dc_from(HDC handle);
 // A DC drawing on `image` (which it references) at `origin`, clipped to `clip`, both in image coordinates.
 HDC open_dc(HWND window, cairo_surface_t* image, POINT origin, const RECT& clip);
-void close_dc(HDC handle);
+// Closes the DC; returns the part of the image it may have changed (empty for an unknown handle).
+RECT close_dc(HDC handle);
 // Applies the DC's clip to its cairo context; drawing calls begin with it.
 cairo_t* begin_drawing(DC& dc);
 void end_drawing(DC& dc);

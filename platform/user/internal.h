@@ -22,7 +22,8 @@ void invalidate_window(HWND window, const RECT* client_rect, bool erase, bool ch
 void invalidate_frame(HWND window);
 void invalidate_parent_area(HWND parent, const RECT& parent_client_rect);
 HWND window_needing_paint(HWND filter);
-void present_window(HWND window, const RECT* window_rect);
+// Shows `changed` (top-level image coordinates) of the window's top-level image on the display.
+void present_window(HWND window, const RECT& changed);
 
 // focus.cpp
 void activate_window(HWND window, bool by_mouse);

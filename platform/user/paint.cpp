@@ -113,11 +113,12 @@ HWND window_needing_paint(HWND filter) {
   return nullptr;
 }
 
-void present_window(HWND handle, const RECT*) {
+void present_window(HWND handle, const RECT& changed) {
   Window* top = find(top_level_of(handle));
   if (top == nullptr || !top->surface) return;
-  RECT whole{0, 0, top->rect.right - top->rect.left, top->rect.bottom - top->rect.top};
-  display::current().present(*top->surface, whole);
+  RECT area{0, 0, top->rect.right - top->rect.left, top->rect.bottom - top->rect.top};
+  if (!IntersectRect(&area, &area, &changed)) return;
+  display::current().present(*top->surface, area);
 }
 
 }  // namespace user
@@ -204,8 +205,8 @@ HDC WINAPI BeginPaint(HWND handle, LPPAINTSTRUCT paint) {
 
 BOOL WINAPI EndPaint(HWND handle, const PAINTSTRUCT* paint) {
   if (paint == nullptr) return FALSE;
-  gdi::close_dc(paint->hdc);
-  if (IsWindow(handle)) present_window(handle, nullptr);
+  RECT changed = gdi::close_dc(paint->hdc);
+  if (IsWindow(handle)) present_window(handle, changed);
   return TRUE;
 }
 
@@ -218,7 +219,7 @@ HDC WINAPI GetWindowDC(HWND handle) { return open_window_dc(handle, true, nullpt
 
 int WINAPI ReleaseDC(HWND handle, HDC dc) {
   if (gdi::dc_from(dc) == nullptr) return 0;
-  gdi::close_dc(dc);
-  if (handle != nullptr && IsWindow(handle)) present_window(handle, nullptr);
+  RECT changed = gdi::close_dc(dc);
+  if (handle != nullptr && IsWindow(handle)) present_window(handle, changed);
   return 1;
 }

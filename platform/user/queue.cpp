@@ -27,6 +27,7 @@ struct Queue {
   DWORD last_time = 0;
   DWORD last_pos = 0;
   int wake = -1;  // eventfd: readable while something arrived unseen
+  bool wake_set = false;  // written since last drained, so a further write adds nothing
 };
 
 Queue& queue() {
@@ -41,6 +42,8 @@ Queue& queue() {
 void signal(DWORD bits) {
   Queue& q = queue();
   q.changed |= bits;
+  if (q.wake_set) return;
+  q.wake_set = true;
   std::uint64_t one = 1;
   if (write(q.wake, &one, sizeof one) < 0) {
     // The counter cannot overflow in practice; a failed write only means it is already readable.
@@ -48,8 +51,11 @@ void signal(DWORD bits) {
 }
 
 void drain_wake() {
+  Queue& q = queue();
+  if (!q.wake_set) return;
+  q.wake_set = false;
   std::uint64_t count;
-  while (read(queue().wake, &count, sizeof count) > 0) {
+  while (read(q.wake, &count, sizeof count) > 0) {
   }
 }
 

@@ -3,6 +3,7 @@
 // program.
 #include <gtest/gtest.h>
 
+#include "gadgets.h"
 #include "main_window.h"
 #include "program_harness.h"
 
@@ -42,6 +43,24 @@ TEST(ClosingOnAQuietLine, EndsTheProgramPromptlyWithThePortClosed) {
   // Generous: the program waits a moment for the reply, but not for ever.
   EXPECT_LT(run.closing_time(), 3s);
   EXPECT_TRUE(simulator_saw_close());
+}
+
+// Scenario hang-up: three blocks are answered, then the interface hangs up
+// and is gone. The program's requests go nowhere and no reply can come; the
+// window stays served (the script, run from the window's timer, goes on and
+// its edit is shown) and closing still ends the program promptly.
+TEST(InterfaceHangsUp, TheWindowStaysServedAndClosingEndsTheProgram) {
+  Script script;
+  script.act("press Connect", press_connect)
+      .wait_until("the third block", [] { return requests(simulator_log(), "0805\\r").size() >= 3; })
+      .wait_for(500ms)
+      .act("type group 02", [] { set_gadget_text(GADGET_GROUP, "02"); })
+      .wait_until("the edit shown", [] { return text_of(GADGET_GROUP) == "02"; })
+      .wait_for(300ms);
+  const ProgramRun run = run_program_window(script, 10s);
+  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  EXPECT_EQ(run.result_at_end, "50 km/h");
+  EXPECT_LT(run.closing_time(), 3s);
 }
 
 }  // namespace

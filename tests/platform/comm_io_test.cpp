@@ -286,6 +286,7 @@ TEST_F(CommPort, HungUpLineFailsReadsAndCounts) {
   EXPECT_FALSE(ReadFile(port_, &byte, 1, &read, nullptr));
   COMSTAT status{};
   EXPECT_FALSE(ClearCommError(port_, nullptr, &status));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_GEN_FAILURE));
 }
 
 TEST_F(CommPort, SetXoffHoldsTransmissionUntilSetXon) {

@@ -1,7 +1,8 @@
 // Starts a program and reports, in milliseconds from the start, when its
 // window with the given title is mapped and when its caption is painted:
 //   first_paint TITLE PROGRAM [ARGUMENTS...]
-// The program is left running; its process id is printed first. The caption
+// The program is left running; its process id is printed first, then the
+// window's X id and the two times. The caption
 // counts as painted once a pixel in the middle of its strip is blue-dominated,
 // which an active caption is in every colour scheme the program can show and
 // an unpainted window (black, or its grey background) is not.
@@ -102,7 +103,7 @@ int main(int argc, char** argv) {
       continue;
     }
     if (caption_painted(x, window)) {
-      std::printf("mapped %.1f ms\npainted %.1f ms\n", mapped, milliseconds_since(start));
+      std::printf("window 0x%lx\nmapped %.1f ms\npainted %.1f ms\n", window, mapped, milliseconds_since(start));
       return 0;
     }
     usleep(500);

@@ -9,7 +9,9 @@
 # the reply's time on the wire) as median and 99th percentile, the time from
 # start until its window is painted, its peak memory (VmHWM), and a long run of
 # replies without a speed field answered at once (memory and CPU per received
-# byte per tenth of the run, which should stay flat). Nothing is asserted.
+# byte per tenth of the run, which should stay flat). The polling figures are
+# taken one program at a time; the long runs of both go on side by side, each
+# with its own simulator. Nothing is asserted.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 sim=$root/build/native/sim/velmorant-sim
@@ -30,7 +32,7 @@ done
 [ -z "$windows" ] || [ -n "$prefix" ] || { echo "program_bench.sh: --windows needs --prefix" >&2; exit 2; }
 
 work=$(mktemp -d)
-xvfb_pid= sim_pid= program_pid=
+xvfb_pid= sim_pid= program_pid= long_pids=()
 stop_sim() { [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null; sim_pid=; }
 # The program is first_paint's child, not ours: its end is seen in /proc.
 stop_program() {
@@ -39,6 +41,8 @@ stop_program() {
   program_pid=
 }
 cleanup() {
+  local pid
+  for pid in "${long_pids[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
   stop_program
   stop_sim
   [ -n "$prefix" ] && WINEPREFIX=$prefix wineserver -k 2>/dev/null
@@ -89,38 +93,43 @@ program_process() {  # the process that runs the program's code
 }
 memory_kb() { grep "^$1:" "/proc/$(program_process)/status" | awk '{print $2}'; }
 
-# start_run SCENARIO_OPTIONS...: simulator, program, window, Connect.
+# start_run SCENARIO_OPTIONS...: simulator, program, window, Connect. Each
+# kind has its own files, so that both can run at once.
 start_run() {
   local links=$work/links-$kind
   [ "$kind" = windows ] && links=$prefix/dosdevices
   mkdir -p "$links"
-  rm -f "$work/requests.log"
-  VELMORANT_DOSDEVICES=$links "$sim" --link COM17 --log "$work/requests.log" "$@" >"$work/sim.out" 2>&1 &
+  requests=$work/requests-$kind.log
+  rm -f "$requests"
+  VELMORANT_DOSDEVICES=$links "$sim" --link COM17 --log "$requests" "$@" >"$work/sim-$kind.out" 2>&1 &
   sim_pid=$!
-  for _ in $(seq 200); do grep -q '^velmorant-sim: scenario' "$work/sim.out" && break; sleep 0.05; done
-  # first_paint starts the program and reports when its window is mapped and painted.
+  for _ in $(seq 200); do grep -q '^velmorant-sim: scenario' "$work/sim-$kind.out" && break; sleep 0.05; done
+  # first_paint starts the program and reports its window and when it was mapped and painted.
+  local start=$work/start-$kind.out
   if [ "$kind" = native ]; then
-    VELMORANT_DOSDEVICES=$links "$first_paint" 'Velmorant Demo' "$program" >"$work/start.out" 2>&1 </dev/null
+    VELMORANT_DOSDEVICES=$links "$first_paint" 'Velmorant Demo' "$program" >"$start" 2>&1 </dev/null
   else
     WINEPREFIX=$prefix WINEDEBUG=-all "$first_paint" 'Velmorant Demo' /usr/lib/wine/wine64 "$program" \
-      >"$work/start.out" 2>&1 </dev/null
+      >"$start" 2>&1 </dev/null
   fi
-  program_pid=$(awk '$1 == "pid" { print $2 }' "$work/start.out")
-  window_ms=$(awk '$1 == "painted" { printf "%.0f", $2 }' "$work/start.out")
-  [ -n "$window_ms" ] || { echo "program_bench.sh: $kind: no painted window:" >&2; cat "$work/start.out" >&2; exit 1; }
-  window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Velmorant Demo$' | head -n 1)
+  program_pid=$(awk '$1 == "pid" { print $2 }' "$start")
+  window_ms=$(awk '$1 == "painted" { printf "%.0f", $2 }' "$start")
+  local window
+  window=$(awk '$1 == "window" { print $2 }' "$start")
+  [ -n "$window_ms" ] || { echo "program_bench.sh: $kind: no painted window:" >&2; cat "$start" >&2; exit 1; }
   eval "$(xdotool getwindowgeometry --shell "$window")"
   local border=$(((WIDTH - 260) / 2))
   local top=$((HEIGHT - 330 - border))
   sleep 0.5
   xdotool mousemove --window "$window" $((border + 60)) $((top + 50)) click 1
-  for _ in $(seq 100); do grep -q '08' "$work/requests.log" && break; sleep 0.1; done
+  for _ in $(seq 100); do grep -q '08' "$requests" && break; sleep 0.1; done
+  grep -q '08' "$requests" || { echo "program_bench.sh: $kind: no polling after Connect" >&2; exit 1; }
 }
 end_run() { stop_program; stop_sim; [ "$kind" = windows ] && WINEPREFIX=$prefix wineserver -w; }
 
 # The polling periods minus 100 ms and the reply's 28 bytes at 10 bits each.
 period_excess() {
-  python3 - "$work/requests.log" <<'PY'
+  python3 - "$requests" <<'PY'
 import sys, statistics
 times = [float(l.split()[0]) for l in open(sys.argv[1]) if l.split()[1].startswith("08")]
 wire = 28 * 10 / 19200
@@ -132,7 +141,7 @@ PY
 }
 
 declare -A figure
-measure() {  # measure KIND PROGRAM
+measure_polling() {  # measure_polling KIND PROGRAM
   kind=$1 program=$2
   echo "== $kind: polling for $poll_seconds s (ramp at 19200 baud)" >&2
   start_run --scenario ramp
@@ -145,31 +154,50 @@ measure() {  # measure KIND PROGRAM
   figure[$kind,cpu]=$(calc "100 * ($c1 - $c0) / $hz / ($t1 - $t0)")
   read -r median p99 count < <(period_excess)
   figure[$kind,median]=$median figure[$kind,p99]=$p99 figure[$kind,periods]=$count
-  figure[$kind,window]=$(printf '%.0f' "$window_ms")
+  figure[$kind,window]=$window_ms
   figure[$kind,hwm]=$(memory_kb VmHWM)
-  end_run
-
-  echo "== $kind: $long_seconds s of replies without a speed field, answered at once" >&2
-  start_run --scenario no-speed --fast
-  local tenth=$((long_seconds / 10)) i c_prev c_now polls_prev polls_now bytes
-  [ "$tenth" -ge 1 ] || tenth=1
-  c_prev=$(cpu_ticks); polls_prev=$(grep -c ' 08' "$work/requests.log")
-  figure[$kind,long]=""
-  for i in $(seq 10); do
-    sleep "$tenth"
-    c_now=$(cpu_ticks); polls_now=$(grep -c ' 08' "$work/requests.log")
-    bytes=$(((polls_now - polls_prev) * 28))
-    [ "$bytes" -gt 0 ] || bytes=1
-    figure[$kind,long]+=$(printf '  %3d%%  RSS %6s kB  CPU %6.2f us/byte\n' $((i * 10)) "$(memory_kb VmRSS)" \
-      "$(calc "($c_now - $c_prev) * 1000000 / $hz / $bytes")")$'\n'
-    c_prev=$c_now polls_prev=$polls_now
-  done
   end_run
 }
 
+# long_run KIND PROGRAM: the tenths of the long run into $work/long-KIND;
+# $work/long-KIND.polling appears once it polls. Meant for a subshell.
+long_run() {
+  kind=$1 program=$2
+  trap 'end_run' EXIT
+  trap 'exit 143' TERM
+  start_run --scenario no-speed --fast
+  : >"$work/long-$kind.polling"
+  local tenth=$((long_seconds / 10)) i c_prev c_now polls_prev polls_now bytes hz
+  [ "$tenth" -ge 1 ] || tenth=1
+  hz=$(getconf CLK_TCK)
+  c_prev=$(cpu_ticks); polls_prev=$(grep -c ' 08' "$requests")
+  for i in $(seq 10); do
+    sleep "$tenth"
+    c_now=$(cpu_ticks); polls_now=$(grep -c ' 08' "$requests")
+    bytes=$(((polls_now - polls_prev) * 28))
+    [ "$bytes" -gt 0 ] || bytes=1
+    printf '  %3d%%  RSS %6s kB  CPU %6.2f us/byte  (%d bytes)\n' $((i * 10)) "$(memory_kb VmRSS)" \
+      "$(calc "($c_now - $c_prev) * 1000000 / $hz / $bytes")" "$bytes" >>"$work/long-$kind"
+    c_prev=$c_now polls_prev=$polls_now
+  done
+}
+
 kinds=()
-[ -n "$native" ] && { measure native "$native"; kinds+=(native); }
-[ -n "$windows" ] && { measure windows "$windows"; kinds+=(windows); }
+[ -n "$native" ] && kinds+=(native)
+[ -n "$windows" ] && kinds+=(windows)
+program_of() { [ "$1" = native ] && echo "$native" || echo "$windows"; }
+
+for kind in "${kinds[@]}"; do measure_polling "$kind" "$(program_of "$kind")"; done
+
+echo "== $long_seconds s of replies without a speed field, answered at once: ${kinds[*]} side by side" >&2
+for kind in "${kinds[@]}"; do
+  ( long_run "$kind" "$(program_of "$kind")" ) &
+  long_pids+=($!)
+  # One window at a time is started and clicked.
+  until [ -e "$work/long-$kind.polling" ] || ! kill -0 "${long_pids[-1]}" 2>/dev/null; do sleep 0.2; done
+done
+for pid in "${long_pids[@]}"; do wait "$pid"; done
+long_pids=()
 
 row() { printf '%-46s' "$1"; shift; for k in "${kinds[@]}"; do printf '%14s' "${figure[$k,$1]}"; done; echo; }
 echo
@@ -182,5 +210,5 @@ row "start to first painted window, ms" window
 row "peak memory (VmHWM), kB" hwm
 for k in "${kinds[@]}"; do
   echo "long run without speed, $k (per tenth of $long_seconds s):"
-  printf '%s' "${figure[$k,long]}"
+  cat "$work/long-$k" 2>/dev/null || echo "  (no figures: the run failed)"
 done

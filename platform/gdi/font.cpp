@@ -7,9 +7,11 @@
 
 #include <strings.h>
 
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <map>
+#include <tuple>
 
 namespace gdi {
 namespace {
@@ -57,6 +59,65 @@ cairo_t* measuring_context() {
     cairo_surface_destroy(surface);
   }
   return measurer;
+}
+
+// What measuring needs of a font, found once per font: its metrics and the
+// hinted advance of the character of every byte. With hinted metrics each
+// advance is whole pixels and cairo places glyphs one advance after the
+// other, without kerning, so a text's width is the sum of its bytes' advances.
+struct Measures {
+  FontMetrics metrics{};
+  std::array<double, 256> advance{};
+};
+
+FontMetrics metrics_from_cairo(const FontSpec& font) {
+  cairo_t* cr = measuring_context();
+  apply(cr, font);
+  cairo_font_extents_t extents;
+  cairo_font_extents(cr, &extents);
+  cairo_text_extents_t x_extents;
+  cairo_text_extents(cr, "x", &x_extents);
+  FontMetrics metrics{};
+  metrics.ascent = static_cast<int>(std::ceil(extents.ascent));
+  metrics.descent = static_cast<int>(std::ceil(extents.descent));
+  metrics.height = metrics.ascent + metrics.descent;
+  metrics.average_width = static_cast<int>(std::lround(x_extents.x_advance));
+  metrics.max_width = static_cast<int>(std::ceil(extents.max_x_advance));
+  return metrics;
+}
+
+Measures measure_font(const FontSpec& font) {
+  Measures fresh;
+  fresh.metrics = metrics_from_cairo(font);
+  cairo_t* cr = measuring_context();  // apply()'d by metrics_from_cairo
+  for (int byte = 1; byte < 256; ++byte) {
+    const char one = static_cast<char>(byte);
+    cairo_text_extents_t extents;
+    cairo_text_extents(cr, utf8_from_1252(std::string_view(&one, 1)).c_str(), &extents);
+    fresh.advance[byte] = extents.x_advance;
+  }
+  return fresh;
+}
+
+const Measures& measures(const FontSpec& font) {
+  // Underline and strike-out do not change how text measures.
+  using Key = std::tuple<std::string, double, bool, bool, bool>;
+  static std::map<Key, Measures> known;
+  // Text is mostly measured many times in a row in one font: that one is
+  // recognised without building a key. Map entries never move.
+  static const Key* last_key = nullptr;
+  static const Measures* last = nullptr;
+  if (last != nullptr && std::get<1>(*last_key) == font.pixel_size && std::get<2>(*last_key) == (font.weight >= 600) &&
+      std::get<3>(*last_key) == font.italic && std::get<4>(*last_key) == font.antialiased &&
+      std::get<0>(*last_key) == font.family) {
+    return *last;
+  }
+  Key key{font.family, font.pixel_size, font.weight >= 600, font.italic, font.antialiased};
+  auto found = known.find(key);
+  if (found == known.end()) found = known.emplace(std::move(key), measure_font(font)).first;
+  last_key = &found->first;
+  last = &found->second;
+  return *last;
 }
 
 }  // namespace
@@ -113,28 +174,16 @@ double em_for_cell_height(const FontSpec& font, int cell_height) {
   return metrics.height > 0 ? cell_height * 100.0 / metrics.height : cell_height;
 }
 
-FontMetrics font_metrics(const FontSpec& font) {
-  cairo_t* cr = measuring_context();
-  apply(cr, font);
-  cairo_font_extents_t extents;
-  cairo_font_extents(cr, &extents);
-  cairo_text_extents_t x_extents;
-  cairo_text_extents(cr, "x", &x_extents);
-  FontMetrics metrics{};
-  metrics.ascent = static_cast<int>(std::ceil(extents.ascent));
-  metrics.descent = static_cast<int>(std::ceil(extents.descent));
-  metrics.height = metrics.ascent + metrics.descent;
-  metrics.average_width = static_cast<int>(std::lround(x_extents.x_advance));
-  metrics.max_width = static_cast<int>(std::ceil(extents.max_x_advance));
-  return metrics;
-}
+FontMetrics font_metrics(const FontSpec& font) { return measures(font).metrics; }
 
 SIZE measure_text(const FontSpec& font, std::string_view text) {
-  cairo_t* cr = measuring_context();
-  apply(cr, font);
-  cairo_text_extents_t extents;
-  cairo_text_extents(cr, utf8_from_1252(text).c_str(), &extents);
-  return SIZE{static_cast<LONG>(std::lround(extents.x_advance)), font_metrics(font).height};
+  const Measures& m = measures(font);
+  double width = 0;
+  for (unsigned char c : text) {
+    if (c == 0) break;  // a text ends at its first zero byte
+    width += m.advance[c];
+  }
+  return SIZE{static_cast<LONG>(std::lround(width)), m.metrics.height};
 }
 
 void draw_text(cairo_t* cr, const FontSpec& font, double x, double top, std::string_view text, COLORREF colour) {

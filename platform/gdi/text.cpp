@@ -1,6 +1,7 @@
 // Text output: TextOutA, ExtTextOutA, measuring, and DrawTextA's layout.
 #include <cairo.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -171,9 +172,24 @@ int WINAPI DrawTextA(HDC handle, LPCSTR text, int length, LPRECT rect, UINT form
     if (format & DT_VCENTER) y = rect->top + (rect->bottom - rect->top - line_height) / 2;
     else if (format & DT_BOTTOM) y = rect->bottom - line_height;
   }
+  // Lines more than a line away from what can change are not drawn (a glyph
+  // may reach a little beyond its line): a long text in a small control is
+  // mostly clipped away.
+  int visible_top = dc->clip.top - dc->origin.y, visible_bottom = dc->clip.bottom - dc->origin.y;
+  if (!(format & DT_NOCLIP)) {
+    visible_top = std::max<int>(visible_top, rect->top);
+    visible_bottom = std::min<int>(visible_bottom, rect->bottom);
+  }
+  visible_top -= line_height;
+  visible_bottom += line_height;
   UINT saved_align = dc->text_align;
   dc->text_align = TA_LEFT | TA_TOP;
   for (const std::string& line : lines) {
+    if (y >= visible_bottom) break;
+    if (y + line_height <= visible_top) {
+      y += line_height;
+      continue;
+    }
     int line_width = measure_text(font, line).cx;
     int x = rect->left;
     if (format & DT_CENTER) x = rect->left + (width - line_width) / 2;

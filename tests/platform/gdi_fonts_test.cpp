@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <ole2.h>
 
+#include <string>
+
 #include "recorder.h"
 
 namespace {
@@ -90,6 +92,33 @@ TEST(Fonts, WindowsTextIsMeasuredAsWindows1252) {
   GetTextExtentPoint32A(screen.dc, "\xE9", 1, &e);     // e with an acute accent
   EXPECT_GT(euro.cx, 0);
   EXPECT_GT(e.cx, 0);
+}
+
+// GDI places characters one advance after the other, without kerning, so a
+// text is exactly as wide as its characters side by side. Every byte of
+// Windows-1252 from the space on, in the sizes and styles the program uses.
+TEST(Fonts, ATextIsAsWideAsItsCharactersSideBySide) {
+  ScreenDC screen;
+  std::string text;
+  for (int byte = 0x20; byte < 0x100; ++byte) text += static_cast<char>(byte);
+  text += "0B 20 30 0C 40 50\r>Velmorant 01 0A 64 07 64 0A 50 km/h";
+  for (int height : {-11, -13, -40}) {
+    for (int weight : {FW_NORMAL, FW_BOLD}) {
+      HFONT font = CreateFontA(height, 0, 0, 0, weight, weight == FW_BOLD, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
+      HGDIOBJ old = SelectObject(screen.dc, font);
+      LONG side_by_side = 0;
+      for (char c : text) {
+        SIZE one{};
+        ASSERT_TRUE(GetTextExtentPoint32A(screen.dc, &c, 1, &one));
+        side_by_side += one.cx;
+      }
+      SIZE whole{};
+      ASSERT_TRUE(GetTextExtentPoint32A(screen.dc, text.data(), static_cast<int>(text.size()), &whole));
+      EXPECT_EQ(whole.cx, side_by_side) << "height " << height << ", weight " << weight;
+      SelectObject(screen.dc, old);
+      DeleteObject(font);
+    }
+  }
 }
 
 #ifndef _WIN32

@@ -84,19 +84,9 @@ void release(HWND window, bool clicked) {
 LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_NCCREATE: attach_state(window, new ButtonState); break;
-    case WM_NCDESTROY: {
-      LRESULT result = DefWindowProcA(window, message, wparam, lparam);
-      free_state<ButtonState>(window);
-      return result;
-    }
+    case WM_NCDESTROY: return destroy_with_state<ButtonState>(window, message, wparam, lparam);
     case WM_ERASEBKGND: return 1;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = wparam != 0 ? reinterpret_cast<HDC>(wparam) : BeginPaint(window, &ps);
-      paint(window, dc);
-      if (wparam == 0) EndPaint(window, &ps);
-      return 0;
-    }
+    case WM_PAINT: return paint_message(window, wparam, paint);
     case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK:
       SetCapture(window);
       SetFocus(window);

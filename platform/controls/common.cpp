@@ -50,6 +50,18 @@ HBRUSH parent_colours(HWND control, UINT message, HDC dc) {
   return brush;
 }
 
+LRESULT paint_message(HWND window, WPARAM wparam, void (*paint)(HWND, HDC)) {
+  if (wparam != 0) {
+    paint(window, reinterpret_cast<HDC>(wparam));
+    return 0;
+  }
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(window, &ps);
+  paint(window, dc);
+  EndPaint(window, &ps);
+  return 0;
+}
+
 HFONT font_or_default(HFONT font) { return font != nullptr ? font : static_cast<HFONT>(GetStockObject(SYSTEM_FONT)); }
 
 std::string& clipboard_text() {

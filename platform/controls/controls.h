@@ -39,6 +39,18 @@ void free_state(HWND window) {
   SetWindowLongPtrA(window, 0, 0);
 }
 
+// WM_NCDESTROY: the default handling, then the control's state is freed.
+template <typename State>
+LRESULT destroy_with_state(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  LRESULT result = DefWindowProcA(window, message, wparam, lparam);
+  free_state<State>(window);
+  return result;
+}
+
+// WM_PAINT of a control that draws itself with `paint`: into the DC a caller
+// passes in wparam, or else between BeginPaint and EndPaint.
+LRESULT paint_message(HWND window, WPARAM wparam, void (*paint)(HWND, HDC));
+
 // WM_COMMAND to the parent with the control's id and a notification code.
 void notify_parent(HWND control, WORD code);
 

@@ -314,19 +314,9 @@ LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lpar
       DefWindowProcA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(s.text.c_str()));
       return 0;
     }
-    case WM_NCDESTROY: {
-      LRESULT result = DefWindowProcA(window, message, wparam, lparam);
-      free_state<EditState>(window);
-      return result;
-    }
+    case WM_NCDESTROY: return destroy_with_state<EditState>(window, message, wparam, lparam);
     case WM_ERASEBKGND: return 1;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = wparam != 0 ? reinterpret_cast<HDC>(wparam) : BeginPaint(window, &ps);
-      paint(window, dc);
-      if (wparam == 0) EndPaint(window, &ps);
-      return 0;
-    }
+    case WM_PAINT: return paint_message(window, wparam, paint);
     case WM_SETTEXT: {
       // A new text: the selection and scrolling start afresh; single-line fields notify.
       EditState& s = *state(window);

@@ -93,19 +93,9 @@ LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lpar
       SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
       return 0;
     }
-    case WM_NCDESTROY: {
-      LRESULT result = DefWindowProcA(window, message, wparam, lparam);
-      free_state<ProgressState>(window);
-      return result;
-    }
+    case WM_NCDESTROY: return destroy_with_state<ProgressState>(window, message, wparam, lparam);
     case WM_ERASEBKGND: return 1;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = wparam != 0 ? reinterpret_cast<HDC>(wparam) : BeginPaint(window, &ps);
-      paint(window, dc);
-      if (wparam == 0) EndPaint(window, &ps);
-      return 0;
-    }
+    case WM_PAINT: return paint_message(window, wparam, paint);
     case WM_SETFONT:
       state_of<ProgressState>(window)->font = reinterpret_cast<HFONT>(wparam);
       if (LOWORD(lparam)) redraw(window);

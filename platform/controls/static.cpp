@@ -56,11 +56,7 @@ void redraw(HWND window) { InvalidateRect(window, nullptr, TRUE); }
 LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_NCCREATE: attach_state(window, new StaticState); break;
-    case WM_NCDESTROY: {
-      LRESULT result = DefWindowProcA(window, message, wparam, lparam);
-      free_state<StaticState>(window);
-      return result;
-    }
+    case WM_NCDESTROY: return destroy_with_state<StaticState>(window, message, wparam, lparam);
     case WM_NCHITTEST:
       if (!(GetWindowLongA(window, GWL_STYLE) & SS_NOTIFY)) return HTTRANSPARENT;
       break;
@@ -71,13 +67,7 @@ LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lpar
       if (GetWindowLongA(window, GWL_STYLE) & SS_NOTIFY) notify_parent(window, STN_DBLCLK);
       return 0;
     case WM_ERASEBKGND: return 1;  // painting fills the background itself
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = wparam != 0 ? reinterpret_cast<HDC>(wparam) : BeginPaint(window, &ps);
-      paint(window, dc);
-      if (wparam == 0) EndPaint(window, &ps);
-      return 0;
-    }
+    case WM_PAINT: return paint_message(window, wparam, paint);
     case WM_SETTEXT: {
       LRESULT result = DefWindowProcA(window, message, wparam, lparam);
       redraw(window);

@@ -37,12 +37,8 @@ BOOL WINAPI SetupComm(HANDLE handle, DWORD input_queue, DWORD output_queue) {
 }
 
 BOOL WINAPI GetCommState(HANDLE handle, LPDCB dcb) {
-  SerialDevice* device = serial_line(handle);
+  SerialDevice* device = serial_line(handle, dcb);
   if (device == nullptr) return FALSE;
-  if (dcb == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
   DCB current = device->settings;
   if (int error = line_read_settings(device->fd(), current)) {
     SetLastError(error_from_errno(error));
@@ -78,23 +74,15 @@ BOOL WINAPI SetCommState(HANDLE handle, LPDCB dcb) {
 }
 
 BOOL WINAPI GetCommTimeouts(HANDLE handle, LPCOMMTIMEOUTS timeouts) {
-  SerialDevice* device = serial_line(handle);
+  SerialDevice* device = serial_line(handle, timeouts);
   if (device == nullptr) return FALSE;
-  if (timeouts == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
   *timeouts = device->timeouts;
   return TRUE;
 }
 
 BOOL WINAPI SetCommTimeouts(HANDLE handle, LPCOMMTIMEOUTS timeouts) {
-  SerialDevice* device = serial_line(handle);
+  SerialDevice* device = serial_line(handle, timeouts);
   if (device == nullptr) return FALSE;
-  if (timeouts == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
   device->timeouts = *timeouts;
   return TRUE;
 }

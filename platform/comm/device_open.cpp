@@ -132,6 +132,15 @@ SerialDevice* serial_line(HANDLE handle) {
   return device;
 }
 
+SerialDevice* serial_line(HANDLE handle, const void* argument) {
+  SerialDevice* device = serial_line(handle);
+  if (device != nullptr && argument == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  return device;
+}
+
 int platform_handle_fd(HANDLE handle) {
   const DWORD error = GetLastError();
   auto* device = handle_object<SerialDevice>(handle);

@@ -121,12 +121,8 @@ BOOL WINAPI EscapeCommFunction(HANDLE handle, DWORD function) {
 
 // TIOCMGET: CTS, DSR, RI and DCD as MS_CTS_ON, MS_DSR_ON, MS_RING_ON, MS_RLSD_ON.
 BOOL WINAPI GetCommModemStatus(HANDLE handle, LPDWORD modem_status) {
-  SerialDevice* device = serial_line(handle);
+  SerialDevice* device = serial_line(handle, modem_status);
   if (device == nullptr) return FALSE;
-  if (modem_status == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
   int lines = 0;
   if (ioctl(device->fd(), TIOCMGET, &lines) != 0) return fail_with_errno(errno);
   DWORD status = 0;

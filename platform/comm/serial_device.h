@@ -45,6 +45,9 @@ class SerialDevice final : public KernelObject {
 // nullptr with the last error set, ERROR_INVALID_PARAMETER for a device that
 // is no serial port, as Win32 answers.
 SerialDevice* serial_line(HANDLE handle);
+// The same for a call that also needs `argument`: nullptr with
+// ERROR_INVALID_PARAMETER when it is missing.
+SerialDevice* serial_line(HANDLE handle, const void* argument);
 
 // Reads the driver's error counters; false when the driver keeps none (a
 // pseudo-terminal, for one).

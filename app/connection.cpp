@@ -81,20 +81,25 @@ class Connection {
   // While bytes keep coming the window is served once per SERVE_PERIOD, not
   // for every byte: one repaint then shows several echoed bytes, and neither
   // a line that never pauses nor a slow one keeps the window waiting longer.
+  // Bytes that were waiting together (a USB adapter delivers a reply at once)
+  // reach the log in one change, before the window is served or the reply
+  // is looked at.
   bool collect_reply() {
     auto served_at = Clock::now();
     for (;;) {
       if (serial_input_count(port_) > 0) {
         if (read_byte()) {
           reply_ += text_view(read_buffer_);
-          append_log(text_view(read_buffer_));
+          echo_ += text_view(read_buffer_);
         }
         if (Clock::now() - served_at >= SERVE_PERIOD) {
+          flush_echo();
           service_.serve_ready_events();
           served_at = Clock::now();
         }
         continue;
       }
+      flush_echo();
       if (find_text(reply_, PROMPT, 1) != 0) return true;
       if (giving_up()) return false;
       if (Clock::now() - served_at < SERVE_PERIOD) {
@@ -129,6 +134,12 @@ class Connection {
     set_gadget_text(GADGET_LOG, log.c_str());
   }
 
+  void flush_echo() {
+    if (echo_.empty()) return;
+    append_log(echo_);
+    echo_.clear();
+  }
+
   // One byte into the first place of the read buffer; a zero byte then makes
   // it the empty text, so it is added nowhere.
   bool read_byte() { return serial_read(port_, read_buffer_, 1) != 0; }
@@ -150,6 +161,7 @@ class Connection {
   SerialPort port_;
   WindowService service_;
   Text reply_;
+  Text echo_;  // read, not yet in the log
   char read_buffer_[2] = {' ', '\0'};
   Text command_;
   int progress_ = 0;

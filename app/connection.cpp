@@ -81,9 +81,9 @@ class Connection {
   // While bytes keep coming the window is served once per SERVE_PERIOD, not
   // for every byte: one repaint then shows several echoed bytes, and neither
   // a line that never pauses nor a slow one keeps the window waiting longer.
-  // Bytes that were waiting together (a USB adapter delivers a reply at once)
-  // reach the log in one change, before the window is served or the reply
-  // is looked at.
+  // The echo follows the same rhythm: the bytes read since the window was
+  // last served reach the log in one change just before it is served again,
+  // and when the reply ends, so the log is whole whenever it can be seen.
   bool collect_reply() {
     auto served_at = Clock::now();
     for (;;) {
@@ -99,15 +99,21 @@ class Connection {
         }
         continue;
       }
-      flush_echo();
-      if (find_text(reply_, PROMPT, 1) != 0) return true;
-      if (giving_up()) return false;
+      if (find_text(reply_, PROMPT, 1) != 0) {
+        flush_echo();
+        return true;
+      }
+      if (giving_up()) {
+        flush_echo();
+        return false;
+      }
       if (Clock::now() - served_at < SERVE_PERIOD) {
         service_.wait_for_line(std::min(served_at + SERVE_PERIOD, wait_deadline()));
         continue;
       }
       // A close request arriving in the wait ends it, so that the wait
       // continues with the grace's deadline instead of none.
+      flush_echo();
       service_.serve_until(wait_deadline(), WindowService::Wake::OnInput, !service_.close_requested());
       served_at = Clock::now();
     }

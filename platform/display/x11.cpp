@@ -1,6 +1,6 @@
 // The X11 display. Each top-level window has an X window without window
 // manager decorations, because the window system draws the frame itself;
-// the window's image is copied onto it with cairo-xlib whenever it changes.
+// the window's image is copied onto it whenever it changes.
 // The window manager still learns the title, whether the window may be
 // resized, which window owns it, and that it may ask to close it.
 #include "display/x11.h"
@@ -17,6 +17,7 @@
 #include <X11/cursorfont.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 
 #include "gdi/font.h"
@@ -42,20 +43,40 @@ class X11Surface final : public Surface {
   }
   ~X11Surface() override {
     connection_->surfaces.erase(xid);
-    cairo_surface_destroy(target_);
-    cairo_surface_destroy(image_);
+    release();
+    if (gc_ != nullptr) XFreeGC(connection_->x, gc_);
     XDestroyWindow(connection_->x, xid);
     XFlush(connection_->x);
   }
   cairo_surface_t* image() override { return image_; }
-  cairo_surface_t* target() { return target_; }
+
+  // Copies a part of the image onto the X window: straight from the image's
+  // pixels when the screen's format is the image's own (32-bit pixels with
+  // 8-bit red, green and blue, as on nearly every X server), else through
+  // cairo-xlib, which converts.
+  void show(const RECT& part) {
+    cairo_surface_flush(image_);
+    const int width = part.right - part.left, height = part.bottom - part.top;
+    if (width <= 0 || height <= 0) return;
+    if (pixels_ != nullptr) {
+      XPutImage(connection_->x, xid, gc_, pixels_, part.left, part.top, part.left, part.top,
+                static_cast<unsigned>(width), static_cast<unsigned>(height));
+      return;
+    }
+    cairo_t* cr = cairo_create(target_);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(cr, image_, 0, 0);
+    cairo_rectangle(cr, part.left, part.top, width, height);
+    cairo_fill(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(target_);
+  }
 
   void place(const RECT& placed) {
     bool resized = placed.right - placed.left != rect.right - rect.left || placed.bottom - placed.top != rect.bottom - rect.top;
     rect = placed;
     if (!resized) return;
-    cairo_surface_destroy(target_);
-    cairo_surface_destroy(image_);
+    release();
     allocate();
   }
 
@@ -70,12 +91,41 @@ class X11Surface final : public Surface {
     int width = std::max<LONG>(1, rect.right - rect.left), height = std::max<LONG>(1, rect.bottom - rect.top);
     image_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
     ::Display* x = connection_->x;
-    target_ = cairo_xlib_surface_create(x, xid, DefaultVisual(x, DefaultScreen(x)), width, height);
+    Visual* visual = DefaultVisual(x, DefaultScreen(x));
+    const int depth = DefaultDepth(x, DefaultScreen(x));
+    if ((depth == 24 || depth == 32) && visual->red_mask == 0xFF0000 && visual->green_mask == 0xFF00 &&
+        visual->blue_mask == 0xFF) {
+      // The image's memory, described to Xlib as host-order 32-bit pixels; Xlib swaps for a server that needs it.
+      pixels_ = XCreateImage(x, visual, static_cast<unsigned>(depth), ZPixmap, 0,
+                             reinterpret_cast<char*>(cairo_image_surface_get_data(image_)), static_cast<unsigned>(width),
+                             static_cast<unsigned>(height), 32, cairo_image_surface_get_stride(image_));
+    }
+    if (pixels_ != nullptr) {
+      const std::uint32_t probe = 1;
+      pixels_->byte_order = *reinterpret_cast<const unsigned char*>(&probe) == 1 ? LSBFirst : MSBFirst;
+      if (gc_ == nullptr) gc_ = XCreateGC(x, xid, 0, nullptr);
+    } else {
+      target_ = cairo_xlib_surface_create(x, xid, visual, width, height);
+    }
+  }
+
+  void release() {
+    if (pixels_ != nullptr) {
+      pixels_->data = nullptr;  // the image's memory is cairo's
+      XDestroyImage(pixels_);
+      pixels_ = nullptr;
+    }
+    if (target_ != nullptr) cairo_surface_destroy(target_);
+    target_ = nullptr;
+    cairo_surface_destroy(image_);
+    image_ = nullptr;
   }
 
   std::shared_ptr<X11Connection> connection_;
   cairo_surface_t* image_ = nullptr;
-  cairo_surface_t* target_ = nullptr;
+  cairo_surface_t* target_ = nullptr;  // only when the screen's format is not the image's
+  XImage* pixels_ = nullptr;           // the image's pixels as Xlib sees them
+  GC gc_ = nullptr;
 };
 
 namespace {
@@ -188,15 +238,7 @@ void X11Display::raise_surface(Surface& surface) {
 }
 
 void X11Display::present(Surface& surface, const RECT& changed) {
-  auto& s = static_cast<X11Surface&>(surface);
-  cairo_surface_flush(s.image());
-  cairo_t* cr = cairo_create(s.target());
-  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-  cairo_set_source_surface(cr, s.image(), 0, 0);
-  cairo_rectangle(cr, changed.left, changed.top, changed.right - changed.left, changed.bottom - changed.top);
-  cairo_fill(cr);
-  cairo_destroy(cr);
-  cairo_surface_flush(s.target());
+  static_cast<X11Surface&>(surface).show(changed);
   XFlush(connection_->x);
 }
 

@@ -10,12 +10,15 @@
 # start until its window is painted, its peak memory (VmHWM), and a long run of
 # replies without a speed field answered at once (memory and CPU per received
 # byte per tenth of the run, which should stay flat). The polling figures are
-# taken one program at a time; the long runs of both go on side by side, each
-# with its own simulator. Nothing is asserted.
+# taken one program at a time, and once more for bench/line_reader ("floor"),
+# which reads the line byte by byte as the program does but has no window;
+# the long runs of both programs go on side by side, each with its own
+# simulator. Nothing is asserted.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 sim=$root/build/native/sim/velmorant-sim
 first_paint=$root/build/native/bench/first_paint
+line_reader=$root/build/native/bench/line_reader
 native= windows= prefix= poll_seconds=60 long_seconds=3600
 while [ $# -gt 0 ]; do
   case $1 in
@@ -34,9 +37,9 @@ done
 work=$(mktemp -d)
 xvfb_pid= sim_pid= program_pid= long_pids=()
 stop_sim() { [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null; sim_pid=; }
-# The program is first_paint's child, not ours: its end is seen in /proc.
+# A program is first_paint's child, not ours: its end is seen in /proc.
 stop_program() {
-  [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
+  [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null && wait "$program_pid" 2>/dev/null
   for _ in $(seq 100); do [ -n "$program_pid" ] && [ -e "/proc/$program_pid" ] || break; sleep 0.05; done
   program_pid=
 }
@@ -64,7 +67,7 @@ calc() { awk "BEGIN { printf \"%.2f\", $1 }"; }
 # The processes whose CPU time counts: the program, or under Wine every
 # process of the prefix (wine's program process, wineserver, services).
 counted_pids() {
-  if [ "$kind" = native ]; then
+  if [ "$kind" != windows ]; then
     echo "$program_pid"
     return
   fi
@@ -82,7 +85,7 @@ cpu_ticks() {  # utime + stime of the counted processes, in clock ticks
   echo "$total"
 }
 program_process() {  # the process that runs the program's code
-  if [ "$kind" = native ]; then
+  if [ "$kind" != windows ]; then
     echo "$program_pid"
     return
   fi
@@ -104,6 +107,12 @@ start_run() {
   VELMORANT_DOSDEVICES=$links "$sim" --link COM17 --log "$requests" "$@" >"$work/sim-$kind.out" 2>&1 &
   sim_pid=$!
   for _ in $(seq 200); do grep -q '^velmorant-sim: scenario' "$work/sim-$kind.out" && break; sleep 0.05; done
+  if [ "$kind" = floor ]; then  # no window: the reader polls at once
+    "$line_reader" "$(readlink "$links/com17")" $((poll_seconds + 10)) &
+    program_pid=$! window_ms=-
+    for _ in $(seq 100); do grep -q '08' "$requests" && break; sleep 0.1; done
+    return
+  fi
   # first_paint starts the program and reports its window and when it was mapped and painted.
   local start=$work/start-$kind.out
   if [ "$kind" = native ]; then
@@ -188,6 +197,9 @@ kinds=()
 program_of() { [ "$1" = native ] && echo "$native" || echo "$windows"; }
 
 for kind in "${kinds[@]}"; do measure_polling "$kind" "$(program_of "$kind")"; done
+# The floor: bench/line_reader, which only reads the line byte by byte as
+# the program does, without a window, measured the same way.
+measure_polling floor "$line_reader"
 
 echo "== $long_seconds s of replies without a speed field, answered at once: ${kinds[*]} side by side" >&2
 for kind in "${kinds[@]}"; do
@@ -199,9 +211,10 @@ done
 for pid in "${long_pids[@]}"; do wait "$pid"; done
 long_pids=()
 
-row() { printf '%-46s' "$1"; shift; for k in "${kinds[@]}"; do printf '%14s' "${figure[$k,$1]}"; done; echo; }
+row() { printf '%-46s' "$1"; shift; for k in "${kinds[@]}" floor; do printf '%14s' "${figure[$k,$1]}"; done; echo; }
 echo
-printf '%-46s' ""; for k in "${kinds[@]}"; do printf '%14s' "$k"; done; echo
+printf '%-46s' ""; for k in "${kinds[@]}"; do printf '%14s' "$k"; done; printf '%14s\n' "floor"
+
 row "CPU while polling, % of one core" cpu
 row "period - (100 ms + wire), median ms" median
 row "period - (100 ms + wire), 99th percentile ms" p99

@@ -1,0 +1,86 @@
+// The least a program can do to poll the interface byte by byte: the same
+// conversation as the demo (identification, connect, then group 05 every
+// 100 ms), each reply byte taken as it arrives by blocking in poll() and
+// asking FIONREAD before and after each one-byte read(), with no window. Its
+// CPU share is the floor under the program's on the same machine.
+//   line_reader DEVICE SECONDS
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int waiting(int fd) {
+  int count = 0;
+  return ioctl(fd, FIONREAD, &count) == 0 ? count : 0;
+}
+
+void send(int fd, const std::string& request) {
+  if (write(fd, request.data(), request.size()) != static_cast<ssize_t>(request.size())) std::perror("line_reader: write");
+}
+
+// Reads byte by byte until no byte waits and the reply holds the prompt (or a second passes).
+std::string collect(int fd) {
+  std::string reply;
+  const auto give_up = Clock::now() + std::chrono::seconds(1);
+  while (Clock::now() < give_up) {
+    if (waiting(fd) > 0) {
+      char byte;
+      if (read(fd, &byte, 1) == 1) reply += byte;
+      continue;
+    }
+    if (reply.find('>') != std::string::npos) break;
+    pollfd line{fd, POLLIN, 0};
+    poll(&line, 1, 20);
+  }
+  return reply;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: line_reader DEVICE SECONDS\n");
+    return 2;
+  }
+  const int fd = open(argv[1], O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) {
+    std::perror("line_reader: open");
+    return 1;
+  }
+  termios settings{};
+  tcgetattr(fd, &settings);
+  cfmakeraw(&settings);
+  cfsetspeed(&settings, B19200);
+  tcsetattr(fd, TCSANOW, &settings);
+
+  std::string answers;
+  while (answers.find("Velmorant") == std::string::npos) {
+    send(fd, "ati\r");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    char buffer[256];
+    for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0;) answers.append(buffer, static_cast<size_t>(got));
+  }
+  send(fd, "atd01\r");
+  while (waiting(fd) == 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  collect(fd);
+
+  const auto end = Clock::now() + std::chrono::seconds(std::atoi(argv[2]));
+  while (Clock::now() < end) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    send(fd, "0805\r");
+    collect(fd);
+  }
+  close(fd);
+  return 0;
+}

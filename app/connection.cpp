@@ -111,9 +111,9 @@ class Connection {
         service_.wait_for_line(std::min(served_at + SERVE_PERIOD, wait_deadline()));
         continue;
       }
+      flush_echo();
       // A close request arriving in the wait ends it, so that the wait
       // continues with the grace's deadline instead of none.
-      flush_echo();
       service_.serve_until(wait_deadline(), WindowService::Wake::OnInput, !service_.close_requested());
       served_at = Clock::now();
     }

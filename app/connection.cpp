@@ -52,7 +52,8 @@ class Connection {
       set_gadget_state(GADGET_PROGRESS, progress_);
     }
     if (!collect_reply()) return false;
-    append_log("\r");
+    echo_ += "\r";
+    flush_echo();
     return true;
   }
 
@@ -66,24 +67,32 @@ class Connection {
     reply_.clear();
     if (collect_reply()) {
       if (auto speed = decode_speed(reply_)) {
-        set_gadget_text(GADGET_RESULT, speed->c_str());
-        set_gadget_text(GADGET_LOG, "");
+        // The log is emptied right after this reply's echo would reach it,
+        // so the echo is dropped instead. A text that is already shown is not
+        // set again: while the speed and the log stay the same nothing is
+        // repainted.
+        echo_.clear();
+        show(GADGET_RESULT, *speed);
+        show(GADGET_LOG, "");
       }
     }
+    flush_echo();
     return !service_.close_requested();
   }
 
   // Reads bytes into the reply, echoing each into the log, until no byte waits
   // and the reply holds the prompt. Bytes already waiting after the prompt
   // belong to the same reply. False when it was given up because the window
-  // is closing.
+  // is closing. The echo of the reply's last bytes is left in echo_ for the
+  // caller, who knows whether the log keeps it.
   //
   // While bytes keep coming the window is served once per SERVE_PERIOD, not
   // for every byte: one repaint then shows several echoed bytes, and neither
   // a line that never pauses nor a slow one keeps the window waiting longer.
   // The echo follows the same rhythm: the bytes read since the window was
   // last served reach the log in one change just before it is served again,
-  // and when the reply ends, so the log is whole whenever it can be seen.
+  // and the caller adds the rest when the reply ends, so the log is whole
+  // whenever it can be seen.
   bool collect_reply() {
     auto served_at = Clock::now();
     for (;;) {
@@ -99,10 +108,7 @@ class Connection {
         }
         continue;
       }
-      if (find_text(reply_, PROMPT, 1) != 0) {
-        flush_echo();
-        return true;
-      }
+      if (find_text(reply_, PROMPT, 1) != 0) return true;
       if (giving_up()) {
         flush_echo();
         return false;
@@ -138,6 +144,10 @@ class Connection {
     log += text;
     if (log.size() > LOG_LIMIT) log.erase(0, log.size() - LOG_LIMIT);
     set_gadget_text(GADGET_LOG, log.c_str());
+  }
+
+  void show(ObjectNumber gadget, std::string_view text) {
+    if (get_gadget_text(gadget) != text) set_gadget_text(gadget, Text(text).c_str());
   }
 
   void flush_echo() {

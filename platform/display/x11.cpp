@@ -18,7 +18,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <map>
+#include <vector>
 
 #include "gdi/font.h"
 
@@ -53,16 +55,18 @@ class X11Surface final : public Surface {
   // Copies a part of the image onto the X window: straight from the image's
   // pixels when the screen's format is the image's own (32-bit pixels with
   // 8-bit red, green and blue, as on nearly every X server), else through
-  // cairo-xlib, which converts.
+  // cairo-xlib, which converts. Straight copies send only the smallest
+  // rectangle around the pixels that differ from what the window was last
+  // given, or that the server lost (exposed) since: a repaint that changes
+  // little, or nothing, costs the connection little or nothing.
   void show(const RECT& part) {
     cairo_surface_flush(image_);
-    const int width = part.right - part.left, height = part.bottom - part.top;
-    if (width <= 0 || height <= 0) return;
     if (pixels_ != nullptr) {
-      XPutImage(connection_->x, xid, gc_, pixels_, part.left, part.top, part.left, part.top,
-                static_cast<unsigned>(width), static_cast<unsigned>(height));
+      show_changes(part);
       return;
     }
+    const int width = part.right - part.left, height = part.bottom - part.top;
+    if (width <= 0 || height <= 0) return;
     cairo_t* cr = cairo_create(target_);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     cairo_set_source_surface(cr, image_, 0, 0);
@@ -70,6 +74,13 @@ class X11Surface final : public Surface {
     cairo_fill(cr);
     cairo_destroy(cr);
     cairo_surface_flush(target_);
+  }
+
+  // The server no longer holds this part of the window: the next copy over it sends it whole.
+  void lose(const RECT& part) {
+    if (pixels_ == nullptr) return;
+    const RECT r = clipped(part);
+    for (int y = r.top; y < r.bottom; ++y) lost_[y] = lost_[y].joined(r.left, r.right);
   }
 
   void place(const RECT& placed) {
@@ -87,6 +98,59 @@ class X11Surface final : public Surface {
   bool resizable = false;
 
  private:
+  // A run of pixels [left, right) in one row; empty when right <= left.
+  struct Span {
+    int left = 0, right = 0;
+    bool empty() const { return right <= left; }
+    Span joined(int l, int r) const {
+      if (r <= l) return *this;
+      if (empty()) return {l, r};
+      return {std::min(left, l), std::max(right, r)};
+    }
+    // What is left of the span once [l, r) has been sent: only an end can be cut off.
+    Span without(int l, int r) const {
+      if (l <= left && r >= right) return {};
+      if (l <= left && r > left) return {r, right};
+      if (r >= right && l < right) return {left, l};
+      return *this;
+    }
+  };
+
+  RECT clipped(const RECT& part) const {
+    return RECT{std::max<LONG>(part.left, 0), std::max<LONG>(part.top, 0), std::min<LONG>(part.right, width_),
+                std::min<LONG>(part.bottom, height_)};
+  }
+
+  void show_changes(const RECT& part) {
+    const RECT r = clipped(part);
+    if (r.right <= r.left || r.bottom <= r.top) return;
+    const auto* image = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(image_));
+    const std::size_t stride = static_cast<std::size_t>(cairo_image_surface_get_stride(image_)) / sizeof(std::uint32_t);
+    Span sent;  // the columns to send, over all rows
+    int top = -1, bottom = -1;
+    for (int y = r.top; y < r.bottom; ++y) {
+      const std::uint32_t* now = image + y * stride;
+      std::uint32_t* given = shown_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
+      Span row = lost_[y].empty() ? Span{} : Span{std::max<int>(lost_[y].left, r.left), std::min<int>(lost_[y].right, r.right)};
+      lost_[y] = lost_[y].without(r.left, r.right);
+      const std::size_t length = static_cast<std::size_t>(r.right - r.left);
+      if (std::memcmp(now + r.left, given + r.left, length * sizeof(std::uint32_t)) != 0) {
+        int first = r.left, last = r.right - 1;
+        while (now[first] == given[first]) ++first;
+        while (now[last] == given[last]) --last;
+        row = row.joined(first, last + 1);
+      }
+      if (row.empty()) continue;
+      std::memcpy(given + row.left, now + row.left, static_cast<std::size_t>(row.right - row.left) * sizeof(std::uint32_t));
+      sent = sent.joined(row.left, row.right);
+      if (top < 0) top = y;
+      bottom = y + 1;
+    }
+    if (sent.empty()) return;
+    XPutImage(connection_->x, xid, gc_, pixels_, sent.left, top, sent.left, top,
+              static_cast<unsigned>(sent.right - sent.left), static_cast<unsigned>(bottom - top));
+  }
+
   void allocate() {
     int width = std::max<LONG>(1, rect.right - rect.left), height = std::max<LONG>(1, rect.bottom - rect.top);
     image_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
@@ -101,6 +165,11 @@ class X11Surface final : public Surface {
                              static_cast<unsigned>(height), 32, cairo_image_surface_get_stride(image_));
     }
     if (pixels_ != nullptr) {
+      // Nothing has reached the server yet.
+      width_ = width;
+      height_ = height;
+      shown_.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+      lost_.assign(static_cast<std::size_t>(height), Span{0, width});
       const std::uint32_t probe = 1;
       pixels_->byte_order = *reinterpret_cast<const unsigned char*>(&probe) == 1 ? LSBFirst : MSBFirst;
       if (gc_ == nullptr) gc_ = XCreateGC(x, xid, 0, nullptr);
@@ -126,6 +195,10 @@ class X11Surface final : public Surface {
   cairo_surface_t* target_ = nullptr;  // only when the screen's format is not the image's
   XImage* pixels_ = nullptr;           // the image's pixels as Xlib sees them
   GC gc_ = nullptr;
+  // With pixels_: what the X window was last given, and per row what it has lost since.
+  int width_ = 0, height_ = 0;
+  std::vector<std::uint32_t> shown_;
+  std::vector<Span> lost_;
 };
 
 namespace {
@@ -321,6 +394,8 @@ void X11Display::process_events(InputSink& sink) {
         break;
       case UnmapNotify: s.mapped = false; break;
       case Expose:
+        s.lose(RECT{event.xexpose.x, event.xexpose.y, event.xexpose.x + event.xexpose.width,
+                    event.xexpose.y + event.xexpose.height});
         sink.expose(s.window, RECT{event.xexpose.x, event.xexpose.y, event.xexpose.x + event.xexpose.width,
                                    event.xexpose.y + event.xexpose.height});
         break;

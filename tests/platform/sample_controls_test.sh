@@ -19,7 +19,7 @@ cleanup() {
   [ -n "$sample_pid" ] && kill "$sample_pid" >/dev/null 2>&1
   kill "$xvfb_pid" >/dev/null 2>&1
   wait "$xvfb_pid" 2>/dev/null
-  rm -f "$out"
+  rm -f "$out" "$out.before.png" "$out.after.png"
 }
 trap cleanup EXIT
 export DISPLAY=":$display"
@@ -62,6 +62,22 @@ import -window root -crop "$((right - left + 20))x$((bottom - top + 20))+$((left
   fail "no screenshot"
 xdotool key Return
 wait_for '^message box 1$'
+
+# A window the server has lost (unmapped and mapped again) looks as it did.
+window_shot() {
+  import -window root -crop "$((right - left))x$((bottom - top))+$left+$top" +repage "$1" || fail "no screenshot $1"
+}
+sample_window=$(xdotool search --name '^Velmorant Controls$' | head -n 1)
+[ -n "$sample_window" ] || fail "no sample window"
+sleep 0.5
+window_shot "$out.before.png"
+xdotool windowunmap --sync "$sample_window"
+xdotool windowmap --sync "$sample_window"
+sleep 0.5
+window_shot "$out.after.png"
+difference=$(compare -metric AE "$out.before.png" "$out.after.png" null: 2>&1)
+rm -f "$out.before.png" "$out.after.png"
+[ "${difference%% *}" = "0" ] || fail "the window mapped again differs from before in $difference pixels"
 xdotool key alt+F4
 wait_for '^closed pts/7$'
 wait "$sample_pid"

@@ -76,6 +76,52 @@ TEST(Polling, RepliesWithoutASpeedAccumulateInTheLogUntilTheNextSpeedEmptiesIt) 
   EXPECT_TRUE(std::string("01 0A 64 07 64 28 02 1E 10\r>").starts_with(log_at_new_speed)) << log_at_new_speed;
 }
 
+// WM_PAINTs of the result and the log, counted by a subclass of each control.
+struct PaintCount {
+  HWND control = nullptr;
+  WNDPROC procedure = nullptr;
+  int paints = 0;
+};
+PaintCount result_paints, log_paints;
+
+LRESULT CALLBACK count_paints(HWND control, UINT message, WPARAM wparam, LPARAM lparam) {
+  PaintCount& count = control == result_paints.control ? result_paints : log_paints;
+  if (message == WM_PAINT) ++count.paints;
+  return CallWindowProcA(count.procedure, control, message, wparam, lparam);
+}
+
+void start_counting(PaintCount& count, ObjectNumber gadget) {
+  count = PaintCount{gadget_record(gadget)->control};
+  count.procedure = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(count.control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(count_paints)));
+}
+
+TEST(Polling, WhileTheSpeedStaysTheSameNeitherResultNorLogIsRepainted) {
+  std::size_t polls_at_start = 0;
+  int result_paints_while_same = -1, log_paints_while_same = -1;
+  Script script;
+  script.act("press Connect", press_connect)
+      .wait_until("group 05's speed", [] { return text_of(GADGET_RESULT) == "50 km/h"; })
+      .wait_for(300ms)
+      .act("count the paints", [&] {
+        polls_at_start = requests(simulator_log(), "0805\\r").size();
+        start_counting(result_paints, GADGET_RESULT);
+        start_counting(log_paints, GADGET_LOG);
+      })
+      .wait_until("five more polls", [&] { return requests(simulator_log(), "0805\\r").size() >= polls_at_start + 5; })
+      .act("type group 02", [&] {
+        result_paints_while_same = result_paints.paints;
+        log_paints_while_same = log_paints.paints;
+        set_gadget_text(GADGET_GROUP, "02");
+      })
+      .wait_until("group 02's speed painted", [] { return result_paints.paints > 0; });
+  const ProgramRun run = run_program_window(script, 10s);
+  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  EXPECT_EQ(result_paints_while_same, 0);
+  EXPECT_EQ(log_paints_while_same, 0);
+  EXPECT_EQ(run.result_at_end, "200 km/h");
+}
+
 BOOL CALLBACK note_visible_window(HWND window, LPARAM count) {
   if (IsWindowVisible(window)) ++*reinterpret_cast<int*>(count);
   return TRUE;

@@ -393,12 +393,13 @@ void X11Display::process_events(InputSink& sink) {
         }
         break;
       case UnmapNotify: s.mapped = false; break;
-      case Expose:
-        s.lose(RECT{event.xexpose.x, event.xexpose.y, event.xexpose.x + event.xexpose.width,
-                    event.xexpose.y + event.xexpose.height});
-        sink.expose(s.window, RECT{event.xexpose.x, event.xexpose.y, event.xexpose.x + event.xexpose.width,
-                                   event.xexpose.y + event.xexpose.height});
+      case Expose: {
+        const RECT exposed{event.xexpose.x, event.xexpose.y, event.xexpose.x + event.xexpose.width,
+                           event.xexpose.y + event.xexpose.height};
+        s.lose(exposed);
+        sink.expose(s.window, exposed);
         break;
+      }
       case ClientMessage:
         if (event.xclient.message_type == connection_->protocols &&
             static_cast<Atom>(event.xclient.data.l[0]) == connection_->delete_window) {

@@ -95,8 +95,10 @@ class Connection {
   // whenever it can be seen.
   bool collect_reply() {
     auto served_at = Clock::now();
+    bool byte_waits = false;  // the last wait saw it: the line need not be asked again
     for (;;) {
-      if (serial_input_count(port_) > 0) {
+      if (byte_waits || serial_input_count(port_) > 0) {
+        byte_waits = false;
         if (read_byte()) {
           reply_ += text_view(read_buffer_);
           echo_ += text_view(read_buffer_);
@@ -114,7 +116,7 @@ class Connection {
         return false;
       }
       if (Clock::now() - served_at < SERVE_PERIOD) {
-        service_.wait_for_line(std::min(served_at + SERVE_PERIOD, wait_deadline()));
+        byte_waits = service_.wait_for_line(std::min(served_at + SERVE_PERIOD, wait_deadline()));
         continue;
       }
       flush_echo();

@@ -114,8 +114,12 @@ void WindowService::serve_until(Clock::time_point deadline, Wake wake, bool stop
 
 #ifdef _WIN32
 
-void WindowService::wait_for_line(Clock::time_point deadline) {
-  while (serial_input_count(port_) == 0 && Clock::now() < deadline) Sleep(1);
+bool WindowService::wait_for_line(Clock::time_point deadline) {
+  for (;;) {
+    if (serial_input_count(port_) > 0) return true;
+    if (Clock::now() >= deadline) return false;
+    Sleep(1);
+  }
 }
 
 void WindowService::wait_once(Clock::time_point deadline, Wake wake) {
@@ -128,17 +132,19 @@ void WindowService::wait_once(Clock::time_point deadline, Wake wake) {
 
 #else
 
-void WindowService::wait_for_line(Clock::time_point deadline) {
+bool WindowService::wait_for_line(Clock::time_point deadline) {
   const int timeout = static_cast<int>(milliseconds_until(deadline));
   if (line_fd_ < 0 || line_hung_up_) {
     poll(nullptr, 0, timeout);
-    return;
+    return false;
   }
   pollfd line{line_fd_, POLLIN, 0};
-  if (poll(&line, 1, timeout) == 1 && (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0 &&
-      serial_input_count(port_) == 0) {
-    line_hung_up_ = true;
-  }
+  if (poll(&line, 1, timeout) != 1) return false;
+  // A terminal is readable with nothing but POLLIN only while input waits.
+  if ((line.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0) return (line.revents & POLLIN) != 0;
+  if (serial_input_count(port_) > 0) return true;
+  line_hung_up_ = true;
+  return false;
 }
 
 void WindowService::wait_once(Clock::time_point deadline, Wake wake) {

@@ -33,8 +33,9 @@ class WindowService {
   void serve_ready_events();
 
   // Waits, without serving the window, until a byte waits on the line or the
-  // deadline has passed.
-  void wait_for_line(Clock::time_point deadline);
+  // deadline has passed. True when the wait saw a byte waiting, so that the
+  // caller need not ask the line again.
+  bool wait_for_line(Clock::time_point deadline);
 
   // Counts an event retrieved elsewhere, such as the polling cycle's own.
   void note_event(int event);

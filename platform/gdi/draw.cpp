@@ -9,14 +9,36 @@
 namespace gdi {
 namespace {
 
-// Pixel-exact rectangle fill in DC coordinates.
+// Pixel-exact rectangle fill in DC coordinates. A fill replaces whole pixels
+// with one opaque colour, so on the usual 32-bit images it writes them
+// directly: the small rectangles of painting cost many times more through
+// cairo's general path than the pixels themselves.
 void fill(DC& dc, const RECT& r, COLORREF colour) {
   if (r.right <= r.left || r.bottom <= r.top) return;
-  cairo_t* cr = begin_drawing(dc);
-  set_source(cr, colour);
-  cairo_rectangle(cr, r.left, r.top, r.right - r.left, r.bottom - r.top);
-  cairo_fill(cr);
-  end_drawing(dc);
+  const cairo_format_t format = cairo_image_surface_get_format(dc.image);
+  if (format != CAIRO_FORMAT_ARGB32 && format != CAIRO_FORMAT_RGB24) {
+    cairo_t* cr = begin_drawing(dc);
+    set_source(cr, colour);
+    cairo_rectangle(cr, r.left, r.top, r.right - r.left, r.bottom - r.top);
+    cairo_fill(cr);
+    end_drawing(dc);
+    return;
+  }
+  const int left = std::max<int>({r.left + dc.origin.x, dc.clip.left, 0});
+  const int top = std::max<int>({r.top + dc.origin.y, dc.clip.top, 0});
+  const int right = std::min<int>({r.right + dc.origin.x, dc.clip.right, cairo_image_surface_get_width(dc.image)});
+  const int bottom = std::min<int>({r.bottom + dc.origin.y, dc.clip.bottom, cairo_image_surface_get_height(dc.image)});
+  if (right <= left || bottom <= top) return;
+  cairo_surface_flush(dc.image);
+  unsigned char* rows = cairo_image_surface_get_data(dc.image);
+  const int stride = cairo_image_surface_get_stride(dc.image);
+  const std::uint32_t pixel = 0xFF000000u | (std::uint32_t{GetRValue(colour)} << 16) |
+                              (std::uint32_t{GetGValue(colour)} << 8) | GetBValue(colour);
+  for (int y = top; y < bottom; ++y) {
+    auto* row = reinterpret_cast<std::uint32_t*>(rows + static_cast<std::ptrdiff_t>(y) * stride);
+    std::fill(row + left, row + right, pixel);
+  }
+  cairo_surface_mark_dirty_rectangle(dc.image, left, top, right - left, bottom - top);
 }
 
 COLORREF colour_of(DC& dc, HBRUSH brush, bool* hollow) {

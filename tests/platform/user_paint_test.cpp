@@ -148,6 +148,25 @@ TEST_F(Painting, UpdateWindowPaintsAtOnce) {
   EXPECT_FALSE(PeekMessageA(&msg, window, WM_PAINT, WM_PAINT, PM_REMOVE));
 }
 
+TEST_F(Painting, AFillThroughAChildsDcReachesExactlyItsClientArea) {
+  HWND child = CreateWindowExA(0, "Static", "", WS_CHILD | WS_VISIBLE, 40, 30, 50, 40, window, nullptr, nullptr, nullptr);
+  ASSERT_NE(child, nullptr);
+  pump_messages();
+  HDC dc = GetDC(child);
+  HBRUSH blue = CreateSolidBrush(RGB(10, 20, 230));
+  RECT beyond{-20, -20, 200, 200};
+  FillRect(dc, &beyond, blue);
+  DeleteObject(blue);
+  ReleaseDC(child, dc);
+  for (POINT inside : {POINT{40, 30}, POINT{89, 30}, POINT{40, 69}, POINT{89, 69}}) {
+    EXPECT_EQ(pixel_at(window, inside.x, inside.y), RGB(10, 20, 230)) << inside.x << "," << inside.y;
+  }
+  for (POINT outside : {POINT{39, 50}, POINT{90, 50}, POINT{60, 29}, POINT{60, 70}}) {
+    EXPECT_EQ(pixel_at(window, outside.x, outside.y), RGB(255, 255, 255)) << outside.x << "," << outside.y;
+  }
+  DestroyWindow(child);
+}
+
 TEST_F(Painting, TextIsDrawnInTheTextColourOnTheBackground) {
   HDC dc = GetDC(window);
   SetTextColor(dc, RGB(0, 0, 0));

@@ -52,7 +52,7 @@ namespace user {
 display::InputSink& input_sink();
 DWORD input_queue_bits();  // QS_ bits of the input waiting
 // tick_hook.cpp
-void run_tick_hook_if_due();
+bool run_tick_hook_if_due();  // true when it ran
 int milliseconds_to_tick();  // -1 when no hook is set
 // timers.cpp
 bool take_timer(MSG* msg, HWND filter, bool remove);

@@ -2,12 +2,12 @@
 // posted messages wait in a queue. Retrieval takes, in this order, posted
 // messages, WM_QUIT, input, WM_PAINT (made up for an invalid window, never
 // queued) and WM_TIMER, as Win32 does. Waiting blocks in poll() on the
-// queue's eventfd, the display's descriptor and the caller's descriptors.
+// display's descriptor and the caller's descriptors. There is one GUI
+// thread: whatever makes a message available happens on it, and every wait
+// looks at the queue before it blocks.
 #include <windows.h>
 
 #include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <deque>
@@ -26,38 +26,14 @@ struct Queue {
   DWORD changed = 0;  // QS_ bits that arrived since the queue was last looked at
   DWORD last_time = 0;
   DWORD last_pos = 0;
-  int wake = -1;  // eventfd: readable while something arrived unseen
-  bool wake_set = false;  // written since last drained, so a further write adds nothing
 };
 
 Queue& queue() {
-  static Queue q = [] {
-    Queue fresh;
-    fresh.wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    return fresh;
-  }();
+  static Queue q;
   return q;
 }
 
-void signal(DWORD bits) {
-  Queue& q = queue();
-  q.changed |= bits;
-  if (q.wake_set) return;
-  q.wake_set = true;
-  std::uint64_t one = 1;
-  if (write(q.wake, &one, sizeof one) < 0) {
-    // The counter cannot overflow in practice; a failed write only means it is already readable.
-  }
-}
-
-void drain_wake() {
-  Queue& q = queue();
-  if (!q.wake_set) return;
-  q.wake_set = false;
-  std::uint64_t count;
-  while (read(q.wake, &count, sizeof count) > 0) {
-  }
-}
+void signal(DWORD bits) { queue().changed |= bits; }
 
 bool matches(const MSG& msg, HWND filter, UINT first, UINT last) {
   if (first != 0 || last != 0) {
@@ -74,7 +50,6 @@ bool fetch(MSG* msg, HWND filter, UINT first, UINT last, UINT flags) {
   Queue& q = queue();
   bool remove = flags & PM_REMOVE;
   q.changed = 0;
-  drain_wake();
   for (auto it = q.posted.begin(); it != q.posted.end(); ++it) {
     if (!matches(*it, filter, first, last)) continue;
     *msg = *it;
@@ -117,16 +92,20 @@ enum class WaitEnd { descriptor, message, timeout, failed };
 
 // Blocks until `ready()` holds, one of `fds` is readable, or the timeout passes.
 // The display's own events are read on the way and may make `ready()` true.
+// They are read when the display's descriptor is readable, and first of all
+// because events it has already read in do not make the descriptor readable
+// again; nothing else on this thread reads them in while the wait goes on,
+// except a tick hook.
 template <typename Ready>
 WaitEnd wait(const int* fds, DWORD count, DWORD timeout_ms, Ready ready, DWORD* which) {
   ULONGLONG start = GetTickCount64();
   display::Display& screen = display::current();
   std::vector<pollfd> polled;
   int display_fd = screen.wait_descriptor();
+  bool read_display = display_fd >= 0;
   for (;;) {
-    // Events the display has already read in do not make its descriptor readable again.
-    if (display_fd >= 0) screen.process_events(input_sink());
-    run_tick_hook_if_due();
+    if (read_display) screen.process_events(input_sink());
+    read_display = run_tick_hook_if_due() && display_fd >= 0;
     if (ready()) return WaitEnd::message;
     int remaining = -1;
     if (timeout_ms != INFINITE) {
@@ -138,9 +117,9 @@ WaitEnd wait(const int* fds, DWORD count, DWORD timeout_ms, Ready ready, DWORD* 
     if (timer >= 0 && (remaining < 0 || timer < remaining)) remaining = timer;
     int tick = milliseconds_to_tick();
     if (tick >= 0 && (remaining < 0 || tick < remaining)) remaining = tick;
+    if (read_display) continue;  // the hook's events first
     polled.clear();
     for (DWORD i = 0; i < count; ++i) polled.push_back(pollfd{fds[i], POLLIN, 0});
-    polled.push_back(pollfd{queue().wake, POLLIN, 0});
     if (display_fd >= 0) polled.push_back(pollfd{display_fd, POLLIN, 0});
     int n = poll(polled.data(), polled.size(), remaining);
     if (n < 0 && errno != EINTR) return WaitEnd::failed;
@@ -151,11 +130,7 @@ WaitEnd wait(const int* fds, DWORD count, DWORD timeout_ms, Ready ready, DWORD* 
         return WaitEnd::descriptor;
       }
     }
-    if (display_fd >= 0 && (polled.back().revents & POLLIN)) screen.process_events(input_sink());
-    if (polled[count].revents & POLLIN) {
-      if (ready()) return WaitEnd::message;
-      drain_wake();
-    }
+    read_display = display_fd >= 0 && polled.back().revents != 0;
   }
 }
 

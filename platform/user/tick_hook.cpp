@@ -21,12 +21,13 @@ TickHook tick;
 
 }  // namespace
 
-void run_tick_hook_if_due() {
-  if (tick.hook == nullptr || tick.running || GetTickCount64() < tick.due) return;
+bool run_tick_hook_if_due() {
+  if (tick.hook == nullptr || tick.running || GetTickCount64() < tick.due) return false;
   tick.running = true;  // a hook that itself retrieves messages is not called again from inside
   tick.due = GetTickCount64() + tick.period_ms;
   tick.hook(tick.context);
   tick.running = false;
+  return true;
 }
 
 int milliseconds_to_tick() {

@@ -92,10 +92,10 @@ enum class WaitEnd { descriptor, message, timeout, failed };
 
 // Blocks until `ready()` holds, one of `fds` is readable, or the timeout passes.
 // The display's own events are read on the way and may make `ready()` true.
-// They are read when the display's descriptor is readable, and first of all
-// because events it has already read in do not make the descriptor readable
-// again; nothing else on this thread reads them in while the wait goes on,
-// except a tick hook.
+// They are read first, because events the display has already read in do
+// not make its descriptor readable again, and after that whenever the
+// descriptor is readable or a tick hook has run: nothing else on this thread
+// reads them in while the wait goes on.
 template <typename Ready>
 WaitEnd wait(const int* fds, DWORD count, DWORD timeout_ms, Ready ready, DWORD* which) {
   ULONGLONG start = GetTickCount64();

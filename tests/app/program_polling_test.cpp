@@ -99,7 +99,7 @@ void start_counting(PaintCount& count, ObjectNumber gadget) {
       SetWindowLongPtrA(count.control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(count_paints)));
 }
 
-TEST(Polling, WhileTheSpeedStaysTheSameNeitherResultNorLogIsRepainted) {
+TEST(Repainting, WhileTheSpeedStaysTheSameNeitherResultNorLogIsRepainted) {
   std::size_t polls_at_start = 0;
   int result_paints_while_same = -1, log_paints_while_same = -1;
   Script script;

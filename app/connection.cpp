@@ -95,34 +95,44 @@ class Connection {
   // whenever it can be seen.
   bool collect_reply() {
     auto served_at = Clock::now();
+    bool has_prompt = find_text(reply_, PROMPT, 1) != 0;
     bool byte_waits = false;  // the last wait saw it: the line need not be asked again
     for (;;) {
-      if (byte_waits || serial_input_count(port_) > 0) {
+      // Before the prompt the line is not asked whether a byte waits: the
+      // wait below returns at once for one that does. Only a reply that holds
+      // the prompt needs the answer, to know whether it goes on.
+      bool took_byte = false;
+      if (byte_waits || (has_prompt && serial_input_count(port_) > 0)) {
         byte_waits = false;
+        took_byte = true;
         if (read_byte()) {
           reply_ += text_view(read_buffer_);
           echo_ += text_view(read_buffer_);
+          // The reply grows a byte at a time, so a prompt first shows at its end.
+          has_prompt = has_prompt || reply_.ends_with(PROMPT);
         }
-        if (Clock::now() - served_at >= SERVE_PERIOD) {
-          flush_echo();
-          service_.serve_ready_events();
-          served_at = Clock::now();
-        }
-        continue;
+      } else if (has_prompt) {
+        return true;
       }
-      if (find_text(reply_, PROMPT, 1) != 0) return true;
       if (giving_up()) {
         flush_echo();
         return false;
       }
-      if (Clock::now() - served_at < SERVE_PERIOD) {
-        byte_waits = service_.wait_for_line(std::min(served_at + SERVE_PERIOD, wait_deadline()));
+      const auto now = Clock::now();
+      if (now - served_at < SERVE_PERIOD) {
+        if (!took_byte) {
+          byte_waits = service_.wait_for_line(milliseconds_until(std::min(served_at + SERVE_PERIOD, wait_deadline()), now));
+        }
         continue;
       }
       flush_echo();
-      // A close request arriving in the wait ends it, so that the wait
-      // continues with the grace's deadline instead of none.
-      service_.serve_until(wait_deadline(), WindowService::Wake::OnInput, !service_.close_requested());
+      if (took_byte) {
+        service_.serve_ready_events();
+      } else {
+        // A close request arriving in the wait ends it, so that the wait
+        // continues with the grace's deadline instead of none.
+        service_.serve_until(wait_deadline(), WindowService::Wake::OnInput, !service_.close_requested());
+      }
       served_at = Clock::now();
     }
   }

@@ -24,11 +24,6 @@ void request_close() {
   if (close_target != nullptr) PostMessageA(close_target, WM_CLOSE, 0, 0);
 }
 
-DWORD milliseconds_until(Clock::time_point deadline) {
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  return static_cast<DWORD>(std::clamp<long long>(left, 0, 24LL * 3600 * 1000));
-}
-
 #ifdef _WIN32
 
 BOOL WINAPI on_console_control(DWORD) {
@@ -56,6 +51,12 @@ void take_close_signal() {
 #endif
 
 }  // namespace
+
+DWORD milliseconds_until(Clock::time_point deadline, Clock::time_point now) {
+  if (deadline <= now) return 0;
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+  return static_cast<DWORD>(std::min<long long>(left, 24LL * 3600 * 1000));
+}
 
 void install_close_signals(HWND window) {
   close_target = window;
@@ -114,7 +115,8 @@ void WindowService::serve_until(Clock::time_point deadline, Wake wake, bool stop
 
 #ifdef _WIN32
 
-bool WindowService::wait_for_line(Clock::time_point deadline) {
+bool WindowService::wait_for_line(DWORD timeout) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeout);
   for (;;) {
     if (serial_input_count(port_) > 0) return true;
     if (Clock::now() >= deadline) return false;
@@ -132,14 +134,13 @@ void WindowService::wait_once(Clock::time_point deadline, Wake wake) {
 
 #else
 
-bool WindowService::wait_for_line(Clock::time_point deadline) {
-  const int timeout = static_cast<int>(milliseconds_until(deadline));
+bool WindowService::wait_for_line(DWORD timeout) {
   if (line_fd_ < 0 || line_hung_up_) {
-    poll(nullptr, 0, timeout);
+    poll(nullptr, 0, static_cast<int>(timeout));
     return false;
   }
   pollfd line{line_fd_, POLLIN, 0};
-  if (poll(&line, 1, timeout) != 1) return false;
+  if (poll(&line, 1, static_cast<int>(timeout)) != 1) return false;
   // A terminal is readable with nothing but POLLIN only while input waits.
   if ((line.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0) return (line.revents & POLLIN) != 0;
   if (serial_input_count(port_) > 0) return true;

@@ -15,6 +15,9 @@ using Clock = std::chrono::steady_clock;
 // window to close, as its close box does.
 void install_close_signals(HWND window);
 
+// Whole milliseconds from now until the deadline, rounded up; 0 once it has passed.
+DWORD milliseconds_until(Clock::time_point deadline, Clock::time_point now = Clock::now());
+
 // The event loop's wait for the next event; a close signal arrives as a close
 // request of the window.
 int next_event();
@@ -32,10 +35,10 @@ class WindowService {
   // Retrieves every event that is ready without waiting and notes a close request.
   void serve_ready_events();
 
-  // Waits, without serving the window, until a byte waits on the line or the
-  // deadline has passed. True when the wait saw a byte waiting, so that the
-  // caller need not ask the line again.
-  bool wait_for_line(Clock::time_point deadline);
+  // Waits, without serving the window, until a byte waits on the line or
+  // timeout milliseconds have passed. True when the wait saw a byte waiting,
+  // so that the caller need not ask the line again.
+  bool wait_for_line(DWORD timeout);
 
   // Counts an event retrieved elsewhere, such as the polling cycle's own.
   void note_event(int event);

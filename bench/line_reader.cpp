@@ -1,9 +1,9 @@
 // The least a program can do to poll the interface byte by byte: the same
 // conversation as the demo (identification, connect, then group 05 every
-// 100 ms), each reply byte taken as it arrives by blocking in poll(), reading
-// it with a one-byte read() and asking FIONREAD whether another waits, with
-// no window. Its CPU share is the floor under the program's on the same
-// machine.
+// 100 ms), each reply byte taken as it arrives by blocking in poll() and
+// reading it with a one-byte read(), and FIONREAD asked whether another waits
+// only once the prompt is in, with no window. Its CPU share is the floor under
+// the program's on the same machine.
 //   line_reader DEVICE SECONDS
 #include <fcntl.h>
 #include <poll.h>
@@ -35,14 +35,16 @@ std::string collect(int fd) {
   std::string reply;
   const auto give_up = Clock::now() + std::chrono::seconds(1);
   bool byte_waits = false;  // poll() saw it
+  bool has_prompt = false;
   while (Clock::now() < give_up) {
-    if (byte_waits || waiting(fd) > 0) {
+    if (byte_waits || (has_prompt && waiting(fd) > 0)) {
       byte_waits = false;
-      char byte;
+      char byte = 0;
       if (read(fd, &byte, 1) == 1) reply += byte;
+      has_prompt = has_prompt || byte == '>';
       continue;
     }
-    if (reply.find('>') != std::string::npos) break;
+    if (has_prompt) break;
     pollfd line{fd, POLLIN, 0};
     byte_waits = poll(&line, 1, 20) == 1 && line.revents == POLLIN;
   }

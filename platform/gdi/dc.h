@@ -41,5 +41,7 @@ RECT close_dc(HDC handle);
 cairo_t* begin_drawing(DC& dc);
 void end_drawing(DC& dc);
 void set_source(cairo_t* cr, COLORREF colour);
+// Fills the rectangle, in the DC's coordinates and clipped to it, with one colour, pixel for pixel.
+void fill(DC& dc, const RECT& r, COLORREF colour);
 
 }  // namespace gdi

@@ -7,12 +7,10 @@
 #include "gdi/dc.h"
 
 namespace gdi {
-namespace {
 
-// Pixel-exact rectangle fill in DC coordinates. A fill replaces whole pixels
-// with one opaque colour, so on the usual 32-bit images it writes them
-// directly: the small rectangles of painting cost many times more through
-// cairo's general path than the pixels themselves.
+// A fill replaces whole pixels with one opaque colour, so on the usual 32-bit
+// images it writes them directly: the small rectangles of painting cost many
+// times more through cairo's general path than the pixels themselves.
 void fill(DC& dc, const RECT& r, COLORREF colour) {
   if (r.right <= r.left || r.bottom <= r.top) return;
   const cairo_format_t format = cairo_image_surface_get_format(dc.image);
@@ -40,6 +38,8 @@ void fill(DC& dc, const RECT& r, COLORREF colour) {
   }
   cairo_surface_mark_dirty_rectangle(dc.image, left, top, right - left, bottom - top);
 }
+
+namespace {
 
 COLORREF colour_of(DC& dc, HBRUSH brush, bool* hollow) {
   Brush* b = brush_from(brush);

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <map>
 #include <tuple>
+#include <vector>
 
 namespace gdi {
 namespace {
@@ -35,9 +36,32 @@ void apply(cairo_t* cr, const FontSpec& font) {
 
 cairo_t* measurer = nullptr;
 
+// What measuring and drawing need of a font, found once per font: its
+// metrics, and for the character of every byte its hinted advance and its
+// glyph. With hinted metrics each advance is whole pixels and cairo places
+// glyphs one advance after the other, without kerning, so a text's width is
+// the sum of its bytes' advances, and its glyphs can be placed without asking
+// cairo and fontconfig to look the characters up again.
+struct Measures {
+  FontMetrics metrics{};
+  std::array<double, 256> advance{};
+  std::array<unsigned long, 256> glyph{};
+  cairo_scaled_font_t* scaled = nullptr;  // the face at its size, with the options apply() sets
+};
+
+// Underline and strike-out do not change how text measures or which glyphs it has.
+using MeasuresKey = std::tuple<std::string, double, bool, bool, bool>;
+std::map<MeasuresKey, Measures> known_fonts;  // entries never move
+const MeasuresKey* last_key = nullptr;
+const Measures* last_measures = nullptr;
+
 // cairo and fontconfig keep the faces they resolved until they are told to let
 // go; at exit they are, so that a leak check sees only real leaks.
 void release_font_caches() {
+  for (auto& [key, measures] : known_fonts) cairo_scaled_font_destroy(measures.scaled);
+  known_fonts.clear();
+  last_key = nullptr;
+  last_measures = nullptr;
   cairo_destroy(measurer);
   measurer = nullptr;
   cairo_debug_reset_static_data();
@@ -61,15 +85,6 @@ cairo_t* measuring_context() {
   return measurer;
 }
 
-// What measuring needs of a font, found once per font: its metrics and the
-// hinted advance of the character of every byte. With hinted metrics each
-// advance is whole pixels and cairo places glyphs one advance after the
-// other, without kerning, so a text's width is the sum of its bytes' advances.
-struct Measures {
-  FontMetrics metrics{};
-  std::array<double, 256> advance{};
-};
-
 FontMetrics metrics_from_cairo(const FontSpec& font) {
   cairo_t* cr = measuring_context();
   apply(cr, font);
@@ -90,34 +105,39 @@ Measures measure_font(const FontSpec& font) {
   Measures fresh;
   fresh.metrics = metrics_from_cairo(font);
   cairo_t* cr = measuring_context();  // apply()'d by metrics_from_cairo
+  fresh.scaled = cairo_scaled_font_reference(cairo_get_scaled_font(cr));
   for (int byte = 1; byte < 256; ++byte) {
     const char one = static_cast<char>(byte);
+    const std::string utf8 = utf8_from_1252(std::string_view(&one, 1));
     cairo_text_extents_t extents;
-    cairo_text_extents(cr, utf8_from_1252(std::string_view(&one, 1)).c_str(), &extents);
+    cairo_text_extents(cr, utf8.c_str(), &extents);
     fresh.advance[byte] = extents.x_advance;
+    cairo_glyph_t* glyphs = nullptr;
+    int count = 0;
+    if (cairo_scaled_font_text_to_glyphs(fresh.scaled, 0, 0, utf8.data(), static_cast<int>(utf8.size()), &glyphs, &count,
+                                         nullptr, nullptr, nullptr) == CAIRO_STATUS_SUCCESS &&
+        count == 1) {
+      fresh.glyph[byte] = glyphs[0].index;
+    }
+    cairo_glyph_free(glyphs);
   }
   return fresh;
 }
 
 const Measures& measures(const FontSpec& font) {
-  // Underline and strike-out do not change how text measures.
-  using Key = std::tuple<std::string, double, bool, bool, bool>;
-  static std::map<Key, Measures> known;
   // Text is mostly measured many times in a row in one font: that one is
-  // recognised without building a key. Map entries never move.
-  static const Key* last_key = nullptr;
-  static const Measures* last = nullptr;
-  if (last != nullptr && std::get<1>(*last_key) == font.pixel_size && std::get<2>(*last_key) == (font.weight >= 600) &&
-      std::get<3>(*last_key) == font.italic && std::get<4>(*last_key) == font.antialiased &&
-      std::get<0>(*last_key) == font.family) {
-    return *last;
+  // recognised without building a key.
+  if (last_measures != nullptr && std::get<1>(*last_key) == font.pixel_size &&
+      std::get<2>(*last_key) == (font.weight >= 600) && std::get<3>(*last_key) == font.italic &&
+      std::get<4>(*last_key) == font.antialiased && std::get<0>(*last_key) == font.family) {
+    return *last_measures;
   }
-  Key key{font.family, font.pixel_size, font.weight >= 600, font.italic, font.antialiased};
-  auto found = known.find(key);
-  if (found == known.end()) found = known.emplace(std::move(key), measure_font(font)).first;
+  MeasuresKey key{font.family, font.pixel_size, font.weight >= 600, font.italic, font.antialiased};
+  auto found = known_fonts.find(key);
+  if (found == known_fonts.end()) found = known_fonts.emplace(std::move(key), measure_font(font)).first;
   last_key = &found->first;
-  last = &found->second;
-  return *last;
+  last_measures = &found->second;
+  return *last_measures;
 }
 
 }  // namespace
@@ -187,14 +207,23 @@ SIZE measure_text(const FontSpec& font, std::string_view text) {
 }
 
 void draw_text(cairo_t* cr, const FontSpec& font, double x, double top, std::string_view text, COLORREF colour) {
+  const Measures& m = measures(font);
+  const FontMetrics& metrics = m.metrics;
   cairo_save(cr);
-  apply(cr, font);
+  cairo_set_scaled_font(cr, m.scaled);
   cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
   cairo_set_source_rgb(cr, GetRValue(colour) / 255.0, GetGValue(colour) / 255.0, GetBValue(colour) / 255.0);
-  FontMetrics metrics = font_metrics(font);
-  std::string utf8 = utf8_from_1252(text);
-  cairo_move_to(cr, x, top + metrics.ascent);
-  cairo_show_text(cr, utf8.c_str());
+  // The glyphs one advance after the other from the baseline's start, as cairo
+  // itself would place them.
+  std::vector<cairo_glyph_t> glyphs;
+  glyphs.reserve(text.size());
+  double pen = x;
+  for (unsigned char c : text) {
+    if (c == 0) break;  // a text ends at its first zero byte
+    glyphs.push_back(cairo_glyph_t{m.glyph[c], pen, top + metrics.ascent});
+    pen += m.advance[c];
+  }
+  cairo_show_glyphs(cr, glyphs.data(), static_cast<int>(glyphs.size()));
   if (font.underline || font.strikeout) {
     SIZE size = measure_text(font, text);
     double y = font.underline ? top + metrics.ascent + 1 : top + metrics.ascent * 0.65;

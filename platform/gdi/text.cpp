@@ -32,20 +32,19 @@ void output(DC& dc, int x, int y, std::string_view text, const RECT* opaque, con
   else if (dc.text_align & TA_RIGHT) x -= size.cx;
   if ((dc.text_align & TA_BASELINE) == TA_BASELINE) y -= metrics.ascent;
   else if (dc.text_align & TA_BOTTOM) y -= metrics.height;
+  auto within_clip = [clip](RECT r) {
+    if (clip != nullptr) {
+      r = RECT{std::max(r.left, clip->left), std::max(r.top, clip->top), std::min(r.right, clip->right),
+               std::min(r.bottom, clip->bottom)};
+    }
+    return r;
+  };
+  if (opaque != nullptr) fill(dc, within_clip(*opaque), dc.background_colour);
+  if (dc.background_mode == OPAQUE) fill(dc, within_clip(RECT{x, y, x + size.cx, y + size.cy}), dc.background_colour);
   cairo_t* cr = begin_drawing(dc);
   if (clip != nullptr) {
     cairo_rectangle(cr, clip->left, clip->top, clip->right - clip->left, clip->bottom - clip->top);
     cairo_clip(cr);
-  }
-  if (opaque != nullptr) {
-    set_source(cr, dc.background_colour);
-    cairo_rectangle(cr, opaque->left, opaque->top, opaque->right - opaque->left, opaque->bottom - opaque->top);
-    cairo_fill(cr);
-  }
-  if (dc.background_mode == OPAQUE) {
-    set_source(cr, dc.background_colour);
-    cairo_rectangle(cr, x, y, size.cx, size.cy);
-    cairo_fill(cr);
   }
   draw_text(cr, font, x, y, text, dc.text_colour);
   end_drawing(dc);

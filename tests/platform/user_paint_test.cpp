@@ -192,4 +192,24 @@ TEST_F(Painting, TextIsDrawnInTheTextColourOnTheBackground) {
   EXPECT_EQ(pixel_at(window, 20 + size.cx + 5, 25), RGB(255, 255, 255));
 }
 
+TEST_F(Painting, AClippedOpaqueTextFillsItsBackgroundOnlyInsideTheClip) {
+  HDC dc = GetDC(window);
+  SetTextColor(dc, RGB(0, 0, 0));
+  SetBkColor(dc, RGB(0, 200, 0));
+  SetBkMode(dc, OPAQUE);
+  SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+  // The opaque rectangle and the text both reach past the clip on every side.
+  RECT clip{30, 30, 60, 45};
+  ASSERT_TRUE(ExtTextOutA(dc, 20, 25, ETO_OPAQUE | ETO_CLIPPED, &clip, "MMMMMMMM", 8, nullptr));
+  ReleaseDC(window, dc);
+  int green = 0;
+  for (int y = clip.top; y < clip.bottom; ++y) {
+    for (int x = clip.left; x < clip.right; ++x) green += pixel_at(window, x, y) == RGB(0, 200, 0);
+  }
+  EXPECT_GT(green, 0) << "the background is there";
+  for (POINT outside : {POINT{29, 35}, POINT{60, 35}, POINT{40, 29}, POINT{40, 45}, POINT{22, 27}}) {
+    EXPECT_EQ(pixel_at(window, outside.x, outside.y), RGB(255, 255, 255)) << outside.x << "," << outside.y;
+  }
+}
+
 }  // namespace

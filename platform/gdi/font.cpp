@@ -7,10 +7,15 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <limits>
 #include <map>
+#include <memory>
 #include <tuple>
 #include <vector>
 
@@ -42,11 +47,21 @@ cairo_t* measurer = nullptr;
 // glyphs one advance after the other, without kerning, so a text's width is
 // the sum of its bytes' advances, and its glyphs can be placed without asking
 // cairo and fontconfig to look the characters up again.
+//
+// A glyph's coverage is drawn by cairo once, the first time the glyph is
+// drawn straight into an image: width × height bytes, whose top-left corner
+// lies at (left, top) from the glyph's origin.
+struct GlyphMask {
+  int left = 0, top = 0, width = 0, height = 0;
+  std::vector<std::uint8_t> coverage;
+};
+
 struct Measures {
   FontMetrics metrics{};
   std::array<double, 256> advance{};
   std::array<unsigned long, 256> glyph{};
   cairo_scaled_font_t* scaled = nullptr;  // the face at its size, with the options apply() sets
+  mutable std::array<std::unique_ptr<GlyphMask>, 256> masks;
 };
 
 // Underline and strike-out do not change how text measures or which glyphs it has.
@@ -140,6 +155,61 @@ const Measures& measures(const FontSpec& font) {
   return *last_measures;
 }
 
+// The glyph drawn by cairo at a whole-pixel origin on its own, as it would be
+// drawn among others: cairo places every glyph at whole pixels.
+GlyphMask render_mask(cairo_scaled_font_t* scaled, unsigned long index) {
+  cairo_glyph_t glyph{index, 0, 0};
+  cairo_text_extents_t ink;
+  cairo_scaled_font_glyph_extents(scaled, &glyph, 1, &ink);
+  GlyphMask mask;
+  if (ink.width <= 0 || ink.height <= 0) return mask;  // nothing to draw, as for a space
+  // A pixel of room on every side, for coverage that rounding moves.
+  mask.left = static_cast<int>(std::floor(ink.x_bearing)) - 1;
+  mask.top = static_cast<int>(std::floor(ink.y_bearing)) - 1;
+  mask.width = static_cast<int>(std::ceil(ink.x_bearing + ink.width)) + 1 - mask.left;
+  mask.height = static_cast<int>(std::ceil(ink.y_bearing + ink.height)) + 1 - mask.top;
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, mask.width, mask.height);
+  cairo_t* cr = cairo_create(surface);
+  cairo_set_scaled_font(cr, scaled);
+  glyph.x = -mask.left;
+  glyph.y = -mask.top;
+  cairo_show_glyphs(cr, &glyph, 1);
+  cairo_destroy(cr);
+  cairo_surface_flush(surface);
+  const unsigned char* rows = cairo_image_surface_get_data(surface);
+  const int stride = cairo_image_surface_get_stride(surface);
+  mask.coverage.resize(static_cast<std::size_t>(mask.width) * static_cast<std::size_t>(mask.height));
+  for (int y = 0; y < mask.height; ++y) {
+    std::memcpy(mask.coverage.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(mask.width),
+                rows + static_cast<std::ptrdiff_t>(y) * stride, static_cast<std::size_t>(mask.width));
+  }
+  cairo_surface_destroy(surface);
+  return mask;
+}
+
+const GlyphMask& mask_of(const Measures& m, unsigned char byte) {
+  if (!m.masks[byte]) m.masks[byte] = std::make_unique<GlyphMask>(render_mask(m.scaled, m.glyph[byte]));
+  return *m.masks[byte];
+}
+
+// x × a / 255 for bytes, rounded as pixman rounds it.
+std::uint32_t times(std::uint32_t x, std::uint32_t a) {
+  const std::uint32_t t = x * a + 0x80;
+  return ((t >> 8) + t) >> 8;
+}
+
+// The solid colour over the pixel through a coverage, as pixman composites
+// it: each byte becomes colour × coverage + pixel × (255 − coverage), the
+// sum saturated.
+std::uint32_t blend(std::uint32_t colour, std::uint32_t pixel, std::uint32_t coverage) {
+  std::uint32_t out = 0;
+  for (int shift = 0; shift < 32; shift += 8) {
+    const std::uint32_t sum = times((colour >> shift) & 0xFF, coverage) + times((pixel >> shift) & 0xFF, 255 - coverage);
+    out |= std::min<std::uint32_t>(sum, 255) << shift;
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string utf8_from_1252(std::string_view text) {
@@ -204,6 +274,73 @@ SIZE measure_text(const FontSpec& font, std::string_view text) {
     width += m.advance[c];
   }
   return SIZE{static_cast<LONG>(std::lround(width)), m.metrics.height};
+}
+
+bool draw_text_into(cairo_surface_t* image, const RECT& clip, const FontSpec& font, int x, int top, std::string_view text,
+                    COLORREF colour) {
+  const cairo_format_t format = cairo_image_surface_get_format(image);
+  if ((format != CAIRO_FORMAT_ARGB32 && format != CAIRO_FORMAT_RGB24) || font.underline || font.strikeout) return false;
+  const Measures& m = measures(font);
+  const RECT bounds{std::max<LONG>(clip.left, 0), std::max<LONG>(clip.top, 0),
+                    std::min<LONG>(clip.right, cairo_image_surface_get_width(image)),
+                    std::min<LONG>(clip.bottom, cairo_image_surface_get_height(image))};
+  if (bounds.right <= bounds.left || bounds.bottom <= bounds.top) return true;
+  // Like cairo, the glyphs' coverages are first added up, so that where two
+  // glyphs touch one pixel it is blended once, with their sum.
+  struct Placed {
+    const GlyphMask* mask;
+    int left, top;  // the mask's top-left corner in the image
+  };
+  std::vector<Placed> placed;
+  placed.reserve(text.size());
+  constexpr LONG none = std::numeric_limits<LONG>::max();
+  RECT box{none, none, -none, -none};  // the glyphs' union, empty so far
+  const int baseline = top + m.metrics.ascent;
+  double pen = x;
+  for (unsigned char c : text) {
+    if (c == 0) break;  // a text ends at its first zero byte
+    const GlyphMask& mask = mask_of(m, c);
+    const Placed glyph{&mask, static_cast<int>(std::lround(pen)) + mask.left, baseline + mask.top};
+    pen += m.advance[c];
+    if (mask.width == 0) continue;
+    placed.push_back(glyph);
+    box = RECT{std::min<LONG>(box.left, glyph.left), std::min<LONG>(box.top, glyph.top),
+               std::max<LONG>(box.right, glyph.left + mask.width), std::max<LONG>(box.bottom, glyph.top + mask.height)};
+  }
+  box = RECT{std::max(box.left, bounds.left), std::max(box.top, bounds.top), std::min(box.right, bounds.right),
+             std::min(box.bottom, bounds.bottom)};
+  if (box.right <= box.left || box.bottom <= box.top) return true;
+  const int width = box.right - box.left, height = box.bottom - box.top;
+  static std::vector<std::uint8_t> coverage;
+  coverage.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+  for (const Placed& glyph : placed) {
+    const GlyphMask& mask = *glyph.mask;
+    const int left = std::max<int>(glyph.left, box.left), right = std::min<int>(glyph.left + mask.width, box.right);
+    const int first = std::max<int>(glyph.top, box.top), last = std::min<int>(glyph.top + mask.height, box.bottom);
+    for (int y = first; y < last; ++y) {
+      const std::uint8_t* from = mask.coverage.data() + static_cast<std::size_t>(y - glyph.top) * static_cast<std::size_t>(mask.width);
+      std::uint8_t* to = coverage.data() + static_cast<std::size_t>(y - box.top) * static_cast<std::size_t>(width);
+      for (int px = left; px < right; ++px) {
+        to[px - box.left] = static_cast<std::uint8_t>(std::min(255, to[px - box.left] + from[px - glyph.left]));
+      }
+    }
+  }
+  cairo_surface_flush(image);
+  unsigned char* rows = cairo_image_surface_get_data(image);
+  const int stride = cairo_image_surface_get_stride(image);
+  const std::uint32_t solid = 0xFF000000u | (std::uint32_t{GetRValue(colour)} << 16) |
+                              (std::uint32_t{GetGValue(colour)} << 8) | GetBValue(colour);
+  for (int y = box.top; y < box.bottom; ++y) {
+    auto* row = reinterpret_cast<std::uint32_t*>(rows + static_cast<std::ptrdiff_t>(y) * stride);
+    const std::uint8_t* cover = coverage.data() + static_cast<std::size_t>(y - box.top) * static_cast<std::size_t>(width);
+    for (int px = box.left; px < box.right; ++px) {
+      const std::uint32_t a = cover[px - box.left];
+      if (a == 255) row[px] = solid;
+      else if (a != 0) row[px] = blend(solid, row[px], a);
+    }
+  }
+  cairo_surface_mark_dirty_rectangle(image, box.left, box.top, width, height);
+  return true;
 }
 
 void draw_text(cairo_t* cr, const FontSpec& font, double x, double top, std::string_view text, COLORREF colour) {

@@ -41,6 +41,12 @@ void output(DC& dc, int x, int y, std::string_view text, const RECT* opaque, con
   };
   if (opaque != nullptr) fill(dc, within_clip(*opaque), dc.background_colour);
   if (dc.background_mode == OPAQUE) fill(dc, within_clip(RECT{x, y, x + size.cx, y + size.cy}), dc.background_colour);
+  RECT reach = dc.clip;
+  if (clip != nullptr) {
+    reach = RECT{std::max<LONG>(reach.left, clip->left + dc.origin.x), std::max<LONG>(reach.top, clip->top + dc.origin.y),
+                 std::min<LONG>(reach.right, clip->right + dc.origin.x), std::min<LONG>(reach.bottom, clip->bottom + dc.origin.y)};
+  }
+  if (draw_text_into(dc.image, reach, font, x + dc.origin.x, y + dc.origin.y, text, dc.text_colour)) return;
   cairo_t* cr = begin_drawing(dc);
   if (clip != nullptr) {
     cairo_rectangle(cr, clip->left, clip->top, clip->right - clip->left, clip->bottom - clip->top);

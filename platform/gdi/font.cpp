@@ -178,13 +178,32 @@ GlyphMask render_mask(cairo_scaled_font_t* scaled, unsigned long index) {
   cairo_surface_flush(surface);
   const unsigned char* rows = cairo_image_surface_get_data(surface);
   const int stride = cairo_image_surface_get_stride(surface);
-  mask.coverage.resize(static_cast<std::size_t>(mask.width) * static_cast<std::size_t>(mask.height));
+  // Only the pixels the glyph covers are kept, so that neighbours' masks
+  // overlap only where their glyphs do.
+  int left = mask.width, right = 0, top = mask.height, bottom = 0;
   for (int y = 0; y < mask.height; ++y) {
-    std::memcpy(mask.coverage.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(mask.width),
-                rows + static_cast<std::ptrdiff_t>(y) * stride, static_cast<std::size_t>(mask.width));
+    for (int x = 0; x < mask.width; ++x) {
+      if (rows[static_cast<std::ptrdiff_t>(y) * stride + x] == 0) continue;
+      left = std::min(left, x);
+      right = std::max(right, x + 1);
+      top = std::min(top, y);
+      bottom = std::max(bottom, y + 1);
+    }
+  }
+  GlyphMask kept;
+  if (right > left) {
+    kept.left = mask.left + left;
+    kept.top = mask.top + top;
+    kept.width = right - left;
+    kept.height = bottom - top;
+    kept.coverage.resize(static_cast<std::size_t>(kept.width) * static_cast<std::size_t>(kept.height));
+    for (int y = top; y < bottom; ++y) {
+      std::memcpy(kept.coverage.data() + static_cast<std::size_t>(y - top) * static_cast<std::size_t>(kept.width),
+                  rows + static_cast<std::ptrdiff_t>(y) * stride + left, static_cast<std::size_t>(kept.width));
+    }
   }
   cairo_surface_destroy(surface);
-  return mask;
+  return kept;
 }
 
 const GlyphMask& mask_of(const Measures& m, unsigned char byte) {
@@ -192,22 +211,29 @@ const GlyphMask& mask_of(const Measures& m, unsigned char byte) {
   return *m.masks[byte];
 }
 
-// x × a / 255 for bytes, rounded as pixman rounds it.
+// Each of the four bytes of x times a / 255, rounded as pixman rounds it;
+// two bytes at a time, each in 16 bits of its own.
 std::uint32_t times(std::uint32_t x, std::uint32_t a) {
-  const std::uint32_t t = x * a + 0x80;
-  return ((t >> 8) + t) >> 8;
+  std::uint32_t even = (x & 0x00FF00FFu) * a + 0x00800080u;
+  even = ((even + ((even >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+  std::uint32_t odd = ((x >> 8) & 0x00FF00FFu) * a + 0x00800080u;
+  odd = (odd + ((odd >> 8) & 0x00FF00FFu)) & 0xFF00FF00u;
+  return even | odd;
+}
+
+// The four byte sums of x and y, each at most 255.
+std::uint32_t saturated_sum(std::uint32_t x, std::uint32_t y) {
+  std::uint32_t even = (x & 0x00FF00FFu) + (y & 0x00FF00FFu);
+  even = (even | (0x01000100u - ((even >> 8) & 0x00FF00FFu))) & 0x00FF00FFu;
+  std::uint32_t odd = ((x >> 8) & 0x00FF00FFu) + ((y >> 8) & 0x00FF00FFu);
+  odd = (odd | (0x01000100u - ((odd >> 8) & 0x00FF00FFu))) & 0x00FF00FFu;
+  return even | (odd << 8);
 }
 
 // The solid colour over the pixel through a coverage, as pixman composites
-// it: each byte becomes colour × coverage + pixel × (255 − coverage), the
-// sum saturated.
+// it: each byte becomes colour × coverage + pixel × (255 − coverage).
 std::uint32_t blend(std::uint32_t colour, std::uint32_t pixel, std::uint32_t coverage) {
-  std::uint32_t out = 0;
-  for (int shift = 0; shift < 32; shift += 8) {
-    const std::uint32_t sum = times((colour >> shift) & 0xFF, coverage) + times((pixel >> shift) & 0xFF, 255 - coverage);
-    out |= std::min<std::uint32_t>(sum, 255) << shift;
-  }
-  return out;
+  return saturated_sum(times(colour, coverage), times(pixel, 255 - coverage));
 }
 
 }  // namespace
@@ -285,8 +311,6 @@ bool draw_text_into(cairo_surface_t* image, const RECT& clip, const FontSpec& fo
                     std::min<LONG>(clip.right, cairo_image_surface_get_width(image)),
                     std::min<LONG>(clip.bottom, cairo_image_surface_get_height(image))};
   if (bounds.right <= bounds.left || bounds.bottom <= bounds.top) return true;
-  // Like cairo, the glyphs' coverages are first added up, so that where two
-  // glyphs touch one pixel it is blended once, with their sum.
   struct Placed {
     const GlyphMask* mask;
     int left, top;  // the mask's top-left corner in the image
@@ -295,6 +319,7 @@ bool draw_text_into(cairo_surface_t* image, const RECT& clip, const FontSpec& fo
   placed.reserve(text.size());
   constexpr LONG none = std::numeric_limits<LONG>::max();
   RECT box{none, none, -none, -none};  // the glyphs' union, empty so far
+  bool overlap = false;  // whether two glyphs may cover one pixel
   const int baseline = top + m.metrics.ascent;
   double pen = x;
   for (unsigned char c : text) {
@@ -303,6 +328,9 @@ bool draw_text_into(cairo_surface_t* image, const RECT& clip, const FontSpec& fo
     const Placed glyph{&mask, static_cast<int>(std::lround(pen)) + mask.left, baseline + mask.top};
     pen += m.advance[c];
     if (mask.width == 0) continue;
+    // Glyphs follow each other to the right, so one that starts left of where
+    // those before it end may share pixels with them.
+    overlap = overlap || glyph.left < box.right;
     placed.push_back(glyph);
     box = RECT{std::min<LONG>(box.left, glyph.left), std::min<LONG>(box.top, glyph.top),
                std::max<LONG>(box.right, glyph.left + mask.width), std::max<LONG>(box.bottom, glyph.top + mask.height)};
@@ -310,36 +338,57 @@ bool draw_text_into(cairo_surface_t* image, const RECT& clip, const FontSpec& fo
   box = RECT{std::max(box.left, bounds.left), std::max(box.top, bounds.top), std::min(box.right, bounds.right),
              std::min(box.bottom, bounds.bottom)};
   if (box.right <= box.left || box.bottom <= box.top) return true;
-  const int width = box.right - box.left, height = box.bottom - box.top;
-  static std::vector<std::uint8_t> coverage;
-  coverage.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
-  for (const Placed& glyph : placed) {
-    const GlyphMask& mask = *glyph.mask;
-    const int left = std::max<int>(glyph.left, box.left), right = std::min<int>(glyph.left + mask.width, box.right);
-    const int first = std::max<int>(glyph.top, box.top), last = std::min<int>(glyph.top + mask.height, box.bottom);
-    for (int y = first; y < last; ++y) {
-      const std::uint8_t* from = mask.coverage.data() + static_cast<std::size_t>(y - glyph.top) * static_cast<std::size_t>(mask.width);
-      std::uint8_t* to = coverage.data() + static_cast<std::size_t>(y - box.top) * static_cast<std::size_t>(width);
-      for (int px = left; px < right; ++px) {
-        to[px - box.left] = static_cast<std::uint8_t>(std::min(255, to[px - box.left] + from[px - glyph.left]));
-      }
-    }
-  }
+
   cairo_surface_flush(image);
   unsigned char* rows = cairo_image_surface_get_data(image);
   const int stride = cairo_image_surface_get_stride(image);
   const std::uint32_t solid = 0xFF000000u | (std::uint32_t{GetRValue(colour)} << 16) |
                               (std::uint32_t{GetGValue(colour)} << 8) | GetBValue(colour);
-  for (int y = box.top; y < box.bottom; ++y) {
-    auto* row = reinterpret_cast<std::uint32_t*>(rows + static_cast<std::ptrdiff_t>(y) * stride);
-    const std::uint8_t* cover = coverage.data() + static_cast<std::size_t>(y - box.top) * static_cast<std::size_t>(width);
-    for (int px = box.left; px < box.right; ++px) {
-      const std::uint32_t a = cover[px - box.left];
-      if (a == 255) row[px] = solid;
-      else if (a != 0) row[px] = blend(solid, row[px], a);
+  // Blends width × height coverages, a row `pitch` apart, onto the image at (left, top).
+  auto blend_onto_image = [&](const std::uint8_t* cover, int pitch, int left, int top, int width, int height) {
+    for (int y = 0; y < height; ++y) {
+      auto* row = reinterpret_cast<std::uint32_t*>(rows + static_cast<std::ptrdiff_t>(top + y) * stride) + left;
+      const std::uint8_t* from = cover + static_cast<std::ptrdiff_t>(y) * pitch;
+      for (int px = 0; px < width; ++px) {
+        const std::uint32_t a = from[px];
+        if (a == 255) row[px] = solid;
+        else if (a != 0) row[px] = blend(solid, row[px], a);
+      }
     }
+  };
+  auto clipped = [&box](const Placed& glyph) {
+    return RECT{std::max<LONG>(glyph.left, box.left), std::max<LONG>(glyph.top, box.top),
+                std::min<LONG>(glyph.left + glyph.mask->width, box.right),
+                std::min<LONG>(glyph.top + glyph.mask->height, box.bottom)};
+  };
+  auto mask_at = [](const Placed& glyph, const RECT& r) {
+    return glyph.mask->coverage.data() + static_cast<std::ptrdiff_t>(r.top - glyph.top) * glyph.mask->width +
+           (r.left - glyph.left);
+  };
+  if (!overlap) {
+    for (const Placed& glyph : placed) {
+      const RECT r = clipped(glyph);
+      if (r.right > r.left && r.bottom > r.top) {
+        blend_onto_image(mask_at(glyph, r), glyph.mask->width, r.left, r.top, r.right - r.left, r.bottom - r.top);
+      }
+    }
+  } else {
+    // Like cairo, the coverages are first added up, so that a pixel that two
+    // glyphs cover is blended once, with their sum.
+    const int width = box.right - box.left, height = box.bottom - box.top;
+    static std::vector<std::uint8_t> coverage;
+    coverage.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+    for (const Placed& glyph : placed) {
+      const RECT r = clipped(glyph);
+      const std::uint8_t* from = mask_at(glyph, r);
+      for (int y = r.top; y < r.bottom; ++y, from += glyph.mask->width) {
+        std::uint8_t* to = coverage.data() + static_cast<std::ptrdiff_t>(y - box.top) * width + (r.left - box.left);
+        for (int px = 0; px < r.right - r.left; ++px) to[px] = static_cast<std::uint8_t>(std::min(255, to[px] + from[px]));
+      }
+    }
+    blend_onto_image(coverage.data(), width, box.left, box.top, width, height);
   }
-  cairo_surface_mark_dirty_rectangle(image, box.left, box.top, width, height);
+  cairo_surface_mark_dirty_rectangle(image, box.left, box.top, box.right - box.left, box.bottom - box.top);
   return true;
 }
 

@@ -16,6 +16,8 @@
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
 
+#include <poll.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -32,6 +34,13 @@ struct X11Connection {
   std::map<::Window, X11Surface*> surfaces;
   Atom protocols = 0, delete_window = 0, motif_hints = 0, net_wm_name = 0, utf8 = 0;
   ::Window focus_wanted = 0;  // activated before it was mapped: gets the keyboard once it is
+  // Whether a surface draws through cairo-xlib, whose requests need not pass
+  // through Xlib's count; then every look for events reads the connection.
+  bool cairo_xlib = false;
+  // NextRequest() when the events were last all taken. While it stays so,
+  // no request has been sent or answered since, so any new event still waits
+  // in Xlib's queue or in the socket.
+  unsigned long next_request_when_drained = 0;
   ~X11Connection() {
     if (x != nullptr) XCloseDisplay(x);
   }
@@ -175,6 +184,7 @@ class X11Surface final : public Surface {
       if (gc_ == nullptr) gc_ = XCreateGC(x, xid, 0, nullptr);
     } else {
       target_ = cairo_xlib_surface_create(x, xid, visual, width, height);
+      connection_->cairo_xlib = true;
     }
   }
 
@@ -356,8 +366,23 @@ void X11Display::set_cursor(int shape) {
 
 int X11Display::wait_descriptor() const { return ConnectionNumber(connection_->x); }
 
+// Looking for events with XPending() costs several system calls, as it
+// flushes and reads the connection; most looks find nothing. Xcb reads events
+// into a queue of its own only while it sends requests or waits for a reply,
+// and XFlush() moves what it reads into Xlib's queue. So when no request has
+// been made since the events were last all taken, an event can only be in
+// Xlib's queue or still in the socket, and both are cheap to look at.
+bool X11Display::may_have_events() const {
+  ::Display* x = connection_->x;
+  if (connection_->cairo_xlib || NextRequest(x) != connection_->next_request_when_drained) return true;
+  if (XEventsQueued(x, QueuedAlready) > 0) return true;
+  pollfd socket{ConnectionNumber(x), POLLIN, 0};
+  return poll(&socket, 1, 0) != 0;
+}
+
 void X11Display::process_events(InputSink& sink) {
   ::Display* x = connection_->x;
+  if (!may_have_events()) return;
   while (XPending(x) > 0) {
     XEvent event;
     XNextEvent(x, &event);
@@ -409,6 +434,7 @@ void X11Display::process_events(InputSink& sink) {
       default: break;
     }
   }
+  connection_->next_request_when_drained = NextRequest(x);
 }
 
 }  // namespace display

@@ -36,6 +36,7 @@ class X11Display final : public Display {
 
 
  private:
+  bool may_have_events() const;
   explicit X11Display(XDisplay* connection);
   unsigned long cursor_for(int shape);
 

@@ -25,7 +25,6 @@ HDC open_dc(HWND window, cairo_surface_t* image, POINT origin, const RECT& clip)
   auto* dc = new DC;
   dc->window = window;
   dc->image = cairo_surface_reference(image);
-  dc->cr = cairo_create(image);
   dc->origin = origin;
   dc->clip = clip;
   dc->reach = clip;
@@ -42,13 +41,15 @@ RECT close_dc(HDC handle) {
   RECT reach = dc->reach;
   live_dcs().erase(dc);
   cairo_surface_flush(dc->image);
-  cairo_destroy(dc->cr);
+  if (dc->cr != nullptr) cairo_destroy(dc->cr);
   cairo_surface_destroy(dc->image);
   delete dc;
   return reach;
 }
 
 cairo_t* begin_drawing(DC& dc) {
+  // Fills and text go straight to the pixels; only other drawing needs cairo.
+  if (dc.cr == nullptr) dc.cr = cairo_create(dc.image);
   cairo_t* cr = dc.cr;
   cairo_save(cr);
   cairo_reset_clip(cr);

@@ -25,7 +25,7 @@ struct DCState {
 struct DC : Object, DCState {
   HWND window = nullptr;
   cairo_surface_t* image = nullptr;
-  cairo_t* cr = nullptr;
+  cairo_t* cr = nullptr;  // made by the first drawing that needs it
   bool owns_image = false;
   RECT reach{};  // image coordinates: the most the DC may change, its clip when opened
   std::vector<DCState> saved;

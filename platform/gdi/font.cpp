@@ -163,11 +163,12 @@ GlyphMask render_mask(cairo_scaled_font_t* scaled, unsigned long index) {
   cairo_scaled_font_glyph_extents(scaled, &glyph, 1, &ink);
   GlyphMask mask;
   if (ink.width <= 0 || ink.height <= 0) return mask;  // nothing to draw, as for a space
-  // A pixel of room on every side, for coverage that rounding moves.
-  mask.left = static_cast<int>(std::floor(ink.x_bearing)) - 1;
-  mask.top = static_cast<int>(std::floor(ink.y_bearing)) - 1;
-  mask.width = static_cast<int>(std::ceil(ink.x_bearing + ink.width)) + 1 - mask.left;
-  mask.height = static_cast<int>(std::ceil(ink.y_bearing + ink.height)) + 1 - mask.top;
+  // Room on every side for coverage that rounding moves; it is cut off again below.
+  constexpr int room = 2;
+  mask.left = static_cast<int>(std::floor(ink.x_bearing)) - room;
+  mask.top = static_cast<int>(std::floor(ink.y_bearing)) - room;
+  mask.width = static_cast<int>(std::ceil(ink.x_bearing + ink.width)) + room - mask.left;
+  mask.height = static_cast<int>(std::ceil(ink.y_bearing + ink.height)) + room - mask.top;
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, mask.width, mask.height);
   cairo_t* cr = cairo_create(surface);
   cairo_set_scaled_font(cr, scaled);

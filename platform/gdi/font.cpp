@@ -369,9 +369,8 @@ bool draw_text_into(cairo_surface_t* image, const RECT& clip, const FontSpec& fo
   if (!overlap) {
     for (const Placed& glyph : placed) {
       const RECT r = clipped(glyph);
-      if (r.right > r.left && r.bottom > r.top) {
-        blend_onto_image(mask_at(glyph, r), glyph.mask->width, r.left, r.top, r.right - r.left, r.bottom - r.top);
-      }
+      if (r.right <= r.left || r.bottom <= r.top) continue;
+      blend_onto_image(mask_at(glyph, r), glyph.mask->width, r.left, r.top, r.right - r.left, r.bottom - r.top);
     }
   } else {
     // Like cairo, the coverages are first added up, so that a pixel that two
@@ -381,6 +380,7 @@ bool draw_text_into(cairo_surface_t* image, const RECT& clip, const FontSpec& fo
     coverage.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
     for (const Placed& glyph : placed) {
       const RECT r = clipped(glyph);
+      if (r.right <= r.left || r.bottom <= r.top) continue;
       const std::uint8_t* from = mask_at(glyph, r);
       for (int y = r.top; y < r.bottom; ++y, from += glyph.mask->width) {
         std::uint8_t* to = coverage.data() + static_cast<std::ptrdiff_t>(y - box.top) * width + (r.left - box.left);

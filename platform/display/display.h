@@ -59,8 +59,10 @@ class Display {
   virtual void move_surface(Surface& surface, const RECT& screen_rect) = 0;
   virtual void show_surface(Surface& surface, bool visible) = 0;
   virtual void raise_surface(Surface& surface) = 0;
-  // The part of the image that changed (window coordinates) is ready to show.
-  virtual void present(Surface& surface, const RECT& changed) = 0;
+  // A part of the image (window coordinates) has been drawn on and is ready
+  // to show; its pixels may differ from those shown before only within
+  // `changed`. What the display lost elsewhere in `drawn` is shown again too.
+  virtual void present(Surface& surface, const RECT& drawn, const RECT& changed) = 0;
   virtual void set_look(Surface&, const SurfaceLook&) {}
   // The mouse cursor's shape, by the resource id of the system cursor (32512 is the arrow).
   virtual void set_cursor(int) {}

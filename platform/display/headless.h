@@ -21,7 +21,7 @@ class HeadlessDisplay final : public Display {
   void move_surface(Surface& surface, const RECT& screen_rect) override;
   void show_surface(Surface& surface, bool visible) override;
   void raise_surface(Surface& surface) override;
-  void present(Surface&, const RECT&) override {}
+  void present(Surface&, const RECT&, const RECT&) override {}
   int wait_descriptor() const override { return -1; }
   void process_events(InputSink&) override {}
 

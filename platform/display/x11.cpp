@@ -65,21 +65,23 @@ class X11Surface final : public Surface {
   // pixels when the screen's format is the image's own (32-bit pixels with
   // 8-bit red, green and blue, as on nearly every X server), else through
   // cairo-xlib, which converts. Straight copies send only the smallest
-  // rectangle around the pixels that differ from what the window was last
-  // given, or that the server lost (exposed) since: a repaint that changes
-  // little, or nothing, costs the connection little or nothing.
-  void show(const RECT& part) {
+  // rectangle around the pixels of `changed` that differ from what the window
+  // was last given, and around what the server lost (exposed) in `drawn`: a
+  // repaint that changes little, or nothing, costs the connection little or
+  // nothing.
+  void show(const RECT& drawn, const RECT& changed) {
     cairo_surface_flush(image_);
     if (pixels_ != nullptr) {
-      show_changes(part);
+      show_changes(drawn, changed);
       return;
     }
-    const int width = part.right - part.left, height = part.bottom - part.top;
+    // Without the pixels shown before to compare with, all that was drawn is sent.
+    const int width = drawn.right - drawn.left, height = drawn.bottom - drawn.top;
     if (width <= 0 || height <= 0) return;
     cairo_t* cr = cairo_create(target_);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     cairo_set_source_surface(cr, image_, 0, 0);
-    cairo_rectangle(cr, part.left, part.top, width, height);
+    cairo_rectangle(cr, drawn.left, drawn.top, width, height);
     cairo_fill(cr);
     cairo_destroy(cr);
     cairo_surface_flush(target_);
@@ -130,9 +132,10 @@ class X11Surface final : public Surface {
                 std::min<LONG>(part.bottom, height_)};
   }
 
-  void show_changes(const RECT& part) {
-    const RECT r = clipped(part);
+  void show_changes(const RECT& drawn, const RECT& changed) {
+    const RECT r = clipped(drawn);
     if (r.right <= r.left || r.bottom <= r.top) return;
+    const RECT compared = clipped(changed);
     const auto* image = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(image_));
     const std::size_t stride = static_cast<std::size_t>(cairo_image_surface_get_stride(image_)) / sizeof(std::uint32_t);
     Span sent;  // the columns to send, over all rows
@@ -142,12 +145,14 @@ class X11Surface final : public Surface {
       std::uint32_t* given = shown_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
       Span row = lost_[y].empty() ? Span{} : Span{std::max<int>(lost_[y].left, r.left), std::min<int>(lost_[y].right, r.right)};
       lost_[y] = lost_[y].without(r.left, r.right);
-      const std::size_t length = static_cast<std::size_t>(r.right - r.left);
-      if (std::memcmp(now + r.left, given + r.left, length * sizeof(std::uint32_t)) != 0) {
-        int first = r.left, last = r.right - 1;
-        while (now[first] == given[first]) ++first;
-        while (now[last] == given[last]) --last;
-        row = row.joined(first, last + 1);
+      if (y >= compared.top && y < compared.bottom && compared.left < compared.right) {
+        const std::size_t length = static_cast<std::size_t>(compared.right - compared.left);
+        if (std::memcmp(now + compared.left, given + compared.left, length * sizeof(std::uint32_t)) != 0) {
+          int first = compared.left, last = compared.right - 1;
+          while (now[first] == given[first]) ++first;
+          while (now[last] == given[last]) --last;
+          row = row.joined(first, last + 1);
+        }
       }
       if (row.empty()) continue;
       std::memcpy(given + row.left, now + row.left, static_cast<std::size_t>(row.right - row.left) * sizeof(std::uint32_t));
@@ -320,8 +325,8 @@ void X11Display::raise_surface(Surface& surface) {
   XFlush(connection_->x);
 }
 
-void X11Display::present(Surface& surface, const RECT& changed) {
-  static_cast<X11Surface&>(surface).show(changed);
+void X11Display::present(Surface& surface, const RECT& drawn, const RECT& changed) {
+  static_cast<X11Surface&>(surface).show(drawn, changed);
   XFlush(connection_->x);
 }
 

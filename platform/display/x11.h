@@ -28,7 +28,7 @@ class X11Display final : public Display {
   void move_surface(Surface& surface, const RECT& screen_rect) override;
   void show_surface(Surface& surface, bool visible) override;
   void raise_surface(Surface& surface) override;
-  void present(Surface& surface, const RECT& changed) override;
+  void present(Surface& surface, const RECT& drawn, const RECT& changed) override;
   void set_look(Surface& surface, const SurfaceLook& look) override;
   void set_cursor(int shape) override;
   int wait_descriptor() const override;

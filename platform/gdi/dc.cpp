@@ -35,10 +35,12 @@ HDC open_dc(HWND window, cairo_surface_t* image, POINT origin, const RECT& clip)
   return reinterpret_cast<HDC>(dc);
 }
 
-RECT close_dc(HDC handle) {
+RECT close_dc(HDC handle, RECT* changed) {
   DC* dc = dc_from(handle);
+  *changed = RECT{};
   if (dc == nullptr) return RECT{};
   RECT reach = dc->reach;
+  IntersectRect(changed, &dc->changed, &reach);
   live_dcs().erase(dc);
   cairo_surface_flush(dc->image);
   if (dc->cr != nullptr) cairo_destroy(dc->cr);
@@ -47,7 +49,10 @@ RECT close_dc(HDC handle) {
   return reach;
 }
 
+void note_change(DC& dc, const RECT& part) { UnionRect(&dc.changed, &dc.changed, &part); }
+
 cairo_t* begin_drawing(DC& dc) {
+  note_change(dc, dc.clip);
   // Fills and text go straight to the pixels; only other drawing needs cairo.
   if (dc.cr == nullptr) dc.cr = cairo_create(dc.image);
   cairo_t* cr = dc.cr;
@@ -89,7 +94,8 @@ HDC WINAPI CreateDCA(LPCSTR driver, LPCSTR, LPCSTR, const void*) {
 
 BOOL WINAPI DeleteDC(HDC handle) {
   if (dc_from(handle) == nullptr) return FALSE;
-  close_dc(handle);
+  RECT changed;
+  close_dc(handle, &changed);
   return TRUE;
 }
 

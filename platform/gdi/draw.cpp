@@ -8,9 +8,42 @@
 
 namespace gdi {
 
+namespace {
+
+// Pixel runs are compared in blocks with no branch inside, which the compiler
+// turns into vector code.
+constexpr std::ptrdiff_t BLOCK = 16;
+
+// The first pixel in [from, to) other than `pixel`, or `to`.
+std::uint32_t* first_other(std::uint32_t* from, std::uint32_t* to, std::uint32_t pixel) {
+  for (; to - from >= BLOCK; from += BLOCK) {
+    std::uint32_t differs = 0;
+    for (std::ptrdiff_t i = 0; i < BLOCK; ++i) differs |= from[i] ^ pixel;
+    if (differs != 0) break;
+  }
+  while (from < to && *from == pixel) ++from;
+  return from;
+}
+
+// One past the last pixel in [from, to) other than `pixel`, or `from`.
+std::uint32_t* end_of_others(std::uint32_t* from, std::uint32_t* to, std::uint32_t pixel) {
+  for (; to - from >= BLOCK; to -= BLOCK) {
+    std::uint32_t differs = 0;
+    for (std::ptrdiff_t i = 1; i <= BLOCK; ++i) differs |= to[-i] ^ pixel;
+    if (differs != 0) break;
+  }
+  while (to > from && to[-1] == pixel) --to;
+  return to;
+}
+
+}  // namespace
+
 // A fill replaces whole pixels with one opaque colour, so on the usual 32-bit
 // images it writes them directly: the small rectangles of painting cost many
-// times more through cairo's general path than the pixels themselves.
+// times more through cairo's general path than the pixels themselves. Only
+// pixels of another colour are written, and only their rows and columns count
+// as changed: a repaint that leaves most of a window as it was then has
+// little to show.
 void fill(DC& dc, const RECT& r, COLORREF colour) {
   if (r.right <= r.left || r.bottom <= r.top) return;
   const cairo_format_t format = cairo_image_surface_get_format(dc.image);
@@ -32,11 +65,20 @@ void fill(DC& dc, const RECT& r, COLORREF colour) {
   const int stride = cairo_image_surface_get_stride(dc.image);
   const std::uint32_t pixel = 0xFF000000u | (std::uint32_t{GetRValue(colour)} << 16) |
                               (std::uint32_t{GetGValue(colour)} << 8) | GetBValue(colour);
+  RECT changed{};
   for (int y = top; y < bottom; ++y) {
     auto* row = reinterpret_cast<std::uint32_t*>(rows + static_cast<std::ptrdiff_t>(y) * stride);
-    std::fill(row + left, row + right, pixel);
+    std::uint32_t* first = first_other(row + left, row + right, pixel);
+    if (first == row + right) continue;
+    std::uint32_t* end = end_of_others(first, row + right, pixel);
+    std::fill(first, end, pixel);
+    const RECT written{static_cast<LONG>(first - row), y, static_cast<LONG>(end - row), y + 1};
+    UnionRect(&changed, &changed, &written);
   }
-  cairo_surface_mark_dirty_rectangle(dc.image, left, top, right - left, bottom - top);
+  if (IsRectEmpty(&changed)) return;
+  cairo_surface_mark_dirty_rectangle(dc.image, changed.left, changed.top, changed.right - changed.left,
+                                     changed.bottom - changed.top);
+  note_change(dc, changed);
 }
 
 namespace {

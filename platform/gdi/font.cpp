@@ -304,7 +304,8 @@ SIZE measure_text(const FontSpec& font, std::string_view text) {
 }
 
 bool draw_text_into(cairo_surface_t* image, const RECT& clip, const FontSpec& font, int x, int top, std::string_view text,
-                    COLORREF colour) {
+                    COLORREF colour, RECT* drawn) {
+  if (drawn != nullptr) *drawn = RECT{};
   const cairo_format_t format = cairo_image_surface_get_format(image);
   if ((format != CAIRO_FORMAT_ARGB32 && format != CAIRO_FORMAT_RGB24) || font.underline || font.strikeout) return false;
   const Measures& m = measures(font);
@@ -390,6 +391,7 @@ bool draw_text_into(cairo_surface_t* image, const RECT& clip, const FontSpec& fo
     blend_onto_image(coverage.data(), width, box.left, box.top, width, height);
   }
   cairo_surface_mark_dirty_rectangle(image, box.left, box.top, box.right - box.left, box.bottom - box.top);
+  if (drawn != nullptr) *drawn = box;
   return true;
 }
 

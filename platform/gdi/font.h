@@ -25,11 +25,12 @@ SIZE measure_text(const FontSpec& font, std::string_view text);
 // Draws a one-line text whose cell's top-left corner is at (x, top) in the cairo context's user space.
 void draw_text(cairo_t* cr, const FontSpec& font, double x, double top, std::string_view text, COLORREF colour);
 // The same straight into a 32-bit image, in its pixels' coordinates, with
-// nothing drawn outside clip; the pixels come out as cairo draws them. False,
+// nothing drawn outside clip; the pixels come out as cairo draws them, and
+// `drawn`, when given, is set to the part of the image written to. False,
 // with nothing drawn, for an image of another format or an underlined or
 // struck-out font, which draw_text handles.
 bool draw_text_into(cairo_surface_t* image, const RECT& clip, const FontSpec& font, int x, int top, std::string_view text,
-                    COLORREF colour);
+                    COLORREF colour, RECT* drawn = nullptr);
 
 std::string utf8_from_1252(std::string_view text);
 

@@ -46,7 +46,11 @@ void output(DC& dc, int x, int y, std::string_view text, const RECT* opaque, con
     reach = RECT{std::max<LONG>(reach.left, clip->left + dc.origin.x), std::max<LONG>(reach.top, clip->top + dc.origin.y),
                  std::min<LONG>(reach.right, clip->right + dc.origin.x), std::min<LONG>(reach.bottom, clip->bottom + dc.origin.y)};
   }
-  if (draw_text_into(dc.image, reach, font, x + dc.origin.x, y + dc.origin.y, text, dc.text_colour)) return;
+  RECT drawn;
+  if (draw_text_into(dc.image, reach, font, x + dc.origin.x, y + dc.origin.y, text, dc.text_colour, &drawn)) {
+    note_change(dc, drawn);
+    return;
+  }
   cairo_t* cr = begin_drawing(dc);
   if (clip != nullptr) {
     cairo_rectangle(cr, clip->left, clip->top, clip->right - clip->left, clip->bottom - clip->top);

@@ -22,8 +22,9 @@ void invalidate_window(HWND window, const RECT* client_rect, bool erase, bool ch
 void invalidate_frame(HWND window);
 void invalidate_parent_area(HWND parent, const RECT& parent_client_rect);
 HWND window_needing_paint(HWND filter);
-// Shows `changed` (top-level image coordinates) of the window's top-level image on the display.
-void present_window(HWND window, const RECT& changed);
+// Shows what a DC opened for `drawn_for` changed in the window's top-level
+// image (top-level image coordinates) on the display.
+void present_window(HWND window, const RECT& drawn_for, const RECT& changed);
 
 // focus.cpp
 void activate_window(HWND window, bool by_mouse);

@@ -113,12 +113,14 @@ HWND window_needing_paint(HWND filter) {
   return nullptr;
 }
 
-void present_window(HWND handle, const RECT& changed) {
+void present_window(HWND handle, const RECT& drawn_for, const RECT& changed) {
   Window* top = find(top_level_of(handle));
   if (top == nullptr || !top->surface) return;
-  RECT area{0, 0, top->rect.right - top->rect.left, top->rect.bottom - top->rect.top};
-  if (!IntersectRect(&area, &area, &changed)) return;
-  display::current().present(*top->surface, area);
+  const RECT image{0, 0, top->rect.right - top->rect.left, top->rect.bottom - top->rect.top};
+  RECT area, within;
+  if (!IntersectRect(&area, &image, &drawn_for)) return;
+  IntersectRect(&within, &area, &changed);
+  display::current().present(*top->surface, area, within);
 }
 
 }  // namespace user
@@ -205,8 +207,9 @@ HDC WINAPI BeginPaint(HWND handle, LPPAINTSTRUCT paint) {
 
 BOOL WINAPI EndPaint(HWND handle, const PAINTSTRUCT* paint) {
   if (paint == nullptr) return FALSE;
-  RECT changed = gdi::close_dc(paint->hdc);
-  if (IsWindow(handle)) present_window(handle, changed);
+  RECT changed;
+  RECT drawn_for = gdi::close_dc(paint->hdc, &changed);
+  if (IsWindow(handle)) present_window(handle, drawn_for, changed);
   return TRUE;
 }
 
@@ -219,7 +222,8 @@ HDC WINAPI GetWindowDC(HWND handle) { return open_window_dc(handle, true, nullpt
 
 int WINAPI ReleaseDC(HWND handle, HDC dc) {
   if (gdi::dc_from(dc) == nullptr) return 0;
-  RECT changed = gdi::close_dc(dc);
-  if (handle != nullptr && IsWindow(handle)) present_window(handle, changed);
+  RECT changed;
+  RECT drawn_for = gdi::close_dc(dc, &changed);
+  if (handle != nullptr && IsWindow(handle)) present_window(handle, drawn_for, changed);
   return 1;
 }

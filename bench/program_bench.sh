@@ -10,10 +10,11 @@
 # start until its window is painted, its peak memory (VmHWM), and a long run of
 # replies without a speed field answered at once (memory and CPU per received
 # byte per tenth of the run, which should stay flat). The polling figures are
-# taken one program at a time, and once more for bench/line_reader ("floor"),
-# which reads the line byte by byte as the program does but has no window;
-# the long runs of both programs go on side by side, each with its own
-# simulator. Nothing is asserted.
+# taken one program at a time, each in the same minute as bench/line_reader
+# ("floor"), which reads the line byte by byte as the program does but has no
+# window: both run at once, each with its own simulator, so that whatever else
+# the machine does in that minute weighs on both. The long runs of both
+# programs go on side by side, each with its own simulator. Nothing is asserted.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 sim=$root/build/native/sim/velmorant-sim
@@ -35,8 +36,13 @@ done
 [ -z "$windows" ] || [ -n "$prefix" ] || { echo "program_bench.sh: --windows needs --prefix" >&2; exit 2; }
 
 work=$(mktemp -d)
-xvfb_pid= sim_pid= program_pid= long_pids=()
+xvfb_pid= sim_pid= program_pid= floor_pid= floor_sim_pid= long_pids=()
 stop_sim() { [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null; sim_pid=; }
+stop_floor() {
+  [ -n "$floor_pid" ] && kill "$floor_pid" 2>/dev/null && wait "$floor_pid" 2>/dev/null
+  [ -n "$floor_sim_pid" ] && kill "$floor_sim_pid" 2>/dev/null && wait "$floor_sim_pid" 2>/dev/null
+  floor_pid= floor_sim_pid=
+}
 # A program is first_paint's child, not ours: its end is seen in /proc.
 stop_program() {
   [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null && wait "$program_pid" 2>/dev/null
@@ -48,6 +54,7 @@ cleanup() {
   for pid in "${long_pids[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
   stop_program
   stop_sim
+  stop_floor
   [ -n "$prefix" ] && WINEPREFIX=$prefix wineserver -k 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   rm -rf "$work"
@@ -75,13 +82,15 @@ counted_pids() {
     { tr '\0' '\n' <"$environ"; } 2>/dev/null | grep -qx "WINEPREFIX=$prefix" && basename "$(dirname "$environ")"
   done
 }
-cpu_ticks() {  # utime + stime of the counted processes, in clock ticks
-  local total=0 pid fields
-  for pid in $(counted_pids); do
-    fields=$(sed -E 's/^.*\) //' "/proc/$pid/stat" 2>/dev/null) || continue
-    set -- $fields
-    total=$((total + ${12} + ${13}))
-  done
+ticks_of() {  # utime + stime of one process, in clock ticks
+  local fields
+  fields=$(sed -E 's/^.*\) //' "/proc/$1/stat" 2>/dev/null) || { echo 0; return; }
+  set -- $fields
+  echo $((${12} + ${13}))
+}
+cpu_ticks() {  # the same for all counted processes
+  local total=0 pid
+  for pid in $(counted_pids); do total=$((total + $(ticks_of "$pid"))); done
   echo "$total"
 }
 program_process() {  # the process that runs the program's code
@@ -107,12 +116,6 @@ start_run() {
   VELMORANT_DOSDEVICES=$links "$sim" --link COM17 --log "$requests" "$@" >"$work/sim-$kind.out" 2>&1 &
   sim_pid=$!
   for _ in $(seq 200); do grep -q '^velmorant-sim: scenario' "$work/sim-$kind.out" && break; sleep 0.05; done
-  if [ "$kind" = floor ]; then  # no window: the reader polls at once
-    "$line_reader" "$(readlink "$links/com17")" $((poll_seconds + 10)) &
-    program_pid=$! window_ms=-
-    for _ in $(seq 100); do grep -q '08' "$requests" && break; sleep 0.1; done
-    return
-  fi
   # first_paint starts the program and reports its window and when it was mapped and painted.
   local start=$work/start-$kind.out
   if [ "$kind" = native ]; then
@@ -136,9 +139,26 @@ start_run() {
 }
 end_run() { stop_program; stop_sim; [ "$kind" = windows ] && WINEPREFIX=$prefix wineserver -w; }
 
-# The polling periods minus 100 ms and the reply's 28 bytes at 10 bits each.
+# start_floor: bench/line_reader against a ramp simulator of its own, polling
+# until stop_floor (the time it is given is only a bound).
+start_floor() {
+  local links=$work/links-floor
+  mkdir -p "$links"
+  floor_requests=$work/requests-floor.log
+  rm -f "$floor_requests"
+  VELMORANT_DOSDEVICES=$links "$sim" --link COM17 --log "$floor_requests" --scenario ramp >"$work/sim-floor.out" 2>&1 &
+  floor_sim_pid=$!
+  for _ in $(seq 200); do grep -q '^velmorant-sim: scenario' "$work/sim-floor.out" && break; sleep 0.05; done
+  "$line_reader" "$(readlink "$links/com17")" $((poll_seconds + 600)) &
+  floor_pid=$!
+  for _ in $(seq 100); do grep -q '08' "$floor_requests" && break; sleep 0.1; done
+  grep -q '08' "$floor_requests" || { echo "program_bench.sh: the floor does not poll" >&2; exit 1; }
+}
+
+# period_excess REQUEST_LOG: the polling periods minus 100 ms and the reply's
+# 28 bytes at 10 bits each.
 period_excess() {
-  python3 - "$requests" <<'PY'
+  python3 - "$1" <<'PY'
 import sys, statistics
 times = [float(l.split()[0]) for l in open(sys.argv[1]) if l.split()[1].startswith("08")]
 wire = 28 * 10 / 19200
@@ -152,20 +172,27 @@ PY
 declare -A figure
 measure_polling() {  # measure_polling KIND PROGRAM
   kind=$1 program=$2
-  echo "== $kind: polling for $poll_seconds s (ramp at 19200 baud)" >&2
+  echo "== $kind and the floor: polling for $poll_seconds s (ramp at 19200 baud)" >&2
+  start_floor
   start_run --scenario ramp
   sleep 2
-  local t0 c0 t1 c1 hz
+  local t0 c0 f0 t1 c1 f1 hz median p99 count
   hz=$(getconf CLK_TCK)
-  t0=$(now); c0=$(cpu_ticks)
+  t0=$(now); c0=$(cpu_ticks); f0=$(ticks_of "$floor_pid")
   sleep "$poll_seconds"
-  t1=$(now); c1=$(cpu_ticks)
+  t1=$(now); c1=$(cpu_ticks); f1=$(ticks_of "$floor_pid")
   figure[$kind,cpu]=$(calc "100 * ($c1 - $c0) / $hz / ($t1 - $t0)")
-  read -r median p99 count < <(period_excess)
+  figure[$kind,floor_cpu]=$(calc "100 * ($f1 - $f0) / $hz / ($t1 - $t0)")
+  figure[$kind,ratio]=-
+  [ "$f1" -gt "$f0" ] && figure[$kind,ratio]=$(calc "($c1 - $c0) / ($f1 - $f0)")
+  read -r median p99 count < <(period_excess "$requests")
   figure[$kind,median]=$median figure[$kind,p99]=$p99 figure[$kind,periods]=$count
+  read -r median p99 count < <(period_excess "$floor_requests")
+  figure[$kind,floor_median]=$median figure[$kind,floor_p99]=$p99
   figure[$kind,window]=$window_ms
   figure[$kind,hwm]=$(memory_kb VmHWM)
   end_run
+  stop_floor
 }
 
 # long_run KIND PROGRAM: the tenths of the long run into $work/long-KIND;
@@ -197,9 +224,6 @@ kinds=()
 program_of() { [ "$1" = native ] && echo "$native" || echo "$windows"; }
 
 for kind in "${kinds[@]}"; do measure_polling "$kind" "$(program_of "$kind")"; done
-# The floor: bench/line_reader, which only reads the line byte by byte as
-# the program does, without a window, measured the same way.
-measure_polling floor "$line_reader"
 
 echo "== $long_seconds s of replies without a speed field, answered at once: ${kinds[*]} side by side" >&2
 for kind in "${kinds[@]}"; do
@@ -211,13 +235,17 @@ done
 for pid in "${long_pids[@]}"; do wait "$pid"; done
 long_pids=()
 
-row() { printf '%-46s' "$1"; shift; for k in "${kinds[@]}" floor; do printf '%14s' "${figure[$k,$1]}"; done; echo; }
+row() { printf '%-46s' "$1"; shift; for k in "${kinds[@]}"; do printf '%14s' "${figure[$k,$1]}"; done; echo; }
 echo
-printf '%-46s' ""; for k in "${kinds[@]}"; do printf '%14s' "$k"; done; printf '%14s\n' "floor"
+printf '%-46s' ""; for k in "${kinds[@]}"; do printf '%14s' "$k"; done; echo
 
 row "CPU while polling, % of one core" cpu
+row "  the floor at the same time, %" floor_cpu
+row "  program / floor" ratio
 row "period - (100 ms + wire), median ms" median
+row "  the floor's at the same time, ms" floor_median
 row "period - (100 ms + wire), 99th percentile ms" p99
+row "  the floor's at the same time, ms" floor_p99
 row "periods measured" periods
 row "start to first painted window, ms" window
 row "peak memory (VmHWM), kB" hwm

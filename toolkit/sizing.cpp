@@ -31,6 +31,9 @@ bool moves_right(LONG edge) { return edge == WMSZ_RIGHT || edge == WMSZ_TOPRIGHT
 bool moves_top(LONG edge) { return edge == WMSZ_TOP || edge == WMSZ_TOPLEFT || edge == WMSZ_TOPRIGHT; }
 bool moves_bottom(LONG edge) { return edge == WMSZ_BOTTOM || edge == WMSZ_BOTTOMLEFT || edge == WMSZ_BOTTOMRIGHT; }
 
+// A size kept within the track limits; the minimum wins over a smaller maximum.
+LONG within_limits(LONG size, LONG min, LONG max) { return size < min ? min : size > max ? max : size; }
+
 // The defaults of the track limits, before the window has its say.
 void default_limits(HWND window, MINMAXINFO& limits) {
   limits.ptReserved = POINT{0, 0};
@@ -174,38 +177,17 @@ void apply_sizing_point(SizingLoopState* state, int x, int y) {
   const POINT min = state->limits.ptMinTrackSize;
   const POINT max = state->limits.ptMaxTrackSize;
   const LONG edge = state->edge;
+  // The moving side follows the point; the opposite side stays where it is.
   if (moves_left(edge)) {
-    rect.left = edge == WMSZ_TOPLEFT ? x - inset : x;
-    if (rect.right - rect.left < min.x) {
-      rect.left = rect.right - min.x;
-    } else if (rect.right - rect.left > max.x) {
-      rect.left = rect.right - max.x;
-    }
+    const LONG left = edge == WMSZ_TOPLEFT ? x - inset : x;
+    rect.left = rect.right - within_limits(rect.right - left, min.x, max.x);
   }
-  if (moves_right(edge)) {
-    rect.right = x + inset;
-    if (rect.right - rect.left < min.x) {
-      rect.right = rect.left + min.x;
-    } else if (rect.right - rect.left > max.x) {
-      rect.right = rect.left + max.x;
-    }
-  }
+  if (moves_right(edge)) rect.right = rect.left + within_limits(x + inset - rect.left, min.x, max.x);
   if (moves_top(edge)) {
-    rect.top = edge == WMSZ_TOPLEFT ? y - inset : y;
-    if (rect.bottom - rect.top < min.y) {
-      rect.top = rect.bottom - min.y;
-    } else if (rect.bottom - rect.top > max.y) {
-      rect.top = rect.bottom - max.y;
-    }
+    const LONG top = edge == WMSZ_TOPLEFT ? y - inset : y;
+    rect.top = rect.bottom - within_limits(rect.bottom - top, min.y, max.y);
   }
-  if (moves_bottom(edge)) {
-    rect.bottom = y + inset;
-    if (rect.bottom - rect.top < min.y) {
-      rect.bottom = rect.top + min.y;
-    } else if (rect.bottom - rect.top > max.y) {
-      rect.bottom = rect.top + max.y;
-    }
-  }
+  if (moves_bottom(edge)) rect.bottom = rect.top + within_limits(y + inset - rect.top, min.y, max.y);
 }
 
 void move_window_to_rect(HWND window, int left, int top, int right, int bottom) {

@@ -33,18 +33,16 @@ void output(DC& dc, int x, int y, std::string_view text, const RECT* opaque, con
   if ((dc.text_align & TA_BASELINE) == TA_BASELINE) y -= metrics.ascent;
   else if (dc.text_align & TA_BOTTOM) y -= metrics.height;
   auto within_clip = [clip](RECT r) {
-    if (clip != nullptr) {
-      r = RECT{std::max(r.left, clip->left), std::max(r.top, clip->top), std::min(r.right, clip->right),
-               std::min(r.bottom, clip->bottom)};
-    }
+    if (clip != nullptr) IntersectRect(&r, &r, clip);
     return r;
   };
   if (opaque != nullptr) fill(dc, within_clip(*opaque), dc.background_colour);
   if (dc.background_mode == OPAQUE) fill(dc, within_clip(RECT{x, y, x + size.cx, y + size.cy}), dc.background_colour);
-  RECT reach = dc.clip;
+  RECT reach = dc.clip;  // on the image, where the given clip lies offset by the origin
   if (clip != nullptr) {
-    reach = RECT{std::max<LONG>(reach.left, clip->left + dc.origin.x), std::max<LONG>(reach.top, clip->top + dc.origin.y),
-                 std::min<LONG>(reach.right, clip->right + dc.origin.x), std::min<LONG>(reach.bottom, clip->bottom + dc.origin.y)};
+    RECT on_image = *clip;
+    OffsetRect(&on_image, dc.origin.x, dc.origin.y);
+    IntersectRect(&reach, &reach, &on_image);
   }
   RECT drawn;
   if (draw_text_into(dc.image, reach, font, x + dc.origin.x, y + dc.origin.y, text, dc.text_colour, &drawn)) {

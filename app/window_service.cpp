@@ -4,7 +4,9 @@
 
 #include "events.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <mmsystem.h>
+#else
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -86,9 +88,21 @@ int next_event() {
 #endif
 }
 
+// Windows times its waits by a system timer whose period is about 15.6 ms
+// unless the process asks for a finer one; the look at the line every
+// millisecond and the pause between requests need the finer one while the
+// connection runs.
 WindowService::WindowService(SerialPort port) : port_(port) {
-#ifndef _WIN32
+#ifdef _WIN32
+  fine_timer_ = timeBeginPeriod(1) == TIMERR_NOERROR;
+#else
   line_fd_ = platform_handle_fd(port);
+#endif
+}
+
+WindowService::~WindowService() {
+#ifdef _WIN32
+  if (fine_timer_) timeEndPeriod(1);
 #endif
 }
 

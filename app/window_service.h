@@ -25,6 +25,9 @@ int next_event();
 class WindowService {
  public:
   explicit WindowService(SerialPort port);
+  ~WindowService();
+  WindowService(const WindowService&) = delete;
+  WindowService& operator=(const WindowService&) = delete;
 
   // Serves the window until the deadline has passed. With wake_on_input it
   // returns as soon as a byte waits on the line. It returns early when a close
@@ -54,6 +57,7 @@ class WindowService {
   // A line that reports readiness without bytes (a hang-up) cannot wake us
   // any more; it is then looked at on a slow timer instead of spinning.
   bool line_hung_up_ = false;
+  [[maybe_unused]] bool fine_timer_ = false;  // Windows: millisecond timer periods asked for
   bool close_requested_ = false;
   Clock::time_point close_requested_at_{};
 };

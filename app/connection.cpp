@@ -57,9 +57,12 @@ class Connection {
     return true;
   }
 
-  // One polling cycle; false once the window has been asked to close.
+  // One polling cycle; false once the window has been asked to close. The
+  // pause is counted from the moment the last reply was complete, so that
+  // showing it does not lengthen the period: that stays 100 ms plus the time
+  // the interface takes to answer.
   bool poll_group() {
-    pause();
+    pause(reply_complete_at_);
     last_event_ = event_poll();
     service_.note_event(last_event_);
     // The group is read anew for every request, so an edit takes effect at once.
@@ -112,6 +115,7 @@ class Connection {
           has_prompt = has_prompt || reply_.ends_with(PROMPT);
         }
       } else if (has_prompt) {
+        reply_complete_at_ = Clock::now();
         return true;
       }
       if (giving_up()) {
@@ -177,11 +181,11 @@ class Connection {
     serial_write(port_, command_.data(), static_cast<DWORD>(command_.size()));
   }
 
-  // Pauses POLL_INTERVAL_MS with the window served. During polling a close
-  // request does not cut the pause short; elsewhere it ends the wait, and the
-  // result is false.
-  bool pause() {
-    service_.serve_until(Clock::now() + std::chrono::milliseconds(POLL_INTERVAL_MS), WindowService::Wake::AtDeadline,
+  // Pauses POLL_INTERVAL_MS from start with the window served. During polling
+  // a close request does not cut the pause short; elsewhere it ends the wait,
+  // and the result is false.
+  bool pause(Clock::time_point start = Clock::now()) {
+    service_.serve_until(start + std::chrono::milliseconds(POLL_INTERVAL_MS), WindowService::Wake::AtDeadline,
                          !polling_);
     return polling_ || !service_.close_requested();
   }
@@ -192,6 +196,7 @@ class Connection {
   Text echo_;  // read, not yet in the log
   char read_buffer_[2] = {' ', '\0'};
   Text command_;
+  Clock::time_point reply_complete_at_ = Clock::now();
   int progress_ = 0;
   int last_event_ = EV_NONE;
   bool polling_ = false;

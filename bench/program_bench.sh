@@ -13,7 +13,8 @@
 # taken one program at a time, each in the same minute as bench/line_reader
 # ("floor"), which reads the line byte by byte as the program does but has no
 # window: both run at once, each with its own simulator, so that whatever else
-# the machine does in that minute weighs on both. The long runs of both
+# the machine does in that minute weighs on both; the machine's steal time in
+# that minute is shown beside them. The long runs of both
 # programs go on side by side, each with its own simulator. Nothing is asserted.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -169,6 +170,11 @@ print(f"{statistics.median(excess):.2f} {p99:.2f} {len(excess)}")
 PY
 }
 
+# The machine's cpu line of /proc/stat: total and steal ticks. Steal is the
+# time the hypervisor gave this machine's processors to others; late wake-ups
+# come with it, in the program and the floor alike.
+machine_ticks() { awk '$1 == "cpu" { total = 0; for (i = 2; i <= 9; i++) total += $i; print total, $9 }' /proc/stat; }
+
 declare -A figure
 measure_polling() {  # measure_polling KIND PROGRAM
   kind=$1 program=$2
@@ -176,11 +182,12 @@ measure_polling() {  # measure_polling KIND PROGRAM
   start_floor
   start_run --scenario ramp
   sleep 2
-  local t0 c0 f0 t1 c1 f1 hz median p99 count
+  local t0 c0 f0 m0 s0 t1 c1 f1 m1 s1 hz median p99 count
   hz=$(getconf CLK_TCK)
-  t0=$(now); c0=$(cpu_ticks); f0=$(ticks_of "$floor_pid")
+  t0=$(now); c0=$(cpu_ticks); f0=$(ticks_of "$floor_pid"); read -r m0 s0 < <(machine_ticks)
   sleep "$poll_seconds"
-  t1=$(now); c1=$(cpu_ticks); f1=$(ticks_of "$floor_pid")
+  t1=$(now); c1=$(cpu_ticks); f1=$(ticks_of "$floor_pid"); read -r m1 s1 < <(machine_ticks)
+  figure[$kind,steal]=$(calc "100 * ($s1 - $s0) / ($m1 - $m0 + ($m1 == $m0))")
   figure[$kind,cpu]=$(calc "100 * ($c1 - $c0) / $hz / ($t1 - $t0)")
   figure[$kind,floor_cpu]=$(calc "100 * ($f1 - $f0) / $hz / ($t1 - $t0)")
   figure[$kind,ratio]=-
@@ -247,6 +254,7 @@ row "  the floor's at the same time, ms" floor_median
 row "period - (100 ms + wire), 99th percentile ms" p99
 row "  the floor's at the same time, ms" floor_p99
 row "periods measured" periods
+row "  steal time meanwhile, % of the machine" steal
 row "start to first painted window, ms" window
 row "peak memory (VmHWM), kB" hwm
 for k in "${kinds[@]}"; do

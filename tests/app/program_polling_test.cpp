@@ -2,6 +2,8 @@
 // interface is asked, against velmorant-sim's scenarios.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "gadgets.h"
 #include "main_window.h"
 #include "program_harness.h"
@@ -34,6 +36,24 @@ TEST(Polling, TheLogShowsTheConnectAnswerAndACarriageReturnWhenPollingBegins) {
   // The first polling reply may already be arriving behind it.
   EXPECT_TRUE(std::string("07 64 32 04 10 10\r>").starts_with(at_start.substr(connect_line.size()))) << at_start;
   EXPECT_TRUE(simulator_saw_close());
+}
+
+// Group 05's reply, "07 64 32 04 10 10\r>", is 19 bytes: 9.9 ms on the wire
+// at 19200 baud and 10 bits a byte. The pause of 100 ms follows the reply, so
+// the requests come that much more than 100 ms apart; a pause counted from the
+// request instead would bring them 100 ms apart.
+TEST(Polling, EachRequestFollowsThePreviousReplyAfterAWholePause) {
+  Script script;
+  script.act("press Connect", press_connect)
+      .wait_until("nine polls", [] { return requests(simulator_log(), "0805\\r").size() >= 9; });
+  const ProgramRun run = run_program_window(script, 10s);
+  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+
+  std::vector<double> gaps = gaps_ms(requests(simulator_log(), "0805\\r"));
+  ASSERT_GE(gaps.size(), 8u);
+  for (double gap : gaps) EXPECT_GE(gap, 90) << "each request waits its pause";
+  std::nth_element(gaps.begin(), gaps.begin() + gaps.size() / 2, gaps.end());
+  EXPECT_GE(gaps[gaps.size() / 2], 105) << "the pause begins once the reply is in";
 }
 
 TEST(Polling, AnEditedGroupIsAskedForInTheNextCycleAndAnEmptyGroupSends08Cr) {

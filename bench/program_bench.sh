@@ -171,8 +171,7 @@ PY
 }
 
 # The machine's cpu line of /proc/stat: total and steal ticks. Steal is the
-# time the hypervisor gave this machine's processors to others; late wake-ups
-# come with it, in the program and the floor alike.
+# time the hypervisor gave this machine's processors to others.
 machine_ticks() { awk '$1 == "cpu" { total = 0; for (i = 2; i <= 9; i++) total += $i; print total, $9 }' /proc/stat; }
 
 declare -A figure

@@ -201,6 +201,37 @@ SIZE_T WINAPI HeapSize(HANDLE handle, DWORD flags, LPCVOID block) {
   return header == nullptr ? static_cast<SIZE_T>(-1) : header->size;
 }
 
+// Walks the list of live blocks (newest first). The entry given back names
+// its block, so the walk goes on from that block's header; freeing that block
+// between two calls ends the walk with an error, where Windows is undefined.
+BOOL WINAPI HeapWalk(HANDLE handle, LPPROCESS_HEAP_ENTRY entry) {
+  Heap* heap = heap_from(handle);
+  if (heap == nullptr || entry == nullptr) {
+    SetLastError(heap == nullptr ? ERROR_INVALID_HANDLE : ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  auto held = guard(*heap, 0);
+  BlockHeader* next = heap->blocks;
+  if (entry->lpData != nullptr) {
+    BlockHeader* previous = header_of(heap, entry->lpData);
+    if (previous == nullptr) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
+    }
+    next = previous->next;
+  }
+  if (next == nullptr) {
+    SetLastError(ERROR_NO_MORE_ITEMS);
+    return FALSE;
+  }
+  *entry = PROCESS_HEAP_ENTRY{};
+  entry->lpData = payload_of(next);
+  entry->cbData = static_cast<DWORD>(next->size);
+  entry->cbOverhead = static_cast<BYTE>(sizeof(BlockHeader));
+  entry->wFlags = PROCESS_HEAP_ENTRY_BUSY;
+  return TRUE;
+}
+
 HANDLE WINAPI GetProcessHeap() {
   // Never destroyed: it lives as long as the process, as on Windows.
   static Heap* const process_heap = new Heap;

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "heap_usage.h"
+
 namespace {
 
 bool all_zero(const void* block, SIZE_T bytes) {
@@ -78,6 +80,30 @@ TEST(Heap, DestroyReleasesEveryBlock) {
   // Run under the sanitizers: a block left behind by HeapDestroy is a leak report.
   HANDLE heap = HeapCreate(0, 1024, 0);
   for (int i = 0; i < 100; ++i) ASSERT_NE(HeapAlloc(heap, 0, static_cast<SIZE_T>(i * 37 + 1)), nullptr);
+  EXPECT_TRUE(HeapDestroy(heap));
+}
+
+TEST(Heap, AWalkCountsEveryLiveBlockWithItsSizeAndEndsWithNoMoreItems) {
+  using test_support::HeapUsage;
+  HANDLE heap = HeapCreate(0, 4096, 0);
+  EXPECT_EQ(test_support::heap_usage(heap), (HeapUsage{0, 0}));
+  void* a = HeapAlloc(heap, 0, 10);
+  void* b = HeapAlloc(heap, HEAP_ZERO_MEMORY, 0);
+  void* c = HeapAlloc(heap, 0, 300);
+  EXPECT_EQ(test_support::heap_usage(heap), (HeapUsage{3, 310}));
+  a = HeapReAlloc(heap, 0, a, 1000);
+  c = HeapReAlloc(heap, 0, c, 30);
+  EXPECT_EQ(test_support::heap_usage(heap), (HeapUsage{3, 1030}));
+  HeapFree(heap, 0, b);
+  EXPECT_EQ(test_support::heap_usage(heap), (HeapUsage{2, 1030}));
+  HeapFree(heap, 0, a);
+  HeapFree(heap, 0, c);
+  EXPECT_EQ(test_support::heap_usage(heap), (HeapUsage{0, 0}));
+
+  PROCESS_HEAP_ENTRY entry{};
+  SetLastError(0);
+  while (HeapWalk(heap, &entry)) EXPECT_EQ(entry.wFlags & PROCESS_HEAP_ENTRY_BUSY, 0) << "no block is left";
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_ITEMS));
   EXPECT_TRUE(HeapDestroy(heap));
 }
 

@@ -39,6 +39,36 @@ BOOL WINAPI HeapFree(HANDLE heap, DWORD flags, LPVOID block);
 SIZE_T WINAPI HeapSize(HANDLE heap, DWORD flags, LPCVOID block);
 HANDLE WINAPI GetProcessHeap();
 
+// One entry of a heap walk. Our heaps report only their live blocks (BUSY),
+// newest first; Windows also reports regions, which callers pass over.
+#define ERROR_NO_MORE_ITEMS 259
+#define PROCESS_HEAP_REGION 0x0001
+#define PROCESS_HEAP_UNCOMMITTED_RANGE 0x0002
+#define PROCESS_HEAP_ENTRY_BUSY 0x0004
+typedef struct _PROCESS_HEAP_ENTRY {
+  PVOID lpData;
+  DWORD cbData;
+  BYTE cbOverhead;
+  BYTE iRegionIndex;
+  WORD wFlags;
+  union {
+    struct {
+      HANDLE hMem;
+      DWORD dwReserved[3];
+    } Block;
+    struct {
+      DWORD dwCommittedSize;
+      DWORD dwUnCommittedSize;
+      LPVOID lpFirstBlock;
+      LPVOID lpLastBlock;
+    } Region;
+  };
+} PROCESS_HEAP_ENTRY, *LPPROCESS_HEAP_ENTRY;
+
+// Start with lpData null; each call gives the next entry, FALSE with
+// ERROR_NO_MORE_ITEMS after the last.
+BOOL WINAPI HeapWalk(HANDLE heap, LPPROCESS_HEAP_ENTRY entry);
+
 // Files and devices. CreateFileA opens serial devices ("\\.\COM17"); ReadFile,
 // WriteFile and CloseHandle work on every handle it returns.
 #define GENERIC_READ 0x80000000u

@@ -143,6 +143,7 @@ void event_queue_append(int event, ObjectNumber window_number) {
 
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   LRESULT result = event_translate(window, message, wparam, lparam);
+  if (message == WM_NCDESTROY) window_destroyed(window);
   if (message != WM_SIZE) {
     auto mdi_client = static_cast<HWND>(GetPropA(window, mdi_gadget_property));
     if (mdi_client != nullptr) {
@@ -174,6 +175,8 @@ LRESULT event_translate(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
   if (callback != nullptr) {
     LRESULT answer = callback(window, message, wparam, lparam);
     if (answer != RESULT_CONTINUE) return answer;
+    // The callback may have opened or closed windows, which moves or frees records.
+    record = property != 0 ? window_record(number) : nullptr;
   }
 
   event_state->event_window = number;

@@ -101,6 +101,8 @@ void list_heap_init() {
   if (list_heap == nullptr) list_heap = HeapCreate(0, 1024, 0);
 }
 
+HANDLE list_heap_handle() { return list_heap; }
+
 void* list_push(ListNode** head, SIZE_T size) {
   if (size < sizeof(ListNode)) size = sizeof(ListNode);
   auto* node = static_cast<ListNode*>(HeapAlloc(list_heap, HEAP_ZERO_MEMORY, size));
@@ -188,13 +190,14 @@ void* registry_get_or_create(ObjectRegistry* registry, ObjectNumber number) {
   return slot_of(registry, number);
 }
 
+void* registry_record(ObjectRegistry* registry, ObjectNumber value) {
+  if (is_slot(registry, value)) return slot_of(registry, value);
+  if (set_contains(registry->identifiers, value)) return reinterpret_cast<void*>(value);
+  return nullptr;
+}
+
 void* registry_lookup(ObjectRegistry* registry, ObjectNumber value) {
-  void* candidate = nullptr;
-  if (is_slot(registry, value)) {
-    candidate = slot_of(registry, value);
-  } else if (set_contains(registry->identifiers, value)) {
-    candidate = reinterpret_cast<void*>(value);
-  }
+  void* candidate = registry_record(registry, value);
   return candidate != nullptr && is_live(candidate) ? candidate : nullptr;
 }
 

@@ -43,12 +43,17 @@ struct ObjectRegistry {
 };
 
 void list_heap_init();
+// The heap of the list allocator, so that its blocks can be counted.
+HANDLE list_heap_handle();
 void* list_push(ListNode** head, SIZE_T size);
 void list_unlink(ListNode** head, void* payload);
 
 ObjectRegistry* registry_create(ObjectNumber slot_size, ObjectNumber increment, ReuseRoutine on_reuse);
 void* registry_get_or_create(ObjectRegistry* registry, ObjectNumber number);
 void* registry_lookup(ObjectRegistry* registry, ObjectNumber value);
+// The record of a number or identifier whether it is in use or free; null
+// when the registry has no such record.
+void* registry_record(ObjectRegistry* registry, ObjectNumber value);
 void registry_release(ObjectRegistry* registry, ObjectNumber value);
 void registry_enum_begin(ObjectRegistry* registry);
 void* registry_enum_next(ObjectRegistry* registry, ObjectNumber* out_value);

@@ -26,6 +26,13 @@ BOOL CALLBACK disable_thread_window(HWND window, LPARAM) {
 
 DisabledWindowRecord* record_of(ListNode* node) { return reinterpret_cast<DisabledWindowRecord*>(node + 1); }
 
+DisabledWindowRecord* first_entry_of(DWORD thread) {
+  for (ListNode* node = disabled_windows; node != nullptr; node = node->next) {
+    if (record_of(node)->thread_id == thread) return record_of(node);
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 int message_requester(const char* caption, const char* text, UINT flags) {
@@ -38,15 +45,14 @@ int message_requester(const char* caption, const char* text, UINT flags) {
 
   int answer = MessageBoxA(owner, text, caption, flags);
 
+  // Enabling a window sends it WM_ENABLE, whose callback may show another
+  // requester and so change the list: each entry leaves the list before its
+  // window is enabled, and the walk starts again from the head.
   DWORD thread = GetCurrentThreadId();
-  for (ListNode* node = disabled_windows; node != nullptr;) {
-    ListNode* older = node->next;
-    DisabledWindowRecord* entry = record_of(node);
-    if (entry->thread_id == thread) {
-      EnableWindow(entry->window, TRUE);
-      list_unlink(&disabled_windows, entry);
-    }
-    node = older;
+  for (DisabledWindowRecord* entry = first_entry_of(thread); entry != nullptr; entry = first_entry_of(thread)) {
+    HWND window = entry->window;
+    list_unlink(&disabled_windows, entry);
+    EnableWindow(window, TRUE);
   }
   return answer;
 }

@@ -39,4 +39,8 @@ ObjectNumber window_open(ObjectNumber number, int x, int y, int inner_width, int
 HWND window_handle(ObjectNumber number);
 WindowRecord* window_record(ObjectNumber number);
 void window_close(ObjectNumber number);
+// Told by the window procedure of a window's WM_NCDESTROY: a window that the
+// system destroyed with its owner or parent, not closed by number, gives up
+// its record here.
+void window_destroyed(HWND window);
 void windows_close_all();

@@ -55,6 +55,15 @@ void place_window(DWORD flags, HWND parent, int& outer_width, int& outer_height,
   }
 }
 
+// Frees what a closed window's record owned.
+void release_owned(const WindowRecord& record) {
+  if (record.accel_entries != nullptr) {
+    HeapFree(main_heap, 0, record.accel_entries);
+    DestroyAcceleratorTable(record.accel_table);
+  }
+  if (record.background_brush != nullptr) DeleteObject(record.background_brush);
+}
+
 }  // namespace
 
 void windows_init() {
@@ -99,9 +108,17 @@ ObjectNumber window_open(ObjectNumber number, int x, int y, int inner_width, int
 
   HWND window = CreateWindowExA(0, class_name.text, title, style, x, y, outer_width, outer_height, parent, nullptr,
                                 program_instance(), nullptr);
+  // Creation runs user callbacks, which may have opened windows (and so moved
+  // the numbered records) or even this number: look the record up again.
+  record = static_cast<WindowRecord*>(registry_record(window_registry, number));
   if (window == nullptr) {
-    UnregisterClassA(class_name.text, program_instance());
-    registry_release(window_registry, number);
+    UnregisterClassA(class_name.text, program_instance());  // refused while a newer window uses it
+    if (record != nullptr && record->window == nullptr) registry_release(window_registry, number);
+    return 0;
+  }
+  if (record == nullptr || record->window != nullptr) {
+    // The number was opened while this window was being made: the newer window keeps it.
+    DestroyWindow(window);
     return 0;
   }
   record->window = window;
@@ -146,13 +163,19 @@ WindowRecord* window_record(ObjectNumber number) {
 void window_close(ObjectNumber number) {
   WindowRecord* found = window_record(number);
   if (found == nullptr) return;
-  // Destroying the window sends it messages, which may run user code; work
-  // from a copy of what the record owns.
-  WindowRecord record = *found;
-  HWND window = record.window;
+  HWND window = found->window;
 
   HWND owner = GetWindow(window, GW_OWNER);
-  if (owner != nullptr && record.mdi_client == nullptr) SetActiveWindow(owner);
+  if (owner != nullptr && found->mdi_client == nullptr) {
+    SetActiveWindow(owner);
+    // Activation runs user callbacks, which may have closed or re-opened this number.
+    found = window_record(number);
+    if (found == nullptr || found->window != window) return;
+  }
+  // The number is free before the first message of destruction: a callback
+  // that closes it again finds nothing, and one that opens it keeps its window.
+  WindowRecord record = *found;
+  registry_release(window_registry, number);
 
   RemovePropA(window, window_id_property);
   if (RemovePropA(window, drop_accept_property) != nullptr) RevokeDragDrop(window);
@@ -161,15 +184,25 @@ void window_close(ObjectNumber number) {
     SendMessageA(record.mdi_client, WM_MDIDESTROY, reinterpret_cast<WPARAM>(window), 0);
   } else {
     DestroyWindow(window);
+    // Refused, and rightly, when a callback has opened the number again meanwhile.
     UnregisterClassA(ClassName(number).text, program_instance());
   }
+  release_owned(record);
+}
 
-  if (record.accel_entries != nullptr) {
-    HeapFree(main_heap, 0, record.accel_entries);
-    DestroyAcceleratorTable(record.accel_table);
-  }
-  if (record.background_brush != nullptr) DeleteObject(record.background_brush);
+void window_destroyed(HWND window) {
+  auto property = reinterpret_cast<ObjectNumber>(GetPropA(window, window_id_property));
+  if (property == 0) return;  // closed by number, or no toolkit window
+  ObjectNumber number = property - 1;
+  WindowRecord* found = window_record(number);
+  if (found == nullptr || found->window != window) return;
+  WindowRecord record = *found;
   registry_release(window_registry, number);
+  RemovePropA(window, window_id_property);
+  if (RemovePropA(window, drop_accept_property) != nullptr) RevokeDragDrop(window);
+  // The class stays registered: the window still exists until this message
+  // returns. Opening the number again uses the class as it is.
+  release_owned(record);
 }
 
 void windows_close_all() {

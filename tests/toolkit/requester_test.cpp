@@ -135,4 +135,31 @@ TEST_F(RequesterTest, WithAnotherWindowInFrontTheMainWindowIsDisabledAndEnabledA
   EXPECT_EQ(entries_of_this_thread(), 0);
 }
 
+TEST_F(RequesterTest, ARequesterOpenedWhileTheWindowsAreEnabledAgainLeavesThemAllEnabled) {
+  window_open(0, 100, 150, 260, 330, "Velmorant Demo", 0xC80001);
+  window_open(1, 50, 50, 200, 100, "Second", WS_OVERLAPPEDWINDOW);
+  window_open(2, 60, 60, 200, 100, "In front", WS_OVERLAPPEDWINDOW);
+  bring_to_front(window_handle(2));
+  // Whichever of the two disabled windows is enabled first opens a second
+  // requester from its WM_ENABLE, which is sent while the first one restores.
+  static int inner_answer;
+  inner_answer = -1;
+  auto open_inner = [](HWND, UINT message, WPARAM enabled, LPARAM) -> LRESULT {
+    if (message == WM_ENABLE && enabled && inner_answer == -1) {
+      inner_answer = 0;
+      inner_answer = WhileShowing::show([](HWND) {});
+    }
+    return RESULT_CONTINUE;
+  };
+  window_record(0)->callback = open_inner;
+  window_record(1)->callback = open_inner;
+
+  int recorded = 0;
+  EXPECT_EQ(WhileShowing::show([&](HWND) { recorded = entries_of_this_thread(); }), IDOK);
+  EXPECT_EQ(recorded, 2);
+  EXPECT_EQ(inner_answer, IDOK);
+  for (ObjectNumber number : {0, 1, 2}) EXPECT_TRUE(IsWindowEnabled(window_handle(number))) << number;
+  EXPECT_EQ(entries_of_this_thread(), 0);
+}
+
 }  // namespace

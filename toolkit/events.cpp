@@ -101,6 +101,7 @@ int event_retrieve(int timeout) {
 
   MSG message{};
   if (!fetch_message(message, timeout)) return EV_NONE;
+  sizing_loop_route(message);
 
   HWND active = GetActiveWindow();
   HACCEL table = window_accelerator_table(active);

@@ -56,6 +56,7 @@ LRESULT start_loop(SizingLoopState* state, HWND window, WPARAM command) {
 
   state->edge = static_cast<LONG>(command & 0xF);
   state->active = 1;
+  state->window = window;
   GetWindowRect(window, &state->rect);
   default_limits(window, state->limits);
   SendMessageA(window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&state->limits));
@@ -123,6 +124,13 @@ void arrow_key(SizingLoopState* state, HWND window, WPARAM key) {
   }
 }
 
+void end_loop(SizingLoopState* state, HWND window) {
+  PostMessageA(window, WM_EXITSIZEMOVE, 0, 0);
+  state->active = 0;
+  state->window = nullptr;
+  if (state->restore_cursor == 1) SetCursorPos(state->saved_cursor.x, state->saved_cursor.y);
+}
+
 LRESULT while_sizing(SizingLoopState* state, HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_MOUSEMOVE: {
@@ -147,10 +155,13 @@ LRESULT while_sizing(SizingLoopState* state, HWND window, UINT message, WPARAM w
       return 0;
     case WM_CAPTURECHANGED:
       // Whoever took the capture away, the loop ends here.
-      PostMessageA(window, WM_EXITSIZEMOVE, 0, 0);
-      state->active = 0;
-      if (state->restore_cursor == 1) SetCursorPos(state->saved_cursor.x, state->saved_cursor.y);
+      end_loop(state, window);
       return 0;
+    case WM_DESTROY:
+      // Not every system tells a destroyed window that it lost the capture.
+      end_loop(state, window);
+      if (GetCapture() == window) ReleaseCapture();
+      return RESULT_DEFAULT;
     default:
       return RESULT_DEFAULT;
   }
@@ -164,7 +175,15 @@ LRESULT sizing_loop_filter(HWND window, UINT message, WPARAM wparam, LPARAM lpar
     if (message != WM_SYSCOMMAND || (wparam & 0xFFF0) != SC_SIZE) return RESULT_DEFAULT;
     return start_loop(state, window, wparam);
   }
+  // Messages of other windows are theirs, the capture changes that the loop's
+  // own SetCapture causes included.
+  if (window != state->window) return RESULT_DEFAULT;
   return while_sizing(state, window, message, wparam, lparam);
+}
+
+void sizing_loop_route(MSG& message) {
+  if (sizing_state->active == 0) return;
+  if (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST) message.hwnd = sizing_state->window;
 }
 
 void place_sizing_cursor(WORD cursor_id, int x, int y) {

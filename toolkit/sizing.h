@@ -14,6 +14,7 @@ struct SizingLoopState {
   RECT rect;            // the window rectangle being tracked, screen coordinates
   LONG edge;            // WMSZ code of the edges that follow the cursor; 0 none yet
   MINMAXINFO limits;    // the window's track limits
+  HWND window;          // the window being sized; the loop acts on its messages only
 };
 
 // Made by windows_init; lives until the process ends.
@@ -22,6 +23,9 @@ extern SizingLoopState* sizing_state;
 // Offered every message of a toolkit window before anything else: 0 when the
 // loop took it, RESULT_DEFAULT when it did not.
 LRESULT sizing_loop_filter(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+// Called for every retrieved message before it is dispatched: while a loop
+// runs, key messages go to the window being sized, whatever has the focus.
+void sizing_loop_route(MSG& message);
 
 // Puts the cursor at the screen point and gives it the shared cursor of the id.
 void place_sizing_cursor(WORD cursor_id, int x, int y);

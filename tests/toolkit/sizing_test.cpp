@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "events.h"
+#include "gadgets.h"
 #include "sizing.h"
 #include "test_support.h"
 #include "toolkit_windows.h"
@@ -269,6 +270,181 @@ TEST_F(SizingLoop, ADragOfTheBottomRightCornerStartsWithThatEdgeAndTheApplicatio
   ReleaseCapture();
   ASSERT_TRUE(message_retrieved(WM_EXITSIZEMOVE));
   EXPECT_EQ(sizing_state->active, 0);
+}
+
+HCURSOR system_cursor(WORD id) { return LoadCursorA(nullptr, MAKEINTRESOURCEA(id)); }
+
+// The keys are sent straight to the window, so the cursor's shape is looked
+// at before the mouse move that placing it brings.
+TEST_F(SizingLoop, EverySideAndCornerCanBeChosenByArrowKeysWithItsCursorAndWithoutSizing) {
+  struct Choice {
+    WORD first, second;  // second 0: a side only
+    LONG edge;
+    WORD shape;
+    POINT (*at)(const RECT&, POINT cursor);
+  };
+  const Choice choices[] = {
+      {VK_LEFT, 0, WMSZ_LEFT, 32644, [](const RECT& r, POINT c) { return POINT{r.left, c.y}; }},
+      {VK_RIGHT, 0, WMSZ_RIGHT, 32644, [](const RECT& r, POINT c) { return POINT{r.right - 2, c.y}; }},
+      {VK_UP, 0, WMSZ_TOP, 32645, [](const RECT& r, POINT c) { return POINT{c.x, r.top}; }},
+      {VK_DOWN, 0, WMSZ_BOTTOM, 32645, [](const RECT& r, POINT c) { return POINT{c.x, r.bottom - 2}; }},
+      {VK_LEFT, VK_UP, WMSZ_TOPLEFT, 32642, [](const RECT& r, POINT) { return POINT{r.left + 2, r.top + 2}; }},
+      {VK_UP, VK_LEFT, WMSZ_TOPLEFT, 32642, [](const RECT& r, POINT) { return POINT{r.left + 2, r.top + 2}; }},
+      {VK_LEFT, VK_DOWN, WMSZ_BOTTOMLEFT, 32643, [](const RECT& r, POINT) { return POINT{r.left, r.bottom - 2}; }},
+      {VK_DOWN, VK_LEFT, WMSZ_BOTTOMLEFT, 32643, [](const RECT& r, POINT) { return POINT{r.left, r.bottom - 2}; }},
+      {VK_RIGHT, VK_UP, WMSZ_TOPRIGHT, 32643, [](const RECT& r, POINT) { return POINT{r.right - 2, r.top}; }},
+      {VK_UP, VK_RIGHT, WMSZ_TOPRIGHT, 32643, [](const RECT& r, POINT) { return POINT{r.right - 2, r.top}; }},
+      {VK_RIGHT, VK_DOWN, WMSZ_BOTTOMRIGHT, 32642, [](const RECT& r, POINT) { return POINT{r.right - 2, r.bottom - 2}; }},
+      {VK_DOWN, VK_RIGHT, WMSZ_BOTTOMRIGHT, 32642, [](const RECT& r, POINT) { return POINT{r.right - 2, r.bottom - 2}; }},
+  };
+  for (const Choice& choice : choices) {
+    SCOPED_TRACE(::testing::Message() << "keys " << choice.first << ", " << choice.second);
+    test_support::move_mouse_to(POINT{330, 240});
+    drain_events(20);
+    ASSERT_EQ(sizing_loop_filter(window, WM_SYSCOMMAND, SC_SIZE, 0), 0);
+    EXPECT_EQ(GetCursor(), system_cursor(32646)) << "a keyboard start shows the four-way cursor";
+    POINT before = cursor();
+    SendMessageA(window, WM_KEYDOWN, choice.first, 0);
+    if (choice.second != 0) SendMessageA(window, WM_KEYDOWN, choice.second, 0);
+    EXPECT_EQ(sizing_state->edge, choice.edge);
+    EXPECT_EQ(GetCursor(), system_cursor(choice.shape));
+    POINT expected = choice.at(start, before);
+    EXPECT_EQ(cursor().x, expected.x);
+    EXPECT_EQ(cursor().y, expected.y);
+    drain_events(20);
+    RECT now = window_rect(window);
+    EXPECT_TRUE(EqualRect(&now, &start)) << "the cursor was placed where the edges already are";
+    ReleaseCapture();
+    ASSERT_TRUE(message_retrieved(WM_EXITSIZEMOVE));
+  }
+}
+
+// The edges follow a point within the track limits; the opposite edges stay.
+TEST(SizingPoint, EachEdgeCodeMovesItsEdgesWithinTheLimits) {
+  struct Row {
+    LONG edge;
+    int x, y;
+    RECT expected;
+  };
+  const RECT from{100, 100, 400, 300};  // 300 x 200; limits 120..500 wide, 80..350 high
+  const Row rows[] = {
+      {WMSZ_LEFT, 50, 0, {50, 100, 400, 300}},       {WMSZ_LEFT, 350, 0, {280, 100, 400, 300}},
+      {WMSZ_LEFT, -200, 0, {-100, 100, 400, 300}},   {WMSZ_RIGHT, 297, 0, {100, 100, 299, 300}},
+      {WMSZ_RIGHT, 150, 0, {100, 100, 220, 300}},    {WMSZ_RIGHT, 800, 0, {100, 100, 600, 300}},
+      {WMSZ_TOP, 0, 60, {100, 60, 400, 300}},        {WMSZ_TOP, 0, 280, {100, 220, 400, 300}},
+      {WMSZ_TOP, 0, -100, {100, -50, 400, 300}},     {WMSZ_BOTTOM, 0, 400, {100, 100, 400, 402}},
+      {WMSZ_BOTTOM, 0, 120, {100, 100, 400, 180}},   {WMSZ_BOTTOM, 0, 600, {100, 100, 400, 450}},
+      {WMSZ_TOPLEFT, 52, 62, {50, 60, 400, 300}},    {WMSZ_TOPRIGHT, 500, 62, {100, 62, 502, 300}},
+      {WMSZ_BOTTOMLEFT, 52, 400, {52, 100, 400, 402}}, {WMSZ_BOTTOMRIGHT, 600, 500, {100, 100, 600, 450}},
+      {0, 10, 10, from},                             {9, 10, 10, from},
+  };
+  for (const Row& row : rows) {
+    SizingLoopState state{};
+    state.rect = from;
+    state.edge = row.edge;
+    state.limits.ptMinTrackSize = POINT{120, 80};
+    state.limits.ptMaxTrackSize = POINT{500, 350};
+    apply_sizing_point(&state, row.x, row.y);
+    EXPECT_TRUE(EqualRect(&state.rect, &row.expected))
+        << "edge " << row.edge << " to " << row.x << "," << row.y << ": " << state.rect.left << " "
+        << state.rect.top << " " << state.rect.right << " " << state.rect.bottom;
+  }
+}
+
+// A drag from the top-left corner moves two edges; a WM_SIZING handler has the last word.
+int sizing_grid = 0;
+LRESULT snap_to_grid(HWND, UINT message, WPARAM, LPARAM lparam) {
+  if (message != WM_SIZING || sizing_grid == 0) return RESULT_CONTINUE;
+  auto* rect = reinterpret_cast<RECT*>(lparam);
+  rect->left = rect->right - (rect->right - rect->left) / sizing_grid * sizing_grid;
+  return TRUE;
+}
+
+TEST_F(SizingLoop, ACornerDragMovesTwoEdgesAndAWmSizingHandlerCanChangeTheRectangle) {
+  for (int grid : {0, 50}) {
+    sizing_grid = grid;
+    window_record(0)->callback = snap_to_grid;
+    RECT before = window_rect(window);
+    ASSERT_EQ(sizing_loop_filter(window, WM_SYSCOMMAND, SC_SIZE + WMSZ_TOPLEFT, 0), 0);
+    POINT to{before.left - 33 + 2, before.top - 21 + 2};  // the corner's inset
+    test_support::move_mouse_to(to);
+    ASSERT_TRUE(retrieve_until_true([&] { return window_rect(window).top == before.top - 21; }));
+    RECT after = window_rect(window);
+    LONG width = before.right - before.left + 33;
+    if (grid != 0) width = width / grid * grid;
+    EXPECT_EQ(after.left, before.right - width) << grid;
+    EXPECT_EQ(after.right, before.right);
+    EXPECT_EQ(after.bottom, before.bottom);
+    ReleaseCapture();
+    ASSERT_TRUE(message_retrieved(WM_EXITSIZEMOVE));
+  }
+}
+
+class SizingWithTwoWindows : public SizingLoop {
+ protected:
+  void SetUp() override {
+    SizingLoop::SetUp();
+    ASSERT_NE(window_open(1, 600, 150, 200, 120, "Other", sizable_window | WINDOW_INVISIBLE), 0);
+    other = window_handle(1);
+    other_start = window_rect(other);
+  }
+  HWND other = nullptr;
+  RECT other_start{};
+};
+
+TEST_F(SizingWithTwoWindows, MessagesOfAnotherWindowNeitherSizeItNorEndTheLoop) {
+  ASSERT_EQ(sizing_loop_filter(window, WM_SYSCOMMAND, SC_SIZE + WMSZ_RIGHT, 0), 0);
+  SendMessageA(other, WM_MOUSEMOVE, 0, MAKELPARAM(150, 40));
+  SendMessageA(other, WM_KEYDOWN, VK_RIGHT, 0);
+  SendMessageA(other, WM_KEYDOWN, VK_ESCAPE, 0);
+  SendMessageA(other, WM_CAPTURECHANGED, 0, 0);
+  RECT now = window_rect(other);
+  EXPECT_TRUE(EqualRect(&now, &other_start)) << "the other window keeps its place and size";
+  EXPECT_EQ(sizing_state->active, 1);
+  EXPECT_EQ(GetCapture(), window);
+  ReleaseCapture();
+  EXPECT_EQ(sizing_state->active, 0);
+}
+
+TEST_F(SizingWithTwoWindows, TakingTheCaptureFromAnotherWindowStartsTheLoopAndLosingItEndsIt) {
+  SetCapture(other);
+  ASSERT_EQ(sizing_loop_filter(window, WM_SYSCOMMAND, SC_SIZE + WMSZ_BOTTOM, 0), 0);
+  EXPECT_EQ(sizing_state->active, 1) << "the other window's loss of the capture is not the loop's";
+  EXPECT_EQ(GetCapture(), window);
+  SetCapture(other);  // another window takes the capture: the loop is over
+  EXPECT_EQ(sizing_state->active, 0);
+  ASSERT_TRUE(message_retrieved(WM_EXITSIZEMOVE));
+  ReleaseCapture();
+}
+
+TEST_F(SizingLoop, AWindowClosedDuringItsLoopEndsTheLoopAndLeavesNoCapture) {
+  ASSERT_TRUE(size_command());
+  ASSERT_TRUE(key(VK_RIGHT));
+  window_close(0);
+  EXPECT_EQ(sizing_state->active, 0);
+  EXPECT_EQ(GetCapture(), nullptr);
+  EXPECT_EQ(cursor().x, start.right - 2) << "the cursor had moved, so it stays";
+  // A new window can be sized at once.
+  ASSERT_NE(window_open(0, 200, 150, 300, 200, "Sizing", sizable_window), 0);
+  window = window_handle(0);
+  EXPECT_EQ(sizing_loop_filter(window, WM_SYSCOMMAND, SC_SIZE + WMSZ_LEFT, 0), 0);
+  EXPECT_EQ(sizing_state->active, 1);
+}
+
+TEST_F(SizingLoop, TheKeyboardSizesTheWindowWhileAChildControlHasTheFocus) {
+  set_gadget_parent(window);
+  ASSERT_NE(create_string_gadget(2, 10, 10, 120, 24, "COM17"), 0);
+  SetFocus(gadget_control(2));
+  ASSERT_TRUE(size_command());
+  ASSERT_TRUE(key(VK_RIGHT));
+  EXPECT_EQ(sizing_state->edge, WMSZ_RIGHT);
+  ASSERT_TRUE(key(VK_RIGHT));
+  EXPECT_EQ(window_rect(window).right, start.right + 10);
+  EXPECT_EQ(GetFocus(), gadget_control(2)) << "the control keeps the focus";
+  test_support::press_key(VK_ESCAPE);
+  ASSERT_TRUE(message_retrieved(WM_EXITSIZEMOVE));
+  EXPECT_EQ(sizing_state->active, 0);
+  EXPECT_EQ(GetCapture(), nullptr);
 }
 
 }  // namespace

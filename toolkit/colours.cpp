@@ -132,25 +132,27 @@ void fill_colour_slots(GadgetKind* kind) {
 
 HBRUSH brush_acquire(COLORREF colour) {
   EnterCriticalSection(&brush_lock);
-  // Only the newest entry of a colour counts; one whose brush could not be
-  // made is passed over for a new attempt.
+  // One entry per colour, shared by all its holders.
   for (ListNode* node = brush_cache; node != nullptr; node = node->next) {
     BrushEntry* entry = entry_of(node);
     if (entry->colour != colour) continue;
-    if (entry->brush != nullptr) {
-      ++entry->count;
-      LeaveCriticalSection(&brush_lock);
-      return entry->brush;
-    }
-    break;
+    ++entry->count;
+    LeaveCriticalSection(&brush_lock);
+    return entry->brush;
   }
-  HBRUSH brush = nullptr;
-  auto* entry = static_cast<BrushEntry*>(list_push(&brush_cache, sizeof(ListNode) + sizeof(BrushEntry)));
+  HBRUSH brush = CreateSolidBrush(colour);
+  // An entry is made only for a brush that exists: no holder would ever give
+  // back an entry without one.
+  auto* entry = brush != nullptr
+                    ? static_cast<BrushEntry*>(list_push(&brush_cache, sizeof(ListNode) + sizeof(BrushEntry)))
+                    : nullptr;
   if (entry != nullptr) {
     entry->colour = colour;
-    entry->brush = CreateSolidBrush(colour);
+    entry->brush = brush;
     entry->count = 1;
-    brush = entry->brush;
+  } else if (brush != nullptr) {
+    DeleteObject(brush);  // it could not be cached, so nobody could release it
+    brush = nullptr;
   }
   LeaveCriticalSection(&brush_lock);
   return brush;

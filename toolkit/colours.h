@@ -15,7 +15,7 @@ constexpr int ATTR_MAXIMUM = 2;
 // An entry of the brush cache, the payload of a node of the list allocator.
 struct BrushEntry {
   COLORREF colour;
-  HBRUSH brush;  // may be null when the brush could not be made
+  HBRUSH brush;  // never null: a brush that could not be made gets no entry
   LONG count;    // holders
 };
 

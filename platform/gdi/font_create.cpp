@@ -32,6 +32,7 @@ HFONT WINAPI CreateFontIndirectA(const LOGFONTA* logical) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
+  if (gdi::object_quota_reached()) return nullptr;
   HFONT font = gdi::make_font(spec_for(*logical));
   gdi::font_from(font)->logical = *logical;
   return font;

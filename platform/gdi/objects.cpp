@@ -53,6 +53,9 @@ Pen* stock_pen(COLORREF colour, int style) {
 
 }  // namespace
 
+// Windows gives a process at most 10,000 GDI objects (its default quota).
+bool object_quota_reached() { return live().size() >= 10000; }
+
 Object* object_from(HGDIOBJ handle, Kind kind) {
   auto* object = static_cast<Object*>(handle);
   if (handle == nullptr || live().count(object) == 0 || object->kind != kind) return nullptr;
@@ -123,12 +126,14 @@ HGDIOBJ WINAPI GetStockObject(int index) {
 }
 
 HBRUSH WINAPI CreateSolidBrush(COLORREF colour) {
+  if (object_quota_reached()) return nullptr;
   auto* brush = remember(new Brush);
   brush->colour = colour & 0x00ffffff;
   return reinterpret_cast<HBRUSH>(brush);
 }
 
 HPEN WINAPI CreatePen(int style, int width, COLORREF colour) {
+  if (object_quota_reached()) return nullptr;
   auto* pen = remember(new Pen);
   pen->style = style;
   pen->width = width < 1 ? 1 : width;

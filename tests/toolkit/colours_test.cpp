@@ -5,11 +5,14 @@
 #include "colours.h"
 #include "events.h"
 #include "gadgets.h"
+#include "heap_usage.h"
 #include "test_support.h"
 #include "toolkit_windows.h"
 #include "ui_support.h"
 
 #include <commctrl.h>
+
+#include <vector>
 
 namespace {
 
@@ -197,6 +200,24 @@ TEST_F(GadgetColours, TheProgressBarIsToldItsColoursAndTheDefaultForMinusOne) {
   set_gadget_colour(3, 5, blue);  // no such colour type: nothing is told or kept
   EXPECT_EQ(colour_told(bar, PBM_SETBKCOLOR), static_cast<COLORREF>(green));
   EXPECT_EQ(get_gadget_colour(3, 5), -1);
+}
+
+// Windows gives a process a limited number of GDI objects: with all of them
+// taken, no brush can be made, and the cache must not keep an empty entry.
+TEST(BrushCache, ABrushThatCouldNotBeMadeLeavesNoEntryAndIsTriedAgain) {
+  std::vector<HBRUSH> taken;
+  for (HBRUSH brush; taken.size() < 100000 && (brush = CreateSolidBrush(RGB(1, 2, 3))) != nullptr;) taken.push_back(brush);
+  ASSERT_LT(taken.size(), 100000u) << "the system limits its objects";
+  auto entries = test_support::heap_usage(list_heap_handle());
+  EXPECT_EQ(brush_acquire(RGB(9, 8, 7)), nullptr);
+  EXPECT_EQ(test_support::heap_usage(list_heap_handle()), entries) << "no entry for a brush that could not be made";
+  DeleteObject(taken.back());
+  HBRUSH made = brush_acquire(RGB(9, 8, 7));
+  for (HBRUSH brush : taken) DeleteObject(brush);
+  ASSERT_NE(made, nullptr);
+  EXPECT_EQ(brush_holders(made), 1);
+  brush_release(made);
+  EXPECT_EQ(test_support::heap_usage(list_heap_handle()), entries);
 }
 
 }  // namespace

@@ -206,4 +206,12 @@ TEST_F(EventsTest, MessagesOfAWindowOutsideTheToolkitBelongToNoWindow) {
   DestroyWindow(stranger);
 }
 
+TEST_F(EventsTest, AMessageThatArrivesDuringTheWaitIsRetrieved) {
+  SetTimer(window, 7, 30, nullptr);
+  Event waited = retrieve(5000);
+  KillTimer(window, 7);
+  EXPECT_EQ(waited.code, WM_TIMER);
+  EXPECT_EQ(event_state->last_wparam, 7u);
+}
+
 }  // namespace

@@ -208,4 +208,21 @@ TEST_F(Reentrancy, AnEraseHandlerSetByTheCallbackIsUsedEvenWhenTheRegistryMoved)
   EXPECT_EQ(result, 1);
 }
 
+TEST_F(Reentrancy, ACreationRefusedAfterItsCallbackOpenedTheNumberLeavesTheNewerWindow) {
+  event_state->global_callback = [](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
+    static bool inner = false;
+    if (message != WM_CREATE || inner) return RESULT_CONTINUE;
+    inner = true;
+    window_open(4, 10, 10, 80, 60, "inner", plain_window);
+    inner = false;
+    return -1;  // refuses the window being created
+  };
+  EXPECT_EQ(open(4), 0);
+  ASSERT_NE(window_handle(4), nullptr);
+  char title[16] = {};
+  GetWindowTextA(window_handle(4), title, sizeof title);
+  EXPECT_STREQ(title, "inner");
+  EXPECT_TRUE(records_are_sound());
+}
+
 }  // namespace

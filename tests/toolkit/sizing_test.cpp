@@ -447,4 +447,42 @@ TEST_F(SizingLoop, TheKeyboardSizesTheWindowWhileAChildControlHasTheFocus) {
   EXPECT_EQ(GetCapture(), nullptr);
 }
 
+MINMAXINFO asked{};
+LRESULT keep_limits(HWND, UINT message, WPARAM, LPARAM lparam) {
+  if (message == WM_GETMINMAXINFO) asked = *reinterpret_cast<MINMAXINFO*>(lparam);
+  return RESULT_CONTINUE;
+}
+
+TEST_F(SizingLoop, TheWindowIsAskedForItsLimitsWithTheSystemDefaultsForItsFrame) {
+  struct Frame {
+    DWORD style, extended_style;
+    POINT max_position;
+  };
+  const Frame frames[] = {
+      {WS_OVERLAPPEDWINDOW, 0, {GetSystemMetrics(SM_CXBORDER), GetSystemMetrics(SM_CYBORDER)}},
+      {WS_POPUP, WS_EX_WINDOWEDGE, {GetSystemMetrics(SM_CXEDGE), GetSystemMetrics(SM_CYEDGE)}},
+      {WS_POPUP, 0, {0, 0}},
+  };
+  for (const Frame& frame : frames) {
+    ASSERT_NE(window_open(2, 50, 50, 200, 100, "limits", frame.style), 0);
+    HWND sized = window_handle(2);
+    SetWindowLongA(sized, GWL_EXSTYLE, static_cast<LONG>(frame.extended_style));
+    window_record(2)->callback = keep_limits;
+    asked = MINMAXINFO{{7, 7}, {7, 7}, {7, 7}, {7, 7}, {7, 7}};
+    ASSERT_EQ(sizing_loop_filter(sized, WM_SYSCOMMAND, SC_SIZE + WMSZ_RIGHT, 0), 0);
+    EXPECT_EQ(asked.ptReserved.x, 0);
+    EXPECT_EQ(asked.ptReserved.y, 0);
+    EXPECT_EQ(asked.ptMaxPosition.x, frame.max_position.x) << frame.style;
+    EXPECT_EQ(asked.ptMaxPosition.y, frame.max_position.y) << frame.style;
+    EXPECT_EQ(asked.ptMaxSize.x, GetSystemMetrics(SM_CXMAXIMIZED));
+    EXPECT_EQ(asked.ptMaxSize.y, GetSystemMetrics(SM_CYMAXIMIZED));
+    EXPECT_EQ(asked.ptMinTrackSize.x, GetSystemMetrics(SM_CXMINTRACK));
+    EXPECT_EQ(asked.ptMinTrackSize.y, GetSystemMetrics(SM_CYMINTRACK));
+    EXPECT_EQ(asked.ptMaxTrackSize.x, GetSystemMetrics(SM_CXMAXTRACK));
+    EXPECT_EQ(asked.ptMaxTrackSize.y, GetSystemMetrics(SM_CYMAXTRACK));
+    ReleaseCapture();
+    window_close(2);
+  }
+}
+
 }  // namespace

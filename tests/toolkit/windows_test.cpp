@@ -225,4 +225,14 @@ TEST_F(WindowsTest, EveryWindowHasTheTwoTabAcceleratorEntries) {
   EXPECT_EQ(record->mdi_client, nullptr);
 }
 
+TEST_F(WindowsTest, EachWindowsClassHasTheArrowTheButtonFaceAndDoubleClicks) {
+  window_open(5, 10, 10, 100, 60, "class", WS_OVERLAPPEDWINDOW);
+  WNDCLASSA info{};
+  ASSERT_TRUE(GetClassInfoA(GetModuleHandleA(nullptr), "WindowClass_5", &info));
+  EXPECT_EQ(info.hCursor, LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)));
+  EXPECT_EQ(info.hbrBackground, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1)));
+  EXPECT_EQ(info.style, static_cast<UINT>(CS_DBLCLKS));
+  EXPECT_EQ(info.lpfnWndProc, window_procedure);
+}
+
 }  // namespace

@@ -180,10 +180,12 @@ TEST_F(EventsTest, DataRecordsComeWithTheirEventAndAreFreedByTheNextRetrieval) {
   auto* data = static_cast<EventData*>(HeapAlloc(main_heap, HEAP_ZERO_MEMORY, sizeof(EventData)));
   data->block = HeapAlloc(main_heap, 0, 64);
   PostMessageA(window, MSG_GADGET_DATA, 5, reinterpret_cast<LPARAM>(data));
+  event_state->last_wparam = 77;
   Event event = retrieve(0);
   EXPECT_EQ(event.code, EV_GADGET_DATA);
   EXPECT_EQ(event.gadget, 5);
   EXPECT_EQ(event_state->event_data, data);
+  EXPECT_EQ(event_state->last_wparam, 77u) << "an event keeps the parameters of the last plain message";
   retrieve(0);
   EXPECT_EQ(event_state->event_data, nullptr);
 }

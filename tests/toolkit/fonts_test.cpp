@@ -33,6 +33,8 @@ TEST_F(FontsTest, ThirtyPointArialIsAskedForByItsEmHeightAtTheScreenResolution) 
   ASSERT_EQ(screen_pixels_per_inch(), 96) << "the test display's resolution";
   EXPECT_EQ(description.lfHeight, -40);
   EXPECT_EQ(description.lfWidth, 0);
+  EXPECT_EQ(description.lfEscapement, 0);
+  EXPECT_EQ(description.lfOrientation, 0);
   EXPECT_EQ(description.lfWeight, FW_NORMAL);
   EXPECT_EQ(description.lfItalic, 0);
   EXPECT_EQ(description.lfUnderline, 0);

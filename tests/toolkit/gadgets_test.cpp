@@ -142,6 +142,11 @@ TEST_F(GadgetsTest, AFailedCreationLeavesTheGadgetOfThatNumberAlone) {
   EXPECT_TRUE(IsWindow(existing));
   EXPECT_EQ(gadget_control(2), existing);
   EXPECT_EQ(get_gadget_text(2), "stays");
+
+  // A number that no registry slot can take: the control made for it goes again.
+  set_gadget_parent(window);
+  EXPECT_EQ(create_text_gadget(-5, 20, 40, 30, 20, "no slot"), 0);
+  EXPECT_EQ(FindWindowExA(window, nullptr, "Static", "no slot"), nullptr);
 }
 
 TEST_F(GadgetsTest, AnUnnumberedGadgetIsAddressedByItsIdentifierEverywhere) {

@@ -202,6 +202,12 @@ TEST_F(RegistryTest, ExhaustedMemoryLeavesTheRegistryAsItWas) {
   EXPECT_EQ(registry_get_or_create(registry, INTPTR_MAX), nullptr);
   EXPECT_EQ(registry->capacity, 16);
 
+  // With the heap full, an unnumbered record cannot be indexed, so none is handed out.
+  while (HeapAlloc(main_heap, 0, 64) != nullptr) {
+  }
+  EXPECT_EQ(registry_get_or_create(registry, ANY_NUMBER), nullptr);
+  EXPECT_EQ(registry->unnumbered, nullptr);
+
   HeapDestroy(main_heap);
   main_heap = roomy;
 }

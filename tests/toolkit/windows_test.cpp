@@ -185,8 +185,17 @@ TEST_F(WindowsTest, ClosingAnOwnedWindowActivatesItsOwner) {
   window_open(1, 50, 50, 100, 60, "owned", WS_POPUP | WS_CAPTION, window_handle(0));
   bring_to_front(window_handle(1));
   ASSERT_EQ(GetActiveWindow(), window_handle(1));
+  // The owner is activated before the window goes, so its own callback still
+  // hears it lose the activation.
+  static int deactivated;
+  deactivated = 0;
+  window_record(1)->callback = [](HWND, UINT message, WPARAM wparam, LPARAM) -> LRESULT {
+    if (message == WM_ACTIVATE && LOWORD(wparam) == WA_INACTIVE) ++deactivated;
+    return RESULT_CONTINUE;
+  };
   window_close(1);
   EXPECT_EQ(GetActiveWindow(), window_handle(0));
+  EXPECT_EQ(deactivated, 1);
 }
 
 TEST_F(WindowsTest, CloseAllClosesNumberedAndUnnumberedWindows) {

@@ -454,13 +454,14 @@ LRESULT keep_limits(HWND, UINT message, WPARAM, LPARAM lparam) {
 }
 
 TEST_F(SizingLoop, TheWindowIsAskedForItsLimitsWithTheSystemDefaultsForItsFrame) {
+  // Windows keeps WS_EX_WINDOWEDGE only with a thick or dialog frame.
   struct Frame {
     DWORD style, extended_style;
     POINT max_position;
   };
   const Frame frames[] = {
       {WS_OVERLAPPEDWINDOW, 0, {GetSystemMetrics(SM_CXBORDER), GetSystemMetrics(SM_CYBORDER)}},
-      {WS_POPUP, WS_EX_WINDOWEDGE, {GetSystemMetrics(SM_CXEDGE), GetSystemMetrics(SM_CYEDGE)}},
+      {WS_POPUP | WS_THICKFRAME, WS_EX_WINDOWEDGE, {GetSystemMetrics(SM_CXEDGE), GetSystemMetrics(SM_CYEDGE)}},
       {WS_POPUP, 0, {0, 0}},
   };
   for (const Frame& frame : frames) {

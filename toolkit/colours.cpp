@@ -2,12 +2,16 @@
 // colours they answer to their parent's WM_CTLCOLOR* requests; the progress
 // bar is told its colours and range by control messages.
 #include "colours.h"
+#include "toolkit_internal.h"
 
 #include <commctrl.h>
 
 #include "events.h"
 
 namespace {
+
+// Guards the brush cache.
+CRITICAL_SECTION brush_lock;
 
 constexpr LONG default_colour = -1;
 
@@ -206,3 +210,5 @@ LONG_PTR get_gadget_attribute(ObjectNumber gadget, int attribute) {
   if (record != nullptr && record->kind->get_attribute != nullptr) return record->kind->get_attribute(record, attribute);
   return 0;
 }
+
+void colours_init() { InitializeCriticalSection(&brush_lock); }

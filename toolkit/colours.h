@@ -12,26 +12,6 @@ constexpr int COLOUR_BACK = 2;
 constexpr int ATTR_MINIMUM = 1;
 constexpr int ATTR_MAXIMUM = 2;
 
-// An entry of the brush cache, the payload of a node of the list allocator.
-struct BrushEntry {
-  COLORREF colour;
-  HBRUSH brush;  // never null: a brush that could not be made gets no entry
-  LONG count;    // holders
-};
-
-// Enters the colour, attribute, message-hook and free slots of a kind's
-// table; called once, when the table is filled.
-void fill_colour_slots(GadgetKind* kind);
-
-// One solid brush per colour, shared by reference count. brush_acquire gives
-// null when no brush could be made; brush_release of a brush that the cache
-// does not hold does nothing.
-HBRUSH brush_acquire(COLORREF colour);
-void brush_release(HBRUSH brush);
-// How many holders the cache counts for the brush; 0 when it holds no such
-// brush (it has been deleted, or never came from the cache).
-LONG brush_holders(HBRUSH brush);
-
 // Colours (-1 is the default) and attributes of a gadget by number. A number
 // that names no gadget, or a kind without the slot, does nothing and gives 0.
 void set_gadget_colour(ObjectNumber gadget, int colour_type, LONG colour);

@@ -1,19 +1,15 @@
 // Event retrieval (one window message at a time) and the translation of a
 // toolkit window's messages into events.
 #include "events.h"
+#include "toolkit_internal.h"
 
-#include "focus.h"
 #include "gadgets.h"
-#include "sizing.h"
 #include "toolkit_windows.h"
 
 EventState* event_state = nullptr;
 
 namespace {
 
-constexpr const char* window_id_property = "RZ_WindowID";
-constexpr const char* mdi_gadget_property = "RZ_MDI_Gadget";
-constexpr const char* gadget_id_property = "RZ_ID";
 
 // All input, posted, sent, timer, paint and hot-key messages.
 constexpr DWORD wake_on_any_message = 0x1FF;
@@ -146,7 +142,7 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
   LRESULT result = event_translate(window, message, wparam, lparam);
   if (message == WM_NCDESTROY) window_destroyed(window);
   if (message != WM_SIZE) {
-    auto mdi_client = static_cast<HWND>(GetPropA(window, mdi_gadget_property));
+    auto mdi_client = static_cast<HWND>(GetPropA(window, MDI_GADGET_PROPERTY));
     if (mdi_client != nullptr) {
       if (result == RESULT_DEFAULT || message == WM_MENUCHAR || message == WM_SETFOCUS ||
           (message == WM_COMMAND && lparam == 0))
@@ -163,10 +159,10 @@ LRESULT event_translate(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 
   // The toolkit window is the nearest one up the parent chain with the property.
   HWND holder = window;
-  auto property = reinterpret_cast<ObjectNumber>(holder != nullptr ? GetPropA(holder, window_id_property) : nullptr);
+  auto property = reinterpret_cast<ObjectNumber>(holder != nullptr ? GetPropA(holder, WINDOW_ID_PROPERTY) : nullptr);
   while (holder != nullptr && property == 0) {
     holder = GetParent(holder);
-    if (holder != nullptr) property = reinterpret_cast<ObjectNumber>(GetPropA(holder, window_id_property));
+    if (holder != nullptr) property = reinterpret_cast<ObjectNumber>(GetPropA(holder, WINDOW_ID_PROPERTY));
   }
   ObjectNumber number = property != 0 ? property - 1 : -1;
   WindowRecord* record = property != 0 ? window_record(number) : nullptr;
@@ -271,7 +267,7 @@ LRESULT event_translate(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 LRESULT route_gadget_message(HWND control, HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (control == nullptr) return RESULT_DEFAULT;
   ObjectNumber id = GetWindowLongPtrA(control, GWLP_ID);
-  if (reinterpret_cast<ObjectNumber>(GetPropA(control, gadget_id_property)) != id) return RESULT_DEFAULT;
+  if (reinterpret_cast<ObjectNumber>(GetPropA(control, GADGET_ID_PROPERTY)) != id) return RESULT_DEFAULT;
   GadgetRecord* record = gadget_record(id);
   // The record must also be this control's: a control of another kind of
   // window can carry the same small identifier without the property.

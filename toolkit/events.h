@@ -1,5 +1,5 @@
 // Events: the application asks for the next event and gets one code; the
-// gadget, window and detail that belong to it are kept in the EventState.
+// gadget, window and detail that belong to it are kept until the next one.
 // Window messages become events here, either at once (one pending event per
 // dispatched message) or through a first-in first-out queue.
 #pragma once
@@ -34,20 +34,6 @@ constexpr int CLICK_RIGHT = 1;
 constexpr int CLICK_LEFT_DOUBLE = 2;
 constexpr int CLICK_RIGHT_DOUBLE = 3;
 
-// The toolkit's private window messages.
-constexpr UINT MSG_ITEM_CLICK = 12501;
-constexpr UINT MSG_ITEM_CLICK_DEFERRED = 12502;
-constexpr UINT MSG_FIELD_FOCUS = 13103;
-constexpr UINT MSG_WINDOW_DATA = 13105;
-constexpr UINT MSG_GADGET_DATA = 13106;
-constexpr UINT MSG_GADGET_FORWARD = 13120;
-
-// Commands of the two accelerator entries every window has, and the control
-// identifier that makes a control's commands menu events.
-constexpr WORD CMD_TAB_NEXT = 1212;
-constexpr WORD CMD_TAB_PREVIOUS = 1213;
-constexpr ObjectNumber MENU_CONTROL_ID = -10000;
-
 using WindowCallback = LRESULT (*)(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
 // A record that comes with EV_WINDOW_DATA or EV_GADGET_DATA, on main_heap. Its
@@ -56,28 +42,6 @@ struct EventData {
   LONG_PTR fields[5];
   void* block;
 };
-
-struct QueuedEvent {
-  QueuedEvent* next;  // null at the tail
-  int event;
-  ObjectNumber window_number;
-};
-
-struct EventState {
-  ObjectNumber gadget;        // gadget (or item) of the last event that named one
-  ObjectNumber event_window;  // window of the current event, -1 for none
-  int event_type;             // detail of the current event, -1 when it has none
-  int pending_event;          // set while a retrieved message is dispatched; 0 = none
-  WPARAM last_wparam;         // of the last retrieved message that produced no event
-  LPARAM last_lparam;
-  QueuedEvent* queue_head;    // oldest
-  QueuedEvent* queue_tail;    // newest
-  WindowCallback global_callback;
-  EventData* event_data;      // owned; freed when the next retrieval starts
-};
-
-// Made by windows_init; lives until the process ends.
-extern EventState* event_state;
 
 // The next event: timeout -1 waits without limit, 0 only looks, a positive
 // value waits at most that many milliseconds. EV_NONE when nothing happened.
@@ -91,8 +55,3 @@ int event_type();
 
 // Frees the data record of the current event, if there is one.
 void event_data_release();
-
-LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-LRESULT event_translate(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-void event_queue_append(int event, ObjectNumber window_number);
-LRESULT route_gadget_message(HWND control, HWND window, UINT message, WPARAM wparam, LPARAM lparam);

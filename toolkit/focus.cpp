@@ -1,14 +1,13 @@
 // Tab focus navigation: the choice of the accelerator table for each
 // retrieved message, and the search for the next or previous tab stop.
-#include "focus.h"
 
 #include <cstring>
 
 #include "toolkit_windows.h"
+#include "toolkit_internal.h"
 
 namespace {
 
-constexpr const char* window_id_property = "RZ_WindowID";
 constexpr const char* mdi_child_class = "MDI_ChildClass";
 
 // Rich-edit controls answer EM_GETOPTIONS (WM_USER + 78) with their ECO_ flags.
@@ -79,7 +78,7 @@ HACCEL window_accelerator_table(HWND active_window) {
   if (plain_tab && is_editable_rich_edit(GetFocus())) return nullptr;
 
   if (active_window == nullptr) return nullptr;
-  auto property = reinterpret_cast<ObjectNumber>(GetPropA(active_window, window_id_property));
+  auto property = reinterpret_cast<ObjectNumber>(GetPropA(active_window, WINDOW_ID_PROPERTY));
   if (property == 0) return nullptr;  // not a toolkit window
   WindowRecord* record = window_record(property - 1);
   return record != nullptr ? record->accel_table : nullptr;

@@ -1,6 +1,7 @@
 // Screen fonts by number: the registry keeps the handles, GDI makes and
 // deletes the fonts.
 #include "fonts.h"
+#include "toolkit_internal.h"
 
 ObjectRegistry* font_registry = nullptr;
 

@@ -11,12 +11,6 @@ constexpr DWORD FONT_HIGH_QUALITY = 0x10;
 constexpr DWORD FONT_BOLD = 0x100;
 constexpr DWORD FONT_ITALIC = 0x200;
 
-struct FontRecord {
-  HFONT handle;  // 0: the record holds no font
-};
-
-extern ObjectRegistry* font_registry;
-
 void init_fonts();
 // The font's handle for a number, its identifier for ANY_NUMBER, 0 on failure.
 ObjectNumber load_font(ObjectNumber number, const char* face, int size, DWORD flags = 0);

@@ -1,6 +1,7 @@
 // Gadgets: the four kinds of control the program uses, created by number, and
 // the operations that work on any gadget.
 #include "gadgets.h"
+#include "toolkit_internal.h"
 
 #include <commctrl.h>
 
@@ -11,13 +12,9 @@
 
 GadgetList* gadget_list = nullptr;
 ObjectRegistry* gadget_registry = nullptr;
-CRITICAL_SECTION brush_lock;
 
 namespace {
 
-constexpr const char* gadget_id_property = "RZ_ID";
-constexpr const char* drop_accept_property = "RZ_DropAccept";
-constexpr const char* window_id_property = "RZ_WindowID";
 
 constexpr DWORD text_style = WS_CHILD | WS_VISIBLE | WS_GROUP;                              // 0x50020000
 constexpr DWORD string_style = WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP | ES_AUTOHSCROLL;  // 0x50030080
@@ -152,7 +149,7 @@ ObjectNumber create_gadget(Kind kind, ObjectNumber number, int x, int y, int wid
 }  // namespace
 
 void gadgets_init() {
-  InitializeCriticalSection(&brush_lock);
+  colours_init();
   stock_gui_font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   gadget_registry = registry_create(sizeof(GadgetRecord), 50, free_gadget);
   gadget_list = static_cast<GadgetList*>(alloc_record(sizeof(GadgetList), gadget_list_init, gadget_list_release));
@@ -196,7 +193,7 @@ ObjectNumber attach_gadget(ObjectNumber number, GadgetRecord* record, HWND contr
   record->previous_procedure = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gadget_procedure)));
   SetWindowLongPtrA(control, GWLP_ID, number);
-  SetPropA(control, gadget_id_property, reinterpret_cast<HANDLE>(number));
+  SetPropA(control, GADGET_ID_PROPERTY, reinterpret_cast<HANDLE>(number));
   SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(gadget_list->default_font), TRUE);
   gadget_list->cleared_word = 0;
   return unnumbered ? number : reinterpret_cast<ObjectNumber>(control);
@@ -214,8 +211,8 @@ LRESULT CALLBACK gadget_procedure(HWND control, UINT message, WPARAM wparam, LPA
     // move the numbered records.
     record = gadget_record(id);
     if (record != nullptr && record->kind->free != nullptr) record->kind->free(record);
-    RemovePropA(control, gadget_id_property);
-    if (RemovePropA(control, drop_accept_property) != nullptr) RevokeDragDrop(control);
+    RemovePropA(control, GADGET_ID_PROPERTY);
+    if (RemovePropA(control, DROP_ACCEPT_PROPERTY) != nullptr) RevokeDragDrop(control);
     SetWindowLongPtrA(control, GWLP_ID, -1);
     registry_release(gadget_registry, id);
   }
@@ -235,7 +232,7 @@ LRESULT CALLBACK string_field_procedure(HWND control, UINT message, WPARAM wpara
 HWND find_toolkit_window(HWND control) {
   HWND current = control;
   for (HWND parent = GetParent(current); parent != nullptr; parent = GetParent(current)) {
-    if (GetPropA(current, window_id_property) != nullptr) return current;
+    if (GetPropA(current, WINDOW_ID_PROPERTY) != nullptr) return current;
     current = parent;
   }
   return current;

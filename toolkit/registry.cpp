@@ -1,5 +1,6 @@
 // The numbered object registry and the list allocator beneath it.
 #include "registry.h"
+#include "toolkit_internal.h"
 
 #include <cstring>
 #include <limits>

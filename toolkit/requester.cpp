@@ -1,6 +1,7 @@
 // The message requester: a modal box with every other visible, enabled
 // top-level window of the calling thread disabled while it shows.
 #include "requester.h"
+#include "toolkit_internal.h"
 
 ListNode* disabled_windows = nullptr;
 

@@ -4,16 +4,6 @@
 
 #include <windows.h>
 
-#include "registry.h"
-
-struct DisabledWindowRecord {
-  DWORD thread_id;  // the thread that disabled the window
-  HWND window;
-};
-
-// Newest entry first; empty whenever no requester is showing.
-extern ListNode* disabled_windows;
-
 // Shows the box (caption first, then text, unlike MessageBoxA) and returns
 // the button that closed it, or 0 when it could not be shown.
 int message_requester(const char* caption, const char* text, UINT flags = 0);

@@ -1,8 +1,8 @@
 // The window sizing loop: started by a size command, driven by mouse moves and
 // arrow keys, ended by whatever takes the mouse capture away.
-#include "sizing.h"
 
 #include "events.h"
+#include "toolkit_internal.h"
 
 SizingLoopState* sizing_state = nullptr;
 

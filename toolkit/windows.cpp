@@ -3,15 +3,13 @@
 #include <algorithm>
 #include <charconv>
 
-#include "sizing.h"
 #include "toolkit_windows.h"
+#include "toolkit_internal.h"
 
 ObjectRegistry* window_registry = nullptr;
 
 namespace {
 
-constexpr const char* window_id_property = "RZ_WindowID";
-constexpr const char* drop_accept_property = "RZ_DropAccept";
 constexpr DWORD centring_flags = WINDOW_SCREEN_CENTERED | WINDOW_PARENT_CENTERED;
 
 HICON class_icon = nullptr;
@@ -122,7 +120,7 @@ ObjectNumber window_open(ObjectNumber number, int x, int y, int inner_width, int
     return 0;
   }
   record->window = window;
-  SetPropA(window, window_id_property, reinterpret_cast<HANDLE>(number + 1));
+  SetPropA(window, WINDOW_ID_PROPERTY, reinterpret_cast<HANDLE>(number + 1));
 
   if (show) {
     int show_state = SW_SHOWNORMAL;
@@ -177,8 +175,8 @@ void window_close(ObjectNumber number) {
   WindowRecord record = *found;
   registry_release(window_registry, number);
 
-  RemovePropA(window, window_id_property);
-  if (RemovePropA(window, drop_accept_property) != nullptr) RevokeDragDrop(window);
+  RemovePropA(window, WINDOW_ID_PROPERTY);
+  if (RemovePropA(window, DROP_ACCEPT_PROPERTY) != nullptr) RevokeDragDrop(window);
 
   if (record.mdi_client != nullptr) {
     SendMessageA(record.mdi_client, WM_MDIDESTROY, reinterpret_cast<WPARAM>(window), 0);
@@ -191,15 +189,15 @@ void window_close(ObjectNumber number) {
 }
 
 void window_destroyed(HWND window) {
-  auto property = reinterpret_cast<ObjectNumber>(GetPropA(window, window_id_property));
+  auto property = reinterpret_cast<ObjectNumber>(GetPropA(window, WINDOW_ID_PROPERTY));
   if (property == 0) return;  // closed by number, or no toolkit window
   ObjectNumber number = property - 1;
   WindowRecord* found = window_record(number);
   if (found == nullptr || found->window != window) return;
   WindowRecord record = *found;
   registry_release(window_registry, number);
-  RemovePropA(window, window_id_property);
-  if (RemovePropA(window, drop_accept_property) != nullptr) RevokeDragDrop(window);
+  RemovePropA(window, WINDOW_ID_PROPERTY);
+  if (RemovePropA(window, DROP_ACCEPT_PROPERTY) != nullptr) RevokeDragDrop(window);
   // The class stays registered: the window still exists until this message
   // returns. Opening the number again uses the class as it is.
   release_owned(record);

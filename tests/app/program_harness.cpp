@@ -13,6 +13,7 @@
 #include "gadgets.h"
 #include "main_window.h"
 #include "test_support.h"
+#include "toolkit_internal.h"
 #include "toolkit_windows.h"
 
 namespace program_test {

@@ -13,6 +13,7 @@
 #include "gadgets.h"
 #include "main_window.h"
 #include "platform_driver.h"
+#include "toolkit_internal.h"
 #include "toolkit_windows.h"
 #include "window_service.h"
 

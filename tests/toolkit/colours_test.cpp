@@ -9,6 +9,7 @@
 #include "test_support.h"
 #include "toolkit_windows.h"
 #include "ui_support.h"
+#include "toolkit_internal.h"
 
 #include <commctrl.h>
 

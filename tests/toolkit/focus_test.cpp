@@ -5,12 +5,12 @@
 #include <initializer_list>
 
 #include "events.h"
-#include "focus.h"
 #include "gadgets.h"
 #include "main_window.h"
 #include "test_support.h"
 #include "toolkit_windows.h"
 #include "ui_support.h"
+#include "toolkit_internal.h"
 
 namespace {
 

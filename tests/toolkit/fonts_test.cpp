@@ -4,6 +4,7 @@
 
 #include "fonts.h"
 #include "ui_support.h"
+#include "toolkit_internal.h"
 
 namespace {
 

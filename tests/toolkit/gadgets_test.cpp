@@ -10,6 +10,7 @@
 #include "gadgets.h"
 #include "toolkit_windows.h"
 #include "ui_support.h"
+#include "toolkit_internal.h"
 
 namespace {
 

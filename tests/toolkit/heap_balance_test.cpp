@@ -11,6 +11,7 @@
 #include "requester.h"
 #include "toolkit_windows.h"
 #include "ui_support.h"
+#include "toolkit_internal.h"
 
 namespace {
 

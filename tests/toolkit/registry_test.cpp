@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "registry.h"
+#include "toolkit_internal.h"
 
 namespace {
 

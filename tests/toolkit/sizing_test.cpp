@@ -7,10 +7,10 @@
 
 #include "events.h"
 #include "gadgets.h"
-#include "sizing.h"
 #include "test_support.h"
 #include "toolkit_windows.h"
 #include "ui_support.h"
+#include "toolkit_internal.h"
 
 namespace {
 

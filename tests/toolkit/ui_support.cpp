@@ -11,6 +11,7 @@
 #include "gadgets.h"
 #include "test_support.h"
 #include "toolkit_windows.h"
+#include "toolkit_internal.h"
 
 namespace {
 

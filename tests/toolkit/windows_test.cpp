@@ -6,6 +6,7 @@
 #include "events.h"
 #include "toolkit_windows.h"
 #include "ui_support.h"
+#include "toolkit_internal.h"
 
 namespace {
 

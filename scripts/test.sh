@@ -38,7 +38,7 @@ stage() {
   local log=$dir.log
   echo "== $name"
   {
-    cmake -G Ninja -S "$root" -B "$dir" "$@" >/dev/null &&
+    cmake -G Ninja -S "$root" -B "$dir" -DVELMORANT_WERROR=ON "$@" >/dev/null &&
       cmake --build "$dir" -j "$jobs" &&
       ctest --test-dir "$dir" --output-on-failure -j "$CTEST_JOBS"
   } 2>&1 | tee "$log"

@@ -141,10 +141,10 @@ bool draw_text_into(cairo_surface_t* image, const RECT& clip, const FontSpec& fo
   const int stride = cairo_image_surface_get_stride(image);
   const std::uint32_t solid = 0xFF000000u | (std::uint32_t{GetRValue(colour)} << 16) |
                               (std::uint32_t{GetGValue(colour)} << 8) | GetBValue(colour);
-  // Blends width × height coverages, a row `pitch` apart, onto the image at (left, top).
-  auto blend_onto_image = [&](const std::uint8_t* cover, int pitch, int left, int top, int width, int height) {
+  // Blends width × height coverages, a row `pitch` apart, onto the image at (left, upper).
+  auto blend_onto_image = [&](const std::uint8_t* cover, int pitch, int left, int upper, int width, int height) {
     for (int y = 0; y < height; ++y) {
-      auto* row = reinterpret_cast<std::uint32_t*>(rows + static_cast<std::ptrdiff_t>(top + y) * stride) + left;
+      auto* row = reinterpret_cast<std::uint32_t*>(rows + static_cast<std::ptrdiff_t>(upper + y) * stride) + left;
       const std::uint8_t* from = cover + static_cast<std::ptrdiff_t>(y) * pitch;
       for (int px = 0; px < width; ++px) {
         const std::uint32_t a = from[px];

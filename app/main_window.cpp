@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr DWORD MAIN_WINDOW_FLAGS = 0xC80001;  // caption, system menu, centred on the screen
+constexpr DWORD MAIN_WINDOW_FLAGS = WS_CAPTION | WS_SYSMENU | WINDOW_SCREEN_CENTERED;  // 0xC80001
 
 struct ApplicationState {
   int event;

@@ -33,5 +33,6 @@ std::string_view mid_view(std::string_view text, std::int32_t start, std::int32_
 
 Text decimal_text(std::int32_t value);
 
-// Lowers "a" to "z" and every byte from 0xE0 to 0xFF by 0x20; the length stays.
+// Upper-cases byte by byte: "a" to "z" and every byte from 0xE0 to 0xFF
+// (0xF7 included) become the byte 0x20 below; the length stays.
 Text upper_text(std::string_view text);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: the native build, the same tests under AddressSanitizer and
-# UndefinedBehaviorSanitizer (with the fuzzers' short runs), and the Windows
-# build under Wine. Installs what is missing first. Exits non-zero when any
+# UndefinedBehaviorSanitizer (with the fuzzers' short runs), the Windows
+# build under Wine, and the packages (scripts/package.sh). Warnings are errors
+# in every build. Installs what is missing first. Exits non-zero when any
 # stage fails, after a summary of all of them.
 set -uo pipefail
 
@@ -15,7 +16,8 @@ declare -a names results
 total_passed=0
 total_failed=0
 
-# record NAME STATUS LOG: counts what ctest reported in LOG for the summary.
+# record NAME STATUS LOG: counts what ctest (or a checking script's
+# "checks: N passed, M failed") reported in LOG for the summary.
 record() {
   local name=$1 status=$2 log=$3 line passed=0 failed=0 all
   line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
@@ -23,6 +25,11 @@ record() {
     all=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")
     failed=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")
     passed=$((all - failed))
+  fi
+  line=$(grep -E '^checks: [0-9]+ passed, [0-9]+ failed$' "$log" | tail -n 1)
+  if [ -n "$line" ]; then
+    passed=$(sed -E 's/^checks: ([0-9]+) passed.*/\1/' <<<"$line")
+    failed=$(sed -E 's/.*passed, ([0-9]+) failed$/\1/' <<<"$line")
   fi
   if [ "$status" -ne 0 ] && [ "$failed" -eq 0 ]; then failed=1; fi  # a build that broke counts as a failure
   names+=("$name")
@@ -38,7 +45,7 @@ stage() {
   local log=$dir.log
   echo "== $name"
   {
-    cmake -G Ninja -S "$root" -B "$dir" "$@" >/dev/null &&
+    cmake -G Ninja -S "$root" -B "$dir" -DVELMORANT_WERROR=ON "$@" >/dev/null &&
       cmake --build "$dir" -j "$jobs" &&
       ctest --test-dir "$dir" --output-on-failure -j "$CTEST_JOBS"
   } 2>&1 | tee "$log"
@@ -47,7 +54,7 @@ stage() {
 }
 
 # VELMORANT_STAGES picks stages by hand, e.g. "native windows"; all by default.
-stages=" ${VELMORANT_STAGES:-native sanitizers windows} "
+stages=" ${VELMORANT_STAGES:-native sanitizers windows packages} "
 wanted() { [[ $stages == *" $1 "* ]]; }
 
 mkdir -p "$build"
@@ -101,6 +108,15 @@ CTEST_JOBS=1 stage windows "$wine_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
 }
 wanted windows && run_windows_stage
+
+# The .deb and the Windows zip, built as a packager would, and what they hold.
+run_packages_stage() {
+  local log=$build/packages.log
+  echo "== packages"
+  "$root/scripts/package.sh" 2>&1 | tee "$log"
+  record packages "${PIPESTATUS[0]}" "$log"
+}
+wanted packages && run_packages_stage
 
 echo
 echo "== Summary"

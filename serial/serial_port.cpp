@@ -38,8 +38,8 @@ void apply_handshake(DCB& dcb, std::int32_t handshake, std::int32_t input_size) 
       dcb.fInX = 1;
       dcb.XonChar = 0x11;
       dcb.XoffChar = 0x13;
-      // The limit is a tenth of the input queue, the other side seven tenths
-      // of that tenth (255 gives 25 and 175), both stored in 16 bits.
+      // XonLim is a tenth of the input queue and XoffLim seven times that
+      // tenth (255 gives 25 and 175), both stored in 16 bits.
       const std::int32_t tenth = input_size / 10;
       dcb.XonLim = static_cast<WORD>(tenth);
       dcb.XoffLim = static_cast<WORD>(tenth * 7);

@@ -18,6 +18,7 @@
 #include "pty_port.h"
 #include "request_log.h"
 #include "scenario.h"
+#include "velmorant_version.h"
 
 namespace {
 
@@ -59,6 +60,7 @@ void print_help() {
                "  --seed N         seed of the garbage scenario; default 1\n"
                "  --fields LIST    speed field values of the fields scenario, comma\n"
                "                   separated, e.g. \"64 32,01 96,FF FF\"; default 64 32\n"
+               "  --version        the simulator's version\n"
                "  --help           this text\n"
                "\n"
                "Scenarios:\n";
@@ -104,6 +106,10 @@ Options parse_options(int argc, char** argv) {
     const std::string option = argv[i];
     if (option == "--help" || option == "-h") {
       print_help();
+      std::exit(0);
+    }
+    if (option == "--version") {
+      std::cout << "velmorant-sim " VELMORANT_VERSION "\n";
       std::exit(0);
     }
     if (option == "--fast") {

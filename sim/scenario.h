@@ -38,6 +38,8 @@ class Interface {
 
  protected:
   static constexpr std::string_view prompt = "\r>";
+  // An answer of text followed by the prompt.
+  static Answer with_prompt(std::string text);
 
   virtual std::string identification();
   virtual std::string connect_answer();

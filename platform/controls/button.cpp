@@ -62,121 +62,158 @@ void paint(HWND window, HDC dc) {
 
 void redraw(HWND window) { InvalidateRect(window, nullptr, TRUE); }
 
-void set_pushed(HWND window, bool pushed) {
-  ButtonState* state = state_of<ButtonState>(window);
-  UINT updated = pushed ? (state->state | BST_PUSHED) : (state->state & ~BST_PUSHED);
-  if (updated == state->state) return;
-  state->state = updated;
+void set_pushed(HWND window, ButtonState& s, bool pushed) {
+  UINT updated = pushed ? (s.state | BST_PUSHED) : (s.state & ~BST_PUSHED);
+  if (updated == s.state) return;
+  s.state = updated;
   redraw(window);
 }
 
-// The end of a press: a click when it ends over the button (or by the space bar).
-void release(HWND window, bool clicked) {
-  ButtonState* state = state_of<ButtonState>(window);
-  if (!state->pressing) return;
-  state->pressing = false;
-  bool was_pushed = state->state & BST_PUSHED;
-  set_pushed(window, false);
+bool over_button(HWND window, LPARAM lparam) {
+  RECT client;
+  GetClientRect(window, &client);
+  POINT p{static_cast<SHORT>(LOWORD(lparam)), static_cast<SHORT>(HIWORD(lparam))};
+  return PtInRect(&client, p);
+}
+
+LRESULT start_press(HWND window, ButtonState& s) {
+  s.pressing = true;
+  set_pushed(window, s, true);
+  SetCapture(window);
+  return 0;
+}
+
+// How a press ends: a click when it ends over the button (or by the space bar).
+enum class PressEnd { Click, Cancel };
+
+// The parent is told last: it may destroy the button.
+LRESULT release(HWND window, ButtonState& s, PressEnd end) {
+  if (!s.pressing) return 0;
+  s.pressing = false;
+  bool was_pushed = s.state & BST_PUSHED;
+  set_pushed(window, s, false);
   ReleaseCapture();
-  if (clicked && was_pushed) notify_parent(window, BN_CLICKED);
+  if (end == PressEnd::Click && was_pushed) notify_parent(window, BN_CLICKED);
+  return 0;
+}
+
+// The focus moves to the button first; that runs the parent's code, so the
+// state is looked up again after it.
+LRESULT press_with_mouse(HWND window) {
+  SetCapture(window);
+  SetFocus(window);
+  if (ButtonState* s = state_of<ButtonState>(window)) {
+    s->pressing = true;
+    set_pushed(window, *s, true);
+  }
+  return 0;
+}
+
+LRESULT track_mouse(HWND window, ButtonState& s, LPARAM lparam) {
+  if (GetCapture() == window && s.pressing) set_pushed(window, s, over_button(window, lparam));
+  return 0;
+}
+
+LRESULT key_down(HWND window, ButtonState& s, WPARAM key, LPARAM flags) {
+  if (key == VK_SPACE && !(HIWORD(flags) & KF_REPEAT)) start_press(window, s);
+  return 0;
+}
+
+LRESULT capture_changed(HWND window, ButtonState& s, HWND new_capture) {
+  if (new_capture != window && s.pressing) {
+    s.pressing = false;
+    set_pushed(window, s, false);
+  }
+  return 0;
+}
+
+void notify_focus(HWND window, WORD code) {
+  if (GetWindowLongA(window, GWL_STYLE) & BS_NOTIFY) notify_parent(window, code);
+}
+
+LRESULT gain_focus(HWND window, ButtonState& s) {
+  s.state |= BST_FOCUS;
+  redraw(window);
+  notify_focus(window, BN_SETFOCUS);
+  return 0;
+}
+
+LRESULT lose_focus(HWND window, ButtonState& s) {
+  s.state &= ~BST_FOCUS;
+  if (s.pressing && GetCapture() == window) release(window, s, PressEnd::Cancel);
+  redraw(window);
+  notify_focus(window, BN_KILLFOCUS);
+  return 0;
+}
+
+LRESULT set_text(HWND window, WPARAM wparam, LPARAM lparam) {
+  LRESULT result = DefWindowProcA(window, WM_SETTEXT, wparam, lparam);
+  redraw(window);
+  return result;
+}
+
+LRESULT set_font(HWND window, ButtonState& s, HFONT font, bool redraw_now) {
+  s.font = font;
+  if (redraw_now) redraw(window);
+  return 0;
+}
+
+// Push buttons have no check mark and stay unchecked; the check box and radio
+// styles keep what they are told (a third state only with 3STATE).
+LRESULT set_check(HWND window, ButtonState& s, WPARAM wanted) {
+  const LONG type = GetWindowLongA(window, GWL_STYLE) & BS_TYPEMASK;
+  if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) return 0;
+  UINT check = static_cast<UINT>(wanted) & (BST_CHECKED | BST_INDETERMINATE);
+  if (check == BST_INDETERMINATE && type != BS_3STATE && type != BS_AUTO3STATE) check = BST_CHECKED;
+  if (static_cast<UINT>(wanted) > BST_INDETERMINATE) check = BST_CHECKED;
+  s.state = (s.state & ~(BST_CHECKED | BST_INDETERMINATE)) | check;
+  redraw(window);
+  return 0;
+}
+
+LRESULT set_style(HWND window, WPARAM style, bool redraw_now) {
+  LONG old_style = GetWindowLongA(window, GWL_STYLE);
+  SetWindowLongA(window, GWL_STYLE, (old_style & ~BS_TYPEMASK) | (static_cast<LONG>(style) & BS_TYPEMASK));
+  if (redraw_now) redraw(window);
+  return 0;
+}
+
+LRESULT click(HWND window) {
+  if (IsWindowEnabled(window)) {
+    SendMessageA(window, WM_LBUTTONDOWN, 0, 0);
+    SendMessageA(window, WM_LBUTTONUP, 0, 0);
+  }
+  return 0;
 }
 
 LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) attach_state(window, new ButtonState);
+  ButtonState* state = state_of<ButtonState>(window);
+  if (state == nullptr) return DefWindowProcA(window, message, wparam, lparam);
+  ButtonState& s = *state;
   switch (message) {
-    case WM_NCCREATE: attach_state(window, new ButtonState); break;
     case WM_NCDESTROY: return destroy_with_state<ButtonState>(window, message, wparam, lparam);
     case WM_ERASEBKGND: return 1;
     case WM_PAINT: return paint_message(window, wparam, paint);
-    case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK:
-      SetCapture(window);
-      SetFocus(window);
-      state_of<ButtonState>(window)->pressing = true;
-      set_pushed(window, true);
-      return 0;
-    case WM_MOUSEMOVE:
-      if (GetCapture() == window && state_of<ButtonState>(window)->pressing) {
-        RECT client;
-        GetClientRect(window, &client);
-        POINT p{static_cast<SHORT>(LOWORD(lparam)), static_cast<SHORT>(HIWORD(lparam))};
-        set_pushed(window, PtInRect(&client, p));
-      }
-      return 0;
-    case WM_LBUTTONUP: {
-      RECT client;
-      GetClientRect(window, &client);
-      POINT p{static_cast<SHORT>(LOWORD(lparam)), static_cast<SHORT>(HIWORD(lparam))};
-      release(window, PtInRect(&client, p));
-      return 0;
-    }
-    case WM_KEYDOWN:
-      if (wparam == VK_SPACE && !(HIWORD(lparam) & KF_REPEAT)) {
-        state_of<ButtonState>(window)->pressing = true;
-        set_pushed(window, true);
-        SetCapture(window);
-      }
-      return 0;
-    case WM_KEYUP:
-      if (wparam == VK_SPACE) release(window, true);
-      return 0;
-    case WM_CAPTURECHANGED:
-      if (reinterpret_cast<HWND>(lparam) != window && state_of<ButtonState>(window)->pressing) {
-        state_of<ButtonState>(window)->pressing = false;
-        set_pushed(window, false);
-      }
-      return 0;
-    case WM_SETFOCUS:
-      state_of<ButtonState>(window)->state |= BST_FOCUS;
-      redraw(window);
-      if (GetWindowLongA(window, GWL_STYLE) & BS_NOTIFY) notify_parent(window, BN_SETFOCUS);
-      return 0;
-    case WM_KILLFOCUS: {
-      ButtonState* state = state_of<ButtonState>(window);
-      state->state &= ~BST_FOCUS;
-      if (state->pressing && GetCapture() == window) release(window, false);
-      redraw(window);
-      if (GetWindowLongA(window, GWL_STYLE) & BS_NOTIFY) notify_parent(window, BN_KILLFOCUS);
-      return 0;
-    }
+    case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: return press_with_mouse(window);
+    case WM_MOUSEMOVE: return track_mouse(window, s, lparam);
+    case WM_LBUTTONUP: return release(window, s, over_button(window, lparam) ? PressEnd::Click : PressEnd::Cancel);
+    case WM_KEYDOWN: return key_down(window, s, wparam, lparam);
+    case WM_KEYUP: return wparam == VK_SPACE ? release(window, s, PressEnd::Click) : 0;
+    case WM_CAPTURECHANGED: return capture_changed(window, s, reinterpret_cast<HWND>(lparam));
+    case WM_SETFOCUS: return gain_focus(window, s);
+    case WM_KILLFOCUS: return lose_focus(window, s);
     case WM_ENABLE: redraw(window); return 0;
-    case WM_SETTEXT: {
-      LRESULT result = DefWindowProcA(window, message, wparam, lparam);
-      redraw(window);
-      return result;
-    }
-    case WM_SETFONT:
-      state_of<ButtonState>(window)->font = reinterpret_cast<HFONT>(wparam);
-      if (LOWORD(lparam)) redraw(window);
-      return 0;
-    case WM_GETFONT: return reinterpret_cast<LRESULT>(state_of<ButtonState>(window)->font);
+    case WM_SETTEXT: return set_text(window, wparam, lparam);
+    case WM_SETFONT: return set_font(window, s, reinterpret_cast<HFONT>(wparam), LOWORD(lparam) != 0);
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(s.font);
     case WM_GETDLGCODE: return DLGC_BUTTON | (is_default(window) ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
-    case BM_GETCHECK: return state_of<ButtonState>(window)->state & (BST_CHECKED | BST_INDETERMINATE);
-    case BM_SETCHECK: {
-      // Push buttons have no check mark and stay unchecked; the check box and
-      // radio styles keep what they are told (a third state only with 3STATE).
-      const LONG type = GetWindowLongA(window, GWL_STYLE) & BS_TYPEMASK;
-      if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) return 0;
-      UINT check = static_cast<UINT>(wparam) & (BST_CHECKED | BST_INDETERMINATE);
-      if (check == BST_INDETERMINATE && type != BS_3STATE && type != BS_AUTO3STATE) check = BST_CHECKED;
-      if (static_cast<UINT>(wparam) > BST_INDETERMINATE) check = BST_CHECKED;
-      auto* state = state_of<ButtonState>(window);
-      state->state = (state->state & ~(BST_CHECKED | BST_INDETERMINATE)) | check;
-      redraw(window);
-      return 0;
-    }
-    case BM_GETSTATE: return state_of<ButtonState>(window)->state;
-    case BM_SETSTATE: set_pushed(window, wparam != 0); return 0;
-    case BM_SETSTYLE: {
-      LONG style = GetWindowLongA(window, GWL_STYLE);
-      SetWindowLongA(window, GWL_STYLE, (style & ~BS_TYPEMASK) | (static_cast<LONG>(wparam) & BS_TYPEMASK));
-      if (LOWORD(lparam)) redraw(window);
-      return 0;
-    }
-    case BM_CLICK:
-      if (IsWindowEnabled(window)) {
-        SendMessageA(window, WM_LBUTTONDOWN, 0, 0);
-        SendMessageA(window, WM_LBUTTONUP, 0, 0);
-      }
-      return 0;
+    case BM_GETCHECK: return s.state & (BST_CHECKED | BST_INDETERMINATE);
+    case BM_SETCHECK: return set_check(window, s, wparam);
+    case BM_GETSTATE: return s.state;
+    case BM_SETSTATE: set_pushed(window, s, wparam != 0); return 0;
+    case BM_SETSTYLE: return set_style(window, wparam, LOWORD(lparam) != 0);
+    case BM_CLICK: return click(window);
     default: break;
   }
   return DefWindowProcA(window, message, wparam, lparam);

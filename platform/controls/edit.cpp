@@ -99,18 +99,23 @@ void scroll_to_caret(HWND window, EditState& s) {
   s.scroll = std::clamp(s.scroll, 0, std::max(0, full - width + 1));
 }
 
-void select(HWND window, size_t anchor, size_t caret) {
-  EditState& s = *state(window);
+void select(HWND window, EditState& s, size_t anchor, size_t caret) {
   s.anchor = std::min(anchor, s.text.size());
   s.caret = std::min(caret, s.text.size());
   scroll_to_caret(window, s);
   redraw(window);
 }
 
-// Replaces the selection, the way typing, pasting and EM_REPLACESEL do.
-// Returns false when nothing changed.
-bool replace_selection(HWND window, std::string inserted, bool keep_undo, bool notify) {
-  EditState& s = *state(window);
+bool read_only(HWND window) { return style_of(window) & ES_READONLY; }
+
+// Whether a replacement can be undone afterwards.
+enum class Undo { Keep, Forget };
+
+// Replaces the selection, the way typing, pasting and EM_REPLACESEL do, and
+// tells the parent (EN_UPDATE, then EN_CHANGE). Returns false when nothing
+// changed. The parent may destroy the window when told: callers must not use
+// the state after a change.
+bool replace_selection(HWND window, EditState& s, std::string inserted, Undo undo) {
   DWORD style = style_of(window);
   for (char& c : inserted) {
     if (style & ES_UPPERCASE) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -134,9 +139,9 @@ bool replace_selection(HWND window, std::string inserted, bool keep_undo, bool n
       candidate = s.text.substr(0, start) + inserted + s.text.substr(start + removed);
     }
   }
-  if (truncated && notify) notify_parent(window, EN_MAXTEXT);
+  if (truncated) notify_parent(window, EN_MAXTEXT);
   if (candidate == before && inserted.empty() && removed == 0) return false;
-  if (keep_undo) {
+  if (undo == Undo::Keep) {
     s.undo_text = before;
     s.undo_caret = s.caret;
     s.can_undo = true;
@@ -147,43 +152,42 @@ bool replace_selection(HWND window, std::string inserted, bool keep_undo, bool n
   DefWindowProcA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(s.text.c_str()));  // keeps the window's own text in step
   scroll_to_caret(window, s);
   redraw(window);
-  if (notify) {
-    notify_parent(window, EN_UPDATE);
-    if (IsWindow(window)) notify_parent(window, EN_CHANGE);
-  }
+  notify_parent(window, EN_UPDATE);
+  if (IsWindow(window)) notify_parent(window, EN_CHANGE);
   return true;
 }
 
-bool read_only(HWND window) { return style_of(window) & ES_READONLY; }
-
-void copy(HWND window) {
-  EditState& s = *state(window);
+void copy(HWND window, const EditState& s) {
   if (s.start() == s.end() || (style_of(window) & ES_PASSWORD)) return;
   clipboard_text() = s.text.substr(s.start(), s.end() - s.start());
 }
 
-void clear(HWND window) {
-  EditState& s = *state(window);
-  if (!read_only(window) && s.start() != s.end()) replace_selection(window, "", true, true);
+void clear(HWND window, EditState& s) {
+  if (!read_only(window) && s.start() != s.end()) replace_selection(window, s, "", Undo::Keep);
 }
 
-void paste(HWND window) {
+void cut(HWND window, EditState& s) {
+  copy(window, s);
+  clear(window, s);
+}
+
+void paste(HWND window, EditState& s) {
   if (read_only(window)) return;
   // Only the first line of a text fits a single-line field.
   std::string text = clipboard_text();
   text = text.substr(0, text.find_first_of("\r\n"));
-  replace_selection(window, text, true, true);
+  replace_selection(window, s, text, Undo::Keep);
 }
 
-void undo(HWND window) {
-  EditState& s = *state(window);
+void undo(HWND window, EditState& s) {
   if (!s.can_undo || read_only(window)) return;
   std::string text = s.undo_text;
   size_t caret = s.undo_caret;
   s.anchor = 0;
   s.caret = s.text.size();
-  replace_selection(window, text, true, true);
-  select(window, caret, caret);
+  replace_selection(window, s, text, Undo::Keep);
+  // The parent, told of the change, may have closed the field.
+  if (EditState* after = state(window)) select(window, *after, caret, caret);
 }
 
 bool is_word_character(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
@@ -200,11 +204,10 @@ size_t word_right(const std::string& text, size_t from) {
   return from;
 }
 
-void key_down(HWND window, int key) {
-  EditState& s = *state(window);
+void key_down(HWND window, EditState& s, int key) {
   bool shift = GetKeyState(VK_SHIFT) < 0;
   bool control = GetKeyState(VK_CONTROL) < 0;
-  auto move = [&](size_t to) { select(window, shift ? s.anchor : to, to); };
+  auto move = [&](size_t to) { select(window, s, shift ? s.anchor : to, to); };
   switch (key) {
     case VK_LEFT: move(control ? word_left(s.text, s.caret) : (s.caret > 0 ? s.caret - 1 : 0)); break;
     case VK_RIGHT: move(control ? word_right(s.text, s.caret) : std::min(s.caret + 1, s.text.size())); break;
@@ -216,31 +219,30 @@ void key_down(HWND window, int key) {
         if (s.caret >= s.text.size()) break;
         s.anchor = s.caret + 1;
       }
-      if (shift) copy(window);
-      clear(window);
+      if (shift) copy(window, s);
+      clear(window, s);
       break;
     case VK_INSERT:
-      if (control) copy(window);
-      else if (shift) paste(window);
+      if (control) copy(window, s);
+      else if (shift) paste(window, s);
       break;
     default: break;
   }
 }
 
-void character(HWND window, unsigned char c) {
-  EditState& s = *state(window);
+void character(HWND window, EditState& s, unsigned char c) {
   switch (c) {
-    case 0x03: copy(window); return;                               // Ctrl+C
-    case 0x16: paste(window); return;                              // Ctrl+V
-    case 0x18: copy(window); clear(window); return;                // Ctrl+X
-    case 0x1A: undo(window); return;                               // Ctrl+Z
+    case 0x03: copy(window, s); return;   // Ctrl+C
+    case 0x16: paste(window, s); return;  // Ctrl+V
+    case 0x18: cut(window, s); return;    // Ctrl+X
+    case 0x1A: undo(window, s); return;   // Ctrl+Z
     case '\b':
       if (read_only(window)) return;
       if (s.start() == s.end()) {
         if (s.caret == 0) return;
         s.anchor = s.caret - 1;
       }
-      clear(window);
+      clear(window, s);
       return;
     default: break;
   }
@@ -253,7 +255,7 @@ void character(HWND window, unsigned char c) {
     MessageBeep(0);
     return;
   }
-  replace_selection(window, std::string(1, static_cast<char>(c)), true, true);
+  replace_selection(window, s, std::string(1, static_cast<char>(c)), Undo::Keep);
 }
 
 void paint(HWND window, HDC dc) {
@@ -303,126 +305,159 @@ LRESULT copy_text_out(const std::string& text, WPARAM size, LPARAM buffer) {
   return static_cast<LRESULT>(length);
 }
 
+// The initial text arrives without notifications, with the caret at its start.
+LRESULT create(HWND window, EditState& s, const CREATESTRUCTA& create) {
+  if (create.lpszName != nullptr && !IS_INTRESOURCE(create.lpszName)) s.text = create.lpszName;
+  DefWindowProcA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(s.text.c_str()));
+  return 0;
+}
+
+// A new text: the selection and scrolling start afresh, and the parent is told.
+LRESULT set_text(HWND window, EditState& s, const char* text) {
+  s.text = text != nullptr ? text : "";
+  s.anchor = s.caret = 0;
+  s.scroll = 0;
+  s.modified = false;
+  s.can_undo = false;
+  DefWindowProcA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(s.text.c_str()));
+  redraw(window);
+  notify_parent(window, EN_UPDATE);
+  if (IsWindow(window)) notify_parent(window, EN_CHANGE);
+  return TRUE;
+}
+
+LRESULT change_focus(HWND window, EditState& s, bool focused) {
+  s.focused = focused;
+  redraw(window);
+  notify_parent(window, focused ? EN_SETFOCUS : EN_KILLFOCUS);
+  return 0;
+}
+
+// A click takes the focus (unless the focus change is refused) and starts a
+// selection that the mouse drags; Shift keeps the selection's fixed end.
+// The state is looked up after the focus change, which runs the parent's code.
+LRESULT press(HWND window, WPARAM keys, int x) {
+  if (GetFocus() != window) SetFocus(window);
+  if (GetFocus() != window) return 0;
+  EditState* s = state(window);
+  if (s == nullptr) return 0;
+  size_t at = position_at(window, *s, x);
+  select(window, *s, (keys & MK_SHIFT) ? s->anchor : at, at);
+  s->selecting = true;
+  SetCapture(window);
+  return 0;
+}
+
+LRESULT select_word(HWND window, EditState& s, int x) {
+  size_t at = position_at(window, s, x);
+  size_t from = at, to = at;
+  while (from > 0 && is_word_character(s.text[from - 1])) --from;
+  while (to < s.text.size() && is_word_character(s.text[to])) ++to;
+  select(window, s, from, to);
+  return 0;
+}
+
+LRESULT drag(HWND window, EditState& s, int x) {
+  if (s.selecting && GetCapture() == window) select(window, s, s.anchor, position_at(window, s, x));
+  return 0;
+}
+
+LRESULT end_drag(HWND window, EditState& s) {
+  if (s.selecting) {
+    s.selecting = false;
+    if (GetCapture() == window) ReleaseCapture();
+  }
+  return 0;
+}
+
+LRESULT get_selection(const EditState& s, WPARAM start, LPARAM end) {
+  if (start != 0) *reinterpret_cast<DWORD*>(start) = static_cast<DWORD>(s.start());
+  if (end != 0) *reinterpret_cast<DWORD*>(end) = static_cast<DWORD>(s.end());
+  return MAKELONG(s.start(), s.end());
+}
+
+// -1 as the start removes the selection; an end of -1 (or past the text) is the text's end.
+LRESULT set_selection(HWND window, EditState& s, INT start, INT end) {
+  if (start == -1) select(window, s, s.caret, s.caret);
+  else select(window, s, static_cast<size_t>(start < 0 ? s.text.size() : start), end < 0 ? s.text.size() : static_cast<size_t>(end));
+  return 0;
+}
+
+LRESULT set_read_only(HWND window, bool read_only) {
+  LONG style = GetWindowLongA(window, GWL_STYLE);
+  SetWindowLongA(window, GWL_STYLE, read_only ? (style | ES_READONLY) : (style & ~ES_READONLY));
+  redraw(window);
+  return TRUE;
+}
+
+// The caret kept in view after the field or its text changed size.
+LRESULT rescroll(HWND window, EditState& s) {
+  scroll_to_caret(window, s);
+  redraw(window);
+  return TRUE;
+}
+
+LRESULT set_font(HWND window, EditState& s, HFONT font, bool redraw_now) {
+  s.font = font;
+  scroll_to_caret(window, s);
+  if (redraw_now) redraw(window);
+  return 0;
+}
+
+int x_of(LPARAM lparam) { return static_cast<SHORT>(LOWORD(lparam)); }
+
 LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) attach_state(window, new EditState);
+  EditState* state_pointer = state(window);
+  if (state_pointer == nullptr) return DefWindowProcA(window, message, wparam, lparam);
+  EditState& s = *state_pointer;
   switch (message) {
-    case WM_NCCREATE: attach_state(window, new EditState); break;
-    case WM_CREATE: {
-      // The initial text arrives without notifications, with the caret at its start.
-      auto* create = reinterpret_cast<CREATESTRUCTA*>(lparam);
-      EditState& s = *state(window);
-      if (create->lpszName != nullptr && !IS_INTRESOURCE(create->lpszName)) s.text = create->lpszName;
-      DefWindowProcA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(s.text.c_str()));
-      return 0;
-    }
+    case WM_CREATE: return create(window, s, *reinterpret_cast<CREATESTRUCTA*>(lparam));
     case WM_NCDESTROY: return destroy_with_state<EditState>(window, message, wparam, lparam);
     case WM_ERASEBKGND: return 1;
     case WM_PAINT: return paint_message(window, wparam, paint);
-    case WM_SETTEXT: {
-      // A new text: the selection and scrolling start afresh; single-line fields notify.
-      EditState& s = *state(window);
-      s.text = lparam != 0 ? reinterpret_cast<const char*>(lparam) : "";
-      s.anchor = s.caret = 0;
-      s.scroll = 0;
-      s.modified = false;
-      s.can_undo = false;
-      DefWindowProcA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(s.text.c_str()));
-      redraw(window);
-      notify_parent(window, EN_UPDATE);
-      if (IsWindow(window)) notify_parent(window, EN_CHANGE);
-      return TRUE;
+    case WM_SETTEXT: return set_text(window, s, reinterpret_cast<const char*>(lparam));
+    case WM_GETTEXT: return copy_text_out(s.text, wparam, lparam);
+    case WM_GETTEXTLENGTH: return static_cast<LRESULT>(s.text.size());
+    case WM_SETFOCUS: return change_focus(window, s, true);
+    case WM_KILLFOCUS: return change_focus(window, s, false);
+    case WM_LBUTTONDOWN: return press(window, wparam, x_of(lparam));
+    case WM_LBUTTONDBLCLK: return select_word(window, s, x_of(lparam));
+    case WM_MOUSEMOVE: return drag(window, s, x_of(lparam));
+    case WM_LBUTTONUP: return end_drag(window, s);
+    case WM_CAPTURECHANGED: s.selecting = false; return 0;
+    case WM_KEYDOWN: key_down(window, s, static_cast<int>(wparam)); return 0;
+    case WM_CHAR: character(window, s, static_cast<unsigned char>(wparam)); return 0;
+    case WM_CUT: cut(window, s); return 0;
+    case WM_COPY: copy(window, s); return 0;
+    case WM_PASTE: paste(window, s); return 0;
+    case WM_CLEAR: clear(window, s); return 0;
+    case WM_UNDO: case EM_UNDO: {
+      undo(window, s);
+      const EditState* after = state(window);
+      return after != nullptr && after->can_undo;
     }
-    case WM_GETTEXT: return copy_text_out(state(window)->text, wparam, lparam);
-    case WM_GETTEXTLENGTH: return static_cast<LRESULT>(state(window)->text.size());
-    case WM_SETFOCUS:
-      state(window)->focused = true;
-      redraw(window);
-      notify_parent(window, EN_SETFOCUS);
-      return 0;
-    case WM_KILLFOCUS:
-      state(window)->focused = false;
-      redraw(window);
-      notify_parent(window, EN_KILLFOCUS);
-      return 0;
-    case WM_LBUTTONDOWN: {
-      if (GetFocus() != window) SetFocus(window);
-      if (GetFocus() != window) return 0;
-      EditState& s = *state(window);
-      size_t at = position_at(window, s, static_cast<SHORT>(LOWORD(lparam)));
-      select(window, (wparam & MK_SHIFT) ? s.anchor : at, at);
-      s.selecting = true;
-      SetCapture(window);
-      return 0;
-    }
-    case WM_LBUTTONDBLCLK: {
-      EditState& s = *state(window);
-      size_t at = position_at(window, s, static_cast<SHORT>(LOWORD(lparam)));
-      size_t from = at, to = at;
-      while (from > 0 && is_word_character(s.text[from - 1])) --from;
-      while (to < s.text.size() && is_word_character(s.text[to])) ++to;
-      select(window, from, to);
-      return 0;
-    }
-    case WM_MOUSEMOVE: {
-      EditState& s = *state(window);
-      if (s.selecting && GetCapture() == window) select(window, s.anchor, position_at(window, s, static_cast<SHORT>(LOWORD(lparam))));
-      return 0;
-    }
-    case WM_LBUTTONUP:
-      if (state(window)->selecting) {
-        state(window)->selecting = false;
-        if (GetCapture() == window) ReleaseCapture();
-      }
-      return 0;
-    case WM_CAPTURECHANGED: state(window)->selecting = false; return 0;
-    case WM_KEYDOWN: key_down(window, static_cast<int>(wparam)); return 0;
-    case WM_CHAR: character(window, static_cast<unsigned char>(wparam)); return 0;
-    case WM_CUT: copy(window); clear(window); return 0;
-    case WM_COPY: copy(window); return 0;
-    case WM_PASTE: paste(window); return 0;
-    case WM_CLEAR: clear(window); return 0;
-    case WM_UNDO: case EM_UNDO: undo(window); return state(window)->can_undo;
-    case EM_CANUNDO: return state(window)->can_undo;
-    case EM_EMPTYUNDOBUFFER: state(window)->can_undo = false; return 0;
-    case EM_GETSEL: {
-      EditState& s = *state(window);
-      if (wparam != 0) *reinterpret_cast<DWORD*>(wparam) = static_cast<DWORD>(s.start());
-      if (lparam != 0) *reinterpret_cast<DWORD*>(lparam) = static_cast<DWORD>(s.end());
-      return MAKELONG(s.start(), s.end());
-    }
-    case EM_SETSEL: {
-      // -1 as the start removes the selection; an end of -1 (or past the text) is the text's end.
-      EditState& s = *state(window);
-      auto start = static_cast<INT>(wparam), end = static_cast<INT>(lparam);
-      if (start == -1) select(window, s.caret, s.caret);
-      else select(window, static_cast<size_t>(start < 0 ? s.text.size() : start), end < 0 ? s.text.size() : static_cast<size_t>(end));
-      return 0;
-    }
+    case EM_CANUNDO: return s.can_undo;
+    case EM_EMPTYUNDOBUFFER: s.can_undo = false; return 0;
+    case EM_GETSEL: return get_selection(s, wparam, lparam);
+    case EM_SETSEL: return set_selection(window, s, static_cast<INT>(wparam), static_cast<INT>(lparam));
     case EM_REPLACESEL:
-      replace_selection(window, lparam != 0 ? reinterpret_cast<const char*>(lparam) : "", wparam != 0, true);
+      replace_selection(window, s, lparam != 0 ? reinterpret_cast<const char*>(lparam) : "", wparam != 0 ? Undo::Keep : Undo::Forget);
       return 0;
-    case EM_LIMITTEXT: state(window)->limit = wparam == 0 ? 0x7FFFFFFE : wparam; return 0;
-    case EM_GETLIMITTEXT: return static_cast<LRESULT>(state(window)->limit);
-    case EM_GETMODIFY: return state(window)->modified;
-    case EM_SETMODIFY: state(window)->modified = wparam != 0; return 0;
-    case EM_SETREADONLY: {
-      LONG style = GetWindowLongA(window, GWL_STYLE);
-      SetWindowLongA(window, GWL_STYLE, wparam ? (style | ES_READONLY) : (style & ~ES_READONLY));
-      redraw(window);
-      return TRUE;
-    }
+    case EM_LIMITTEXT: s.limit = wparam == 0 ? 0x7FFFFFFE : wparam; return 0;
+    case EM_GETLIMITTEXT: return static_cast<LRESULT>(s.limit);
+    case EM_GETMODIFY: return s.modified;
+    case EM_SETMODIFY: s.modified = wparam != 0; return 0;
+    case EM_SETREADONLY: return set_read_only(window, wparam != 0);
     case EM_GETLINECOUNT: return 1;
-    case EM_SCROLLCARET: scroll_to_caret(window, *state(window)); redraw(window); return TRUE;
+    case EM_SCROLLCARET: return rescroll(window, s);
     case EM_GETRECT:
-      if (lparam != 0) *reinterpret_cast<RECT*>(lparam) = text_rect(window, *state(window));
+      if (lparam != 0) *reinterpret_cast<RECT*>(lparam) = text_rect(window, s);
       return 0;
-    case WM_SIZE: scroll_to_caret(window, *state(window)); redraw(window); return 0;
+    case WM_SIZE: rescroll(window, s); return 0;
     case WM_ENABLE: redraw(window); return 0;
-    case WM_SETFONT:
-      state(window)->font = reinterpret_cast<HFONT>(wparam);
-      scroll_to_caret(window, *state(window));
-      if (LOWORD(lparam)) redraw(window);
-      return 0;
-    case WM_GETFONT: return reinterpret_cast<LRESULT>(state(window)->font);
+    case WM_SETFONT: return set_font(window, s, reinterpret_cast<HFONT>(wparam), LOWORD(lparam) != 0);
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(s.font);
     case WM_GETDLGCODE: return DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
     default: break;
   }

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <climits>
 
 #include "controls/controls.h"
 
@@ -51,11 +52,30 @@ void paint(HWND window, HDC dc) {
 
 void redraw(HWND window) { InvalidateRect(window, nullptr, TRUE); }
 
-// A new position, kept within the range; returns the previous one.
+// Where a position is kept: raised to the low end, then lowered to the high
+// end, so that a range given high to low holds only its high end (as Windows
+// does).
+int within_range(const ProgressState& state, long long position) {
+  return static_cast<int>(std::min<long long>(std::max<long long>(position, state.low), state.high));
+}
+
+// One step on. Past the high end the position wraps by the range's length from
+// the low end, past the low end from the high end; a range given high to low
+// meets both rules in turn, as on Windows. Worked in 64 bits: any step is valid.
+int stepped(const ProgressState& state) {
+  if (state.low == state.high) return state.position;
+  const long long span = static_cast<long long>(state.high) - state.low;
+  long long next = static_cast<long long>(state.position) + state.step;
+  if (next > state.high) next = (next - state.low) % span + state.low;
+  if (next < state.low) next = (next - state.low) % span + state.high;
+  return static_cast<int>(std::clamp<long long>(next, INT_MIN, INT_MAX));
+}
+
+// A new position, as given; returns the previous one.
 int move_to(HWND window, int position) {
   ProgressState* state = state_of<ProgressState>(window);
   int previous = state->position;
-  state->position = std::clamp(position, state->low, std::max(state->low, state->high));
+  state->position = position;
   if (state->position != previous) {
     redraw(window);
     UpdateWindow(window);
@@ -70,7 +90,7 @@ LRESULT set_range(HWND window, int low, int high) {
   if (low != state->low || high != state->high) {
     state->low = low;
     state->high = high;
-    state->position = std::clamp(state->position, low, std::max(low, high));
+    state->position = within_range(*state, state->position);
     redraw(window);
   }
   return previous;
@@ -108,10 +128,10 @@ LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lpar
       if (lparam != 0) *reinterpret_cast<PBRANGE*>(lparam) = PBRANGE{state->low, state->high};
       return wparam ? state->low : state->high;
     }
-    case PBM_SETPOS: return move_to(window, static_cast<int>(wparam));
+    case PBM_SETPOS: return move_to(window, within_range(*state_of<ProgressState>(window), static_cast<int>(wparam)));
     case PBM_DELTAPOS: {
       ProgressState* state = state_of<ProgressState>(window);
-      return move_to(window, state->position + static_cast<int>(wparam));
+      return move_to(window, within_range(*state, state->position + static_cast<long long>(static_cast<int>(wparam))));
     }
     case PBM_GETPOS: return state_of<ProgressState>(window)->position;
     case PBM_SETSTEP: {
@@ -120,14 +140,7 @@ LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lpar
       state->step = static_cast<int>(wparam);
       return previous;
     }
-    case PBM_STEPIT: {
-      // Past the end, the bar starts again from the beginning.
-      ProgressState* state = state_of<ProgressState>(window);
-      int next = state->position + state->step;
-      if (next > state->high) next = state->low + (next - state->high);
-      if (next < state->low) next = state->high - (state->low - next);
-      return move_to(window, next);
-    }
+    case PBM_STEPIT: return move_to(window, stepped(*state_of<ProgressState>(window)));
     case PBM_SETBARCOLOR: return set_colour(window, &state_of<ProgressState>(window)->bar, static_cast<COLORREF>(lparam));
     case PBM_SETBKCOLOR: return set_colour(window, &state_of<ProgressState>(window)->background, static_cast<COLORREF>(lparam));
     case PBM_GETBARCOLOR: return state_of<ProgressState>(window)->bar;

@@ -48,8 +48,8 @@ struct X11Connection {
 
 class X11Surface final : public Surface {
  public:
-  X11Surface(std::shared_ptr<X11Connection> connection, HWND window, ::Window xid, const RECT& rect)
-      : window(window), xid(xid), rect(rect), connection_(std::move(connection)) {
+  X11Surface(std::shared_ptr<X11Connection> connection, HWND owner, ::Window x_window, const RECT& area)
+      : window(owner), xid(x_window), rect(area), connection_(std::move(connection)) {
     allocate();
   }
   ~X11Surface() override {

@@ -60,6 +60,33 @@ TEST_F(Progress, RangeAndPositionAnswersFollowWin32) {
   EXPECT_EQ(SendMessageA(bar, PBM_GETPOS, 0, 0), 15);
 }
 
+// Stepping past either end wraps by the range's length, also for steps longer
+// than the range and for a range given high to low, where the position is
+// pushed to the high end first (as Windows does).
+TEST_F(Progress, StepItWrapsPastEitherEnd) {
+  struct Case {
+    int low, high, position, step;
+    int expected[3];  // the positions after three steps
+  };
+  const Case cases[] = {
+      {0, 100, 95, 10, {5, 15, 25}},     {0, 100, 0, 150, {50, 0, 50}},    {0, 100, 0, 250, {50, 0, 50}},
+      {0, 100, 50, -30, {20, 90, 60}},   {0, 100, 10, -130, {80, 50, 20}}, {-50, 50, 40, 30, {-30, 0, 30}},
+      {100, 0, 50, 10, {-90, -80, -70}}, {100, 0, 0, -10, {-10, -20, -30}}, {10, -10, 0, 5, {-25, -20, -15}},
+      {5, 5, 5, -3, {5, 5, 5}},          {0, 100, 100, 0, {100, 100, 100}},
+  };
+  for (const Case& c : cases) {
+    SendMessageA(bar, PBM_SETRANGE32, c.low, c.high);
+    SendMessageA(bar, PBM_SETPOS, c.position, 0);
+    SendMessageA(bar, PBM_SETSTEP, c.step, 0);
+    int previous = static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0));
+    for (int expected : c.expected) {
+      EXPECT_EQ(SendMessageA(bar, PBM_STEPIT, 0, 0), previous) << "PBM_STEPIT returns the previous position";
+      previous = static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0));
+      EXPECT_EQ(previous, expected) << c.low << ".." << c.high << " from " << c.position << " by " << c.step;
+    }
+  }
+}
+
 TEST_F(Progress, TheFilledPartGrowsWithThePosition) {
   std::vector<COLORREF> empty = middle_row();
   SendMessageA(bar, PBM_SETPOS, 25, 0);

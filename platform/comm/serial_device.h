@@ -30,7 +30,8 @@ class SerialDevice final : public KernelObject {
   COMMTIMEOUTS timeouts{};
   DWORD input_queue_size = 0;
   DWORD output_queue_size = 0;
-  bool is_terminal = false;
+  // Locked for this holder (flock, TIOCEXCL): unlocked again on close.
+  bool exclusive = false;
   // Nothing was written since the output queue was last seen empty; it can
   // then only still be empty, and need not be asked for.
   bool output_drained = true;
@@ -41,9 +42,9 @@ class SerialDevice final : public KernelObject {
   int fd_;
 };
 
-// The device behind a handle when it is a serial line (a terminal); else
-// nullptr with the last error set, ERROR_INVALID_PARAMETER for a device that
-// is no serial port, as Win32 answers.
+// The device behind a handle when it is a serial line (CreateFileA opens
+// nothing else); else nullptr with ERROR_INVALID_HANDLE, as Win32 answers for
+// a handle that is no serial port.
 SerialDevice* serial_line(HANDLE handle);
 // The same for a call that also needs `argument`: nullptr with
 // ERROR_INVALID_PARAMETER when it is missing.

@@ -88,7 +88,7 @@ BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD to_read, LPDWORD read_c
       // A terminal reads end of file only once it has hung up (the other side
       // of a pseudo-terminal closed, the carrier lost); bytes read before that
       // are still delivered.
-      if (device->is_terminal && done == 0) return fail_with_errno(EIO);
+      if (done == 0) return fail_with_errno(EIO);
       break;
     }
     if (errno == EINTR) continue;

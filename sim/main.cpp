@@ -13,6 +13,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "port_watch.h"
 #include "pty_port.h"
@@ -165,7 +166,7 @@ class Simulator {
       }
       const int ready = ppoll(entries, 2, wait, &unblocked);
       if (ready < 0 && errno != EINTR) throw std::runtime_error("poll failed");
-      if (ready > 0 && (entries[1].revents & POLLIN)) report_port_change();
+      if (ready > 0 && (entries[1].revents & POLLIN)) follow_port_changes();
       if (ready > 0 && (entry.revents & POLLIN)) receive();
       if (ready > 0 && (entry.revents & POLLOUT)) blocked_ = false;
       send_due();
@@ -177,12 +178,26 @@ class Simulator {
   }
 
  private:
-  void report_port_change() {
-    const PortWatch::Change change = watch_.take();
-    if (change == PortWatch::Change::None) return;
-    const char* what = change == PortWatch::Change::Opened ? "opened" : "closed";
-    std::cout << "velmorant-sim: the program " << what << " the port" << std::endl;
-    log_.note(what);
+  // Tells and logs every open and close. What the program sent before it
+  // closed is still taken (and logged) as its own; what would have answered
+  // it is dropped with it, so that a new connection starts clean.
+  void follow_port_changes() {
+    const std::vector<PortWatch::Change> changes = watch_.take();
+    if (changes.empty()) return;
+    if (port_open_) receive();
+    for (PortWatch::Change change : changes) {
+      port_open_ = change == PortWatch::Change::Opened;
+      const char* what = port_open_ ? "opened" : "closed";
+      std::cout << "velmorant-sim: the program " << what << " the port" << std::endl;
+      log_.note(what);
+      if (!port_open_) {
+        request_.clear();
+        out_.bytes.clear();
+        blocked_ = false;
+      }
+    }
+    // Not while a new program holds the line: its exclusive use stays.
+    if (!port_open_) port_.forget_program();
   }
 
   void receive() {
@@ -242,6 +257,7 @@ class Simulator {
   std::string request_;
   Outgoing out_;
   bool blocked_ = false;
+  bool port_open_ = false;
 };
 
 }  // namespace

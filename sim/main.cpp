@@ -178,13 +178,16 @@ class Simulator {
   }
 
  private:
-  // Tells and logs every open and close. What the program sent before it
-  // closed is still taken (and logged) as its own; what would have answered
-  // it is dropped with it, so that a new connection starts clean.
+  // Tells and logs every open and close. What would have answered a program
+  // that closed the port is dropped with it, so that a new connection starts
+  // clean. Requests still unread when the port closed are the closing
+  // program's, and answered (into nothing) first; when it has been opened
+  // again meanwhile, they are taken as the new program's, which sends its
+  // first request at once.
   void follow_port_changes() {
     const std::vector<PortWatch::Change> changes = watch_.take();
     if (changes.empty()) return;
-    if (port_open_) receive();
+    if (port_open_ && changes.back() == PortWatch::Change::Closed) receive();
     for (PortWatch::Change change : changes) {
       port_open_ = change == PortWatch::Change::Opened;
       const char* what = port_open_ ? "opened" : "closed";

@@ -247,6 +247,49 @@ TEST_F(CommPort, MaxdwordIntervalAndMultiplierWaitForTheFirstByteOnly) {
   EXPECT_LT(Clock::now() - start, 10s) << "returned with the first byte, not at the 20 s constant";
 }
 
+// The Windows driver's rules for ReadIntervalTimeout MAXDWORD with totals:
+// bytes already waiting are returned at once; with none waiting, a
+// multiplier of MAXDWORD returns with the first bytes that arrive, any other
+// waits for the whole count or the total.
+TEST_F(CommPort, MaxdwordIntervalWithTotalsReturnsAtOnceWithWhatIsWaiting) {
+  for (DWORD multiplier : {DWORD{10}, DWORD{0}, MAXDWORD}) {
+    set_timeouts(MAXDWORD, multiplier, 4000);
+    pty_.send("wait");
+    ASSERT_EQ(wait_for_input(4), 4u);
+    char buffer[100] = {};
+    DWORD read = 0;
+    const auto start = Clock::now();
+    ASSERT_TRUE(ReadFile(port_, buffer, sizeof buffer, &read, nullptr));
+    EXPECT_EQ(std::string(buffer, read), "wait") << multiplier;
+    EXPECT_LT(Clock::now() - start, 3s) << multiplier << ": not at the 4 s total";
+  }
+}
+
+TEST_F(CommPort, MaxdwordIntervalWithTotalsWaitsForTheCountWhenNothingWasWaiting) {
+  set_timeouts(MAXDWORD, 0, 300);
+  std::thread device([this] {
+    std::this_thread::sleep_for(50ms);
+    pty_.send("a");
+    std::this_thread::sleep_for(50ms);
+    pty_.send("bc");
+  });
+  char buffer[3] = {};
+  DWORD read = 0;
+  ASSERT_TRUE(ReadFile(port_, buffer, sizeof buffer, &read, nullptr));
+  device.join();
+  EXPECT_EQ(std::string(buffer, read), "abc") << "not only the first byte";
+}
+
+TEST_F(CommPort, MaxdwordIntervalAndMultiplierWithoutConstantReturnAtOnce) {
+  set_timeouts(MAXDWORD, MAXDWORD, 0);
+  char buffer[4] = {};
+  DWORD read = 99;
+  const auto start = Clock::now();
+  ASSERT_TRUE(ReadFile(port_, buffer, sizeof buffer, &read, nullptr));
+  EXPECT_EQ(read, 0u);
+  EXPECT_LT(Clock::now() - start, 5s);
+}
+
 TEST_F(CommPort, ReadWithoutTimeoutsWaitsForEveryByte) {
   set_timeouts(0, 0, 0);
   std::thread device([this] {

@@ -172,11 +172,7 @@ BOOL serial_set_flow_chars(SerialPort port, std::int32_t xon, std::int32_t xoff)
   return SetCommState(port, &dcb);
 }
 
-DWORD serial_error_flags(SerialPort port) {
-  if (is_refused(port)) return 0;
-  DWORD errors = 0;
-  COMSTAT status{};
-  read_status(port, errors, status);
+DWORD serial_error_word(DWORD errors, const COMSTAT& status) {
   DWORD word = errors & (CE_RXOVER | CE_OVERRUN | CE_RXPARITY | CE_FRAME | CE_BREAK);
   if (word & SERIAL_RX_OVERFLOW) word |= SERIAL_RX_LOST | SERIAL_RX_FULL;
   if (status.fCtsHold) word |= SERIAL_WAIT_CTS;
@@ -186,4 +182,12 @@ DWORD serial_error_flags(SerialPort port) {
   if (status.fXoffSent) word |= SERIAL_XOFF_SENT;
   if (status.fEof) word |= SERIAL_EOF;
   return word;
+}
+
+DWORD serial_error_flags(SerialPort port) {
+  if (is_refused(port)) return 0;
+  DWORD errors = 0;
+  COMSTAT status{};
+  read_status(port, errors, status);
+  return serial_error_word(errors, status);
 }

@@ -1,5 +1,5 @@
-// Port settings and timeouts: SetupComm, GetCommState, SetCommState,
-// GetCommTimeouts, SetCommTimeouts.
+// Port settings and timeouts: SetupComm, GetCommProperties, GetCommState,
+// SetCommState, GetCommTimeouts, SetCommTimeouts.
 #include <sys/ioctl.h>
 
 #include <cerrno>
@@ -33,6 +33,21 @@ BOOL WINAPI SetupComm(HANDLE handle, DWORD input_queue, DWORD output_queue) {
   if (device == nullptr) return FALSE;
   device->input_queue_size = input_queue;
   device->output_queue_size = output_queue;
+  return TRUE;
+}
+
+// The queue sizes are the ones SetupComm recorded (0, "unknown", before it).
+BOOL WINAPI GetCommProperties(HANDLE handle, LPCOMMPROP properties) {
+  SerialDevice* device = serial_line(handle, properties);
+  if (device == nullptr) return FALSE;
+  *properties = COMMPROP{};
+  properties->wPacketLength = sizeof(COMMPROP);
+  properties->wPacketVersion = 2;
+  properties->dwServiceMask = SP_SERIALCOMM;
+  properties->dwMaxBaud = BAUD_USER;  // any rate the driver takes
+  properties->dwProvSubType = PST_RS232;
+  properties->dwCurrentTxQueue = device->output_queue_size;
+  properties->dwCurrentRxQueue = device->input_queue_size;
   return TRUE;
 }
 

@@ -15,8 +15,9 @@ BOOL fail_with_errno(int error) {
   return FALSE;
 }
 
-// The CE_ bits for the counters that grew since the last look.
-DWORD errors_between(const LineCounters& before, const LineCounters& now) {
+}  // namespace
+
+DWORD line_errors(const LineCounters& before, const LineCounters& now) {
   DWORD errors = 0;
   if (now.buffer_overrun != before.buffer_overrun) errors |= CE_RXOVER;
   if (now.overrun != before.overrun) errors |= CE_OVERRUN;
@@ -26,7 +27,10 @@ DWORD errors_between(const LineCounters& before, const LineCounters& now) {
   return errors;
 }
 
-}  // namespace
+void line_holds(const DCB& settings, int modem_lines, COMSTAT& status) {
+  status.fCtsHold = settings.fOutxCtsFlow && !(modem_lines & TIOCM_CTS) ? 1 : 0;
+  status.fDsrHold = settings.fOutxDsrFlow && !(modem_lines & TIOCM_DSR) ? 1 : 0;
+}
 
 bool read_line_counters(int fd, LineCounters& counters) {
   serial_icounter_struct icount{};
@@ -60,7 +64,7 @@ BOOL WINAPI ClearCommError(HANDLE handle, LPDWORD errors, LPCOMSTAT status) {
   DWORD found = 0;
   LineCounters now;
   if (device->counters_known && read_line_counters(fd, now)) {
-    found = errors_between(device->counters, now);
+    found = line_errors(device->counters, now);
     device->counters = now;
   }
   if (errors != nullptr) *errors = found;
@@ -72,10 +76,7 @@ BOOL WINAPI ClearCommError(HANDLE handle, LPDWORD errors, LPCOMSTAT status) {
     // The modem lines matter only to a hold, which needs flow control on them.
     const bool watched = device->settings.fOutxCtsFlow || device->settings.fOutxDsrFlow;
     int lines = 0;
-    if (watched && ioctl(fd, TIOCMGET, &lines) == 0) {
-      status->fCtsHold = device->settings.fOutxCtsFlow && !(lines & TIOCM_CTS) ? 1 : 0;
-      status->fDsrHold = device->settings.fOutxDsrFlow && !(lines & TIOCM_DSR) ? 1 : 0;
-    }
+    if (watched && ioctl(fd, TIOCMGET, &lines) == 0) line_holds(device->settings, lines, *status);
   }
   return TRUE;
 }

@@ -53,3 +53,10 @@ SerialDevice* serial_line(HANDLE handle, const void* argument);
 // Reads the driver's error counters; false when the driver keeps none (a
 // pseudo-terminal, for one).
 bool read_line_counters(int fd, LineCounters& counters);
+
+// The CE_ bits of the counters that grew from before to now.
+DWORD line_errors(const LineCounters& before, const LineCounters& now);
+
+// COMSTAT's fCtsHold and fDsrHold: transmission waits for a flow-control line
+// that the settings watch and that is low in the modem lines (TIOCM_ bits).
+void line_holds(const DCB& settings, int modem_lines, COMSTAT& status);

@@ -5,9 +5,11 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cstring>
 #include <string>
 #include <thread>
 
+#include "comm/serial_device.h"
 #include "comm_pty.h"
 
 namespace {
@@ -365,6 +367,125 @@ TEST_F(CommPort, SetupCommAcceptsTheQueueSizes) {
   SetLastError(0);
   EXPECT_FALSE(SetupComm(INVALID_HANDLE_VALUE, 255, 255));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+TEST_F(CommPort, PropertiesTellTheQueueSizesSetupCommWasGiven) {
+  COMMPROP properties{};
+  ASSERT_TRUE(GetCommProperties(port_, &properties));
+  EXPECT_EQ(properties.dwCurrentRxQueue, 0u) << "unknown before SetupComm";
+  EXPECT_EQ(properties.dwCurrentTxQueue, 0u);
+  ASSERT_TRUE(SetupComm(port_, 300, 200));
+  ASSERT_TRUE(GetCommProperties(port_, &properties));
+  EXPECT_EQ(properties.dwCurrentRxQueue, 300u);
+  EXPECT_EQ(properties.dwCurrentTxQueue, 200u);
+  EXPECT_EQ(properties.wPacketLength, sizeof(COMMPROP));
+  EXPECT_EQ(properties.dwServiceMask, static_cast<DWORD>(SP_SERIALCOMM));
+  EXPECT_EQ(properties.dwProvSubType, static_cast<DWORD>(PST_RS232));
+  SetLastError(0);
+  EXPECT_FALSE(GetCommProperties(port_, nullptr));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+}
+
+// The interval counts from the latest byte: bytes closer together than it
+// keep the read going however long they take in all.
+TEST_F(CommPort, IntervalCountsFromTheLatestByte) {
+  set_timeouts(150, 0, 0);
+  std::thread device([this] {
+    for (char byte : std::string("12345")) {
+      pty_.send(std::string(1, byte));
+      std::this_thread::sleep_for(60ms);
+    }
+  });
+  char buffer[5] = {};
+  DWORD read = 0;
+  ASSERT_TRUE(ReadFile(port_, buffer, sizeof buffer, &read, nullptr));
+  device.join();
+  EXPECT_EQ(std::string(buffer, read), "12345");
+}
+
+// Transfers that take several pieces: each piece asks only for what is left,
+// so nothing beyond the caller's buffer is read or written.
+TEST_F(CommPort, TransfersInSeveralPiecesMoveExactlyTheirBytes) {
+  set_timeouts(0, 0, 0);
+  std::thread device([this] {
+    pty_.send("12");
+    std::this_thread::sleep_for(50ms);
+    pty_.send("345678");
+  });
+  char buffer[5 + 8];
+  std::memset(buffer, '#', sizeof buffer);
+  DWORD read = 0;
+  ASSERT_TRUE(ReadFile(port_, buffer, 5, &read, nullptr));
+  device.join();
+  EXPECT_EQ(read, 5u);
+  EXPECT_EQ(std::string(buffer, sizeof buffer), "12345########");
+  set_timeouts(0, 0, 1000);
+  ASSERT_TRUE(ReadFile(port_, buffer, 3, &read, nullptr));
+  EXPECT_EQ(std::string(buffer, read), "678");
+
+  // Far more than the terminal holds, so that writing waits for the reader.
+  std::string block(1 << 20, '\0');
+  for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>('a' + i % 23);
+  std::string received;
+  std::thread reader([&] { received = pty_.receive(block.size() + 1, 10s); });
+  DWORD written = 0;
+  ASSERT_TRUE(WriteFile(port_, block.data(), static_cast<DWORD>(block.size()), &written, nullptr));
+  reader.join();
+  EXPECT_EQ(written, block.size());
+  EXPECT_EQ(received.size(), block.size());
+  EXPECT_TRUE(received == block);
+}
+
+// The mappings behind ClearCommError, with conditions a pseudo-terminal
+// cannot produce: the driver's error counters, and the modem lines.
+TEST(CommStatus, EachGrownCounterIsItsError) {
+  const struct {
+    std::uint64_t LineCounters::*counter;
+    DWORD error;
+  } counters[] = {
+      {&LineCounters::buffer_overrun, CE_RXOVER}, {&LineCounters::overrun, CE_OVERRUN},
+      {&LineCounters::parity, CE_RXPARITY},       {&LineCounters::frame, CE_FRAME},
+      {&LineCounters::breaks, CE_BREAK},
+  };
+  const LineCounters before{3, 4, 5, 6, 7};
+  EXPECT_EQ(line_errors(before, before), 0u);
+  LineCounters all = before;
+  for (const auto& c : counters) {
+    LineCounters now = before;
+    now.*c.counter += 2;
+    EXPECT_EQ(line_errors(before, now), c.error);
+    all.*c.counter += 1;
+  }
+  EXPECT_EQ(line_errors(before, all), static_cast<DWORD>(CE_RXOVER | CE_OVERRUN | CE_RXPARITY | CE_FRAME | CE_BREAK));
+}
+
+TEST(CommStatus, TransmissionHoldsOnALowFlowControlLineThatIsWatched) {
+  const struct {
+    bool cts_flow, dsr_flow;
+    int lines;
+    DWORD cts_hold, dsr_hold;
+  } cases[] = {
+      {true, false, 0, 1, 0},
+      {true, false, TIOCM_CTS, 0, 0},
+      {true, false, TIOCM_DSR, 1, 0},
+      {false, true, 0, 0, 1},
+      {false, true, TIOCM_DSR, 0, 0},
+      {false, true, TIOCM_CTS, 0, 1},
+      {true, true, 0, 1, 1},
+      {true, true, TIOCM_CTS | TIOCM_DSR, 0, 0},
+      {false, false, 0, 0, 0},
+  };
+  for (const auto& c : cases) {
+    DCB settings{};
+    settings.fOutxCtsFlow = c.cts_flow;
+    settings.fOutxDsrFlow = c.dsr_flow;
+    COMSTAT status{};
+    status.fRlsdHold = 1;
+    line_holds(settings, c.lines, status);
+    EXPECT_EQ(status.fCtsHold, c.cts_hold) << c.cts_flow << c.dsr_flow << c.lines;
+    EXPECT_EQ(status.fDsrHold, c.dsr_hold) << c.cts_flow << c.dsr_flow << c.lines;
+    EXPECT_EQ(status.fRlsdHold, 1u) << "the other flags are left alone";
+  }
 }
 
 }  // namespace

@@ -80,6 +80,30 @@ TEST(SimulatorLine, AnswerToAClosedConnectionIsNotSentToTheNextOne) {
   EXPECT_NE(serial_close(next), 0);
 }
 
+// Sends a request and collects its answer up to the prompt.
+std::string exchange(SerialPort port, const std::string& request) {
+  EXPECT_EQ(serial_write(port, request.data(), static_cast<DWORD>(request.size())), 1);
+  std::string reply;
+  for (auto deadline = Clock::now() + 10s; reply.find("\r>") == std::string::npos && Clock::now() < deadline;) {
+    char byte = 0;
+    if (serial_input_count(port) > 0 && serial_read(port, &byte, 1)) reply += byte;
+    else std::this_thread::sleep_for(1ms);
+  }
+  return reply;
+}
+
+TEST(SimulatorLine, SlowConnectAnswersTheConnectRequestAfterItsWaitAndTheRestAtOnce) {
+  SerialPort port = serial_open((std::string("COM17") + settings_text).c_str(), HANDSHAKE_NONE, 255, 255);
+  ASSERT_NE(port, nullptr);
+  auto start = Clock::now();
+  EXPECT_EQ(exchange(port, "atd01\r"), "CONNECT 01\r>");
+  EXPECT_GE(Clock::now() - start, 300ms);
+  start = Clock::now();
+  EXPECT_EQ(exchange(port, "ati\r"), "Velmorant VD-1 simulator\r>");
+  EXPECT_LT(Clock::now() - start, 300ms) << "only the connect answer waits";
+  EXPECT_NE(serial_close(port), 0);
+}
+
 // Exclusive use as an ordinary user (root passes over it): a second program
 // is refused while the first holds the line, and a holder killed with
 // SIGKILL, which closes nothing itself, does not keep the line locked while

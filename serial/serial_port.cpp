@@ -59,13 +59,16 @@ SerialPort close_unconfigured(HANDLE handle) {
   return nullptr;
 }
 
-bool read_status(SerialPort port, DWORD& errors, COMSTAT& status) {
-  errors = 0;
-  status = COMSTAT{};
-  if (ClearCommError(port, &errors, &status)) return true;
-  errors = 0;
-  status = COMSTAT{};
-  return false;
+// What ClearCommError tells of a port: all zero when it cannot be asked.
+struct PortStatus {
+  DWORD errors = 0;
+  COMSTAT status{};
+};
+
+PortStatus read_status(SerialPort port) {
+  PortStatus result;
+  if (!ClearCommError(port, &result.errors, &result.status)) result = PortStatus{};
+  return result;
 }
 
 BOOL escape(SerialPort port, BOOL on, DWORD set_code, DWORD clear_code) {
@@ -139,18 +142,12 @@ BOOL serial_read(SerialPort port, void* buffer, DWORD length) {
 
 DWORD serial_input_count(SerialPort port) {
   if (is_refused(port)) return 0;
-  DWORD errors = 0;
-  COMSTAT status{};
-  read_status(port, errors, status);
-  return status.cbInQue;
+  return read_status(port).status.cbInQue;
 }
 
 DWORD serial_output_count(SerialPort port) {
   if (is_refused(port)) return 0;
-  DWORD errors = 0;
-  COMSTAT status{};
-  read_status(port, errors, status);
-  return status.cbOutQue;
+  return read_status(port).status.cbOutQue;
 }
 
 BOOL serial_set_dtr(SerialPort port, BOOL on) { return escape(port, on, SETDTR, CLRDTR); }
@@ -186,8 +183,6 @@ DWORD serial_error_word(DWORD errors, const COMSTAT& status) {
 
 DWORD serial_error_flags(SerialPort port) {
   if (is_refused(port)) return 0;
-  DWORD errors = 0;
-  COMSTAT status{};
-  read_status(port, errors, status);
-  return serial_error_word(errors, status);
+  const PortStatus port_status = read_status(port);
+  return serial_error_word(port_status.errors, port_status.status);
 }

@@ -1,6 +1,5 @@
 // Queues, errors and modem lines: ClearCommError, EscapeCommFunction,
 // GetCommModemStatus.
-#include <linux/serial.h>
 #include <sys/ioctl.h>
 
 #include <cerrno>
@@ -32,14 +31,20 @@ void line_holds(const DCB& settings, int modem_lines, COMSTAT& status) {
   status.fDsrHold = settings.fOutxDsrFlow && !(modem_lines & TIOCM_DSR) ? 1 : 0;
 }
 
-bool read_line_counters(int fd, LineCounters& counters) {
-  serial_icounter_struct icount{};
-  if (ioctl(fd, TIOCGICOUNT, &icount) != 0) return false;
+LineCounters line_counters_of(const serial_icounter_struct& icount) {
+  LineCounters counters;
   counters.overrun = static_cast<unsigned>(icount.overrun);
   counters.buffer_overrun = static_cast<unsigned>(icount.buf_overrun);
   counters.parity = static_cast<unsigned>(icount.parity);
   counters.frame = static_cast<unsigned>(icount.frame);
   counters.breaks = static_cast<unsigned>(icount.brk);
+  return counters;
+}
+
+bool read_line_counters(int fd, LineCounters& counters) {
+  serial_icounter_struct icount{};
+  if (ioctl(fd, TIOCGICOUNT, &icount) != 0) return false;
+  counters = line_counters_of(icount);
   return true;
 }
 
@@ -84,23 +89,27 @@ BOOL WINAPI ClearCommError(HANDLE handle, LPDWORD errors, LPCOMSTAT status) {
 // SETRTS/CLRRTS, SETDTR/CLRDTR: TIOCMBIS/TIOCMBIC; SETBREAK/CLRBREAK:
 // TIOCSBRK/TIOCCBRK; SETXOFF/SETXON: TCXONC (transmission as if XOFF or XON
 // had been received); RESETDEV has nothing to reset on a terminal.
+std::optional<ModemLineChange> modem_line_change(DWORD function) {
+  switch (function) {
+    case SETRTS: return ModemLineChange{TIOCMBIS, TIOCM_RTS};
+    case CLRRTS: return ModemLineChange{TIOCMBIC, TIOCM_RTS};
+    case SETDTR: return ModemLineChange{TIOCMBIS, TIOCM_DTR};
+    case CLRDTR: return ModemLineChange{TIOCMBIC, TIOCM_DTR};
+    default: return std::nullopt;
+  }
+}
+
 BOOL WINAPI EscapeCommFunction(HANDLE handle, DWORD function) {
   SerialDevice* device = serial_line(handle);
   if (device == nullptr) return FALSE;
   const int fd = device->fd();
-  int line = 0;
   int result = 0;
+  if (const std::optional<ModemLineChange> change = modem_line_change(function)) {
+    int line = change->line;
+    result = ioctl(fd, change->request, &line);
+    return result == 0 ? TRUE : fail_with_errno(errno);
+  }
   switch (function) {
-    case SETRTS:
-    case CLRRTS:
-      line = TIOCM_RTS;
-      result = ioctl(fd, function == SETRTS ? TIOCMBIS : TIOCMBIC, &line);
-      break;
-    case SETDTR:
-    case CLRDTR:
-      line = TIOCM_DTR;
-      result = ioctl(fd, function == SETDTR ? TIOCMBIS : TIOCMBIC, &line);
-      break;
     case SETBREAK:
       result = ioctl(fd, TIOCSBRK);
       break;

@@ -56,8 +56,9 @@ bool is_controlling_terminal(dev_t device) {
   DIR* processes = opendir("/proc");
   if (processes == nullptr) return false;
   bool found = false;
+  // Every entry is tried: only those of processes have a stat file ("self"
+  // is this process once more).
   for (const dirent* entry; !found && (entry = readdir(processes)) != nullptr;) {
-    if (entry->d_name[0] < '1' || entry->d_name[0] > '9') continue;
     std::string line;
     std::getline(std::ifstream(std::string("/proc/") + entry->d_name + "/stat"), line);
     const std::size_t command_end = line.rfind(')');  // the command itself may hold anything

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -138,6 +139,75 @@ TEST_F(CommPort, GetCommStateReadsBackWhatWasSet) {
   EXPECT_EQ(back.fRtsControl, static_cast<DWORD>(RTS_CONTROL_DISABLE));
 }
 
+// The line's own settings win over what the handle last set: another program
+// may have changed them since.
+TEST_F(CommPort, GetCommStateReadsTheLineAsAnotherProgramLeftIt) {
+  DCB dcb = state();
+  dcb.BaudRate = CBR_19200;
+  dcb.fParity = 0;
+  dcb.fOutxCtsFlow = 0;
+  dcb.fRtsControl = RTS_CONTROL_ENABLE;
+  dcb.StopBits = ONESTOPBIT;
+  ASSERT_TRUE(SetCommState(port_, &dcb));
+  pty_.change_settings([](termios& t) {
+    cfsetspeed(&t, B9600);
+    t.c_iflag |= INPCK | IXON;
+    t.c_cflag |= CRTSCTS | CSTOPB;
+    t.c_cc[VSTART] = 0x05;
+  });
+  DCB changed = state();
+  EXPECT_EQ(changed.BaudRate, 9600u);
+  EXPECT_EQ(changed.fParity, 1u);
+  EXPECT_EQ(changed.fOutX, 1u);
+  EXPECT_EQ(changed.XonChar, 0x05);
+  EXPECT_EQ(changed.StopBits, TWOSTOPBITS);
+  EXPECT_EQ(changed.fOutxCtsFlow, 1u) << "CRTSCTS is both halves of hardware handshaking";
+  EXPECT_EQ(changed.fRtsControl, static_cast<DWORD>(RTS_CONTROL_HANDSHAKE));
+
+  ASSERT_TRUE(SetCommState(port_, &changed));
+  pty_.change_settings([](termios& t) {
+    t.c_iflag &= ~(INPCK | IXON);
+    t.c_cflag &= ~(CRTSCTS | CSTOPB);
+  });
+  changed = state();
+  EXPECT_EQ(changed.fParity, 0u);
+  EXPECT_EQ(changed.fOutX, 0u);
+  EXPECT_EQ(changed.StopBits, ONESTOPBIT);
+  EXPECT_EQ(changed.fOutxCtsFlow, 0u);
+  EXPECT_EQ(changed.fRtsControl, static_cast<DWORD>(RTS_CONTROL_ENABLE));
+}
+
+TEST_F(CommPort, OneAndAHalfStopBitsAreTwoExceptWithFiveDataBits) {
+  DCB dcb = state();
+  dcb.StopBits = ONE5STOPBITS;
+  dcb.ByteSize = 8;
+  ASSERT_TRUE(SetCommState(port_, &dcb));
+  EXPECT_TRUE(pty_.settings().c_cflag & CSTOPB);
+  EXPECT_EQ(state().StopBits, TWOSTOPBITS) << "what the line sends with 8 data bits";
+}
+
+TEST_F(CommPort, StandardRatesUseTheirOwnSpeedConstants) {
+  const struct {
+    DWORD baud;
+    speed_t speed;
+  } rates[] = {
+      {50, B50},         {75, B75},         {110, B110},       {134, B134},       {150, B150},
+      {200, B200},       {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
+      {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
+      {57600, B57600},   {115200, B115200}, {230400, B230400}, {460800, B460800}, {500000, B500000},
+      {576000, B576000}, {921600, B921600}, {1000000, B1000000},
+  };
+  for (const auto& rate : rates) {
+    DCB dcb = state();
+    dcb.BaudRate = rate.baud;
+    ASSERT_TRUE(SetCommState(port_, &dcb)) << rate.baud;
+    const termios line = pty_.settings();
+    EXPECT_EQ(cfgetospeed(&line), rate.speed) << rate.baud;
+    EXPECT_EQ(cfgetispeed(&line), rate.speed) << rate.baud;
+    EXPECT_EQ(state().BaudRate, rate.baud);
+  }
+}
+
 TEST_F(CommPort, SetCommStateRefusesImpossibleSettingsAndKeepsTheOldOnes) {
   DCB good = state();
   good.BaudRate = CBR_19200;
@@ -185,6 +255,18 @@ TEST_F(CommPort, WriteCutShortByItsTimeoutSucceedsWithTheCountSent) {
   EXPECT_TRUE(WriteFile(port_, block.data(), static_cast<DWORD>(block.size()), &written, nullptr));
   EXPECT_GT(written, 0u);
   EXPECT_LT(written, block.size());
+}
+
+TEST_F(CommPort, TransfersOfNoBytesSucceedAtOnce) {
+  set_timeouts(0, 0, 0);
+  char buffer[1] = {'#'};
+  DWORD count = 99;
+  EXPECT_TRUE(ReadFile(port_, buffer, 0, &count, nullptr));
+  EXPECT_EQ(count, 0u);
+  count = 99;
+  EXPECT_TRUE(WriteFile(port_, buffer, 0, &count, nullptr));
+  EXPECT_EQ(count, 0u);
+  EXPECT_EQ(buffer[0], '#');
 }
 
 TEST_F(CommPort, ReadReturnsWhatArrivedByTheTotalTimeout) {
@@ -457,6 +539,59 @@ TEST(CommStatus, EachGrownCounterIsItsError) {
     all.*c.counter += 1;
   }
   EXPECT_EQ(line_errors(before, all), static_cast<DWORD>(CE_RXOVER | CE_OVERRUN | CE_RXPARITY | CE_FRAME | CE_BREAK));
+
+  serial_icounter_struct icount{};
+  icount.overrun = 1;
+  icount.buf_overrun = 2;
+  icount.parity = 3;
+  icount.frame = 4;
+  icount.brk = 5;
+  icount.rx = 6;
+  const LineCounters counted = line_counters_of(icount);
+  EXPECT_EQ(counted.overrun, 1u);
+  EXPECT_EQ(counted.buffer_overrun, 2u);
+  EXPECT_EQ(counted.parity, 3u);
+  EXPECT_EQ(counted.frame, 4u);
+  EXPECT_EQ(counted.breaks, 5u);
+}
+
+TEST(CommStatus, LineFunctionsAndControlsDriveTheirOwnModemLines) {
+  const struct {
+    DWORD function;
+    unsigned long request;
+    int line;
+  } changes[] = {{SETRTS, TIOCMBIS, TIOCM_RTS}, {CLRRTS, TIOCMBIC, TIOCM_RTS},
+                 {SETDTR, TIOCMBIS, TIOCM_DTR}, {CLRDTR, TIOCMBIC, TIOCM_DTR}};
+  for (const auto& c : changes) {
+    const std::optional<ModemLineChange> change = modem_line_change(c.function);
+    ASSERT_TRUE(change) << c.function;
+    EXPECT_EQ(change->request, c.request) << c.function;
+    EXPECT_EQ(change->line, c.line) << c.function;
+  }
+  for (DWORD other : {DWORD{SETXOFF}, DWORD{SETXON}, DWORD{RESETDEV}, DWORD{SETBREAK}, DWORD{CLRBREAK}, DWORD{0}, DWORD{42}}) {
+    EXPECT_FALSE(modem_line_change(other)) << other;
+  }
+
+  const struct {
+    DWORD dtr, rts;
+    int raised, lowered;
+  } levels[] = {
+      {DTR_CONTROL_DISABLE, RTS_CONTROL_DISABLE, 0, TIOCM_DTR | TIOCM_RTS},
+      {DTR_CONTROL_ENABLE, RTS_CONTROL_ENABLE, TIOCM_DTR | TIOCM_RTS, 0},
+      {DTR_CONTROL_HANDSHAKE, RTS_CONTROL_DISABLE, TIOCM_DTR, TIOCM_RTS},
+      {DTR_CONTROL_DISABLE, RTS_CONTROL_ENABLE, TIOCM_RTS, TIOCM_DTR},
+      {DTR_CONTROL_ENABLE, RTS_CONTROL_HANDSHAKE, TIOCM_DTR, 0},
+      {DTR_CONTROL_DISABLE, RTS_CONTROL_HANDSHAKE, 0, TIOCM_DTR},
+      {DTR_CONTROL_ENABLE, RTS_CONTROL_TOGGLE, TIOCM_DTR | TIOCM_RTS, 0},
+  };
+  for (const auto& l : levels) {
+    DCB dcb{};
+    dcb.fDtrControl = l.dtr;
+    dcb.fRtsControl = l.rts;
+    const ModemLineLevels got = modem_line_levels(dcb);
+    EXPECT_EQ(got.raised, l.raised) << l.dtr << " " << l.rts;
+    EXPECT_EQ(got.lowered, l.lowered) << l.dtr << " " << l.rts;
+  }
 }
 
 TEST(CommStatus, TransmissionHoldsOnALowFlowControlLineThatIsWatched) {

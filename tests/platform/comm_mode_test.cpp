@@ -127,7 +127,8 @@ TEST(BuildCommDcb, RefusedTextsLeaveTheDcbAsItWas) {
        {"data=4", "data=9", "parity=no", "parity=x", "stop=0", "stop=1.501", "stop=3", "to=foobar", "xon=maybe",
         " baud=9600", "baud= 9600", "baud=9600 ", "baud=9600,data=8", "baud=9600;data=8", "speed=9600",
         "96,N,8,1 to=on", "96,NO,8,1", "96,N,4,1", "96,N,9,1", "96,N,8,0", "96,N,8,3", "96,N,8,1,K", "96,N,8",
-        "COM0:baud=115200", "COM0:9600,N,8,1", "COMx:baud=9600", "COM17", "com1"}) {
+        "COM0:baud=115200", "COM0:9600,N,8,1", "COMx:baud=9600", "COM17", "com1", "odsr=maybe", "octs=maybe",
+        "dtr=maybe", "rts=maybe", "idsr=maybe", "baud=fast"}) {
     DCB dcb;
     std::memset(&dcb, 0x5a, sizeof dcb);
     SetLastError(0);

@@ -9,8 +9,10 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <thread>
 
+#include "comm/com_links.h"
 #include "comm/port_checks.h"
 #include "comm_pty.h"
 
@@ -104,6 +106,46 @@ TEST(CommOpen, ComNameFollowsItsLinkInTheLinkFolder) {
   HANDLE lower_case = open_device("\\\\.\\com17");
   EXPECT_NE(lower_case, INVALID_HANDLE_VALUE) << "COM names are case-insensitive";
   CloseHandle(lower_case);
+}
+
+TEST(CommOpen, ComNamesAreCOMAndANumberFrom1To9999) {
+  const struct {
+    const char* name;
+    std::optional<unsigned> number;
+  } names[] = {
+      {"COM1", 1u},        {"com17", 17u},       {"CoM9999", 9999u},   {"COM0", std::nullopt},
+      {"COM01", std::nullopt}, {"COM", std::nullopt}, {"COM10000", std::nullopt}, {"XOM1", std::nullopt},
+      {"CXM1", std::nullopt},  {"COX1", std::nullopt}, {"COM1a", std::nullopt},   {"COM-1", std::nullopt},
+      {"pts/1", std::nullopt}, {"LPT1", std::nullopt},
+  };
+  for (const auto& n : names) EXPECT_EQ(com_port_number(n.name), n.number) << n.name;
+  EXPECT_EQ(com_link_name(17), "com17");
+}
+
+// The settings text names the port first; here that may be a Linux device
+// name, which needs its colon (Win32 knows only "COMn").
+TEST(CommOpen, SettingsTextMayStartWithALinuxDeviceName) {
+  for (const char* text : {"pts/9: baud=9600", "ttyS9:baud=9600", "ttyUSB0:  baud=9600", "acm0: baud=9600",
+                           "a: baud=9600", "z_-.9/Z0: baud=9600", "A9: baud=9600"}) {
+    DCB dcb{};
+    EXPECT_TRUE(BuildCommDCBA(text, &dcb)) << text;
+    EXPECT_EQ(dcb.BaudRate, 9600u) << text;
+  }
+  for (const char* text : {"9pts: baud=9600", "pts/9 baud=9600", "/dev/pts/9: baud=9600", "pts 9: baud=9600",
+                           "pts/9"}) {
+    DCB dcb{};
+    EXPECT_FALSE(BuildCommDCBA(text, &dcb)) << text;
+  }
+}
+
+TEST(CommOpen, SettingsTextAndDcbAreBothNeeded) {
+  DCB dcb{};
+  SetLastError(0);
+  EXPECT_FALSE(BuildCommDCBA("baud=9600", nullptr));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  SetLastError(0);
+  EXPECT_FALSE(BuildCommDCBA(nullptr, &dcb));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
 TEST(CommOpen, ComNameWithoutLinkIsTheBuiltInUart) {

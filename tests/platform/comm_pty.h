@@ -48,6 +48,13 @@ class PtyPair {
     return result;
   }
 
+  // Changes the terminal's settings from outside, as another program (stty) may.
+  void change_settings(const std::function<void(termios&)>& edit) const {
+    termios settings = this->settings();
+    edit(settings);
+    tcsetattr(terminal_, TCSANOW, &settings);
+  }
+
   // Sends bytes from the device's side.
   void send(std::string_view bytes) const {
     while (!bytes.empty()) {

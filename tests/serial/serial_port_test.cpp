@@ -189,7 +189,8 @@ TEST_F(SerialLayer, QueueSizesAreRequestedOnlyWhenBothArePositive) {
   const struct {
     std::int32_t input, output;
     DWORD rx_queue, tx_queue;
-  } cases[] = {{255, 100, 255, 100}, {100, 255, 100, 255}, {255, 0, 0, 0}, {0, 255, 0, 0}, {-1, 255, 0, 0}, {255, -5, 0, 0}};
+  } cases[] = {{255, 100, 255, 100}, {100, 255, 100, 255}, {1, 1, 1, 1},   {255, 0, 0, 0},
+               {0, 255, 0, 0},      {-1, 255, 0, 0},      {255, -5, 0, 0}};
   for (const auto& c : cases) {
     ASSERT_NE(open(pty_.name() + program_settings, HANDSHAKE_NONE, c.input, c.output), nullptr);
     COMMPROP properties{};

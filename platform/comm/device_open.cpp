@@ -105,7 +105,9 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD /*share_mode*/, LPSEC
   auto object = std::make_unique<SerialDevice>(fd);
   if (DWORD refusal = check_opened_port(fd, target.device)) return fail(refusal);
 
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(errno == EWOULDBLOCK ? ERROR_ACCESS_DENIED : error_from_errno(errno));
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    return fail(errno == EWOULDBLOCK ? ERROR_ACCESS_DENIED : error_from_errno(errno));
+  }
   object->exclusive = true;
   ioctl(fd, TIOCEXCL);
   if (int error = line_make_raw(fd)) return fail(error_from_errno(error));

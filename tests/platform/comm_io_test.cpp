@@ -568,7 +568,7 @@ TEST(CommStatus, LineFunctionsAndControlsDriveTheirOwnModemLines) {
     EXPECT_EQ(change->request, c.request) << c.function;
     EXPECT_EQ(change->line, c.line) << c.function;
   }
-  for (DWORD other : {DWORD{SETXOFF}, DWORD{SETXON}, DWORD{RESETDEV}, DWORD{SETBREAK}, DWORD{CLRBREAK}, DWORD{0}, DWORD{42}}) {
+  for (int other : {SETXOFF, SETXON, RESETDEV, SETBREAK, CLRBREAK, 0, 42}) {
     EXPECT_FALSE(modem_line_change(other)) << other;
   }
 

@@ -114,7 +114,6 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD /*share_mode*/, LPSEC
   // As a Windows driver does on open: nothing from before belongs to this holder.
   if (int error = line_purge(fd)) return fail(error_from_errno(error));
   DCB& settings = object->settings;
-  settings.DCBlength = sizeof(DCB);
   settings.fBinary = 1;
   settings.fDtrControl = DTR_CONTROL_ENABLE;
   settings.fRtsControl = RTS_CONTROL_ENABLE;

@@ -32,6 +32,24 @@ TEST(CommOpen, OpensATerminalByItsDeviceName) {
   EXPECT_EQ(platform_handle_fd(port), -1) << "a closed handle has no descriptor";
 }
 
+TEST(CommOpen, AccessIsWhatWasAskedFor) {
+  PtyPair pty;
+  char byte = 'x';
+  DWORD count = 0;
+  HANDLE reading = CreateFileA(pty.device_path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(reading, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(WriteFile(reading, &byte, 1, &count, nullptr));
+  EXPECT_TRUE(CloseHandle(reading));
+  HANDLE writing = CreateFileA(pty.device_path().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(writing, INVALID_HANDLE_VALUE);
+  COMMTIMEOUTS at_once{MAXDWORD, 0, 0, 0, 0};
+  ASSERT_TRUE(SetCommTimeouts(writing, &at_once));
+  EXPECT_FALSE(ReadFile(writing, &byte, 1, &count, nullptr));
+  EXPECT_TRUE(WriteFile(writing, &byte, 1, &count, nullptr));
+  EXPECT_EQ(pty.receive(1), "x");
+  EXPECT_TRUE(CloseHandle(writing));
+}
+
 TEST(CommOpen, HandleIsNeitherZeroNorMinusOneWhenTheDescriptorIsZero) {
   PtyPair pty;
   const int saved_stdin = dup(0);

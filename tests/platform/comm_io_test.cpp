@@ -64,6 +64,16 @@ TEST_F(CommPort, OpeningMakesTheLineRaw) {
   EXPECT_TRUE(settings.c_cflag & CREAD);
 }
 
+TEST_F(CommPort, NewPortStartsWithTheDriversDefaults) {
+  const DCB dcb = state();
+  EXPECT_EQ(dcb.DCBlength, sizeof(DCB));
+  EXPECT_EQ(dcb.fBinary, 1u);
+  EXPECT_EQ(dcb.fDtrControl, static_cast<DWORD>(DTR_CONTROL_ENABLE));
+  EXPECT_EQ(dcb.fRtsControl, static_cast<DWORD>(RTS_CONTROL_ENABLE));
+  EXPECT_EQ(dcb.fTXContinueOnXoff, 1u);
+  EXPECT_EQ(dcb.fOutxCtsFlow, 0u);
+}
+
 TEST_F(CommPort, SetCommStateConfiguresTheTerminal) {
   DCB dcb = state();
   EXPECT_EQ(dcb.fOutX, 0u) << "no XON/XOFF until the settings ask for it";
@@ -175,6 +185,21 @@ TEST_F(CommPort, GetCommStateReadsTheLineAsAnotherProgramLeftIt) {
   EXPECT_EQ(changed.StopBits, ONESTOPBIT);
   EXPECT_EQ(changed.fOutxCtsFlow, 0u);
   EXPECT_EQ(changed.fRtsControl, static_cast<DWORD>(RTS_CONTROL_ENABLE));
+}
+
+TEST_F(CommPort, HalfOfHardwareHandshakingIsKeptAsAsked) {
+  DCB dcb = state();
+  dcb.fOutxCtsFlow = 1;
+  dcb.fRtsControl = RTS_CONTROL_ENABLE;
+  ASSERT_TRUE(SetCommState(port_, &dcb));
+  EXPECT_TRUE(pty_.settings().c_cflag & CRTSCTS);
+  EXPECT_EQ(state().fOutxCtsFlow, 1u);
+  EXPECT_EQ(state().fRtsControl, static_cast<DWORD>(RTS_CONTROL_ENABLE));
+  dcb.fOutxCtsFlow = 0;
+  dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
+  ASSERT_TRUE(SetCommState(port_, &dcb));
+  EXPECT_EQ(state().fOutxCtsFlow, 0u);
+  EXPECT_EQ(state().fRtsControl, static_cast<DWORD>(RTS_CONTROL_HANDSHAKE));
 }
 
 TEST_F(CommPort, OneAndAHalfStopBitsAreTwoExceptWithFiveDataBits) {

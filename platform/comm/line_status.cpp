@@ -103,19 +103,14 @@ BOOL WINAPI EscapeCommFunction(HANDLE handle, DWORD function) {
   SerialDevice* device = serial_line(handle);
   if (device == nullptr) return FALSE;
   const int fd = device->fd();
-  int result = 0;
   if (const std::optional<ModemLineChange> change = modem_line_change(function)) {
     int line = change->line;
-    result = ioctl(fd, change->request, &line);
-    return result == 0 ? TRUE : fail_with_errno(errno);
+    return ioctl(fd, change->request, &line) == 0 ? TRUE : fail_with_errno(errno);
   }
   switch (function) {
     case SETBREAK:
-      result = ioctl(fd, TIOCSBRK);
-      break;
     case CLRBREAK:
-      result = ioctl(fd, TIOCCBRK);
-      break;
+      return ioctl(fd, function == SETBREAK ? TIOCSBRK : TIOCCBRK) == 0 ? TRUE : fail_with_errno(errno);
     case SETXOFF:
     case SETXON:
       if (int error = line_suspend_output(fd, function == SETXOFF)) return fail_with_errno(error);
@@ -126,7 +121,6 @@ BOOL WINAPI EscapeCommFunction(HANDLE handle, DWORD function) {
       SetLastError(ERROR_INVALID_PARAMETER);
       return FALSE;
   }
-  return result == 0 ? TRUE : fail_with_errno(errno);
 }
 
 // TIOCMGET: CTS, DSR, RI and DCD as MS_CTS_ON, MS_DSR_ON, MS_RING_ON, MS_RLSD_ON.

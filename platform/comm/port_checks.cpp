@@ -64,8 +64,7 @@ bool is_controlling_terminal(dev_t device) {
     const std::size_t command_end = line.rfind(')');  // the command itself may hold anything
     if (command_end == std::string::npos) continue;
     std::istringstream fields(line.substr(command_end + 1));
-    std::string state;
-    long parent = 0, group = 0, session = 0;
+    std::string state, parent, group, session;
     unsigned long terminal = 0;
     if (fields >> state >> parent >> group >> session >> terminal && terminal != 0) {
       found = device_of_tty_number(terminal) == device;

@@ -61,8 +61,9 @@ bool wait_ready(int fd, short events, const Deadline& deadline) {
 }
 
 BOOL fail_with_errno(int error) {
-  // A hung-up line reads EIO (a pseudo-terminal whose other side has gone).
-  SetLastError(error == EIO ? ERROR_GEN_FAILURE : error_from_errno(error));
+  // A hung-up line reads EIO (a pseudo-terminal whose other side has gone),
+  // which is ERROR_GEN_FAILURE, as for a removed port on Windows.
+  SetLastError(error_from_errno(error));
   return FALSE;
 }
 

@@ -341,6 +341,11 @@ TEST(CommOpen, OpenPortIsExclusiveForOtherProcessesToo) {
       },
       true);
   ASSERT_EQ(holder.report(), "holding");
+  // Refused here too; as root, past the terminal's exclusive use, whose
+  // flag a refused open must not lift on its way out.
+  SetLastError(0);
+  EXPECT_EQ(open_device(pty.device_path()), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
   Child second([&]() -> std::string {
     if (std::string failure = become_unprivileged(); !failure.empty()) return failure;
     SetLastError(0);

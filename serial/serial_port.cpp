@@ -59,13 +59,16 @@ SerialPort close_unconfigured(HANDLE handle) {
   return nullptr;
 }
 
-bool read_status(SerialPort port, DWORD& errors, COMSTAT& status) {
-  errors = 0;
-  status = COMSTAT{};
-  if (ClearCommError(port, &errors, &status)) return true;
-  errors = 0;
-  status = COMSTAT{};
-  return false;
+// What ClearCommError tells of a port: all zero when it cannot be asked.
+struct PortStatus {
+  DWORD errors = 0;
+  COMSTAT status{};
+};
+
+PortStatus read_status(SerialPort port) {
+  PortStatus result;
+  if (!ClearCommError(port, &result.errors, &result.status)) result = PortStatus{};
+  return result;
 }
 
 BOOL escape(SerialPort port, BOOL on, DWORD set_code, DWORD clear_code) {
@@ -139,18 +142,12 @@ BOOL serial_read(SerialPort port, void* buffer, DWORD length) {
 
 DWORD serial_input_count(SerialPort port) {
   if (is_refused(port)) return 0;
-  DWORD errors = 0;
-  COMSTAT status{};
-  read_status(port, errors, status);
-  return status.cbInQue;
+  return read_status(port).status.cbInQue;
 }
 
 DWORD serial_output_count(SerialPort port) {
   if (is_refused(port)) return 0;
-  DWORD errors = 0;
-  COMSTAT status{};
-  read_status(port, errors, status);
-  return status.cbOutQue;
+  return read_status(port).status.cbOutQue;
 }
 
 BOOL serial_set_dtr(SerialPort port, BOOL on) { return escape(port, on, SETDTR, CLRDTR); }
@@ -172,11 +169,7 @@ BOOL serial_set_flow_chars(SerialPort port, std::int32_t xon, std::int32_t xoff)
   return SetCommState(port, &dcb);
 }
 
-DWORD serial_error_flags(SerialPort port) {
-  if (is_refused(port)) return 0;
-  DWORD errors = 0;
-  COMSTAT status{};
-  read_status(port, errors, status);
+DWORD serial_error_word(DWORD errors, const COMSTAT& status) {
   DWORD word = errors & (CE_RXOVER | CE_OVERRUN | CE_RXPARITY | CE_FRAME | CE_BREAK);
   if (word & SERIAL_RX_OVERFLOW) word |= SERIAL_RX_LOST | SERIAL_RX_FULL;
   if (status.fCtsHold) word |= SERIAL_WAIT_CTS;
@@ -186,4 +179,10 @@ DWORD serial_error_flags(SerialPort port) {
   if (status.fXoffSent) word |= SERIAL_XOFF_SENT;
   if (status.fEof) word |= SERIAL_EOF;
   return word;
+}
+
+DWORD serial_error_flags(SerialPort port) {
+  if (is_refused(port)) return 0;
+  const PortStatus port_status = read_status(port);
+  return serial_error_word(port_status.errors, port_status.status);
 }

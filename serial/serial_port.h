@@ -38,6 +38,10 @@ inline constexpr DWORD SERIAL_XOFF_RECEIVED = 0x400;  // COMSTAT fXoffHold
 inline constexpr DWORD SERIAL_XOFF_SENT = 0x800;      // COMSTAT fXoffSent
 inline constexpr DWORD SERIAL_EOF = 0x1000;           // COMSTAT fEof: the end-of-file character arrived
 
+// The error word for what ClearCommError reported: the CE_ error bits as
+// they are (input overflow also as 0x20 and 0x40), then the COMSTAT holds.
+DWORD serial_error_word(DWORD errors, const COMSTAT& status);
+
 // The longest port name that fits the device path "\\.\" + name.
 inline constexpr int SERIAL_PORT_NAME_MAX = 7;
 

@@ -13,6 +13,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "port_watch.h"
 #include "pty_port.h"
@@ -57,6 +58,9 @@ void print_help() {
                "  --speed KMH      speed of the fixed scenario (0..255); default 50\n"
                "  --cycles N       measuring replies before hang-up hangs up; default 5\n"
                "  --gap MS         pause between bytes of the trickle scenario; default 30\n"
+               "  --connect-wait TENTHS\n"
+               "                   tenths of a second before the slow-connect scenario\n"
+               "                   answers \"atd01\"; default 25\n"
                "  --seed N         seed of the garbage scenario; default 1\n"
                "  --fields LIST    speed field values of the fields scenario, comma\n"
                "                   separated, e.g. \"64 32,01 96,FF FF\"; default 64 32\n"
@@ -124,6 +128,9 @@ Options parse_options(int argc, char** argv) {
     else if (option == "--speed") options.scenario_options.speed = number_argument(option, value, 0, 255);
     else if (option == "--cycles") options.scenario_options.cycles = number_argument(option, value, 1, 1000000);
     else if (option == "--gap") options.scenario_options.gap_ms = number_argument(option, value, 0, 60000);
+    else if (option == "--connect-wait") {
+      options.scenario_options.connect_tenths = number_argument(option, value, 0, 6000);
+    }
     else if (option == "--fields") options.scenario_options.fields = field_list(value);
     else if (option == "--seed") {
       options.scenario_options.seed = static_cast<std::uint32_t>(number_argument(option, value, 0, 0x7fffffff));
@@ -165,7 +172,7 @@ class Simulator {
       }
       const int ready = ppoll(entries, 2, wait, &unblocked);
       if (ready < 0 && errno != EINTR) throw std::runtime_error("poll failed");
-      if (ready > 0 && (entries[1].revents & POLLIN)) report_port_change();
+      if (ready > 0 && (entries[1].revents & POLLIN)) follow_port_changes();
       if (ready > 0 && (entry.revents & POLLIN)) receive();
       if (ready > 0 && (entry.revents & POLLOUT)) blocked_ = false;
       send_due();
@@ -177,12 +184,29 @@ class Simulator {
   }
 
  private:
-  void report_port_change() {
-    const PortWatch::Change change = watch_.take();
-    if (change == PortWatch::Change::None) return;
-    const char* what = change == PortWatch::Change::Opened ? "opened" : "closed";
-    std::cout << "velmorant-sim: the program " << what << " the port" << std::endl;
-    log_.note(what);
+  // Tells and logs every open and close. What would have answered a program
+  // that closed the port is dropped with it, so that a new connection starts
+  // clean. Requests still unread when the port closed are the closing
+  // program's, and answered (into nothing) first; when it has been opened
+  // again meanwhile, they are taken as the new program's, which sends its
+  // first request at once.
+  void follow_port_changes() {
+    const std::vector<PortWatch::Change> changes = watch_.take();
+    if (changes.empty()) return;
+    if (port_open_ && changes.back() == PortWatch::Change::Closed) receive();
+    for (PortWatch::Change change : changes) {
+      port_open_ = change == PortWatch::Change::Opened;
+      const char* what = port_open_ ? "opened" : "closed";
+      std::cout << "velmorant-sim: the program " << what << " the port" << std::endl;
+      log_.note(what);
+      if (!port_open_) {
+        request_.clear();
+        out_.bytes.clear();
+        blocked_ = false;
+      }
+    }
+    // Not while a new program holds the line: its exclusive use stays.
+    if (!port_open_) port_.forget_program();
   }
 
   void receive() {
@@ -204,7 +228,9 @@ class Simulator {
     std::optional<Answer> answer = interface_.answer(request_);
     request_.clear();
     if (!answer) return;
-    if (out_.bytes.empty()) out_.next_send = std::max(out_.next_send, Clock::now());
+    // The delay counts from the request; the program waits for each answer
+    // before it asks again, so nothing earlier is still queued behind it.
+    if (out_.bytes.empty()) out_.next_send = std::max(out_.next_send, Clock::now() + answer->delay);
     out_.bytes.insert(out_.bytes.end(), answer->bytes.begin(), answer->bytes.end());
     out_.gap = answer->byte_gap;
     out_.hang_up_when_sent = out_.hang_up_when_sent || answer->hang_up_after;
@@ -240,6 +266,7 @@ class Simulator {
   std::string request_;
   Outgoing out_;
   bool blocked_ = false;
+  bool port_open_ = false;
 };
 
 }  // namespace

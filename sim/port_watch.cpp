@@ -18,19 +18,19 @@ PortWatch::PortWatch(const std::string& device_path) {
 
 PortWatch::~PortWatch() { close(fd_); }
 
-PortWatch::Change PortWatch::take() {
-  Change change = Change::None;
+std::vector<PortWatch::Change> PortWatch::take() {
+  std::vector<Change> changes;
   alignas(inotify_event) char buffer[4096];
   for (;;) {
     const ssize_t got = read(fd_, buffer, sizeof buffer);
-    if (got <= 0) return change;  // EAGAIN: nothing more waits
+    if (got <= 0) return changes;  // EAGAIN: nothing more waits
     for (ssize_t at = 0; at < got;) {
       const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
       if (event->mask & IN_OPEN) {
-        if (open_count_++ == 0) change = Change::Opened;
+        if (open_count_++ == 0) changes.push_back(Change::Opened);
       } else if (event->mask & IN_CLOSE) {
         // A close of an open made before the watch began is not ours to count.
-        if (open_count_ > 0 && --open_count_ == 0) change = Change::Closed;
+        if (open_count_ > 0 && --open_count_ == 0) changes.push_back(Change::Closed);
       }
       at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
     }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class PortWatch {
  public:
@@ -18,9 +19,9 @@ class PortWatch {
   // Readable when opens or closes have been reported.
   int fd() const { return fd_; }
 
-  // Takes the reports that are waiting. Opened when the port went from
-  // closed to open, Closed when the last open was closed (both: the later).
-  Change take();
+  // Takes the reports that are waiting: every change in order, Opened when
+  // the port went from closed to open, Closed when the last open was closed.
+  std::vector<Change> take();
 
  private:
   int fd_ = -1;

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -123,6 +124,12 @@ void PtyPort::remove_link() {
   const ssize_t length = readlink(link_.c_str(), target, sizeof target - 1);
   if (length > 0 && path_ == std::string(target, static_cast<std::size_t>(length))) unlink(link_.c_str());
   link_.clear();
+}
+
+void PtyPort::forget_program() {
+  if (slave_ < 0) return;
+  tcflush(slave_, TCIFLUSH);
+  ioctl(slave_, TIOCNXCL);
 }
 
 void PtyPort::hang_up() {

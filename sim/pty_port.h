@@ -27,6 +27,11 @@ class PtyPort {
   int bits_per_byte() const;
   unsigned baud_rate() const;
 
+  // After the program closed the port: drops what it left unread, and lifts
+  // the exclusive use its open set (TIOCEXCL), which would otherwise outlive a
+  // program that was killed, as long as the simulator holds the line.
+  void forget_program();
+
   // Closes both ends: the program's next read fails as on a hang-up.
   void hang_up();
 

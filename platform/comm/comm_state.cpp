@@ -1,5 +1,5 @@
-// Port settings and timeouts: SetupComm, GetCommState, SetCommState,
-// GetCommTimeouts, SetCommTimeouts.
+// Port settings and timeouts: SetupComm, GetCommProperties, GetCommState,
+// SetCommState, GetCommTimeouts, SetCommTimeouts.
 #include <sys/ioctl.h>
 
 #include <cerrno>
@@ -16,15 +16,24 @@ bool is_valid(const DCB& dcb) {
   return true;
 }
 
-// Raises or lowers a modem line. A line without modem control lines (a
-// pseudo-terminal) answers ENOTTY or EINVAL; the state then has nothing to
-// drive, which is not a failure of the settings.
-int drive_line(int fd, int line, bool on) {
-  if (ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line) == 0) return 0;
+// Raises (TIOCMBIS) or lowers (TIOCMBIC) modem lines. A line without modem
+// control lines (a pseudo-terminal) answers ENOTTY or EINVAL; the state then
+// has nothing to drive, which is not a failure of the settings.
+int drive_lines(int fd, unsigned long request, int lines) {
+  if (lines == 0 || ioctl(fd, request, &lines) == 0) return 0;
   return errno == ENOTTY || errno == EINVAL ? 0 : errno;
 }
 
 }  // namespace
+
+ModemLineLevels modem_line_levels(const DCB& dcb) {
+  ModemLineLevels levels;
+  (dcb.fDtrControl != DTR_CONTROL_DISABLE ? levels.raised : levels.lowered) |= TIOCM_DTR;
+  if (dcb.fRtsControl != RTS_CONTROL_HANDSHAKE) {
+    (dcb.fRtsControl != RTS_CONTROL_DISABLE ? levels.raised : levels.lowered) |= TIOCM_RTS;
+  }
+  return levels;
+}
 
 // A Linux terminal's queues have a fixed size: the requested sizes are only
 // recorded, and the call succeeds, as it does on drivers that round or ignore them.
@@ -33,6 +42,21 @@ BOOL WINAPI SetupComm(HANDLE handle, DWORD input_queue, DWORD output_queue) {
   if (device == nullptr) return FALSE;
   device->input_queue_size = input_queue;
   device->output_queue_size = output_queue;
+  return TRUE;
+}
+
+// The queue sizes are the ones SetupComm recorded (0, "unknown", before it).
+BOOL WINAPI GetCommProperties(HANDLE handle, LPCOMMPROP properties) {
+  SerialDevice* device = serial_line(handle, properties);
+  if (device == nullptr) return FALSE;
+  *properties = COMMPROP{};
+  properties->wPacketLength = sizeof(COMMPROP);
+  properties->wPacketVersion = 2;
+  properties->dwServiceMask = SP_SERIALCOMM;
+  properties->dwMaxBaud = BAUD_USER;  // any rate the driver takes
+  properties->dwProvSubType = PST_RS232;
+  properties->dwCurrentTxQueue = device->output_queue_size;
+  properties->dwCurrentRxQueue = device->input_queue_size;
   return TRUE;
 }
 
@@ -60,11 +84,10 @@ BOOL WINAPI SetCommState(HANDLE handle, LPDCB dcb) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
+  const ModemLineLevels levels = modem_line_levels(*dcb);
   int error = line_write_settings(device->fd(), *dcb);
-  if (error == 0) error = drive_line(device->fd(), TIOCM_DTR, dcb->fDtrControl != DTR_CONTROL_DISABLE);
-  if (error == 0 && dcb->fRtsControl != RTS_CONTROL_HANDSHAKE) {
-    error = drive_line(device->fd(), TIOCM_RTS, dcb->fRtsControl != RTS_CONTROL_DISABLE);
-  }
+  if (error == 0) error = drive_lines(device->fd(), TIOCMBIS, levels.raised);
+  if (error == 0) error = drive_lines(device->fd(), TIOCMBIC, levels.lowered);
   if (error != 0) {
     SetLastError(error_from_errno(error));
     return FALSE;

@@ -3,8 +3,11 @@
 // Win32                                  Linux
 // \\.\COMn                               <link folder>/comn, else /dev/ttyS(n-1)
 // \\.\ttyUSB0, \\.\pts/7                 /dev/ttyUSB0, /dev/pts/7
+//                                        (links followed; only serial lines
+//                                        nobody uses as a terminal: port_checks.h)
 // share mode 0 (ports are exclusive)     flock(LOCK_EX | LOCK_NB) + TIOCEXCL
 // binary mode (the only one Win32 has)   raw termios
+// empty queues on open                   TCFLSH
 #include <fcntl.h>
 #include <platform_ext.h>
 #include <sys/file.h>
@@ -18,6 +21,7 @@
 
 #include "com_links.h"
 #include "line_settings.h"
+#include "port_checks.h"
 #include "serial_device.h"
 
 namespace {
@@ -71,7 +75,7 @@ SerialDevice::~SerialDevice() {
 bool SerialDevice::close() {
   // TIOCEXCL outlives this descriptor while anyone else keeps the terminal
   // open (the simulator does), so it is lifted before letting go.
-  if (is_terminal) ioctl(fd_, TIOCNXCL);
+  if (exclusive) ioctl(fd_, TIOCNXCL);
   const int result = ::close(fd_);
   fd_ = -1;
   if (result != 0) {
@@ -91,46 +95,37 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD /*share_mode*/, LPSEC
   if (disposition != OPEN_EXISTING) return fail(ERROR_INVALID_PARAMETER);
   if (flags & FILE_FLAG_OVERLAPPED) return fail(ERROR_INVALID_PARAMETER);  // only synchronous I/O here
 
-  // Non-blocking, so that opening never waits for a carrier and every wait
-  // happens in poll() under the port's timeouts.
-  const std::string target = device_path(device);
-  const int fd = open(target.c_str(), open_flags(access) | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  // Resolve, check, then open; and check again what was opened, in case the
+  // path was changed in between. Non-blocking, so that opening never waits
+  // for a carrier and every wait happens in poll() under the port's timeouts.
+  const PortTarget target = resolve_port(device_path(device));
+  if (target.refusal != 0) return fail(target.refusal);
+  const int fd = open(target.path.c_str(), open_flags(access) | O_NOCTTY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) return fail(errno == EBUSY ? ERROR_ACCESS_DENIED : error_from_errno(errno));  // EBUSY: TIOCEXCL
   auto object = std::make_unique<SerialDevice>(fd);
+  if (DWORD refusal = check_opened_port(fd, target.device)) return fail(refusal);
 
-  // Only terminals are locked and configured; any other device opens as it
-  // is, and the comm functions then fail on it, as Win32's do on a device
-  // that is not a serial port.
-  object->is_terminal = isatty(fd) == 1;
-  if (object->is_terminal) {
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-      object->is_terminal = false;  // not ours to unlock
-      return fail(errno == EWOULDBLOCK ? ERROR_ACCESS_DENIED : error_from_errno(errno));
-    }
-    ioctl(fd, TIOCEXCL);
-    if (int error = line_make_raw(fd)) return fail(error_from_errno(error));
-    DCB& settings = object->settings;
-    settings.DCBlength = sizeof(DCB);
-    settings.fBinary = 1;
-    settings.fDtrControl = DTR_CONTROL_ENABLE;
-    settings.fRtsControl = RTS_CONTROL_ENABLE;
-    settings.fTXContinueOnXoff = 1;
-    line_read_settings(fd, settings);
-    object->counters_known = read_line_counters(fd, object->counters);
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    return fail(errno == EWOULDBLOCK ? ERROR_ACCESS_DENIED : error_from_errno(errno));
   }
+  object->exclusive = true;
+  ioctl(fd, TIOCEXCL);
+  if (int error = line_make_raw(fd)) return fail(error_from_errno(error));
+  // As a Windows driver does on open: nothing from before belongs to this holder.
+  if (int error = line_purge(fd)) return fail(error_from_errno(error));
+  DCB& settings = object->settings;
+  settings.fBinary = 1;
+  settings.fDtrControl = DTR_CONTROL_ENABLE;
+  settings.fRtsControl = RTS_CONTROL_ENABLE;
+  settings.fTXContinueOnXoff = 1;
+  line_read_settings(fd, settings);
+  object->counters_known = read_line_counters(fd, object->counters);
 
   HANDLE handle = handle_insert(std::move(object));
   return handle != nullptr ? handle : INVALID_HANDLE_VALUE;
 }
 
-SerialDevice* serial_line(HANDLE handle) {
-  auto* device = handle_object<SerialDevice>(handle);
-  if (device != nullptr && !device->is_terminal) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return nullptr;
-  }
-  return device;
-}
+SerialDevice* serial_line(HANDLE handle) { return handle_object<SerialDevice>(handle); }
 
 SerialDevice* serial_line(HANDLE handle, const void* argument) {
   SerialDevice* device = serial_line(handle);

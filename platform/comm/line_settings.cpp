@@ -150,3 +150,5 @@ int line_write_settings(int fd, const DCB& dcb) {
 int line_suspend_output(int fd, bool suspend) {
   return ioctl(fd, TCXONC, suspend ? TCOOFF : TCOON) == 0 ? 0 : errno;
 }
+
+int line_purge(int fd) { return ioctl(fd, TCFLSH, TCIOFLUSH) == 0 ? 0 : errno; }

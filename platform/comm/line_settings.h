@@ -21,3 +21,7 @@ int line_write_settings(int fd, const DCB& dcb);
 
 // Suspends or resumes transmission as if XOFF or XON had been received.
 int line_suspend_output(int fd, bool suspend);
+
+// Empties both queues of the line: what arrived and was not read, and what
+// was written and not yet sent.
+int line_purge(int fd);

@@ -1,6 +1,5 @@
 // Queues, errors and modem lines: ClearCommError, EscapeCommFunction,
 // GetCommModemStatus.
-#include <linux/serial.h>
 #include <sys/ioctl.h>
 
 #include <cerrno>
@@ -15,8 +14,9 @@ BOOL fail_with_errno(int error) {
   return FALSE;
 }
 
-// The CE_ bits for the counters that grew since the last look.
-DWORD errors_between(const LineCounters& before, const LineCounters& now) {
+}  // namespace
+
+DWORD line_errors(const LineCounters& before, const LineCounters& now) {
   DWORD errors = 0;
   if (now.buffer_overrun != before.buffer_overrun) errors |= CE_RXOVER;
   if (now.overrun != before.overrun) errors |= CE_OVERRUN;
@@ -26,16 +26,25 @@ DWORD errors_between(const LineCounters& before, const LineCounters& now) {
   return errors;
 }
 
-}  // namespace
+void line_holds(const DCB& settings, int modem_lines, COMSTAT& status) {
+  status.fCtsHold = settings.fOutxCtsFlow && !(modem_lines & TIOCM_CTS) ? 1 : 0;
+  status.fDsrHold = settings.fOutxDsrFlow && !(modem_lines & TIOCM_DSR) ? 1 : 0;
+}
 
-bool read_line_counters(int fd, LineCounters& counters) {
-  serial_icounter_struct icount{};
-  if (ioctl(fd, TIOCGICOUNT, &icount) != 0) return false;
+LineCounters line_counters_of(const serial_icounter_struct& icount) {
+  LineCounters counters;
   counters.overrun = static_cast<unsigned>(icount.overrun);
   counters.buffer_overrun = static_cast<unsigned>(icount.buf_overrun);
   counters.parity = static_cast<unsigned>(icount.parity);
   counters.frame = static_cast<unsigned>(icount.frame);
   counters.breaks = static_cast<unsigned>(icount.brk);
+  return counters;
+}
+
+bool read_line_counters(int fd, LineCounters& counters) {
+  serial_icounter_struct icount{};
+  if (ioctl(fd, TIOCGICOUNT, &icount) != 0) return false;
+  counters = line_counters_of(icount);
   return true;
 }
 
@@ -60,7 +69,7 @@ BOOL WINAPI ClearCommError(HANDLE handle, LPDWORD errors, LPCOMSTAT status) {
   DWORD found = 0;
   LineCounters now;
   if (device->counters_known && read_line_counters(fd, now)) {
-    found = errors_between(device->counters, now);
+    found = line_errors(device->counters, now);
     device->counters = now;
   }
   if (errors != nullptr) *errors = found;
@@ -72,10 +81,7 @@ BOOL WINAPI ClearCommError(HANDLE handle, LPDWORD errors, LPCOMSTAT status) {
     // The modem lines matter only to a hold, which needs flow control on them.
     const bool watched = device->settings.fOutxCtsFlow || device->settings.fOutxDsrFlow;
     int lines = 0;
-    if (watched && ioctl(fd, TIOCMGET, &lines) == 0) {
-      status->fCtsHold = device->settings.fOutxCtsFlow && !(lines & TIOCM_CTS) ? 1 : 0;
-      status->fDsrHold = device->settings.fOutxDsrFlow && !(lines & TIOCM_DSR) ? 1 : 0;
-    }
+    if (watched && ioctl(fd, TIOCMGET, &lines) == 0) line_holds(device->settings, lines, *status);
   }
   return TRUE;
 }
@@ -83,29 +89,28 @@ BOOL WINAPI ClearCommError(HANDLE handle, LPDWORD errors, LPCOMSTAT status) {
 // SETRTS/CLRRTS, SETDTR/CLRDTR: TIOCMBIS/TIOCMBIC; SETBREAK/CLRBREAK:
 // TIOCSBRK/TIOCCBRK; SETXOFF/SETXON: TCXONC (transmission as if XOFF or XON
 // had been received); RESETDEV has nothing to reset on a terminal.
+std::optional<ModemLineChange> modem_line_change(DWORD function) {
+  switch (function) {
+    case SETRTS: return ModemLineChange{TIOCMBIS, TIOCM_RTS};
+    case CLRRTS: return ModemLineChange{TIOCMBIC, TIOCM_RTS};
+    case SETDTR: return ModemLineChange{TIOCMBIS, TIOCM_DTR};
+    case CLRDTR: return ModemLineChange{TIOCMBIC, TIOCM_DTR};
+    default: return std::nullopt;
+  }
+}
+
 BOOL WINAPI EscapeCommFunction(HANDLE handle, DWORD function) {
   SerialDevice* device = serial_line(handle);
   if (device == nullptr) return FALSE;
   const int fd = device->fd();
-  int line = 0;
-  int result = 0;
+  if (const std::optional<ModemLineChange> change = modem_line_change(function)) {
+    int line = change->line;
+    return ioctl(fd, change->request, &line) == 0 ? TRUE : fail_with_errno(errno);
+  }
   switch (function) {
-    case SETRTS:
-    case CLRRTS:
-      line = TIOCM_RTS;
-      result = ioctl(fd, function == SETRTS ? TIOCMBIS : TIOCMBIC, &line);
-      break;
-    case SETDTR:
-    case CLRDTR:
-      line = TIOCM_DTR;
-      result = ioctl(fd, function == SETDTR ? TIOCMBIS : TIOCMBIC, &line);
-      break;
     case SETBREAK:
-      result = ioctl(fd, TIOCSBRK);
-      break;
     case CLRBREAK:
-      result = ioctl(fd, TIOCCBRK);
-      break;
+      return ioctl(fd, function == SETBREAK ? TIOCSBRK : TIOCCBRK) == 0 ? TRUE : fail_with_errno(errno);
     case SETXOFF:
     case SETXON:
       if (int error = line_suspend_output(fd, function == SETXOFF)) return fail_with_errno(error);
@@ -116,7 +121,6 @@ BOOL WINAPI EscapeCommFunction(HANDLE handle, DWORD function) {
       SetLastError(ERROR_INVALID_PARAMETER);
       return FALSE;
   }
-  return result == 0 ? TRUE : fail_with_errno(errno);
 }
 
 // TIOCMGET: CTS, DSR, RI and DCD as MS_CTS_ON, MS_DSR_ON, MS_RING_ON, MS_RLSD_ON.

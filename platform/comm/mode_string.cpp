@@ -91,7 +91,8 @@ class Cursor {
 bool skip_device_prefix(Cursor& text) {
   if (text.take_word("com")) {
     const std::optional<DWORD> number = text.take_number();
-    if (!number || *number == 0 || !(text.at_value_end() || text.take(':'))) return false;
+    // A colon or a space must follow the number: "COM17" alone is no settings text.
+    if (!number || *number == 0 || text.at_end() || !(text.at_value_end() || text.take(':'))) return false;
     text.skip_spaces();
     if (text.take(':')) text.skip_spaces();
     return true;

@@ -3,7 +3,10 @@
 // DCB fields without a termios counterpart, the last error counters).
 #pragma once
 
+#include <linux/serial.h>
+
 #include <cstdint>
+#include <optional>
 
 #include "handle_table.h"
 
@@ -30,7 +33,8 @@ class SerialDevice final : public KernelObject {
   COMMTIMEOUTS timeouts{};
   DWORD input_queue_size = 0;
   DWORD output_queue_size = 0;
-  bool is_terminal = false;
+  // Locked for this holder (flock, TIOCEXCL): unlocked again on close.
+  bool exclusive = false;
   // Nothing was written since the output queue was last seen empty; it can
   // then only still be empty, and need not be asked for.
   bool output_drained = true;
@@ -41,9 +45,9 @@ class SerialDevice final : public KernelObject {
   int fd_;
 };
 
-// The device behind a handle when it is a serial line (a terminal); else
-// nullptr with the last error set, ERROR_INVALID_PARAMETER for a device that
-// is no serial port, as Win32 answers.
+// The device behind a handle when it is a serial line (CreateFileA opens
+// nothing else); else nullptr with ERROR_INVALID_HANDLE, as Win32 answers for
+// a handle that is no serial port.
 SerialDevice* serial_line(HANDLE handle);
 // The same for a call that also needs `argument`: nullptr with
 // ERROR_INVALID_PARAMETER when it is missing.
@@ -52,3 +56,30 @@ SerialDevice* serial_line(HANDLE handle, const void* argument);
 // Reads the driver's error counters; false when the driver keeps none (a
 // pseudo-terminal, for one).
 bool read_line_counters(int fd, LineCounters& counters);
+// The counters of what TIOCGICOUNT gave.
+LineCounters line_counters_of(const serial_icounter_struct& icount);
+
+// The CE_ bits of the counters that grew from before to now.
+DWORD line_errors(const LineCounters& before, const LineCounters& now);
+
+// COMSTAT's fCtsHold and fDsrHold: transmission waits for a flow-control line
+// that the settings watch and that is low in the modem lines (TIOCM_ bits).
+void line_holds(const DCB& settings, int modem_lines, COMSTAT& status);
+
+// The driver request (TIOCMBIS or TIOCMBIC) and modem line (TIOCM_RTS or
+// TIOCM_DTR) of EscapeCommFunction's SETRTS, CLRRTS, SETDTR and CLRDTR; none
+// for any other function.
+struct ModemLineChange {
+  unsigned long request;
+  int line;
+};
+std::optional<ModemLineChange> modem_line_change(DWORD function);
+
+// The modem lines (TIOCM_ bits) that SetCommState raises and lowers for a
+// DCB: DTR and RTS as their controls ask, except RTS under handshaking,
+// which the driver drives.
+struct ModemLineLevels {
+  int raised = 0;
+  int lowered = 0;
+};
+ModemLineLevels modem_line_levels(const DCB& dcb);

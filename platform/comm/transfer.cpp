@@ -11,15 +11,18 @@
 
 namespace {
 
-// How a read of n bytes may wait, from the published meaning of COMMTIMEOUTS:
+// How a read of n bytes may wait, by the rules of the Windows serial driver:
 // - interval MAXDWORD with both totals 0: return at once with what is queued;
-// - interval and multiplier MAXDWORD, constant between 0 and MAXDWORD: return
-//   as soon as any byte is there, waiting at most the constant for the first;
+// - interval MAXDWORD with any other totals: return at once with what is
+//   queued when anything is; else, when the multiplier is MAXDWORD (and the
+//   constant is not), return as soon as any byte is there, waiting at most
+//   the constant for it; else wait for all n bytes at most for the total;
 // - otherwise a total of multiplier × n + constant (none when both are 0) and,
 //   once a byte has arrived, at most the interval between two bytes (none
 //   when it is 0).
 struct ReadLimits {
   bool immediate = false;
+  bool queued_suffices = false;
   bool any_byte = false;
   Deadline total = Deadline::never();
   std::optional<std::uint64_t> interval;
@@ -27,15 +30,17 @@ struct ReadLimits {
 
 ReadLimits read_limits(const COMMTIMEOUTS& t, DWORD length) {
   ReadLimits limits;
-  if (t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == 0 && t.ReadTotalTimeoutConstant == 0) {
-    limits.immediate = true;
-    return limits;
-  }
-  if (t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == MAXDWORD &&
-      t.ReadTotalTimeoutConstant > 0 && t.ReadTotalTimeoutConstant < MAXDWORD) {
-    limits.any_byte = true;
-    limits.total = Deadline::after(t.ReadTotalTimeoutConstant);
-    return limits;
+  if (t.ReadIntervalTimeout == MAXDWORD) {
+    if (t.ReadTotalTimeoutMultiplier == 0 && t.ReadTotalTimeoutConstant == 0) {
+      limits.immediate = true;
+      return limits;
+    }
+    limits.queued_suffices = true;
+    if (t.ReadTotalTimeoutMultiplier == MAXDWORD && t.ReadTotalTimeoutConstant != MAXDWORD) {
+      limits.any_byte = true;
+      limits.total = Deadline::after(t.ReadTotalTimeoutConstant);
+      return limits;
+    }
   }
   const std::uint64_t total = std::uint64_t{t.ReadTotalTimeoutMultiplier} * length + t.ReadTotalTimeoutConstant;
   if (total > 0) limits.total = Deadline::after(total);
@@ -56,8 +61,9 @@ bool wait_ready(int fd, short events, const Deadline& deadline) {
 }
 
 BOOL fail_with_errno(int error) {
-  // A hung-up line reads EIO (a pseudo-terminal whose other side has gone).
-  SetLastError(error == EIO ? ERROR_GEN_FAILURE : error_from_errno(error));
+  // A hung-up line reads EIO (a pseudo-terminal whose other side has gone),
+  // which is ERROR_GEN_FAILURE, as for a removed port on Windows.
+  SetLastError(error_from_errno(error));
   return FALSE;
 }
 
@@ -75,12 +81,13 @@ BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD to_read, LPDWORD read_c
   const ReadLimits limits = read_limits(device->timeouts, to_read);
   Deadline next_byte = Deadline::never();
   DWORD done = 0;
+  bool waited = false;
   while (done < to_read) {
     const ssize_t got = read(device->fd(), bytes + done, to_read - done);
     if (got > 0) {
       done += static_cast<DWORD>(got);
       if (read_count != nullptr) *read_count = done;
-      if (limits.any_byte) break;
+      if (limits.any_byte || (limits.queued_suffices && !waited)) break;
       if (limits.interval) next_byte = Deadline::after(*limits.interval);
       continue;
     }
@@ -88,12 +95,13 @@ BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD to_read, LPDWORD read_c
       // A terminal reads end of file only once it has hung up (the other side
       // of a pseudo-terminal closed, the carrier lost); bytes read before that
       // are still delivered.
-      if (device->is_terminal && done == 0) return fail_with_errno(EIO);
+      if (done == 0) return fail_with_errno(EIO);
       break;
     }
     if (errno == EINTR) continue;
     if (errno != EAGAIN) return fail_with_errno(errno);
     if (limits.immediate) break;
+    waited = true;
     if (!wait_ready(device->fd(), POLLIN, limits.total.earlier(next_byte))) break;  // timed out: success
   }
   return TRUE;

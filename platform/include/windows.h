@@ -3,6 +3,9 @@
 // on Windows it gets the SDK's header, here it gets this one.
 #pragma once
 
+// The SDK's windows.h brings these too, and programs rely on it (va_list).
+#include <stdarg.h>
+
 #include "win32/types.h"
 #include "win32/kernel.h"
 #include "win32/comm.h"

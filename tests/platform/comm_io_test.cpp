@@ -5,9 +5,12 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cstring>
+#include <optional>
 #include <string>
 #include <thread>
 
+#include "comm/serial_device.h"
 #include "comm_pty.h"
 
 namespace {
@@ -59,6 +62,16 @@ TEST_F(CommPort, OpeningMakesTheLineRaw) {
   EXPECT_FALSE(settings.c_oflag & OPOST);
   EXPECT_FALSE(settings.c_iflag & (ICRNL | ISTRIP));
   EXPECT_TRUE(settings.c_cflag & CREAD);
+}
+
+TEST_F(CommPort, NewPortStartsWithTheDriversDefaults) {
+  const DCB dcb = state();
+  EXPECT_EQ(dcb.DCBlength, sizeof(DCB));
+  EXPECT_EQ(dcb.fBinary, 1u);
+  EXPECT_EQ(dcb.fDtrControl, static_cast<DWORD>(DTR_CONTROL_ENABLE));
+  EXPECT_EQ(dcb.fRtsControl, static_cast<DWORD>(RTS_CONTROL_ENABLE));
+  EXPECT_EQ(dcb.fTXContinueOnXoff, 1u);
+  EXPECT_EQ(dcb.fOutxCtsFlow, 0u);
 }
 
 TEST_F(CommPort, SetCommStateConfiguresTheTerminal) {
@@ -136,6 +149,90 @@ TEST_F(CommPort, GetCommStateReadsBackWhatWasSet) {
   EXPECT_EQ(back.fRtsControl, static_cast<DWORD>(RTS_CONTROL_DISABLE));
 }
 
+// The line's own settings win over what the handle last set: another program
+// may have changed them since.
+TEST_F(CommPort, GetCommStateReadsTheLineAsAnotherProgramLeftIt) {
+  DCB dcb = state();
+  dcb.BaudRate = CBR_19200;
+  dcb.fParity = 0;
+  dcb.fOutxCtsFlow = 0;
+  dcb.fRtsControl = RTS_CONTROL_ENABLE;
+  dcb.StopBits = ONESTOPBIT;
+  ASSERT_TRUE(SetCommState(port_, &dcb));
+  pty_.change_settings([](termios& t) {
+    cfsetspeed(&t, B9600);
+    t.c_iflag |= INPCK | IXON;
+    t.c_cflag |= CRTSCTS | CSTOPB;
+    t.c_cc[VSTART] = 0x05;
+  });
+  DCB changed = state();
+  EXPECT_EQ(changed.BaudRate, 9600u);
+  EXPECT_EQ(changed.fParity, 1u);
+  EXPECT_EQ(changed.fOutX, 1u);
+  EXPECT_EQ(changed.XonChar, 0x05);
+  EXPECT_EQ(changed.StopBits, TWOSTOPBITS);
+  EXPECT_EQ(changed.fOutxCtsFlow, 1u) << "CRTSCTS is both halves of hardware handshaking";
+  EXPECT_EQ(changed.fRtsControl, static_cast<DWORD>(RTS_CONTROL_HANDSHAKE));
+
+  ASSERT_TRUE(SetCommState(port_, &changed));
+  pty_.change_settings([](termios& t) {
+    t.c_iflag &= ~(INPCK | IXON);
+    t.c_cflag &= ~(CRTSCTS | CSTOPB);
+  });
+  changed = state();
+  EXPECT_EQ(changed.fParity, 0u);
+  EXPECT_EQ(changed.fOutX, 0u);
+  EXPECT_EQ(changed.StopBits, ONESTOPBIT);
+  EXPECT_EQ(changed.fOutxCtsFlow, 0u);
+  EXPECT_EQ(changed.fRtsControl, static_cast<DWORD>(RTS_CONTROL_ENABLE));
+}
+
+TEST_F(CommPort, HalfOfHardwareHandshakingIsKeptAsAsked) {
+  DCB dcb = state();
+  dcb.fOutxCtsFlow = 1;
+  dcb.fRtsControl = RTS_CONTROL_ENABLE;
+  ASSERT_TRUE(SetCommState(port_, &dcb));
+  EXPECT_TRUE(pty_.settings().c_cflag & CRTSCTS);
+  EXPECT_EQ(state().fOutxCtsFlow, 1u);
+  EXPECT_EQ(state().fRtsControl, static_cast<DWORD>(RTS_CONTROL_ENABLE));
+  dcb.fOutxCtsFlow = 0;
+  dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
+  ASSERT_TRUE(SetCommState(port_, &dcb));
+  EXPECT_EQ(state().fOutxCtsFlow, 0u);
+  EXPECT_EQ(state().fRtsControl, static_cast<DWORD>(RTS_CONTROL_HANDSHAKE));
+}
+
+TEST_F(CommPort, OneAndAHalfStopBitsAreTwoExceptWithFiveDataBits) {
+  DCB dcb = state();
+  dcb.StopBits = ONE5STOPBITS;
+  dcb.ByteSize = 8;
+  ASSERT_TRUE(SetCommState(port_, &dcb));
+  EXPECT_TRUE(pty_.settings().c_cflag & CSTOPB);
+  EXPECT_EQ(state().StopBits, TWOSTOPBITS) << "what the line sends with 8 data bits";
+}
+
+TEST_F(CommPort, StandardRatesUseTheirOwnSpeedConstants) {
+  const struct {
+    DWORD baud;
+    speed_t speed;
+  } rates[] = {
+      {50, B50},         {75, B75},         {110, B110},       {134, B134},       {150, B150},
+      {200, B200},       {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
+      {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
+      {57600, B57600},   {115200, B115200}, {230400, B230400}, {460800, B460800}, {500000, B500000},
+      {576000, B576000}, {921600, B921600}, {1000000, B1000000},
+  };
+  for (const auto& rate : rates) {
+    DCB dcb = state();
+    dcb.BaudRate = rate.baud;
+    ASSERT_TRUE(SetCommState(port_, &dcb)) << rate.baud;
+    const termios line = pty_.settings();
+    EXPECT_EQ(cfgetospeed(&line), rate.speed) << rate.baud;
+    EXPECT_EQ(cfgetispeed(&line), rate.speed) << rate.baud;
+    EXPECT_EQ(state().BaudRate, rate.baud);
+  }
+}
+
 TEST_F(CommPort, SetCommStateRefusesImpossibleSettingsAndKeepsTheOldOnes) {
   DCB good = state();
   good.BaudRate = CBR_19200;
@@ -183,6 +280,18 @@ TEST_F(CommPort, WriteCutShortByItsTimeoutSucceedsWithTheCountSent) {
   EXPECT_TRUE(WriteFile(port_, block.data(), static_cast<DWORD>(block.size()), &written, nullptr));
   EXPECT_GT(written, 0u);
   EXPECT_LT(written, block.size());
+}
+
+TEST_F(CommPort, TransfersOfNoBytesSucceedAtOnce) {
+  set_timeouts(0, 0, 0);
+  char buffer[1] = {'#'};
+  DWORD count = 99;
+  EXPECT_TRUE(ReadFile(port_, buffer, 0, &count, nullptr));
+  EXPECT_EQ(count, 0u);
+  count = 99;
+  EXPECT_TRUE(WriteFile(port_, buffer, 0, &count, nullptr));
+  EXPECT_EQ(count, 0u);
+  EXPECT_EQ(buffer[0], '#');
 }
 
 TEST_F(CommPort, ReadReturnsWhatArrivedByTheTotalTimeout) {
@@ -245,6 +354,49 @@ TEST_F(CommPort, MaxdwordIntervalAndMultiplierWaitForTheFirstByteOnly) {
   device.join();
   EXPECT_EQ(std::string(buffer, read), "z");
   EXPECT_LT(Clock::now() - start, 10s) << "returned with the first byte, not at the 20 s constant";
+}
+
+// The Windows driver's rules for ReadIntervalTimeout MAXDWORD with totals:
+// bytes already waiting are returned at once; with none waiting, a
+// multiplier of MAXDWORD returns with the first bytes that arrive, any other
+// waits for the whole count or the total.
+TEST_F(CommPort, MaxdwordIntervalWithTotalsReturnsAtOnceWithWhatIsWaiting) {
+  for (DWORD multiplier : {DWORD{10}, DWORD{0}, MAXDWORD}) {
+    set_timeouts(MAXDWORD, multiplier, 4000);
+    pty_.send("wait");
+    ASSERT_EQ(wait_for_input(4), 4u);
+    char buffer[100] = {};
+    DWORD read = 0;
+    const auto start = Clock::now();
+    ASSERT_TRUE(ReadFile(port_, buffer, sizeof buffer, &read, nullptr));
+    EXPECT_EQ(std::string(buffer, read), "wait") << multiplier;
+    EXPECT_LT(Clock::now() - start, 3s) << multiplier << ": not at the 4 s total";
+  }
+}
+
+TEST_F(CommPort, MaxdwordIntervalWithTotalsWaitsForTheCountWhenNothingWasWaiting) {
+  set_timeouts(MAXDWORD, 0, 300);
+  std::thread device([this] {
+    std::this_thread::sleep_for(50ms);
+    pty_.send("a");
+    std::this_thread::sleep_for(50ms);
+    pty_.send("bc");
+  });
+  char buffer[3] = {};
+  DWORD read = 0;
+  ASSERT_TRUE(ReadFile(port_, buffer, sizeof buffer, &read, nullptr));
+  device.join();
+  EXPECT_EQ(std::string(buffer, read), "abc") << "not only the first byte";
+}
+
+TEST_F(CommPort, MaxdwordIntervalAndMultiplierWithoutConstantReturnAtOnce) {
+  set_timeouts(MAXDWORD, MAXDWORD, 0);
+  char buffer[4] = {};
+  DWORD read = 99;
+  const auto start = Clock::now();
+  ASSERT_TRUE(ReadFile(port_, buffer, sizeof buffer, &read, nullptr));
+  EXPECT_EQ(read, 0u);
+  EXPECT_LT(Clock::now() - start, 5s);
 }
 
 TEST_F(CommPort, ReadWithoutTimeoutsWaitsForEveryByte) {
@@ -322,6 +474,178 @@ TEST_F(CommPort, SetupCommAcceptsTheQueueSizes) {
   SetLastError(0);
   EXPECT_FALSE(SetupComm(INVALID_HANDLE_VALUE, 255, 255));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+TEST_F(CommPort, PropertiesTellTheQueueSizesSetupCommWasGiven) {
+  COMMPROP properties{};
+  ASSERT_TRUE(GetCommProperties(port_, &properties));
+  EXPECT_EQ(properties.dwCurrentRxQueue, 0u) << "unknown before SetupComm";
+  EXPECT_EQ(properties.dwCurrentTxQueue, 0u);
+  ASSERT_TRUE(SetupComm(port_, 300, 200));
+  ASSERT_TRUE(GetCommProperties(port_, &properties));
+  EXPECT_EQ(properties.dwCurrentRxQueue, 300u);
+  EXPECT_EQ(properties.dwCurrentTxQueue, 200u);
+  EXPECT_EQ(properties.wPacketLength, sizeof(COMMPROP));
+  EXPECT_EQ(properties.dwServiceMask, static_cast<DWORD>(SP_SERIALCOMM));
+  EXPECT_EQ(properties.dwProvSubType, static_cast<DWORD>(PST_RS232));
+  SetLastError(0);
+  EXPECT_FALSE(GetCommProperties(port_, nullptr));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+}
+
+// The interval counts from the latest byte: bytes closer together than it
+// keep the read going however long they take in all.
+TEST_F(CommPort, IntervalCountsFromTheLatestByte) {
+  set_timeouts(150, 0, 0);
+  std::thread device([this] {
+    for (char byte : std::string("12345")) {
+      pty_.send(std::string(1, byte));
+      std::this_thread::sleep_for(60ms);
+    }
+  });
+  char buffer[5] = {};
+  DWORD read = 0;
+  ASSERT_TRUE(ReadFile(port_, buffer, sizeof buffer, &read, nullptr));
+  device.join();
+  EXPECT_EQ(std::string(buffer, read), "12345");
+}
+
+// Transfers that take several pieces: each piece asks only for what is left,
+// so nothing beyond the caller's buffer is read or written.
+TEST_F(CommPort, TransfersInSeveralPiecesMoveExactlyTheirBytes) {
+  set_timeouts(0, 0, 0);
+  std::thread device([this] {
+    pty_.send("12");
+    std::this_thread::sleep_for(50ms);
+    pty_.send("345678");
+  });
+  char buffer[5 + 8];
+  std::memset(buffer, '#', sizeof buffer);
+  DWORD read = 0;
+  ASSERT_TRUE(ReadFile(port_, buffer, 5, &read, nullptr));
+  device.join();
+  EXPECT_EQ(read, 5u);
+  EXPECT_EQ(std::string(buffer, sizeof buffer), "12345########");
+  set_timeouts(0, 0, 1000);
+  ASSERT_TRUE(ReadFile(port_, buffer, 3, &read, nullptr));
+  EXPECT_EQ(std::string(buffer, read), "678");
+
+  // Far more than the terminal holds, so that writing waits for the reader.
+  std::string block(1 << 20, '\0');
+  for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>('a' + i % 23);
+  std::string received;
+  std::thread reader([&] { received = pty_.receive(block.size() + 1, 10s); });
+  DWORD written = 0;
+  ASSERT_TRUE(WriteFile(port_, block.data(), static_cast<DWORD>(block.size()), &written, nullptr));
+  reader.join();
+  EXPECT_EQ(written, block.size());
+  EXPECT_EQ(received.size(), block.size());
+  EXPECT_TRUE(received == block);
+}
+
+// The mappings behind ClearCommError, with conditions a pseudo-terminal
+// cannot produce: the driver's error counters, and the modem lines.
+TEST(CommStatus, EachGrownCounterIsItsError) {
+  const struct {
+    std::uint64_t LineCounters::*counter;
+    DWORD error;
+  } counters[] = {
+      {&LineCounters::buffer_overrun, CE_RXOVER}, {&LineCounters::overrun, CE_OVERRUN},
+      {&LineCounters::parity, CE_RXPARITY},       {&LineCounters::frame, CE_FRAME},
+      {&LineCounters::breaks, CE_BREAK},
+  };
+  const LineCounters before{3, 4, 5, 6, 7};
+  EXPECT_EQ(line_errors(before, before), 0u);
+  LineCounters all = before;
+  for (const auto& c : counters) {
+    LineCounters now = before;
+    now.*c.counter += 2;
+    EXPECT_EQ(line_errors(before, now), c.error);
+    all.*c.counter += 1;
+  }
+  EXPECT_EQ(line_errors(before, all), static_cast<DWORD>(CE_RXOVER | CE_OVERRUN | CE_RXPARITY | CE_FRAME | CE_BREAK));
+
+  serial_icounter_struct icount{};
+  icount.overrun = 1;
+  icount.buf_overrun = 2;
+  icount.parity = 3;
+  icount.frame = 4;
+  icount.brk = 5;
+  icount.rx = 6;
+  const LineCounters counted = line_counters_of(icount);
+  EXPECT_EQ(counted.overrun, 1u);
+  EXPECT_EQ(counted.buffer_overrun, 2u);
+  EXPECT_EQ(counted.parity, 3u);
+  EXPECT_EQ(counted.frame, 4u);
+  EXPECT_EQ(counted.breaks, 5u);
+}
+
+TEST(CommStatus, LineFunctionsAndControlsDriveTheirOwnModemLines) {
+  const struct {
+    DWORD function;
+    unsigned long request;
+    int line;
+  } changes[] = {{SETRTS, TIOCMBIS, TIOCM_RTS}, {CLRRTS, TIOCMBIC, TIOCM_RTS},
+                 {SETDTR, TIOCMBIS, TIOCM_DTR}, {CLRDTR, TIOCMBIC, TIOCM_DTR}};
+  for (const auto& c : changes) {
+    const std::optional<ModemLineChange> change = modem_line_change(c.function);
+    ASSERT_TRUE(change) << c.function;
+    EXPECT_EQ(change->request, c.request) << c.function;
+    EXPECT_EQ(change->line, c.line) << c.function;
+  }
+  for (int other : {SETXOFF, SETXON, RESETDEV, SETBREAK, CLRBREAK, 0, 42}) {
+    EXPECT_FALSE(modem_line_change(other)) << other;
+  }
+
+  const struct {
+    DWORD dtr, rts;
+    int raised, lowered;
+  } levels[] = {
+      {DTR_CONTROL_DISABLE, RTS_CONTROL_DISABLE, 0, TIOCM_DTR | TIOCM_RTS},
+      {DTR_CONTROL_ENABLE, RTS_CONTROL_ENABLE, TIOCM_DTR | TIOCM_RTS, 0},
+      {DTR_CONTROL_HANDSHAKE, RTS_CONTROL_DISABLE, TIOCM_DTR, TIOCM_RTS},
+      {DTR_CONTROL_DISABLE, RTS_CONTROL_ENABLE, TIOCM_RTS, TIOCM_DTR},
+      {DTR_CONTROL_ENABLE, RTS_CONTROL_HANDSHAKE, TIOCM_DTR, 0},
+      {DTR_CONTROL_DISABLE, RTS_CONTROL_HANDSHAKE, 0, TIOCM_DTR},
+      {DTR_CONTROL_ENABLE, RTS_CONTROL_TOGGLE, TIOCM_DTR | TIOCM_RTS, 0},
+  };
+  for (const auto& l : levels) {
+    DCB dcb{};
+    dcb.fDtrControl = l.dtr;
+    dcb.fRtsControl = l.rts;
+    const ModemLineLevels got = modem_line_levels(dcb);
+    EXPECT_EQ(got.raised, l.raised) << l.dtr << " " << l.rts;
+    EXPECT_EQ(got.lowered, l.lowered) << l.dtr << " " << l.rts;
+  }
+}
+
+TEST(CommStatus, TransmissionHoldsOnALowFlowControlLineThatIsWatched) {
+  const struct {
+    bool cts_flow, dsr_flow;
+    int lines;
+    DWORD cts_hold, dsr_hold;
+  } cases[] = {
+      {true, false, 0, 1, 0},
+      {true, false, TIOCM_CTS, 0, 0},
+      {true, false, TIOCM_DSR, 1, 0},
+      {false, true, 0, 0, 1},
+      {false, true, TIOCM_DSR, 0, 0},
+      {false, true, TIOCM_CTS, 0, 1},
+      {true, true, 0, 1, 1},
+      {true, true, TIOCM_CTS | TIOCM_DSR, 0, 0},
+      {false, false, 0, 0, 0},
+  };
+  for (const auto& c : cases) {
+    DCB settings{};
+    settings.fOutxCtsFlow = c.cts_flow;
+    settings.fOutxDsrFlow = c.dsr_flow;
+    COMSTAT status{};
+    status.fRlsdHold = 1;
+    line_holds(settings, c.lines, status);
+    EXPECT_EQ(status.fCtsHold, c.cts_hold) << c.cts_flow << c.dsr_flow << c.lines;
+    EXPECT_EQ(status.fDsrHold, c.dsr_hold) << c.cts_flow << c.dsr_flow << c.lines;
+    EXPECT_EQ(status.fRlsdHold, 1u) << "the other flags are left alone";
+  }
 }
 
 }  // namespace

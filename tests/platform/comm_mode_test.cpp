@@ -6,6 +6,8 @@
 #include <cstring>
 #include <optional>
 
+int sum_through_va_list(int count, ...);  // windows_header_only.cpp
+
 namespace {
 
 // What a settings text sets; fields left empty must stay as they were.
@@ -77,6 +79,7 @@ TEST(BuildCommDcb, KeywordFormSetsWhatItNamesAndAlwaysTheStopBits) {
       {"com1:               baud=12345     data=7", {.baud = 12345, .byte_size = 7, .stop_bits = ONESTOPBIT}},
       {"COM1 : xon=on odsr=off", {.stop_bits = ONESTOPBIT, .out_x = 1, .in_x = 1, .dsr_flow = 0}},
       {"COM17 baud=19200", {.baud = 19200, .stop_bits = ONESTOPBIT}},
+      {"COM17:", {.stop_bits = ONESTOPBIT}},
   };
   for (const Case& c : cases) {
     expect_builds(c, 0x00);
@@ -124,7 +127,8 @@ TEST(BuildCommDcb, RefusedTextsLeaveTheDcbAsItWas) {
        {"data=4", "data=9", "parity=no", "parity=x", "stop=0", "stop=1.501", "stop=3", "to=foobar", "xon=maybe",
         " baud=9600", "baud= 9600", "baud=9600 ", "baud=9600,data=8", "baud=9600;data=8", "speed=9600",
         "96,N,8,1 to=on", "96,NO,8,1", "96,N,4,1", "96,N,9,1", "96,N,8,0", "96,N,8,3", "96,N,8,1,K", "96,N,8",
-        "COM0:baud=115200", "COM0:9600,N,8,1", "COMx:baud=9600"}) {
+        "COM0:baud=115200", "COM0:9600,N,8,1", "COMx:baud=9600", "COM17", "com1", "odsr=maybe", "octs=maybe",
+        "dtr=maybe", "rts=maybe", "idsr=maybe", "baud=fast"}) {
     DCB dcb;
     std::memset(&dcb, 0x5a, sizeof dcb);
     SetLastError(0);
@@ -137,5 +141,36 @@ TEST(BuildCommDcb, RefusedTextsLeaveTheDcbAsItWas) {
     EXPECT_EQ(std::memcmp(&dcb, &untouched, sizeof dcb), 0) << text;
   }
 }
+
+// A handle that is no serial port: Windows opens the null device, and the
+// comm functions refuse its handle; here only serial lines are opened at all.
+TEST(CommHandle, HandleThatIsNoSerialPortIsInvalidForTheCommFunctions) {
+#ifdef _WIN32
+  HANDLE device = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(device, INVALID_HANDLE_VALUE);
+  DCB dcb{};
+  COMMTIMEOUTS timeouts{};
+  COMSTAT status{};
+  DWORD value = 0;
+  SetLastError(0);
+  EXPECT_FALSE(GetCommState(device, &dcb));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  EXPECT_FALSE(SetCommTimeouts(device, &timeouts));  // Wine: ERROR_ACCESS_DENIED, from the device itself
+  SetLastError(0);
+  EXPECT_FALSE(ClearCommError(device, &value, &status));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  SetLastError(0);
+  EXPECT_FALSE(EscapeCommFunction(device, SETDTR));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  EXPECT_TRUE(CloseHandle(device));
+#else
+  SetLastError(0);
+  EXPECT_EQ(CreateFileA("\\\\.\\null", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+#endif
+}
+
+TEST(CommHandle, WindowsHeaderAloneBringsVaList) { EXPECT_EQ(sum_through_va_list(3, 4, 5, 6), 15); }
 
 }  // namespace

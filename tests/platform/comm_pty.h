@@ -5,13 +5,18 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <grp.h>
 #include <pty.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -41,6 +46,13 @@ class PtyPair {
     termios result{};
     tcgetattr(terminal_, &result);
     return result;
+  }
+
+  // Changes the terminal's settings from outside, as another program (stty) may.
+  void change_settings(const std::function<void(termios&)>& edit) const {
+    termios settings = this->settings();
+    edit(settings);
+    tcsetattr(terminal_, TCSANOW, &settings);
   }
 
   // Sends bytes from the device's side.
@@ -106,3 +118,81 @@ class ComLinkFolder {
   std::string path_;
   std::string previous_;
 };
+
+// A child process that runs a piece of a test and reports back in text: the
+// child must not touch the test's own state, so it runs nothing of gtest.
+class Child {
+ public:
+  // Starts body in a child; its returned text is the report. With keep_running
+  // the child then waits to be killed instead of ending.
+  explicit Child(const std::function<std::string()>& body, bool keep_running = false) {
+    int pipe_ends[2];
+    if (pipe(pipe_ends) != 0) throw std::runtime_error("pipe failed");
+    pid_ = fork();
+    if (pid_ < 0) throw std::runtime_error("fork failed");
+    if (pid_ == 0) {
+      close(pipe_ends[0]);
+      const std::string report = body() + "\n";
+      if (write(pipe_ends[1], report.data(), report.size()) < 0) _exit(1);
+      close(pipe_ends[1]);
+      while (keep_running) pause();
+      _exit(0);
+    }
+    close(pipe_ends[1]);
+    report_fd_ = pipe_ends[0];
+  }
+  ~Child() {
+    if (pid_ > 0) kill_now();
+    if (report_fd_ >= 0) close(report_fd_);
+  }
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+
+  // The child's report (up to its line end), once it has given it.
+  std::string report() {
+    std::string text;
+    char c = 0;
+    while (read(report_fd_, &c, 1) == 1 && c != '\n') text += c;
+    return text;
+  }
+
+  // Ends a child with SIGKILL, as a program is killed: nothing of it runs after.
+  void kill_now() {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+
+  // Waits for a child that ends by itself; true when it ended normally.
+  bool finished() {
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int report_fd_ = -1;
+};
+
+// In a child: leaves root behind (root ignores a terminal's exclusive use), as
+// the user "nobody". An unprivileged process stays as it is. Empty on success.
+inline std::string become_unprivileged() {
+  if (geteuid() != 0) return {};
+  if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) return "cannot drop root";
+  return {};
+}
+
+// In a child: makes the calling process the leader of a new session whose
+// controlling terminal, and standard input, output and error, is a new
+// pseudo-terminal. Its "pts/N" name, or empty when that failed.
+inline std::string become_session_on_new_terminal() {
+  int master = -1;
+  int terminal = -1;
+  char name[64] = {};
+  if (setsid() < 0 || openpty(&master, &terminal, name, nullptr, nullptr) != 0) return {};
+  if (ioctl(terminal, TIOCSCTTY, 0) != 0) return {};
+  for (int stream : {0, 1, 2}) dup2(terminal, stream);
+  return std::string(name).substr(5);
+}

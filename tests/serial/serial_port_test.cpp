@@ -165,6 +165,91 @@ TEST_F(SerialLayer, HandshakeModesSetTheirFlowControlFields) {
   port_ = nullptr;
 }
 
+TEST_F(SerialLayer, Mode3SetsTheFlowCharactersWhateverTheLineHad) {
+  ASSERT_NE(open(pty_.name() + program_settings), nullptr);
+  ASSERT_TRUE(serial_set_flow_chars(port_, 0x01, 0x02));
+  serial_close(port_);
+  ASSERT_NE(open(pty_.name() + program_settings, HANDSHAKE_XON_XOFF), nullptr);
+  EXPECT_EQ(state().XonChar, 0x11);
+  EXPECT_EQ(state().XoffChar, 0x13);
+}
+
+TEST_F(SerialLayer, ModesLeaveDsrFlowAndDtrAsTheSettingsTextLeftThem) {
+  // ",p" also turns on DSR flow and DTR handshaking.
+  for (std::int32_t mode : {HANDSHAKE_NONE, HANDSHAKE_RTS, HANDSHAKE_RTS_CTS, HANDSHAKE_XON_XOFF}) {
+    ASSERT_NE(open(pty_.name() + ":19200,n,8,1,p", mode), nullptr) << mode;
+    EXPECT_EQ(state().fOutxDsrFlow, 1u) << mode;
+    EXPECT_EQ(state().fDtrControl, static_cast<DWORD>(DTR_CONTROL_HANDSHAKE)) << mode;
+    serial_close(port_);
+  }
+  port_ = nullptr;
+}
+
+TEST_F(SerialLayer, QueueSizesAreRequestedOnlyWhenBothArePositive) {
+  const struct {
+    std::int32_t input, output;
+    DWORD rx_queue, tx_queue;
+  } cases[] = {{255, 100, 255, 100}, {100, 255, 100, 255}, {1, 1, 1, 1},   {255, 0, 0, 0},
+               {0, 255, 0, 0},      {-1, 255, 0, 0},      {255, -5, 0, 0}};
+  for (const auto& c : cases) {
+    ASSERT_NE(open(pty_.name() + program_settings, HANDSHAKE_NONE, c.input, c.output), nullptr);
+    COMMPROP properties{};
+    ASSERT_TRUE(GetCommProperties(port_, &properties));
+    EXPECT_EQ(properties.dwCurrentRxQueue, c.rx_queue) << c.input << " " << c.output;
+    EXPECT_EQ(properties.dwCurrentTxQueue, c.tx_queue) << c.input << " " << c.output;
+    serial_close(port_);
+  }
+  port_ = nullptr;
+}
+
+TEST_F(SerialLayer, TimeoutsGoIntoTheFieldsOfTheirNames) {
+  ASSERT_NE(open(pty_.name() + program_settings), nullptr);
+  ASSERT_TRUE(serial_set_timeouts(port_, 1, 2, 3, 4, 5));
+  COMMTIMEOUTS timeouts{};
+  ASSERT_TRUE(GetCommTimeouts(port_, &timeouts));
+  EXPECT_EQ(timeouts.ReadIntervalTimeout, 1u);
+  EXPECT_EQ(timeouts.ReadTotalTimeoutConstant, 2u);
+  EXPECT_EQ(timeouts.ReadTotalTimeoutMultiplier, 3u);
+  EXPECT_EQ(timeouts.WriteTotalTimeoutConstant, 4u);
+  EXPECT_EQ(timeouts.WriteTotalTimeoutMultiplier, 5u);
+}
+
+// Conditions a pseudo-terminal cannot produce, mapped on their own.
+TEST(SerialErrorWord, EachConditionSetsItsOwnBits) {
+  EXPECT_EQ(serial_error_word(0, COMSTAT{}), 0u);
+  const struct {
+    DWORD errors;
+    DWORD word;
+  } errors[] = {
+      {CE_RXOVER, 0x1 | 0x20 | 0x40}, {CE_OVERRUN, 0x2}, {CE_RXPARITY, 0x4}, {CE_FRAME, 0x8}, {CE_BREAK, 0x10},
+      {CE_TXFULL | CE_MODE | CE_IOE, 0}, {CE_OVERRUN | CE_BREAK, 0x12},
+  };
+  for (const auto& e : errors) EXPECT_EQ(serial_error_word(e.errors, COMSTAT{}), e.word) << e.errors;
+
+  COMSTAT status{};
+  status.fCtsHold = 1;
+  EXPECT_EQ(serial_error_word(0, status), 0x80u);
+  status = COMSTAT{};
+  status.fDsrHold = 1;
+  EXPECT_EQ(serial_error_word(0, status), 0x100u);
+  status = COMSTAT{};
+  status.fRlsdHold = 1;
+  EXPECT_EQ(serial_error_word(0, status), 0x200u);
+  status = COMSTAT{};
+  status.fXoffHold = 1;
+  EXPECT_EQ(serial_error_word(0, status), 0x400u);
+  status = COMSTAT{};
+  status.fXoffSent = 1;
+  EXPECT_EQ(serial_error_word(0, status), 0x800u);
+  status = COMSTAT{};
+  status.fEof = 1;
+  EXPECT_EQ(serial_error_word(0, status), 0x1000u);
+  status = COMSTAT{};
+  status.fTxim = 1;
+  status.cbInQue = 7;
+  EXPECT_EQ(serial_error_word(CE_FRAME, status), 0x8u);
+}
+
 TEST_F(SerialLayer, WritesAllOrReportsFailure) {
   ASSERT_NE(open(pty_.name() + program_settings), nullptr);
   EXPECT_EQ(serial_write(port_, "", 0), 1);

@@ -78,4 +78,18 @@ TEST_F(OverTheSimulator, ErrorWordOfAQuietLineIsZero) {
   EXPECT_EQ(serial_output_count(port_), 0u);
 }
 
+// ReadIntervalTimeout MAXDWORD with a constant alone: with nothing coming, the
+// read waits for the constant and returns nothing. (Where bytes are waiting
+// or arrive, Wine waits for the whole total, unlike the Windows driver that
+// the documentation describes: those cases are tested on Linux alone.)
+TEST_F(OverTheSimulator, MaxdwordIntervalWaitsForItsConstantWhenNothingComes) {
+  ASSERT_TRUE(serial_set_timeouts(port_, MAXDWORD, 300, 0, 0, 0));
+  char buffer[10] = {};
+  DWORD read = 99;
+  const auto start = Clock::now();
+  ASSERT_TRUE(ReadFile(port_, buffer, sizeof buffer, &read, nullptr));
+  EXPECT_EQ(read, 0u);
+  EXPECT_GE(Clock::now() - start, 250ms);
+}
+
 }  // namespace

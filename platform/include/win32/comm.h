@@ -126,7 +126,34 @@ typedef struct _COMSTAT {
   DWORD cbOutQue;
 } COMSTAT, *LPCOMSTAT;
 
+// GetCommProperties: the fields this layer knows; the rest are 0 ("unknown").
+#define SP_SERIALCOMM 0x00000001
+#define PST_RS232 0x00000001
+#define BAUD_USER 0x10000000
+
+typedef struct _COMMPROP {
+  WORD wPacketLength;
+  WORD wPacketVersion;
+  DWORD dwServiceMask;
+  DWORD dwReserved1;
+  DWORD dwMaxTxQueue;
+  DWORD dwMaxRxQueue;
+  DWORD dwMaxBaud;
+  DWORD dwProvSubType;
+  DWORD dwProvCapabilities;
+  DWORD dwSettableParams;
+  DWORD dwSettableBaud;
+  WORD wSettableData;
+  WORD wSettableStopParity;
+  DWORD dwCurrentTxQueue;
+  DWORD dwCurrentRxQueue;
+  DWORD dwProvSpec1;
+  DWORD dwProvSpec2;
+  WORD wcProvChar[1];  // WCHAR on Windows: 16 bits
+} COMMPROP, *LPCOMMPROP;
+
 BOOL WINAPI SetupComm(HANDLE file, DWORD input_queue, DWORD output_queue);
+BOOL WINAPI GetCommProperties(HANDLE file, LPCOMMPROP properties);
 BOOL WINAPI GetCommState(HANDLE file, LPDCB dcb);
 BOOL WINAPI SetCommState(HANDLE file, LPDCB dcb);
 BOOL WINAPI BuildCommDCBA(LPCSTR definition, LPDCB dcb);

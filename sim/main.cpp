@@ -56,6 +56,9 @@ void print_help() {
                "  --speed KMH      speed of the fixed scenario (0..255); default 50\n"
                "  --cycles N       measuring replies before hang-up hangs up; default 5\n"
                "  --gap MS         pause between bytes of the trickle scenario; default 30\n"
+               "  --connect-wait TENTHS\n"
+               "                   tenths of a second before the slow-connect scenario\n"
+               "                   answers \"atd01\"; default 25\n"
                "  --seed N         seed of the garbage scenario; default 1\n"
                "  --fields LIST    speed field values of the fields scenario, comma\n"
                "                   separated, e.g. \"64 32,01 96,FF FF\"; default 64 32\n"
@@ -118,6 +121,9 @@ Options parse_options(int argc, char** argv) {
     else if (option == "--speed") options.scenario_options.speed = number_argument(option, value, 0, 255);
     else if (option == "--cycles") options.scenario_options.cycles = number_argument(option, value, 1, 1000000);
     else if (option == "--gap") options.scenario_options.gap_ms = number_argument(option, value, 0, 60000);
+    else if (option == "--connect-wait") {
+      options.scenario_options.connect_tenths = number_argument(option, value, 0, 6000);
+    }
     else if (option == "--fields") options.scenario_options.fields = field_list(value);
     else if (option == "--seed") {
       options.scenario_options.seed = static_cast<std::uint32_t>(number_argument(option, value, 0, 0x7fffffff));
@@ -198,7 +204,9 @@ class Simulator {
     std::optional<Answer> answer = interface_.answer(request_);
     request_.clear();
     if (!answer) return;
-    if (out_.bytes.empty()) out_.next_send = std::max(out_.next_send, Clock::now());
+    // The delay counts from the request; the program waits for each answer
+    // before it asks again, so nothing earlier is still queued behind it.
+    if (out_.bytes.empty()) out_.next_send = std::max(out_.next_send, Clock::now() + answer->delay);
     out_.bytes.insert(out_.bytes.end(), answer->bytes.begin(), answer->bytes.end());
     out_.gap = answer->byte_gap;
     out_.hang_up_when_sent = out_.hang_up_when_sent || answer->hang_up_after;

@@ -159,6 +159,21 @@ class Fields : public Interface {
   std::vector<std::string> fields_;
 };
 
+// Connects only after a wait, as a control unit that is slow to wake: long
+// enough to watch the program wait, or to close it while it does.
+class SlowConnect : public Interface {
+ public:
+  explicit SlowConnect(int tenths) : delay_(100 * tenths) {}
+  std::optional<Answer> answer(std::string_view request) override {
+    std::optional<Answer> answer = Interface::answer(request);
+    if (answer && trim_request(request) == "atd01") answer->delay = delay_;
+    return answer;
+  }
+
+ private:
+  std::chrono::milliseconds delay_;
+};
+
 class HangUp : public Interface {
  public:
   explicit HangUp(int cycles) : cycles_(cycles) {}
@@ -203,6 +218,10 @@ const ScenarioInfo table[] = {
      [](const ScenarioOptions& o) -> std::unique_ptr<Interface> { return std::make_unique<Fields>(o.fields); }},
     {"hang-up", "hangs up after --cycles measuring blocks",
      [](const ScenarioOptions& o) -> std::unique_ptr<Interface> { return std::make_unique<HangUp>(o.cycles); }},
+    {"slow-connect", "answers \"atd01\" only after --connect-wait tenths of a second",
+     [](const ScenarioOptions& o) -> std::unique_ptr<Interface> {
+       return std::make_unique<SlowConnect>(o.connect_tenths);
+     }},
 };
 
 }  // namespace

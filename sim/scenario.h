@@ -14,6 +14,7 @@
 
 struct Answer {
   std::string bytes;
+  std::chrono::milliseconds delay{0};     // pause before the first byte
   std::chrono::milliseconds byte_gap{0};  // extra pause after every byte
   bool hang_up_after = false;             // close the line once this is sent
 };
@@ -22,6 +23,7 @@ struct ScenarioOptions {
   int speed = 50;            // km/h of the fixed scenario
   int cycles = 5;            // measuring replies before the hang-up or stall scenario stops
   int gap_ms = 30;           // pause between bytes of the trickle scenario
+  int connect_tenths = 25;   // wait before the slow-connect scenario's connect answer
   std::uint32_t seed = 1;    // of the garbage scenario
   // The values "aa bb" of the fields scenario's speed fields, in the order served.
   std::vector<std::string> fields = {"64 32"};

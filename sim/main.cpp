@@ -59,6 +59,9 @@ void print_help() {
                "  --connect-wait TENTHS\n"
                "                   tenths of a second before the slow-connect scenario\n"
                "                   answers \"atd01\"; default 25\n"
+               "  --flood-seconds N\n"
+               "                   how long the flood scenario floods instead of\n"
+               "                   identifying; default 5\n"
                "  --seed N         seed of the garbage scenario; default 1\n"
                "  --fields LIST    speed field values of the fields scenario, comma\n"
                "                   separated, e.g. \"64 32,01 96,FF FF\"; default 64 32\n"
@@ -124,6 +127,9 @@ Options parse_options(int argc, char** argv) {
     else if (option == "--connect-wait") {
       options.scenario_options.connect_tenths = number_argument(option, value, 0, 6000);
     }
+    else if (option == "--flood-seconds") {
+      options.scenario_options.flood_seconds = number_argument(option, value, 0, 86400);
+    }
     else if (option == "--fields") options.scenario_options.fields = field_list(value);
     else if (option == "--seed") {
       options.scenario_options.seed = static_cast<std::uint32_t>(number_argument(option, value, 0, 0x7fffffff));
@@ -142,6 +148,9 @@ struct Outgoing {
   std::chrono::milliseconds gap{0};
   Clock::time_point next_send = Clock::now();
   bool hang_up_when_sent = false;
+  std::string flood;  // sent again whenever the bytes run out, until flood_end
+  Clock::time_point flood_end{};
+  std::string after_flood;
 };
 
 class Simulator {
@@ -152,6 +161,7 @@ class Simulator {
   // Serves until a signal arrives or the scenario hangs up.
   void run(const sigset_t& unblocked) {
     while (!stop_requested) {
+      refill();
       pollfd entries[2] = {{port_.master(), POLLIN, 0}, {watch_.fd(), POLLIN, 0}};
       pollfd& entry = entries[0];
       if (!out_.bytes.empty() && blocked_) entry.events |= POLLOUT;
@@ -210,6 +220,22 @@ class Simulator {
     out_.bytes.insert(out_.bytes.end(), answer->bytes.begin(), answer->bytes.end());
     out_.gap = answer->byte_gap;
     out_.hang_up_when_sent = out_.hang_up_when_sent || answer->hang_up_after;
+    if (!answer->flood.empty()) {
+      out_.flood = answer->flood;
+      out_.flood_end = answer->flood_for == std::chrono::milliseconds::max() ? Clock::time_point::max()
+                                                                              : Clock::now() + answer->flood_for;
+      out_.after_flood = answer->after_flood;
+    }
+  }
+
+  // A flood's next round once the bytes before it are out; only the round
+  // under way is held, so a flood of any length takes no more memory.
+  void refill() {
+    if (!out_.bytes.empty() || out_.flood.empty()) return;
+    const bool flooding = Clock::now() < out_.flood_end;
+    const std::string& next = flooding ? out_.flood : out_.after_flood;
+    out_.bytes.insert(out_.bytes.end(), next.begin(), next.end());
+    if (!flooding) out_.flood.clear();
   }
 
   Clock::duration byte_time() const {
@@ -221,12 +247,20 @@ class Simulator {
   }
 
   void send_due() {
-    while (!out_.bytes.empty() && !blocked_ && Clock::now() >= out_.next_send) {
+    // A flood that the program reads as fast as it comes would keep this loop
+    // going for ever: a round of at most 4096 bytes lets requests and the
+    // port's opening and closing be seen in between.
+    for (int sent = 0; sent < 4096 && !blocked_ && Clock::now() >= out_.next_send; ++sent) {
+      refill();
+      if (out_.bytes.empty()) return;
       const char byte = out_.bytes.front();
       const ssize_t put = write(port_.master(), &byte, 1);
       if (put != 1) {
         blocked_ = put < 0 && errno == EAGAIN;  // the program is not reading: wait for room
-        if (!blocked_) out_.bytes.clear();       // nobody at the other end: drop the answer
+        if (!blocked_) {                         // nobody at the other end: drop the answer
+          out_.bytes.clear();
+          out_.flood.clear();
+        }
         return;
       }
       out_.bytes.pop_front();

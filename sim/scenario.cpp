@@ -78,11 +78,13 @@ class ZeroByte : public Interface {
   }
 };
 
-// Bytes that follow the prompt, as from an interface that sends a status line late.
-class AfterPrompt : public Interface {
+// Bytes that follow the prompt, as from an interface that sends a status line
+// late. The blocks are those of the groups scenario, so that on the groups
+// without a speed field the log shows every reply whole.
+class AfterPrompt : public Groups {
  protected:
   Answer measuring_answer(std::string_view group) override {
-    Answer answer = Interface::measuring_answer(group);
+    Answer answer = Groups::measuring_answer(group);
     answer.bytes += "OK";
     return answer;
   }
@@ -174,6 +176,35 @@ class SlowConnect : public Interface {
   std::chrono::milliseconds delay_;
 };
 
+// A wrong device, or a broken one, that talks without end: the first "ati\r"
+// is answered by text without the identification or a prompt for
+// --flood-seconds, then by the identification; every measuring request by a
+// reply that never ends.
+class Flood : public Interface {
+ public:
+  explicit Flood(int seconds) : identification_flood_(1000LL * seconds) {}
+  std::optional<Answer> answer(std::string_view request) override {
+    std::optional<Answer> answer = Interface::answer(request);
+    if (!answer) return answer;
+    const std::string_view text = trim_request(request);
+    if (text == "ati" && !identified_) {
+      identified_ = true;
+      answer->flood = "Unknown adapter 0.9, line noise 0123456789 ";
+      answer->flood_for = identification_flood_;
+      answer->after_flood = answer->bytes;
+      answer->bytes.clear();
+    } else if (text.starts_with("08")) {
+      answer->flood = "01 0A 64 02 1E 10 03 20 14 ";
+      answer->bytes.clear();
+    }
+    return answer;
+  }
+
+ private:
+  std::chrono::milliseconds identification_flood_;
+  bool identified_ = false;
+};
+
 class HangUp : public Interface {
  public:
   explicit HangUp(int cycles) : cycles_(cycles) {}
@@ -202,7 +233,7 @@ const ScenarioInfo table[] = {
      [](const ScenarioOptions&) -> std::unique_ptr<Interface> { return std::make_unique<NeverIdentifies>(); }},
     {"zero-byte", "a zero byte inside the connect answer and every block",
      [](const ScenarioOptions&) -> std::unique_ptr<Interface> { return std::make_unique<ZeroByte>(); }},
-    {"after-prompt", "\"OK\" follows the prompt of every block",
+    {"after-prompt", "\"OK\" follows the prompt of every block (blocks as in groups)",
      [](const ScenarioOptions&) -> std::unique_ptr<Interface> { return std::make_unique<AfterPrompt>(); }},
     {"no-speed", "blocks without a speed field",
      [](const ScenarioOptions&) -> std::unique_ptr<Interface> { return std::make_unique<NoSpeed>(); }},
@@ -218,6 +249,8 @@ const ScenarioInfo table[] = {
      [](const ScenarioOptions& o) -> std::unique_ptr<Interface> { return std::make_unique<Fields>(o.fields); }},
     {"hang-up", "hangs up after --cycles measuring blocks",
      [](const ScenarioOptions& o) -> std::unique_ptr<Interface> { return std::make_unique<HangUp>(o.cycles); }},
+    {"flood", "floods the line: --flood-seconds of text instead of the identification, then replies that never end",
+     [](const ScenarioOptions& o) -> std::unique_ptr<Interface> { return std::make_unique<Flood>(o.flood_seconds); }},
     {"slow-connect", "answers \"atd01\" only after --connect-wait tenths of a second",
      [](const ScenarioOptions& o) -> std::unique_ptr<Interface> {
        return std::make_unique<SlowConnect>(o.connect_tenths);

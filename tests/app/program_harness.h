@@ -69,6 +69,10 @@ HWND main_window();
 // Presses Connect as a person does, with the mouse.
 void press_connect();
 
+// Sends this process a close signal as the terminal or the session does
+// (SIGINT, SIGTERM, SIGHUP); under Windows SIGINT is the console's Ctrl+C.
+void send_close_signal(int number);
+
 // One line of the simulator's log: the request as written there (with C
 // escapes, "ati\\r"), or "# opened" and "# closed" for the port. Only the
 // lines written since the last run began.

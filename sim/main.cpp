@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -217,7 +218,11 @@ class Simulator {
     // The delay counts from the request; the program waits for each answer
     // before it asks again, so nothing earlier is still queued behind it.
     if (out_.bytes.empty()) out_.next_send = std::max(out_.next_send, Clock::now() + answer->delay);
-    out_.bytes.insert(out_.bytes.end(), answer->bytes.begin(), answer->bytes.end());
+    if (out_.flood.empty()) {
+      out_.bytes.insert(out_.bytes.end(), answer->bytes.begin(), answer->bytes.end());
+    } else {
+      out_.after_flood += answer->bytes;  // what is asked during a flood is answered after it
+    }
     out_.gap = answer->byte_gap;
     out_.hang_up_when_sent = out_.hang_up_when_sent || answer->hang_up_after;
     if (!answer->flood.empty()) {
@@ -228,14 +233,16 @@ class Simulator {
     }
   }
 
-  // A flood's next round once the bytes before it are out; only the round
-  // under way is held, so a flood of any length takes no more memory.
+  // A flood's next rounds once the bytes before it are out; only about 4 kB
+  // are held, so a flood of any length takes no more memory.
   void refill() {
     if (!out_.bytes.empty() || out_.flood.empty()) return;
-    const bool flooding = Clock::now() < out_.flood_end;
-    const std::string& next = flooding ? out_.flood : out_.after_flood;
-    out_.bytes.insert(out_.bytes.end(), next.begin(), next.end());
-    if (!flooding) out_.flood.clear();
+    if (Clock::now() >= out_.flood_end) {
+      out_.bytes.insert(out_.bytes.end(), out_.after_flood.begin(), out_.after_flood.end());
+      out_.flood.clear();
+      return;
+    }
+    while (out_.bytes.size() < 4096) out_.bytes.insert(out_.bytes.end(), out_.flood.begin(), out_.flood.end());
   }
 
   Clock::duration byte_time() const {
@@ -250,12 +257,17 @@ class Simulator {
     // A flood that the program reads as fast as it comes would keep this loop
     // going for ever: a round of at most 4096 bytes lets requests and the
     // port's opening and closing be seen in between.
+    // Without pauses between bytes they go out as many at a time as the line
+    // takes, so that a flood comes faster than any reader takes it.
+    const bool at_once = byte_time() == Clock::duration::zero() && out_.gap == std::chrono::milliseconds::zero();
     for (int sent = 0; sent < 4096 && !blocked_ && Clock::now() >= out_.next_send; ++sent) {
       refill();
       if (out_.bytes.empty()) return;
-      const char byte = out_.bytes.front();
-      const ssize_t put = write(port_.master(), &byte, 1);
-      if (put != 1) {
+      char chunk[4096];
+      const std::size_t count = at_once ? std::min(out_.bytes.size(), sizeof chunk) : 1;
+      std::copy_n(out_.bytes.begin(), count, chunk);
+      const ssize_t put = write(port_.master(), chunk, count);
+      if (put <= 0) {
         blocked_ = put < 0 && errno == EAGAIN;  // the program is not reading: wait for room
         if (!blocked_) {                         // nobody at the other end: drop the answer
           out_.bytes.clear();
@@ -263,7 +275,7 @@ class Simulator {
         }
         return;
       }
-      out_.bytes.pop_front();
+      out_.bytes.erase(out_.bytes.begin(), out_.bytes.begin() + put);
       out_.next_send += byte_time() + out_.gap;
     }
   }

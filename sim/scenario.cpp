@@ -69,9 +69,11 @@ class NeverIdentifies : public Interface {
   std::string identification() override { return "Unknown adapter 0.9"; }
 };
 
-// A zero byte in the middle of the connect answer and of every block.
+// A zero byte in the middle of the identification, the connect answer and
+// every block.
 class ZeroByte : public Interface {
  protected:
+  std::string identification() override { return std::string("Velm\0orant VD-1 simulator", 25); }
   std::string connect_answer() override { return std::string("CONNECT\0 01", 11); }
   std::string measuring_block(std::string_view group) override {
     return std::string("01 0A\0 64 ", 10) + Interface::measuring_block(group);
@@ -231,7 +233,7 @@ const ScenarioInfo table[] = {
      [](const ScenarioOptions&) -> std::unique_ptr<Interface> { return std::make_unique<SplitIdentification>(); }},
     {"never-id", "answers \"ati\" without ever naming the Velmorant",
      [](const ScenarioOptions&) -> std::unique_ptr<Interface> { return std::make_unique<NeverIdentifies>(); }},
-    {"zero-byte", "a zero byte inside the connect answer and every block",
+    {"zero-byte", "a zero byte inside the identification, the connect answer and every block",
      [](const ScenarioOptions&) -> std::unique_ptr<Interface> { return std::make_unique<ZeroByte>(); }},
     {"after-prompt", "\"OK\" follows the prompt of every block (blocks as in groups)",
      [](const ScenarioOptions&) -> std::unique_ptr<Interface> { return std::make_unique<AfterPrompt>(); }},

@@ -142,7 +142,9 @@ TEST(ConsoleControl, HandlersRunNewestFirstOnAThreadOfTheirOwnAndTheirPostWakesT
   ASSERT_TRUE(SetConsoleCtrlHandler(passes, TRUE));
   ASSERT_TRUE(SetConsoleCtrlHandler(passes, FALSE)) << "one of the two is removed";
   send_ctrl_c();
+  const auto start = Clock::now();
   EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 3000, QS_POSTMESSAGE), WAIT_OBJECT_0);
+  EXPECT_LT(Clock::now() - start, 2s) << "woken by the post, not at the end of the wait";
   MSG msg{};
   EXPECT_TRUE(PeekMessageA(&msg, window, WM_APP + 4, WM_APP + 4, PM_REMOVE));
   EXPECT_EQ(msg.message, static_cast<UINT>(WM_APP + 4));

@@ -1,6 +1,7 @@
 // The wait for the connect answer: the bar's animation and a close during the
 // wait, against velmorant-sim's slow-connect scenario.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <commctrl.h>
 

@@ -39,8 +39,11 @@ BOOL WINAPI on_console_control(DWORD event) {
   return TRUE;
 }
 
-BOOL CALLBACK close_owned_window(HWND window, LPARAM owner) {
-  if (GetWindow(window, GW_OWNER) == reinterpret_cast<HWND>(owner)) PostMessageA(window, WM_CLOSE, 0, 0);
+// The program's only other windows are message boxes. One shown while
+// another program had the focus (the terminal where Ctrl+C was typed) has no
+// owner, so each is found as a window of this thread.
+BOOL CALLBACK close_other_window(HWND window, LPARAM main_window) {
+  if (window != reinterpret_cast<HWND>(main_window) && IsWindowVisible(window)) PostMessageA(window, WM_CLOSE, 0, 0);
   return TRUE;
 }
 
@@ -50,7 +53,7 @@ WNDPROC window_procedure_beneath = nullptr;
 // A close request while a message box of the window shows closes the box
 // first, so that its loop returns and the program sees the close.
 LRESULT CALLBACK close_boxes_first(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_CLOSE) EnumThreadWindows(GetCurrentThreadId(), close_owned_window, reinterpret_cast<LPARAM>(window));
+  if (message == WM_CLOSE) EnumThreadWindows(GetCurrentThreadId(), close_other_window, reinterpret_cast<LPARAM>(window));
   return CallWindowProcA(window_procedure_beneath, window, message, wparam, lparam);
 }
 

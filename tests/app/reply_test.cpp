@@ -4,6 +4,7 @@
 // recognised, completed and decoded alike at every moment the line is quiet.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -107,18 +108,21 @@ TEST(KeptAnswers, AgreeOnTheEdges) {
 TEST(KeptAnswers, HoldAFewBytesHoweverLongTheAnswerGrows) {
   Identification identification;
   Reply reply;
-  std::mt19937 random(7);
-  std::uniform_int_distribution<int> any_byte(1, 255);
-  for (int i = 0; i < 1 << 20; ++i) {
-    const char byte = i % 1000 == 0 ? '0' : static_cast<char>(any_byte(random));
+  std::size_t most_kept_by_identification = 0, most_kept_by_reply = 0;
+  auto add = [&](char byte) {
     identification.add(byte);
     reply.add(byte);
-  }
-  reply.add('0');
-  reply.add('7');
-  for (int i = 0; i < 1000; ++i) reply.add('1');
-  EXPECT_LT(identification.kept_bytes(), IDENTIFICATION.size());
-  EXPECT_LE(reply.kept_bytes(), 8u);
+    most_kept_by_identification = std::max(most_kept_by_identification, identification.kept_bytes());
+    most_kept_by_reply = std::max(most_kept_by_reply, reply.kept_bytes());
+  };
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int> any_byte(1, 255);
+  for (int i = 0; i < 1 << 20; ++i) add(i % 1000 == 0 ? '0' : static_cast<char>(any_byte(random)));
+  add('0');
+  add('7');
+  for (int i = 0; i < 1000; ++i) add('1');
+  EXPECT_LT(most_kept_by_identification, IDENTIFICATION.size());
+  EXPECT_EQ(most_kept_by_reply, 8u);
 }
 
 }  // namespace

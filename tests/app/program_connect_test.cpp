@@ -33,7 +33,7 @@ void start_recording_the_bar() {
       gadget_record(GADGET_PROGRESS)->control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(record_bar)));
 }
 
-// Scenario slow-connect, answering "atd01\r" after 11 s: long enough for the
+// Scenario slow-connect, answering "atd01\r" after 13 s: long enough for the
 // bar to pass 100 once.
 TEST(ConnectWait, TheBarStepsOnceEvery100MsFrom1To100ThenFrom0AndStaysWhenTheAnswerComes) {
   std::size_t steps_at_answer = 0;

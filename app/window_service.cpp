@@ -104,6 +104,10 @@ void WindowService::serve_until(Clock::time_point deadline, Wake wake, bool stop
 }
 
 bool WindowService::wait_for_line(Clock::time_point deadline) {
+  // A line that does not signal is asked first: a byte that already waits
+  // is taken without a wait on the timer.
+  const bool line_signals = line_is_waitable && !line_hung_up_;
+  if (!line_signals && serial_input_count(port_) > 0) return true;
   for (;;) {
     if (wait_once(deadline, true, 0)) return true;
     if (Clock::now() >= deadline) return false;

@@ -2,10 +2,11 @@
 
 #include <algorithm>
 
-#include "decode.h"
 #include "events.h"
 #include "gadgets.h"
+#include "identification.h"
 #include "main_window.h"
+#include "reply.h"
 #include "window_service.h"
 
 namespace {
@@ -29,15 +30,27 @@ class Connection {
   // Repeats "ati\r" until the answers, collected without clearing, contain
   // the identification. False when the window was closed meanwhile.
   bool identify_interface() {
-    reply_.clear();
+    identification_ = Identification{};
     for (;;) {
       send(IDENTIFY_REQUEST);
-      if (!pause()) return false;
-      while (serial_input_count(port_) > 0) {
-        if (read_byte()) reply_ += text_view(read_buffer_);
-      }
-      if (find_text(reply_, IDENTIFICATION, 1) != 0) return true;
+      if (!pause() || !read_identification()) return false;
+      if (identification_.found()) return true;
     }
+  }
+
+  // Reads the bytes waiting after an identification request. A device that
+  // never stops sending keeps this going: the window is served meanwhile and
+  // a close ends it. False when it did.
+  bool read_identification() {
+    auto served_at = Clock::now();
+    while (serial_input_count(port_) > 0) {
+      if (read_byte()) identification_.add(read_buffer_[0]);
+      if (Clock::now() - served_at < SERVE_PERIOD) continue;
+      service_.serve_ready_events();
+      if (service_.close_requested()) return false;
+      served_at = Clock::now();
+    }
+    return true;
   }
 
   // Sends "atd01\r", steps the progress bar every 100 ms until the first byte
@@ -52,7 +65,7 @@ class Connection {
       set_gadget_state(GADGET_PROGRESS, progress_);
     }
     if (!collect_reply()) return false;
-    echo_ += "\r";
+    echo("\r");
     flush_echo();
     return true;
   }
@@ -69,7 +82,7 @@ class Connection {
     send("08" + get_gadget_text(GADGET_GROUP) + "\r");
     reply_.clear();
     if (collect_reply()) {
-      if (auto speed = decode_speed(reply_)) {
+      if (auto speed = reply_.speed()) {
         // The log is emptied right after this reply's echo would reach it,
         // so the echo is dropped instead. A text that is already shown is not
         // set again: while the speed and the log stay the same nothing is
@@ -98,23 +111,20 @@ class Connection {
   // whenever it can be seen.
   bool collect_reply() {
     auto served_at = Clock::now();
-    bool has_prompt = find_text(reply_, PROMPT, 1) != 0;
     bool byte_waits = false;  // the last wait saw it: the line need not be asked again
     for (;;) {
       // Before the prompt the line is not asked whether a byte waits: the
       // wait below returns at once for one that does. Only a reply that holds
       // the prompt needs the answer, to know whether it goes on.
       bool took_byte = false;
-      if (byte_waits || (has_prompt && serial_input_count(port_) > 0)) {
+      if (byte_waits || (reply_.holds_prompt() && serial_input_count(port_) > 0)) {
         byte_waits = false;
         took_byte = true;
         if (read_byte()) {
-          reply_ += text_view(read_buffer_);
-          echo_ += text_view(read_buffer_);
-          // The reply grows a byte at a time, so a prompt first shows at its end.
-          has_prompt = has_prompt || reply_.ends_with(PROMPT);
+          reply_.add(read_buffer_[0]);
+          echo(text_view(read_buffer_));
         }
-      } else if (has_prompt) {
+      } else if (reply_.holds_prompt()) {
         reply_complete_at_ = Clock::now();
         return true;
       }
@@ -125,7 +135,7 @@ class Connection {
       const auto now = Clock::now();
       if (now - served_at < SERVE_PERIOD) {
         if (!took_byte) {
-          byte_waits = service_.wait_for_line(milliseconds_until(std::min(served_at + SERVE_PERIOD, wait_deadline()), now));
+          byte_waits = service_.wait_for_line(std::min(served_at + SERVE_PERIOD, wait_deadline()));
         }
         continue;
       }
@@ -166,6 +176,12 @@ class Connection {
     if (get_gadget_text(gadget) != text) set_gadget_text(gadget, Text(text).c_str());
   }
 
+  // Only the log's newest bytes can ever be seen, so no more are kept for it.
+  void echo(std::string_view bytes) {
+    echo_ += bytes;
+    if (echo_.size() >= 2 * LOG_LIMIT) echo_.erase(0, echo_.size() - LOG_LIMIT);
+  }
+
   void flush_echo() {
     if (echo_.empty()) return;
     append_log(echo_);
@@ -192,7 +208,8 @@ class Connection {
 
   SerialPort port_;
   WindowService service_;
-  Text reply_;
+  Identification identification_;
+  Reply reply_;
   Text echo_;  // read, not yet in the log
   char read_buffer_[2] = {' ', '\0'};
   Text command_;

@@ -5,6 +5,7 @@
 
 #include <string_view>
 
+#include "protocol.h"
 #include "serial_port.h"
 
 inline constexpr int POLL_INTERVAL_MS = 100;
@@ -15,12 +16,7 @@ inline constexpr std::size_t LOG_LIMIT = 4096;
 
 // A close request during polling lets the reply that is arriving complete
 // for this long before the port is closed anyway.
-inline constexpr int CLOSE_GRACE_MS = 1000;
-
-inline constexpr std::string_view IDENTIFY_REQUEST = "ati\r";
-inline constexpr std::string_view IDENTIFICATION = "Velmorant";
-inline constexpr std::string_view CONNECT_REQUEST = "atd01\r";
-inline constexpr std::string_view PROMPT = "\r>";
+inline constexpr int CLOSE_GRACE_MS = 500;
 
 // Runs the whole sequence on the open port and closes it. Returns once the
 // window has been asked to close.

@@ -54,6 +54,7 @@ bool build_main_window() {
   create_text_gadget(GADGET_RESULT, 20, 260, 220, 280, "", TEXT_CENTER);
   // Without the font the result is shown in the default one.
   if (load_font(FONT_RESULT, "Arial", 30, 0) != 0) set_gadget_font(GADGET_RESULT, font_handle(FONT_RESULT));
+  install_close_signals(window_handle(WINDOW_MAIN));
   return true;
 }
 
@@ -82,17 +83,14 @@ void stop_support_layers() {
 
 void run_event_loop() {
   do {
-    state.event = next_event();
+    state.event = event_wait();
     if (state.event == EV_GADGET && event_gadget() == GADGET_CONNECT) on_connect();
   } while (state.event != EV_CLOSE);
 }
 
 int run_program() {
   start_support_layers();
-  if (build_main_window()) {
-    install_close_signals(window_handle(WINDOW_MAIN));
-    run_event_loop();
-  }
+  if (build_main_window()) run_event_loop();
   stop_support_layers();
   return 0;
 }

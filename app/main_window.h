@@ -24,7 +24,8 @@ inline constexpr std::string_view SERIAL_SETTINGS_SUFFIX = ": baud=19200 parity=
 inline constexpr int QUEUE_SIZE = 255;
 
 void start_support_layers();
-// False when the window could not be opened.
+// False when the window could not be opened. Once built, the window also
+// answers the console's close events (see install_close_signals).
 bool build_main_window();
 void on_connect();
 void stop_support_layers();

@@ -1,109 +1,85 @@
 #include "window_service.h"
 
+#include <mmsystem.h>
+
 #include <algorithm>
+#include <atomic>
 
 #include "events.h"
 
-#ifdef _WIN32
-#include <mmsystem.h>
-#else
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <unistd.h>
-
-#include "platform_ext.h"
+// Windows 10 1803 and later; older SDK headers do not name it.
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
 #endif
 
 namespace {
 
-// How often a line that cannot wake the wait is looked at.
-constexpr auto line_check_period = std::chrono::milliseconds(20);
-
-HWND close_target = nullptr;
-
-void request_close() {
-  if (close_target != nullptr) PostMessageA(close_target, WM_CLOSE, 0, 0);
-}
-
+// Windows: a port opened for plain blocking use, as the serial layer opens it,
+// is no object to wait on (only overlapped I/O signals the arrival of a byte),
+// so there the line is looked at every millisecond while a byte is awaited.
+// Our Linux layer signals the port's handle while input waits.
 #ifdef _WIN32
+constexpr bool line_is_waitable = false;
+constexpr auto line_check_period = std::chrono::milliseconds(1);
+#else
+constexpr bool line_is_waitable = true;
+constexpr auto line_check_period = std::chrono::milliseconds(20);  // only once the line hung up
+#endif
 
-BOOL WINAPI on_console_control(DWORD) {
-  request_close();  // PostMessageA may be called from the console's thread
+// Written by the program's thread, read by the thread a console control
+// event runs on.
+std::atomic<HWND> close_target{nullptr};
+
+BOOL WINAPI on_console_control(DWORD event) {
+  PostMessageA(close_target.load(), WM_CLOSE, 0, 0);
+  // Windows ends the process as soon as this returns from a close, logoff or
+  // shutdown event. Held here, the thread lets the program end by itself, with
+  // the port closed and exit code 0, which ends this thread too.
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) Sleep(INFINITE);
   return TRUE;
 }
 
-#else
-
-// A signal handler may only write to a pipe; the waits watch its other end.
-int signal_pipe[2] = {-1, -1};
-
-void on_close_signal(int) {
-  const char byte = 1;
-  [[maybe_unused]] ssize_t written = write(signal_pipe[1], &byte, 1);
+// The program's only other windows are message boxes. One shown while
+// another program had the focus (the terminal where Ctrl+C was typed) has no
+// owner, so each is found as a window of this thread.
+BOOL CALLBACK close_other_window(HWND window, LPARAM main_window) {
+  if (window != reinterpret_cast<HWND>(main_window) && IsWindowVisible(window)) PostMessageA(window, WM_CLOSE, 0, 0);
+  return TRUE;
 }
 
-void take_close_signal() {
-  char bytes[16];
-  while (read(signal_pipe[0], bytes, sizeof bytes) > 0) {
-  }
-  request_close();
-}
+// The window's procedure beneath, which the close handling below passes every message on to.
+WNDPROC window_procedure_beneath = nullptr;
 
-#endif
+// A close request while a message box of the window shows closes the box
+// first, so that its loop returns and the program sees the close.
+LRESULT CALLBACK close_boxes_first(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_CLOSE) EnumThreadWindows(GetCurrentThreadId(), close_other_window, reinterpret_cast<LPARAM>(window));
+  return CallWindowProcA(window_procedure_beneath, window, message, wparam, lparam);
+}
 
 }  // namespace
 
-DWORD milliseconds_until(Clock::time_point deadline, Clock::time_point now) {
-  if (deadline <= now) return 0;
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
-  return static_cast<DWORD>(std::min<long long>(left, 24LL * 3600 * 1000));
-}
-
 void install_close_signals(HWND window) {
-  close_target = window;
-#ifdef _WIN32
-  SetConsoleCtrlHandler(on_console_control, TRUE);
-#else
-  if (signal_pipe[0] < 0 && pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-  struct sigaction action = {};
-  action.sa_handler = on_close_signal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-#endif
+  window_procedure_beneath = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(close_boxes_first)));
+  const bool first = close_target.exchange(window) == nullptr;
+  if (first) SetConsoleCtrlHandler(on_console_control, TRUE);
 }
 
-int next_event() {
-#ifdef _WIN32
-  return event_wait();
-#else
-  for (;;) {
-    const int event = event_poll();
-    if (event != EV_NONE) return event;
-    const int fds[] = {signal_pipe[0]};
-    const DWORD count = signal_pipe[0] >= 0 ? 1 : 0;
-    if (platform_wait_for_input(fds, count, INFINITE) == WAIT_OBJECT_0 && count == 1) take_close_signal();
-  }
-#endif
-}
-
-// Windows times its waits by a system timer whose period is about 15.6 ms
-// unless the process asks for a finer one; the look at the line every
-// millisecond and the pause between requests need the finer one while the
-// connection runs.
+// A high-resolution timer keeps the waits' deadlines to the millisecond
+// without raising the system timer's period for every program; where it is
+// refused (before Windows 10 1803) a plain timer and a raised period serve.
 WindowService::WindowService(SerialPort port) : port_(port) {
-#ifdef _WIN32
-  fine_timer_ = timeBeginPeriod(1) == TIMERR_NOERROR;
-#else
-  line_fd_ = platform_handle_fd(port);
-#endif
+  timer_ = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
+  if (timer_ == nullptr) {
+    timer_ = CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
+    fine_period_ = timeBeginPeriod(1) == TIMERR_NOERROR;
+  }
 }
 
 WindowService::~WindowService() {
-#ifdef _WIN32
-  if (fine_timer_) timeEndPeriod(1);
-#endif
+  if (fine_period_) timeEndPeriod(1);
+  if (timer_ != nullptr) CloseHandle(timer_);
 }
 
 void WindowService::note_event(int event) {
@@ -123,60 +99,41 @@ void WindowService::serve_until(Clock::time_point deadline, Wake wake, bool stop
     if (stop_on_close && close_requested_) return;
     if (Clock::now() >= deadline) return;
     if (wake == Wake::OnInput && serial_input_count(port_) > 0) return;
-    wait_once(deadline, wake);
+    wait_once(deadline, wake == Wake::OnInput, QS_ALLINPUT);
   }
 }
 
-#ifdef _WIN32
-
-bool WindowService::wait_for_line(DWORD timeout) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(timeout);
+bool WindowService::wait_for_line(Clock::time_point deadline) {
+  // A line that does not signal is asked first: a byte that already waits
+  // is taken without a wait on the timer.
+  const bool line_signals = line_is_waitable && !line_hung_up_;
+  if (!line_signals && serial_input_count(port_) > 0) return true;
   for (;;) {
-    if (serial_input_count(port_) > 0) return true;
+    if (wait_once(deadline, true, 0)) return true;
     if (Clock::now() >= deadline) return false;
-    Sleep(1);
+    if (serial_input_count(port_) > 0) return true;
   }
 }
 
-void WindowService::wait_once(Clock::time_point deadline, Wake wake) {
-  // A port opened for plain blocking use offers nothing to wait on together
-  // with the messages, so the line is looked at every millisecond.
-  DWORD timeout = milliseconds_until(deadline);
-  if (wake == Wake::OnInput) timeout = std::min<DWORD>(timeout, 1);
-  MsgWaitForMultipleObjects(0, nullptr, FALSE, timeout, QS_ALLINPUT);
-}
-
-#else
-
-bool WindowService::wait_for_line(DWORD timeout) {
-  if (line_fd_ < 0 || line_hung_up_) {
-    poll(nullptr, 0, static_cast<int>(timeout));
-    return false;
+bool WindowService::wait_once(Clock::time_point deadline, bool watch_line, DWORD wake_mask) {
+  HANDLE handles[2] = {timer_, port_};
+  // No longer watched, the line is looked at (by the caller, who asks for
+  // its input count) whenever the timer ends a wait.
+  const bool line_signals = watch_line && line_is_waitable && !line_hung_up_;
+  if (watch_line && !line_signals) deadline = std::min(deadline, Clock::now() + line_check_period);
+  // The timer counts in 100 ns units; a deadline that lies beyond any wait is not set.
+  if (deadline != Clock::time_point::max()) {
+    LARGE_INTEGER due;
+    due.QuadPart = -std::max<LONGLONG>(1, std::chrono::ceil<std::chrono::duration<LONGLONG, std::ratio<1, 10000000>>>(
+                                                 deadline - Clock::now()).count());
+    SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE);
+  } else {
+    CancelWaitableTimer(timer_);
   }
-  pollfd line{line_fd_, POLLIN, 0};
-  if (poll(&line, 1, static_cast<int>(timeout)) != 1) return false;
-  // A terminal is readable with nothing but POLLIN only while input waits.
-  if ((line.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0) return (line.revents & POLLIN) != 0;
+  const DWORD woke = MsgWaitForMultipleObjects(line_signals ? 2 : 1, handles, FALSE, INFINITE, wake_mask);
+  if (woke != WAIT_OBJECT_0 + 1 || !line_signals) return false;
+  // Signalled with nothing to read: the line hung up, and would wake every wait from now on.
   if (serial_input_count(port_) > 0) return true;
   line_hung_up_ = true;
   return false;
 }
-
-void WindowService::wait_once(Clock::time_point deadline, Wake wake) {
-  int fds[2];
-  DWORD count = 0;
-  const bool watch_line = wake == Wake::OnInput && line_fd_ >= 0 && !line_hung_up_;
-  if (watch_line) fds[count++] = line_fd_;
-  const DWORD signal_index = count;
-  if (signal_pipe[0] >= 0) fds[count++] = signal_pipe[0];
-
-  DWORD timeout = milliseconds_until(deadline);
-  if (wake == Wake::OnInput && !watch_line) {
-    timeout = std::min<DWORD>(timeout, static_cast<DWORD>(line_check_period.count()));
-  }
-  const DWORD woke = platform_wait_for_input(fds, count, timeout);
-  if (watch_line && woke == WAIT_OBJECT_0 && serial_input_count(port_) == 0) line_hung_up_ = true;
-  if (signal_pipe[0] >= 0 && woke == WAIT_OBJECT_0 + signal_index) take_close_signal();
-}
-
-#endif

@@ -11,16 +11,11 @@
 
 using Clock = std::chrono::steady_clock;
 
-// Makes SIGINT and SIGTERM (on Windows: a console's Ctrl+C and close) ask the
-// window to close, as its close box does.
+// Makes the console control events (Ctrl+C, Ctrl+Break, closing the console;
+// on Linux SIGINT, SIGTERM and SIGHUP) ask the window to close, as its close
+// box does, whatever the program is doing: a message box that is open is
+// closed first.
 void install_close_signals(HWND window);
-
-// Whole milliseconds from now until the deadline, rounded up; 0 once it has passed.
-DWORD milliseconds_until(Clock::time_point deadline, Clock::time_point now = Clock::now());
-
-// The event loop's wait for the next event; a close signal arrives as a close
-// request of the window.
-int next_event();
 
 class WindowService {
  public:
@@ -29,7 +24,7 @@ class WindowService {
   WindowService(const WindowService&) = delete;
   WindowService& operator=(const WindowService&) = delete;
 
-  // Serves the window until the deadline has passed. With wake_on_input it
+  // Serves the window until the deadline has passed. With Wake::OnInput it
   // returns as soon as a byte waits on the line. It returns early when a close
   // has been requested and stop_on_close is set.
   enum class Wake { AtDeadline, OnInput };
@@ -38,10 +33,10 @@ class WindowService {
   // Retrieves every event that is ready without waiting and notes a close request.
   void serve_ready_events();
 
-  // Waits, without serving the window, until a byte waits on the line or
-  // timeout milliseconds have passed. True when the wait saw a byte waiting,
-  // so that the caller need not ask the line again.
-  bool wait_for_line(DWORD timeout);
+  // Waits, without serving the window, until a byte waits on the line or the
+  // deadline has passed. True when the wait saw a byte waiting, so that the
+  // caller need not ask the line again.
+  bool wait_for_line(Clock::time_point deadline);
 
   // Counts an event retrieved elsewhere, such as the polling cycle's own.
   void note_event(int event);
@@ -50,14 +45,16 @@ class WindowService {
   Clock::time_point close_requested_at() const { return close_requested_at_; }
 
  private:
-  void wait_once(Clock::time_point deadline, Wake wake);
+  // One wait for the deadline and, when watched, the line; with messages
+  // when wake_mask asks for them. True when the line woke it with a byte waiting.
+  bool wait_once(Clock::time_point deadline, bool watch_line, DWORD wake_mask);
 
   SerialPort port_;
-  int line_fd_ = -1;
+  HANDLE timer_ = nullptr;
+  bool fine_period_ = false;  // the system timer's period was raised instead
   // A line that reports readiness without bytes (a hang-up) cannot wake us
   // any more; it is then looked at on a slow timer instead of spinning.
   bool line_hung_up_ = false;
-  [[maybe_unused]] bool fine_timer_ = false;  // Windows: millisecond timer periods asked for
   bool close_requested_ = false;
   Clock::time_point close_requested_at_{};
 };

@@ -3,13 +3,19 @@
 # display (an Xvfb of its own):
 #   program_bench.sh [--native PROGRAM] [--windows PROGRAM.exe --prefix WINEPREFIX]
 #                    [--sim SIMULATOR] [--poll-seconds 60] [--long-seconds 3600]
+#                    [--flood-seconds 600]
 # For each program given: CPU time while polling as a share of one core (under
 # Wine the program's wine process, wineserver and Wine's services of that
 # prefix together), the polling period seen by the simulator minus (100 ms +
 # the reply's time on the wire) as median and 99th percentile, the time from
 # start until its window is painted, its peak memory (VmHWM), and a long run of
 # replies without a speed field answered at once (memory and CPU per received
-# byte per tenth of the run, which should stay flat). The polling figures are
+# byte per tenth of the run, which should stay flat), and a flooding device
+# (the simulator's flood scenario, as fast as the line takes it: text without
+# the identification for the first half, then a reply that never ends), with
+# the program's memory and its CPU per byte it read for each tenth (growth
+# should stay under 1 MB, CPU per byte flat). A figure of 0 seconds skips a
+# part. The polling figures are
 # taken one program at a time, each in the same minute as bench/line_reader
 # ("floor"), which reads the line byte by byte as the program does but has no
 # window: both run at once, each with its own simulator, so that whatever else
@@ -21,7 +27,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 sim=$root/build/native/sim/velmorant-sim
 first_paint=$root/build/native/bench/first_paint
 line_reader=$root/build/native/bench/line_reader
-native= windows= prefix= poll_seconds=60 long_seconds=3600
+native= windows= prefix= poll_seconds=60 long_seconds=3600 flood_seconds=600
 while [ $# -gt 0 ]; do
   case $1 in
     --native) native=$2; shift 2 ;;
@@ -30,6 +36,7 @@ while [ $# -gt 0 ]; do
     --sim) sim=$2; shift 2 ;;
     --poll-seconds) poll_seconds=$2; shift 2 ;;
     --long-seconds) long_seconds=$2; shift 2 ;;
+    --flood-seconds) flood_seconds=$2; shift 2 ;;
     *) echo "program_bench.sh: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -135,6 +142,7 @@ start_run() {
   local top=$((HEIGHT - 330 - border))
   sleep 0.5
   xdotool mousemove --window "$window" $((border + 60)) $((top + 50)) click 1
+  [ "${expect_polling:-yes}" = yes ] || return 0
   for _ in $(seq 100); do grep -q '08' "$requests" && break; sleep 0.1; done
   grep -q '08' "$requests" || { echo "program_bench.sh: $kind: no polling after Connect" >&2; exit 1; }
 }
@@ -224,39 +232,87 @@ long_run() {
   done
 }
 
+# flood_run KIND PROGRAM: the tenths of the flood into $work/flood-KIND, like long_run.
+flood_run() {
+  kind=$1 program=$2
+  trap 'end_run' EXIT
+  trap 'exit 143' TERM
+  expect_polling=no start_run --scenario flood --fast --flood-seconds $((flood_seconds / 2))
+  : >"$work/flood-$kind.started"
+  local tenth=$((flood_seconds / 10)) i c_prev c_now r_prev r_now rss_first rss bytes hz pid
+  [ "$tenth" -ge 1 ] || tenth=1
+  hz=$(getconf CLK_TCK)
+  pid=$(program_process)
+  read_bytes() { awk '$1 == "rchar:" { print $2 }' "/proc/$pid/io" 2>/dev/null || echo 0; }
+  c_prev=$(cpu_ticks); r_prev=$(read_bytes); rss_first=
+  for i in $(seq 10); do
+    sleep "$tenth"
+    c_now=$(cpu_ticks); r_now=$(read_bytes); rss=$(memory_kb VmRSS)
+    [ -n "$rss_first" ] || rss_first=$rss
+    bytes=$((r_now - r_prev))
+    [ "$bytes" -gt 0 ] || bytes=1
+    printf '  %3d%%  RSS %6s kB (%+d kB)  CPU %6.3f us/byte  (%d bytes read)  %s\n' $((i * 10)) "$rss" \
+      $((rss - rss_first)) "$(calc "($c_now - $c_prev) * 1000000 / $hz / $bytes")" "$bytes" \
+      "$(grep -q ' 08' "$requests" && echo "polling" || echo "identifying")" >>"$work/flood-$kind"
+    c_prev=$c_now r_prev=$r_now
+  done
+}
+
 kinds=()
 [ -n "$native" ] && kinds+=(native)
 [ -n "$windows" ] && kinds+=(windows)
 program_of() { [ "$1" = native ] && echo "$native" || echo "$windows"; }
 
-for kind in "${kinds[@]}"; do measure_polling "$kind" "$(program_of "$kind")"; done
+if [ "$poll_seconds" -gt 0 ]; then
+  for kind in "${kinds[@]}"; do measure_polling "$kind" "$(program_of "$kind")"; done
+fi
 
-echo "== $long_seconds s of replies without a speed field, answered at once: ${kinds[*]} side by side" >&2
-for kind in "${kinds[@]}"; do
-  ( long_run "$kind" "$(program_of "$kind")" ) &
-  long_pids+=($!)
-  # One window at a time is started and clicked.
-  until [ -e "$work/long-$kind.polling" ] || ! kill -0 "${long_pids[-1]}" 2>/dev/null; do sleep 0.2; done
-done
-for pid in "${long_pids[@]}"; do wait "$pid"; done
-long_pids=()
+if [ "$long_seconds" -gt 0 ]; then
+  echo "== $long_seconds s of replies without a speed field, answered at once: ${kinds[*]} side by side" >&2
+  for kind in "${kinds[@]}"; do
+    ( long_run "$kind" "$(program_of "$kind")" ) &
+    long_pids+=($!)
+    # One window at a time is started and clicked.
+    until [ -e "$work/long-$kind.polling" ] || ! kill -0 "${long_pids[-1]}" 2>/dev/null; do sleep 0.2; done
+  done
+  for pid in "${long_pids[@]}"; do wait "$pid"; done
+  long_pids=()
+fi
+
+if [ "$flood_seconds" -gt 0 ]; then
+  echo "== $flood_seconds s of a flooding device: ${kinds[*]} one after the other" >&2
+  for kind in "${kinds[@]}"; do
+    ( flood_run "$kind" "$(program_of "$kind")" ) &
+    long_pids+=($!)
+    wait "${long_pids[-1]}"
+  done
+  long_pids=()
+fi
 
 row() { printf '%-46s' "$1"; shift; for k in "${kinds[@]}"; do printf '%14s' "${figure[$k,$1]}"; done; echo; }
-echo
-printf '%-46s' ""; for k in "${kinds[@]}"; do printf '%14s' "$k"; done; echo
+if [ "$poll_seconds" -gt 0 ]; then
+  echo
+  printf '%-46s' ""; for k in "${kinds[@]}"; do printf '%14s' "$k"; done; echo
 
-row "CPU while polling, % of one core" cpu
-row "  the floor at the same time, %" floor_cpu
-row "  program / floor" ratio
-row "period - (100 ms + wire), median ms" median
-row "  the floor's at the same time, ms" floor_median
-row "period - (100 ms + wire), 99th percentile ms" p99
-row "  the floor's at the same time, ms" floor_p99
-row "periods measured" periods
-row "  steal time meanwhile, % of the machine" steal
-row "start to first painted window, ms" window
-row "peak memory (VmHWM), kB" hwm
+  row "CPU while polling, % of one core" cpu
+  row "  the floor at the same time, %" floor_cpu
+  row "  program / floor" ratio
+  row "period - (100 ms + wire), median ms" median
+  row "  the floor's at the same time, ms" floor_median
+  row "period - (100 ms + wire), 99th percentile ms" p99
+  row "  the floor's at the same time, ms" floor_p99
+  row "periods measured" periods
+  row "  steal time meanwhile, % of the machine" steal
+  row "start to first painted window, ms" window
+  row "peak memory (VmHWM), kB" hwm
+fi
 for k in "${kinds[@]}"; do
+  [ "$long_seconds" -gt 0 ] || break
   echo "long run without speed, $k (per tenth of $long_seconds s):"
   cat "$work/long-$k" 2>/dev/null || echo "  (no figures: the run failed)"
+done
+for k in "${kinds[@]}"; do
+  [ "$flood_seconds" -gt 0 ] || break
+  echo "flooding device, $k (per tenth of $flood_seconds s; growth from the first tenth):"
+  cat "$work/flood-$k" 2>/dev/null || echo "  (no figures: the run failed)"
 done

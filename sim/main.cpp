@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -61,6 +62,9 @@ void print_help() {
                "  --connect-wait TENTHS\n"
                "                   tenths of a second before the slow-connect scenario\n"
                "                   answers \"atd01\"; default 25\n"
+               "  --flood-seconds N\n"
+               "                   how long the flood scenario floods instead of\n"
+               "                   identifying; default 5\n"
                "  --seed N         seed of the garbage scenario; default 1\n"
                "  --fields LIST    speed field values of the fields scenario, comma\n"
                "                   separated, e.g. \"64 32,01 96,FF FF\"; default 64 32\n"
@@ -131,6 +135,9 @@ Options parse_options(int argc, char** argv) {
     else if (option == "--connect-wait") {
       options.scenario_options.connect_tenths = number_argument(option, value, 0, 6000);
     }
+    else if (option == "--flood-seconds") {
+      options.scenario_options.flood_seconds = number_argument(option, value, 0, 86400);
+    }
     else if (option == "--fields") options.scenario_options.fields = field_list(value);
     else if (option == "--seed") {
       options.scenario_options.seed = static_cast<std::uint32_t>(number_argument(option, value, 0, 0x7fffffff));
@@ -149,6 +156,9 @@ struct Outgoing {
   std::chrono::milliseconds gap{0};
   Clock::time_point next_send = Clock::now();
   bool hang_up_when_sent = false;
+  std::string flood;  // sent again whenever the bytes run out, until flood_end
+  Clock::time_point flood_end{};
+  std::string after_flood;
 };
 
 class Simulator {
@@ -159,6 +169,7 @@ class Simulator {
   // Serves until a signal arrives or the scenario hangs up.
   void run(const sigset_t& unblocked) {
     while (!stop_requested) {
+      refill();
       pollfd entries[2] = {{port_.master(), POLLIN, 0}, {watch_.fd(), POLLIN, 0}};
       pollfd& entry = entries[0];
       if (!out_.bytes.empty() && blocked_) entry.events |= POLLOUT;
@@ -202,6 +213,8 @@ class Simulator {
       if (!port_open_) {
         request_.clear();
         out_.bytes.clear();
+        out_.flood.clear();
+        out_.after_flood.clear();
         blocked_ = false;
       }
     }
@@ -231,9 +244,31 @@ class Simulator {
     // The delay counts from the request; the program waits for each answer
     // before it asks again, so nothing earlier is still queued behind it.
     if (out_.bytes.empty()) out_.next_send = std::max(out_.next_send, Clock::now() + answer->delay);
-    out_.bytes.insert(out_.bytes.end(), answer->bytes.begin(), answer->bytes.end());
+    if (out_.flood.empty()) {
+      out_.bytes.insert(out_.bytes.end(), answer->bytes.begin(), answer->bytes.end());
+    } else {
+      out_.after_flood += answer->bytes;  // what is asked during a flood is answered after it
+    }
     out_.gap = answer->byte_gap;
     out_.hang_up_when_sent = out_.hang_up_when_sent || answer->hang_up_after;
+    if (!answer->flood.empty()) {
+      out_.flood = answer->flood;
+      out_.flood_end = answer->flood_for == std::chrono::milliseconds::max() ? Clock::time_point::max()
+                                                                              : Clock::now() + answer->flood_for;
+      out_.after_flood = answer->after_flood;
+    }
+  }
+
+  // A flood's next rounds once the bytes before it are out; only about 4 kB
+  // are held, so a flood of any length takes no more memory.
+  void refill() {
+    if (!out_.bytes.empty() || out_.flood.empty()) return;
+    if (Clock::now() >= out_.flood_end) {
+      out_.bytes.insert(out_.bytes.end(), out_.after_flood.begin(), out_.after_flood.end());
+      out_.flood.clear();
+      return;
+    }
+    while (out_.bytes.size() < 4096) out_.bytes.insert(out_.bytes.end(), out_.flood.begin(), out_.flood.end());
   }
 
   Clock::duration byte_time() const {
@@ -245,15 +280,28 @@ class Simulator {
   }
 
   void send_due() {
-    while (!out_.bytes.empty() && !blocked_ && Clock::now() >= out_.next_send) {
-      const char byte = out_.bytes.front();
-      const ssize_t put = write(port_.master(), &byte, 1);
-      if (put != 1) {
+    // A flood that the program reads as fast as it comes would keep this loop
+    // going for ever: a round of at most 4096 bytes lets requests and the
+    // port's opening and closing be seen in between.
+    // Without pauses between bytes they go out as many at a time as the line
+    // takes, so that a flood comes faster than any reader takes it.
+    const bool at_once = byte_time() == Clock::duration::zero() && out_.gap == std::chrono::milliseconds::zero();
+    for (int sent = 0; sent < 4096 && !blocked_ && Clock::now() >= out_.next_send; ++sent) {
+      refill();
+      if (out_.bytes.empty()) return;
+      char chunk[4096];
+      const std::size_t count = at_once ? std::min(out_.bytes.size(), sizeof chunk) : 1;
+      std::copy_n(out_.bytes.begin(), count, chunk);
+      const ssize_t put = write(port_.master(), chunk, count);
+      if (put <= 0) {
         blocked_ = put < 0 && errno == EAGAIN;  // the program is not reading: wait for room
-        if (!blocked_) out_.bytes.clear();       // nobody at the other end: drop the answer
+        if (!blocked_) {                         // nobody at the other end: drop the answer
+          out_.bytes.clear();
+          out_.flood.clear();
+        }
         return;
       }
-      out_.bytes.pop_front();
+      out_.bytes.erase(out_.bytes.begin(), out_.bytes.begin() + put);
       out_.next_send += byte_time() + out_.gap;
     }
   }

@@ -69,20 +69,24 @@ class NeverIdentifies : public Interface {
   std::string identification() override { return "Unknown adapter 0.9"; }
 };
 
-// A zero byte in the middle of the connect answer and of every block.
+// A zero byte in the middle of the identification, the connect answer and
+// every block.
 class ZeroByte : public Interface {
  protected:
+  std::string identification() override { return std::string("Velm\0orant VD-1 simulator", 25); }
   std::string connect_answer() override { return std::string("CONNECT\0 01", 11); }
   std::string measuring_block(std::string_view group) override {
     return std::string("01 0A\0 64 ", 10) + Interface::measuring_block(group);
   }
 };
 
-// Bytes that follow the prompt, as from an interface that sends a status line late.
-class AfterPrompt : public Interface {
+// Bytes that follow the prompt, as from an interface that sends a status line
+// late. The blocks are those of the groups scenario, so that on the groups
+// without a speed field the log shows every reply whole.
+class AfterPrompt : public Groups {
  protected:
   Answer measuring_answer(std::string_view group) override {
-    Answer answer = Interface::measuring_answer(group);
+    Answer answer = Groups::measuring_answer(group);
     answer.bytes += "OK";
     return answer;
   }
@@ -174,6 +178,35 @@ class SlowConnect : public Interface {
   std::chrono::milliseconds delay_;
 };
 
+// A wrong device, or a broken one, that talks without end: the first "ati\r"
+// is answered by text without the identification or a prompt for
+// --flood-seconds, then by the identification; every measuring request by a
+// reply that never ends.
+class Flood : public Interface {
+ public:
+  explicit Flood(int seconds) : identification_flood_(1000LL * seconds) {}
+  std::optional<Answer> answer(std::string_view request) override {
+    std::optional<Answer> answer = Interface::answer(request);
+    if (!answer) return answer;
+    const std::string_view text = trim_request(request);
+    if (text == "ati" && !identified_) {
+      identified_ = true;
+      answer->flood = "Unknown adapter 0.9, line noise 0123456789 ";
+      answer->flood_for = identification_flood_;
+      answer->after_flood = answer->bytes;
+      answer->bytes.clear();
+    } else if (text.starts_with("08")) {
+      answer->flood = "01 0A 64 02 1E 10 03 20 14 ";
+      answer->bytes.clear();
+    }
+    return answer;
+  }
+
+ private:
+  std::chrono::milliseconds identification_flood_;
+  bool identified_ = false;
+};
+
 class HangUp : public Interface {
  public:
   explicit HangUp(int cycles) : cycles_(cycles) {}
@@ -200,9 +233,9 @@ const ScenarioInfo table[] = {
      [](const ScenarioOptions&) -> std::unique_ptr<Interface> { return std::make_unique<SplitIdentification>(); }},
     {"never-id", "answers \"ati\" without ever naming the Velmorant",
      [](const ScenarioOptions&) -> std::unique_ptr<Interface> { return std::make_unique<NeverIdentifies>(); }},
-    {"zero-byte", "a zero byte inside the connect answer and every block",
+    {"zero-byte", "a zero byte inside the identification, the connect answer and every block",
      [](const ScenarioOptions&) -> std::unique_ptr<Interface> { return std::make_unique<ZeroByte>(); }},
-    {"after-prompt", "\"OK\" follows the prompt of every block",
+    {"after-prompt", "\"OK\" follows the prompt of every block (blocks as in groups)",
      [](const ScenarioOptions&) -> std::unique_ptr<Interface> { return std::make_unique<AfterPrompt>(); }},
     {"no-speed", "blocks without a speed field",
      [](const ScenarioOptions&) -> std::unique_ptr<Interface> { return std::make_unique<NoSpeed>(); }},
@@ -218,6 +251,8 @@ const ScenarioInfo table[] = {
      [](const ScenarioOptions& o) -> std::unique_ptr<Interface> { return std::make_unique<Fields>(o.fields); }},
     {"hang-up", "hangs up after --cycles measuring blocks",
      [](const ScenarioOptions& o) -> std::unique_ptr<Interface> { return std::make_unique<HangUp>(o.cycles); }},
+    {"flood", "floods the line: --flood-seconds of text instead of the identification, then replies that never end",
+     [](const ScenarioOptions& o) -> std::unique_ptr<Interface> { return std::make_unique<Flood>(o.flood_seconds); }},
     {"slow-connect", "answers \"atd01\" only after --connect-wait tenths of a second",
      [](const ScenarioOptions& o) -> std::unique_ptr<Interface> {
        return std::make_unique<SlowConnect>(o.connect_tenths);

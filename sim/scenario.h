@@ -17,6 +17,11 @@ struct Answer {
   std::chrono::milliseconds delay{0};     // pause before the first byte
   std::chrono::milliseconds byte_gap{0};  // extra pause after every byte
   bool hang_up_after = false;             // close the line once this is sent
+  // A device that floods the line: once the bytes are out, `flood` again and
+  // again for flood_for (for ever by default), then after_flood.
+  std::string flood{};
+  std::chrono::milliseconds flood_for = std::chrono::milliseconds::max();
+  std::string after_flood{};
 };
 
 struct ScenarioOptions {
@@ -24,6 +29,7 @@ struct ScenarioOptions {
   int cycles = 5;            // measuring replies before the hang-up or stall scenario stops
   int gap_ms = 30;           // pause between bytes of the trickle scenario
   int connect_tenths = 25;   // wait before the slow-connect scenario's connect answer
+  int flood_seconds = 5;     // of the flood scenario's identification
   std::uint32_t seed = 1;    // of the garbage scenario
   // The values "aa bb" of the fields scenario's speed fields, in the order served.
   std::vector<std::string> fields = {"64 32"};

@@ -50,12 +50,17 @@ HANDLE handle_insert(std::unique_ptr<KernelObject> object) {
 }
 
 KernelObject* handle_lookup(HANDLE handle, HandleKind kind) {
+  KernelObject* object = handle_lookup_any(handle);
+  if (object != nullptr && object->kind() == kind) return object;
+  SetLastError(ERROR_INVALID_HANDLE);
+  return nullptr;
+}
+
+KernelObject* handle_lookup_any(HANDLE handle) {
   HandleTable& handles = table();
   std::lock_guard held(handles.lock);
   const std::size_t slot = slot_of_handle(handle);
-  if (slot < handles.slots.size() && handles.slots[slot] && handles.slots[slot]->kind() == kind) {
-    return handles.slots[slot].get();
-  }
+  if (slot < handles.slots.size() && handles.slots[slot]) return handles.slots[slot].get();
   SetLastError(ERROR_INVALID_HANDLE);
   return nullptr;
 }

@@ -10,6 +10,7 @@
 
 enum class HandleKind {
   serial_device,
+  waitable_timer,
 };
 
 class KernelObject {
@@ -25,6 +26,13 @@ class KernelObject {
   // system reported a failure. Called once, by CloseHandle.
   virtual bool close() = 0;
 
+  // Waiting (MsgWaitForMultipleObjects): the descriptor that becomes readable
+  // when the object may have become signalled, -1 for an object that cannot
+  // be waited on; and whether it is signalled now, which for an auto-reset
+  // object also resets it, as the wait that it satisfies does.
+  virtual int wait_descriptor() const { return -1; }
+  virtual bool take_signal() { return false; }
+
  private:
   HandleKind kind_;
 };
@@ -38,6 +46,10 @@ HANDLE handle_insert(std::unique_ptr<KernelObject> object);
 // handle is closed; the program is single-threaded, so nothing closes it
 // behind the caller's back.
 KernelObject* handle_lookup(HANDLE handle, HandleKind kind);
+
+// The object behind handle whatever its kind, else nullptr with the last
+// error set to ERROR_INVALID_HANDLE.
+KernelObject* handle_lookup_any(HANDLE handle);
 
 template <typename Object>
 Object* handle_object(HANDLE handle) {

@@ -29,6 +29,10 @@ class SerialDevice final : public KernelObject {
 
   int fd() const { return fd_; }
 
+  // Signalled while input waits, and for good once the line has hung up.
+  int wait_descriptor() const override { return fd_; }
+  bool take_signal() override;
+
   DCB settings{};
   COMMTIMEOUTS timeouts{};
   DWORD input_queue_size = 0;

@@ -3,16 +3,23 @@
 // messages, WM_QUIT, input, WM_PAINT (made up for an invalid window, never
 // queued) and WM_TIMER, as Win32 does. Waiting blocks in poll() on the
 // display's descriptor and the caller's descriptors. There is one GUI
-// thread: whatever makes a message available happens on it, and every wait
-// looks at the queue before it blocks.
+// thread, the process's main thread: whatever makes a message available
+// happens on it, and every wait looks at the queue before it blocks. The one
+// exception is PostMessageA from another thread (a console control handler
+// runs on one): such a message waits in an inbox, and a byte on a pipe wakes
+// the GUI thread's wait, which takes it into the queue.
 #include <windows.h>
 
+#include <fcntl.h>
 #include <poll.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <deque>
+#include <mutex>
 #include <vector>
 
+#include "comm/handle_table.h"
 #include "platform_ext.h"
 #include "user/internal.h"
 
@@ -34,6 +41,44 @@ Queue& queue() {
 }
 
 void signal(DWORD bits) { queue().changed |= bits; }
+
+struct Inbox {
+  std::mutex lock;
+  std::vector<MSG> messages;
+  int wake[2] = {-1, -1};
+};
+
+// Never destroyed: another thread may post while the process ends.
+Inbox& inbox() {
+  static Inbox* const instance = [] {
+    auto* made = new Inbox;
+    if (pipe2(made->wake, O_CLOEXEC | O_NONBLOCK) != 0) made->wake[0] = made->wake[1] = -1;
+    return made;
+  }();
+  return *instance;
+}
+
+bool on_gui_thread() { return GetCurrentThreadId() == GetCurrentProcessId(); }
+
+// Moves what other threads posted into the queue. A message for a window
+// that has gone since is dropped, as Win32 drops it.
+void take_inbox() {
+  Inbox& box = inbox();
+  std::vector<MSG> arrived;
+  {
+    std::lock_guard held(box.lock);
+    if (box.messages.empty()) return;
+    arrived.swap(box.messages);
+    char bytes[64];
+    while (read(box.wake[0], bytes, sizeof bytes) > 0) {
+    }
+  }
+  for (const MSG& msg : arrived) {
+    if (msg.hwnd != nullptr && find(msg.hwnd) == nullptr) continue;
+    queue().posted.push_back(msg);
+    signal(QS_POSTMESSAGE | QS_ALLPOSTMESSAGE);
+  }
+}
 
 bool matches(const MSG& msg, HWND filter, UINT first, UINT last) {
   if (first != 0 || last != 0) {
@@ -103,9 +148,11 @@ WaitEnd wait(const int* fds, DWORD count, DWORD timeout_ms, Ready ready, DWORD* 
   std::vector<pollfd> polled;
   int display_fd = screen.wait_descriptor();
   bool read_display = display_fd >= 0;
+  const int inbox_fd = inbox().wake[0];
   for (;;) {
     if (read_display) screen.process_events(input_sink());
     read_display = run_tick_hook_if_due() && display_fd >= 0;
+    take_inbox();
     if (ready()) return WaitEnd::message;
     int remaining = -1;
     if (timeout_ms != INFINITE) {
@@ -120,6 +167,7 @@ WaitEnd wait(const int* fds, DWORD count, DWORD timeout_ms, Ready ready, DWORD* 
     if (read_display) continue;  // the hook's events first
     polled.clear();
     for (DWORD i = 0; i < count; ++i) polled.push_back(pollfd{fds[i], POLLIN, 0});
+    if (inbox_fd >= 0) polled.push_back(pollfd{inbox_fd, POLLIN, 0});
     if (display_fd >= 0) polled.push_back(pollfd{display_fd, POLLIN, 0});
     int n = poll(polled.data(), polled.size(), remaining);
     if (n < 0 && errno != EINTR) return WaitEnd::failed;
@@ -170,7 +218,16 @@ LRESULT WINAPI SendMessageA(HWND handle, UINT message, WPARAM wparam, LPARAM lpa
   return CallWindowProcA(window->procedure, handle, message, wparam, lparam);
 }
 
+// PostMessageA: from another thread the window is looked for only when the
+// GUI thread takes the message in, since the windows belong to that thread.
 BOOL WINAPI PostMessageA(HWND handle, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (!on_gui_thread()) {
+    Inbox& box = inbox();
+    std::lock_guard held(box.lock);
+    box.messages.push_back(MSG{handle, message, wparam, lparam, now(), {}});
+    const char byte = 1;
+    return write(box.wake[1], &byte, 1) == 1 || errno == EAGAIN ? TRUE : FALSE;
+  }
   if (handle != nullptr && find_or_fail(handle) == nullptr) return FALSE;
   post_message(handle, message, wparam, lparam);
   return TRUE;
@@ -187,6 +244,7 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT rem
   display::Display& screen = display::current();
   if (screen.wait_descriptor() >= 0) screen.process_events(input_sink());
   run_tick_hook_if_due();
+  take_inbox();
   if (!fetch(msg, window, first, last, remove)) return FALSE;
   if (remove & PM_REMOVE) {
     update_key_state(*msg);
@@ -220,14 +278,26 @@ LRESULT WINAPI DispatchMessageA(const MSG* msg) {
   return SendMessageA(msg->hwnd, msg->message, msg->wParam, msg->lParam);
 }
 
-// MsgWaitForMultipleObjectsEx: wakes for what arrived since the queue was
-// last looked at; with MWMO_INPUTAVAILABLE also for what is already there.
-// The program's waits pass no handles; descriptors are waited for with
-// platform_wait_for_input.
-DWORD WINAPI MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE*, DWORD timeout, DWORD wake_mask, DWORD flags) {
-  if (count != 0) {
+// MsgWaitForMultipleObjectsEx: wakes for a signalled object (the first in
+// the array wins, and an auto-reset one is reset) or for a message that
+// arrived since the queue was last looked at; with MWMO_INPUTAVAILABLE also
+// for one that is already there. Objects are serial lines and waitable
+// timers; waiting for all of them at once is not offered.
+DWORD WINAPI MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* handles, DWORD timeout, DWORD wake_mask, DWORD flags) {
+  if (count > MAXIMUM_WAIT_OBJECTS - 1 || (count > 0 && (handles == nullptr || (flags & MWMO_WAITALL)))) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return WAIT_FAILED;
+  }
+  std::vector<KernelObject*> objects;
+  std::vector<int> fds;
+  for (DWORD i = 0; i < count; ++i) {
+    KernelObject* object = handle_lookup_any(handles[i]);
+    if (object == nullptr || object->wait_descriptor() < 0) {
+      SetLastError(ERROR_INVALID_HANDLE);
+      return WAIT_FAILED;
+    }
+    objects.push_back(object);
+    fds.push_back(object->wait_descriptor());
   }
   bool available = flags & MWMO_INPUTAVAILABLE;
   auto ready = [wake_mask, available] {
@@ -235,11 +305,23 @@ DWORD WINAPI MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE*, DWORD timeo
     if (milliseconds_to_next_timer() == 0) bits |= QS_TIMER;
     return (bits & wake_mask) != 0;
   };
-  DWORD unused;
-  switch (wait(nullptr, 0, timeout, ready, &unused)) {
-    case WaitEnd::message: return WAIT_OBJECT_0;
-    case WaitEnd::timeout: return WAIT_TIMEOUT;
-    default: return WAIT_FAILED;
+  const ULONGLONG start = GetTickCount64();
+  for (;;) {
+    for (DWORD i = 0; i < count; ++i) {
+      if (objects[i]->take_signal()) return WAIT_OBJECT_0 + i;
+    }
+    DWORD left = INFINITE;
+    if (timeout != INFINITE) {
+      const ULONGLONG spent = GetTickCount64() - start;
+      left = spent >= timeout ? 0 : static_cast<DWORD>(timeout - spent);
+    }
+    DWORD unused;
+    switch (wait(fds.data(), count, left, ready, &unused)) {
+      case WaitEnd::descriptor: continue;  // signalled, or not after all: looked at again
+      case WaitEnd::message: return WAIT_OBJECT_0 + count;
+      case WaitEnd::timeout: return WAIT_TIMEOUT;
+      default: return WAIT_FAILED;
+    }
   }
 }
 

@@ -69,6 +69,12 @@ HWND main_window();
 // Presses Connect as a person does, with the mouse.
 void press_connect();
 
+#ifndef _WIN32
+// Sends this process a close signal as the terminal or the session does
+// (SIGINT, SIGTERM, SIGHUP).
+void send_close_signal(int number);
+#endif
+
 // One line of the simulator's log: the request as written there (with C
 // escapes, "ati\\r"), or "# opened" and "# closed" for the port. Only the
 // lines written since the last run began.

@@ -15,7 +15,6 @@
 #include "platform_driver.h"
 #include "toolkit_internal.h"
 #include "toolkit_windows.h"
-#include "window_service.h"
 
 namespace {
 
@@ -80,7 +79,6 @@ int main(int argc, char** argv) {
   }
   std::printf("the program runs on the headless display for %lld s (Ctrl+C ends it sooner)\n",
               static_cast<long long>(demo.length.count()));
-  install_close_signals(window_handle(WINDOW_MAIN));
   driver_set_tick_hook(tick, &demo, 50);
   run_event_loop();
   driver_set_tick_hook(nullptr, nullptr, 0);

@@ -12,6 +12,7 @@
 #define ERROR_NOT_ENOUGH_MEMORY 8
 #define ERROR_GEN_FAILURE 31
 #define ERROR_SHARING_VIOLATION 32
+#define ERROR_NOT_SUPPORTED 50
 #define ERROR_INVALID_PARAMETER 87
 #define ERROR_INSUFFICIENT_BUFFER 122
 #define ERROR_INVALID_NAME 123
@@ -94,8 +95,35 @@ BOOL WINAPI CloseHandle(HANDLE object);
 #define WAIT_ABANDONED 0x00000080u
 #define WAIT_TIMEOUT 0x00000102u
 #define WAIT_FAILED 0xFFFFFFFFu
+#define MAXIMUM_WAIT_OBJECTS 64
 
 void WINAPI Sleep(DWORD milliseconds);
+
+// Waitable timers: handles that MsgWaitForMultipleObjects can wait on. A due
+// time below zero is relative, in units of 100 ns; one above zero is a
+// FILETIME (100 ns units since 1601, UTC). A synchronization timer (not
+// manual-reset) is reset by the wait that it satisfies.
+#define CREATE_WAITABLE_TIMER_MANUAL_RESET 0x00000001
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#define TIMER_ALL_ACCESS 0x001F0003
+typedef void(CALLBACK* PTIMERAPCROUTINE)(LPVOID argument, DWORD low_time, DWORD high_time);
+
+HANDLE WINAPI CreateWaitableTimerW(LPSECURITY_ATTRIBUTES security, BOOL manual_reset, LPCWSTR name);
+HANDLE WINAPI CreateWaitableTimerExW(LPSECURITY_ATTRIBUTES security, LPCWSTR name, DWORD flags, DWORD access);
+BOOL WINAPI SetWaitableTimer(HANDLE timer, const LARGE_INTEGER* due_time, LONG period_ms, PTIMERAPCROUTINE routine,
+                             LPVOID routine_argument, BOOL resume);
+BOOL WINAPI CancelWaitableTimer(HANDLE timer);
+
+// Console control events. Linux has no console: they stand for the signals
+// of the terminal and the session (see SetConsoleCtrlHandler).
+#define CTRL_C_EVENT 0
+#define CTRL_BREAK_EVENT 1
+#define CTRL_CLOSE_EVENT 2
+#define CTRL_LOGOFF_EVENT 5
+#define CTRL_SHUTDOWN_EVENT 6
+typedef BOOL(WINAPI* PHANDLER_ROUTINE)(DWORD event);
+
+BOOL WINAPI SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add);
 DWORD WINAPI GetTickCount();
 ULONGLONG WINAPI GetTickCount64();
 HMODULE WINAPI GetModuleHandleA(LPCSTR module_name);

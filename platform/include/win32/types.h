@@ -54,6 +54,18 @@ typedef BOOL* LPBOOL;
 typedef WORD* LPWORD;
 typedef INT* LPINT;
 
+typedef wchar_t WCHAR;
+typedef const WCHAR* LPCWSTR;
+
+// A 64-bit value as the SDK passes it: whole, or as its two halves.
+typedef union _LARGE_INTEGER {
+  struct {
+    DWORD LowPart;
+    LONG HighPart;
+  } u;
+  LONGLONG QuadPart;
+} LARGE_INTEGER, *PLARGE_INTEGER;
+
 typedef void* HANDLE;
 typedef HANDLE* PHANDLE;
 typedef HANDLE* LPHANDLE;

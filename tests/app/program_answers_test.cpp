@@ -1,0 +1,116 @@
+// How the bytes of the answers are divided between identification and the
+// replies: zero bytes, bytes behind a prompt, the rest of an answer that
+// arrives after its test has passed, and a device that never stops sending.
+#include <gtest/gtest.h>
+
+#include "gadgets.h"
+#include "main_window.h"
+#include "program_harness.h"
+
+namespace {
+
+using namespace program_test;
+
+std::vector<std::string> request_order() {
+  std::vector<std::string> order;
+  for (const Received& entry : simulator_log()) order.push_back(entry.what);
+  return order;
+}
+
+// Scenario zero-byte: the identification is "Velm\0orant VD-1 simulator".
+TEST(ZeroByte, InsideTheIdentificationItAddsNothingAndTheInterfaceIsRecognisedAtOnce) {
+  Script script;
+  script.act("press Connect", press_connect)
+      .wait_until("the first polling request", [] { return !requests(simulator_log(), "0805\\r").empty(); });
+  const ProgramRun run = run_program_window(script, 10s);
+  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  const std::vector<std::string> order = request_order();
+  ASSERT_GE(order.size(), 4u);
+  EXPECT_EQ(std::vector<std::string>(order.begin(), order.begin() + 4),
+            (std::vector<std::string>{"# opened", "ati\\r", "atd01\\r", "0805\\r"}));
+}
+
+// Scenario after-prompt, answering at once: "OK" waits behind every block's
+// prompt. Group 03's blocks have no speed field, so the log keeps every
+// reply: between replies it ends with the "OK" that belongs to the last one.
+// A reply that ended at its prompt, or before its last byte, would leave the
+// log ending in "\r>" or "\r>O" for the pause, and the rest to the next reply.
+TEST(AfterPrompt, OnBlocksWithoutASpeedEachReplyIsShownWithTheBytesBehindItsPrompt) {
+  const std::string block = "0B 20 30 0C 40 50\r>OK";
+  std::vector<std::string> logs;
+  Script script;
+  script.act("type group 03", [] { set_gadget_text(GADGET_GROUP, "03"); })
+      .act("press Connect", press_connect)
+      .wait_until("six replies in the log", [&] {
+        const std::string log = text_of(GADGET_LOG);
+        if (logs.empty() || logs.back() != log) logs.push_back(log);
+        return log.find(block + block + block + block + block + block) != std::string::npos;
+      });
+  const ProgramRun run = run_program_window(script, 10s);
+  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  for (const std::string& log : logs) {
+    EXPECT_FALSE(log.ends_with("\r>") || log.ends_with("\r>O")) << "a reply shown without its last bytes";
+  }
+}
+
+// Scenario trickle, 15 ms between bytes: "Velmorant" has arrived in the
+// answers while the rest of the identification is still on its way. That
+// rest, up to its prompt, is the connect answer that the log shows.
+TEST(ClosingWhilePolling, TheRestOfTheIdentificationAnswerBecomesTheConnectAnswer) {
+  const std::string identification = "Velmorant VD-1 simulator\r>";
+  std::string log_at_first_poll;
+  Script script;
+  script.act("press Connect", press_connect).wait_until("the first polling request", [&] {
+    log_at_first_poll = text_of(GADGET_LOG);
+    return !requests(simulator_log(), "0805\\r").empty();
+  });
+  const ProgramRun run = run_program_window(script, 10s);
+  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  const std::size_t end = log_at_first_poll.find("\r>\r");
+  ASSERT_NE(end, std::string::npos) << log_at_first_poll;
+  const std::string connect_answer = log_at_first_poll.substr(0, end + 2);
+  EXPECT_TRUE(identification.ends_with(connect_answer)) << connect_answer;
+  EXPECT_LE(connect_answer.size(), identification.size() - 9) << "without the identification itself";
+}
+
+// Scenario flood: text without the identification or a prompt, without end.
+// The window stays served, its timer every few milliseconds as the script
+// sees it, and a close ends the program at once.
+TEST(FloodWhileIdentifying, TheWindowIsServedAndACloseEndsTheProgramAtOnce) {
+  std::vector<Clock::time_point> ticks;
+  Script script;
+  script.act("press Connect", press_connect)
+      .wait_until("the flood under way", [] { return !requests(simulator_log(), "ati\\r").empty(); })
+      .wait_until("3 s of it", [&] {
+        ticks.push_back(Clock::now());
+        return ticks.back() - ticks.front() >= 3s;
+      });
+  const ProgramRun run = run_program_window(script, 10s);
+  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  EXPECT_LT(run.closing_time(), 1s);
+  EXPECT_TRUE(simulator_saw_close());
+  // Each time the program has read all there is, it asks again.
+  for (const std::string& request : request_order()) EXPECT_EQ(request.find("atd"), std::string::npos);
+  Clock::duration longest{};
+  for (std::size_t i = 1; i < ticks.size(); ++i) longest = std::max(longest, ticks[i] - ticks[i - 1]);
+  // Generous: the window is served every 20 ms, and a reader that left it
+  // for as long as the flood lasts would hold it for seconds.
+  EXPECT_LT(longest, 250ms);
+}
+
+// Scenario flood with a second of it before the identification; then the
+// reply to the first polling request never ends.
+TEST(FloodWhilePolling, ANeverEndingReplyKeepsTheWindowServedAndACloseEndsTheProgram) {
+  Script script;
+  script.act("press Connect", press_connect)
+      .wait_until("the first polling request", [] { return !requests(simulator_log(), "0805\\r").empty(); })
+      .wait_until("the log full", [] { return text_of(GADGET_LOG).size() == 4096; })
+      .wait_for(1s);
+  const ProgramRun run = run_program_window(script, 15s);
+  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  EXPECT_LT(run.closing_time(), 1s);
+  EXPECT_TRUE(simulator_saw_close());
+  EXPECT_EQ(requests(simulator_log(), "0805\\r").size(), 1u);
+}
+
+}  // namespace

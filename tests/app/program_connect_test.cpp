@@ -1,0 +1,77 @@
+// The wait for the connect answer: the bar's animation and a close during the
+// wait, against velmorant-sim's slow-connect scenario.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "gadgets.h"
+#include "main_window.h"
+#include "program_harness.h"
+
+namespace {
+
+using namespace program_test;
+
+// Every position the program gives the bar, with its time, seen by a
+// subclass of the control.
+struct BarPosition {
+  int position;
+  Clock::time_point at;
+};
+std::vector<BarPosition> bar_positions;
+WNDPROC bar_procedure = nullptr;
+
+LRESULT CALLBACK record_bar(HWND control, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == PBM_SETPOS) bar_positions.push_back({static_cast<int>(wparam), Clock::now()});
+  return CallWindowProcA(bar_procedure, control, message, wparam, lparam);
+}
+
+void start_recording_the_bar() {
+  bar_positions.clear();
+  bar_procedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+      gadget_record(GADGET_PROGRESS)->control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(record_bar)));
+}
+
+// Scenario slow-connect, answering "atd01\r" after 13 s: long enough for the
+// bar to pass 100 once.
+TEST(ConnectWait, TheBarStepsOnceEvery100MsFrom1To100ThenFrom0AndStaysWhenTheAnswerComes) {
+  std::size_t steps_at_answer = 0;
+  Script script;
+  script.act("record the bar and press Connect", [] {
+           start_recording_the_bar();
+           press_connect();
+         })
+      .wait_until("the connect answer in the log", [&] {
+        steps_at_answer = bar_positions.size();
+        return text_of(GADGET_LOG).starts_with("CONNECT 01\r>");
+      })
+      .wait_for(300ms);
+  const ProgramRun run = run_program_window(script, 20s);
+  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+
+  // Connect sets 0 first; then one step per pause of the wait.
+  ASSERT_GE(bar_positions.size(), 103u);
+  EXPECT_EQ(bar_positions[0].position, 0);
+  for (std::size_t i = 1; i < bar_positions.size(); ++i) {
+    EXPECT_EQ(bar_positions[i].position, static_cast<int>(i % 101)) << "step " << i;
+    if (i >= 2) {
+      const auto gap = bar_positions[i].at - bar_positions[i - 1].at;
+      EXPECT_GE(gap, 90ms) << "step " << i;
+    }
+  }
+  EXPECT_EQ(bar_positions.size(), steps_at_answer) << "the bar stays once the answer has come";
+}
+
+// Scenario slow-connect, answering "atd01\r" after 5 s.
+TEST(ClosingWhileConnecting, EndsTheProgramAtOnceWithThePortClosedAndNothingAsked) {
+  Script script;
+  script.act("press Connect", press_connect).wait_until("the bar at 3", [] { return progress_position() >= 3; });
+  const ProgramRun run = run_program_window(script, 10s);
+  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  EXPECT_LT(run.closing_time(), 1s) << "a wait that is not ended by the close lasts until the answer";
+  EXPECT_TRUE(simulator_saw_close());
+  EXPECT_TRUE(requests(simulator_log(), "0805\\r").empty());
+}
+
+}  // namespace

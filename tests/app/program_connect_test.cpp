@@ -8,6 +8,7 @@
 #include "gadgets.h"
 #include "main_window.h"
 #include "program_harness.h"
+#include "toolkit_internal.h"
 
 namespace {
 

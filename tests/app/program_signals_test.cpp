@@ -48,10 +48,10 @@ HWND open_requester() {
   HWND found = nullptr;
   EnumThreadWindows(
       GetCurrentThreadId(),
-      [](HWND window, LPARAM found) {
+      [](HWND window, LPARAM result) {
         char title[32] = {};
         GetWindowTextA(window, title, sizeof title);
-        if (std::strcmp(title, "Error") == 0 && IsWindowVisible(window)) *reinterpret_cast<HWND*>(found) = window;
+        if (std::strcmp(title, "Error") == 0 && IsWindowVisible(window)) *reinterpret_cast<HWND*>(result) = window;
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&found));

@@ -27,7 +27,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 sim=$root/build/native/sim/velmorant-sim
 first_paint=$root/build/native/bench/first_paint
 line_reader=$root/build/native/bench/line_reader
-native= windows= prefix= poll_seconds=60 long_seconds=3600 flood_seconds=600
+native='' windows='' prefix='' poll_seconds=60 long_seconds=3600 flood_seconds=600
 while [ $# -gt 0 ]; do
   case $1 in
     --native) native=$2; shift 2 ;;
@@ -44,18 +44,21 @@ done
 [ -z "$windows" ] || [ -n "$prefix" ] || { echo "program_bench.sh: --windows needs --prefix" >&2; exit 2; }
 
 work=$(mktemp -d)
-xvfb_pid= sim_pid= program_pid= floor_pid= floor_sim_pid= long_pids=()
+xvfb_pid='' sim_pid='' program_pid='' floor_pid='' floor_sim_pid='' long_pids=()
 stop_sim() { [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null; sim_pid=; }
 stop_floor() {
   [ -n "$floor_pid" ] && kill "$floor_pid" 2>/dev/null && wait "$floor_pid" 2>/dev/null
   [ -n "$floor_sim_pid" ] && kill "$floor_sim_pid" 2>/dev/null && wait "$floor_sim_pid" 2>/dev/null
-  floor_pid= floor_sim_pid=
+  floor_pid='' floor_sim_pid=''
 }
 # A program is first_paint's child, not ours: its end is seen in /proc.
 stop_program() {
   [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null && wait "$program_pid" 2>/dev/null
-  for _ in $(seq 100); do [ -n "$program_pid" ] && [ -e "/proc/$program_pid" ] || break; sleep 0.05; done
-  program_pid=
+  for _ in $(seq 100); do
+    if [ -z "$program_pid" ] || [ ! -e "/proc/$program_pid" ]; then break; fi
+    sleep 0.05
+  done
+  program_pid=''
 }
 cleanup() {
   local pid
@@ -93,8 +96,9 @@ counted_pids() {
 ticks_of() {  # utime + stime of one process, in clock ticks
   local fields
   fields=$(sed -E 's/^.*\) //' "/proc/$1/stat" 2>/dev/null) || { echo 0; return; }
-  set -- $fields
-  echo $((${12} + ${13}))
+  local parts
+  read -r -a parts <<<"$fields"
+  echo $((parts[11] + parts[12]))
 }
 cpu_ticks() {  # the same for all counted processes
   local total=0 pid
@@ -244,7 +248,7 @@ flood_run() {
   hz=$(getconf CLK_TCK)
   pid=$(program_process)
   read_bytes() { awk '$1 == "rchar:" { print $2 }' "/proc/$pid/io" 2>/dev/null || echo 0; }
-  c_prev=$(cpu_ticks); r_prev=$(read_bytes); rss_first=
+  c_prev=$(cpu_ticks); r_prev=$(read_bytes); rss_first=''
   for i in $(seq 10); do
     sleep "$tenth"
     c_now=$(cpu_ticks); r_now=$(read_bytes); rss=$(memory_kb VmRSS)

@@ -28,7 +28,7 @@ if [ -z "$upper_layer_includes" ]; then
 else
   failed=$((failed + 1))
   echo "FAILED: these files above platform/ include system headers that Windows does not have:"
-  echo "$upper_layer_includes" | sed 's/^/    /'
+  while IFS= read -r line; do echo "    $line"; done <<<"$upper_layer_includes"
 fi
 
 for script in $(git ls-files -- '*.sh' .ci/run); do

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs every test: the native build, the same tests under AddressSanitizer and
-# UndefinedBehaviorSanitizer (with the fuzzers' short runs), the Windows
+# Runs every test: checks of the sources (includes, shellcheck), the native
+# build, the same tests under AddressSanitizer and UndefinedBehaviorSanitizer
+# (with the fuzzers' short runs), the Windows
 # build under Wine, and the packages (scripts/package.sh). Warnings are errors
 # in every build. Installs what is missing first. Exits non-zero when any
 # stage fails, after a summary of all of them.
@@ -54,10 +55,19 @@ stage() {
 }
 
 # VELMORANT_STAGES picks stages by hand, e.g. "native windows"; all by default.
-stages=" ${VELMORANT_STAGES:-native sanitizers windows packages} "
+stages=" ${VELMORANT_STAGES:-checks native sanitizers windows packages} "
 wanted() { [[ $stages == *" $1 "* ]]; }
 
 mkdir -p "$build"
+
+# The sources themselves: the upper layers' includes, and shellcheck.
+run_checks_stage() {
+  local log=$build/checks.log
+  echo "== checks"
+  "$root/scripts/check-sources.sh" 2>&1 | tee "$log"
+  record checks "${PIPESTATUS[0]}" "$log"
+}
+wanted checks && run_checks_stage
 
 wanted native && CTEST_JOBS=$jobs stage native "$build/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 

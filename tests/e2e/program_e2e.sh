@@ -9,7 +9,7 @@
 # Uses $DISPLAY when set, else an Xvfb of its own. Screenshots go to FOLDER.
 set -u
 
-sim= program= prefix= out=$PWD/e2e-screens
+sim='' program='' prefix='' out=$PWD/e2e-screens
 while [ $# -gt 0 ]; do
   case $1 in
     --sim) sim=$2; shift 2 ;;
@@ -19,7 +19,10 @@ while [ $# -gt 0 ]; do
     *) echo "program_e2e.sh: unknown option $1" >&2; exit 2 ;;
   esac
 done
-[ -x "$sim" ] && [ -e "$program" ] || { echo "program_e2e.sh: --sim and --program are needed" >&2; exit 2; }
+if [ ! -x "$sim" ] || [ ! -e "$program" ]; then
+  echo "program_e2e.sh: --sim and --program are needed" >&2
+  exit 2
+fi
 root=$(cd "$(dirname "$0")/../.." && pwd)
 mkdir -p "$out"
 work=$(mktemp -d)
@@ -27,7 +30,7 @@ failures=0
 fail() { echo "FAILED: $*" >&2; failures=$((failures + 1)); }
 step() { echo "-- $*"; }
 
-xvfb_pid= sim_pid= program_pid=
+xvfb_pid='' sim_pid='' program_pid=''
 cleanup() {
   [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
   [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
@@ -107,7 +110,7 @@ shot 4-group-02
 
 step "the window is closed with its close box"
 xdotool mousemove --window "$window" $((WIDTH - border - 10)) $((top / 2 + border / 2)) click 1
-status=
+status=''
 for _ in $(seq 100); do
   if ! kill -0 "$program_pid" 2>/dev/null; then
     wait "$program_pid"
@@ -120,7 +123,7 @@ program_pid_was=$program_pid
 if [ -z "$status" ]; then
   fail "the program did not end within 10 s of the close box"
 else
-  program_pid=
+  program_pid=''
   [ "$status" -eq 0 ] || fail "the program ended with exit code $status"
 fi
 for _ in $(seq 30); do tail -n 1 "$work/requests.log" | grep -q '# closed' && break; sleep 0.1; done
@@ -129,7 +132,7 @@ tail -n 1 "$work/requests.log" | grep -q '# closed' || fail "the simulator did n
 kill -TERM "$sim_pid"
 wait "$sim_pid"
 sim_status=$?
-sim_pid=
+sim_pid=''
 [ "$sim_status" -eq 0 ] || fail "the simulator ended with status $sim_status"
 cp "$work/requests.log" "$out/requests.log"
 

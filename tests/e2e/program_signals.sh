@@ -7,7 +7,7 @@
 # Uses $DISPLAY when set, else an Xvfb of its own.
 set -u
 
-sim= program=
+sim='' program=''
 while [ $# -gt 0 ]; do
   case $1 in
     --sim) sim=$2; shift 2 ;;
@@ -15,12 +15,15 @@ while [ $# -gt 0 ]; do
     *) echo "program_signals.sh: unknown option $1" >&2; exit 2 ;;
   esac
 done
-[ -x "$sim" ] && [ -x "$program" ] || { echo "program_signals.sh: --sim and --program are needed" >&2; exit 2; }
+if [ ! -x "$sim" ] || [ ! -x "$program" ]; then
+  echo "program_signals.sh: --sim and --program are needed" >&2
+  exit 2
+fi
 work=$(mktemp -d)
 failures=0
 fail() { echo "FAILED: $*" >&2; failures=$((failures + 1)); }
 
-xvfb_pid= sim_pid= program_pid=
+xvfb_pid='' sim_pid='' program_pid=''
 cleanup() {
   [ -n "$program_pid" ] && kill -KILL "$program_pid" 2>/dev/null
   [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
@@ -49,7 +52,7 @@ grep -q '^velmorant-sim: scenario' "$work/sim.out" || { cat "$work/sim.out" >&2;
 # run SIGNAL STATE: starts the program, brings it into STATE (idle or
 # polling), sends SIGNAL and checks how it ends.
 run() {
-  local signal=$1 state=$2 lines_before status= window
+  local signal=$1 state=$2 lines_before status='' window
   lines_before=$(wc -l <"$log")
   VELMORANT_DOSDEVICES=$links "$program" &
   program_pid=$!
@@ -81,7 +84,7 @@ run() {
   elif [ "$status" -ne 0 ]; then
     fail "$signal $state: the program ended with exit code $status"
   fi
-  program_pid=
+  program_pid=''
   if [ "$state" = polling ]; then
     for _ in $(seq 30); do tail -n 1 "$log" | grep -q '# closed' && break; sleep 0.1; done
     tail -n 1 "$log" | grep -q '# closed' || fail "$signal $state: the simulator did not see the port closed"

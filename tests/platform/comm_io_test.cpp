@@ -282,6 +282,22 @@ TEST_F(CommPort, WriteCutShortByItsTimeoutSucceedsWithTheCountSent) {
   EXPECT_LT(written, block.size());
 }
 
+TEST_F(CommPort, OverlappedTransfersAndMissingBuffersAreRefused) {
+  set_timeouts(MAXDWORD, 0, 0);
+  char byte = 0;
+  DWORD count = 0;
+  OVERLAPPED overlapped{};
+  for (bool reading : {true, false}) {
+    SetLastError(0);
+    EXPECT_FALSE(reading ? ReadFile(port_, &byte, 1, &count, &overlapped)
+                         : WriteFile(port_, &byte, 1, &count, &overlapped));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    SetLastError(0);
+    EXPECT_FALSE(reading ? ReadFile(port_, nullptr, 1, &count, nullptr) : WriteFile(port_, nullptr, 1, &count, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  }
+}
+
 TEST_F(CommPort, TransfersOfNoBytesSucceedAtOnce) {
   set_timeouts(0, 0, 0);
   char buffer[1] = {'#'};

@@ -53,15 +53,16 @@ WNDPROC window_procedure_beneath = nullptr;
 // A close request while a message box of the window shows closes the box
 // first, so that its loop returns and the program sees the close.
 LRESULT CALLBACK close_boxes_first(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_CLOSE) EnumThreadWindows(GetCurrentThreadId(), close_other_window, reinterpret_cast<LPARAM>(window));
+  if (message == WM_CLOSE)
+    EnumThreadWindows(GetCurrentThreadId(), close_other_window, reinterpret_cast<LPARAM>(window));
   return CallWindowProcA(window_procedure_beneath, window, message, wparam, lparam);
 }
 
 }  // namespace
 
 void install_close_signals(HWND window) {
-  window_procedure_beneath = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(close_boxes_first)));
+  window_procedure_beneath =
+      reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(close_boxes_first)));
   const bool first = close_target.exchange(window) == nullptr;
   if (first) SetConsoleCtrlHandler(on_console_control, TRUE);
 }
@@ -124,8 +125,9 @@ bool WindowService::wait_once(Clock::time_point deadline, bool watch_line, DWORD
   // The timer counts in 100 ns units; a deadline that lies beyond any wait is not set.
   if (deadline != Clock::time_point::max()) {
     LARGE_INTEGER due;
-    due.QuadPart = -std::max<LONGLONG>(1, std::chrono::ceil<std::chrono::duration<LONGLONG, std::ratio<1, 10000000>>>(
-                                                 deadline - Clock::now()).count());
+    due.QuadPart = -std::max<LONGLONG>(
+        1,
+        std::chrono::ceil<std::chrono::duration<LONGLONG, std::ratio<1, 10000000>>>(deadline - Clock::now()).count());
     SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE);
   } else {
     CancelWaitableTimer(timer_);

@@ -32,7 +32,8 @@ std::string window_title(Display* x, Window window) {
   unsigned long count, left;
   unsigned char* data = nullptr;
   std::string title;
-  if (XGetWindowProperty(x, window, name, 0, 256, False, utf8, &type, &format, &count, &left, &data) == Success && data) {
+  if (XGetWindowProperty(x, window, name, 0, 256, False, utf8, &type, &format, &count, &left, &data) == Success &&
+      data) {
     title.assign(reinterpret_cast<char*>(data), count);
   }
   if (data) XFree(data);

@@ -27,7 +27,8 @@ int waiting(int fd) {
 }
 
 void send(int fd, const std::string& request) {
-  if (write(fd, request.data(), request.size()) != static_cast<ssize_t>(request.size())) std::perror("line_reader: write");
+  if (write(fd, request.data(), request.size()) != static_cast<ssize_t>(request.size()))
+    std::perror("line_reader: write");
 }
 
 // Reads byte by byte until no byte waits and the reply holds the prompt (or a second passes).

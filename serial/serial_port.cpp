@@ -45,8 +45,7 @@ void apply_handshake(DCB& dcb, std::int32_t handshake, std::int32_t input_size) 
       dcb.XoffLim = static_cast<WORD>(tenth * 7);
       break;
     }
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -85,7 +84,8 @@ BOOL modem_line(SerialPort port, DWORD bit) {
 
 }  // namespace
 
-SerialPort serial_open(const char* settings, std::int32_t handshake, std::int32_t input_size, std::int32_t output_size) {
+SerialPort serial_open(const char* settings, std::int32_t handshake, std::int32_t input_size,
+                       std::int32_t output_size) {
   if (settings == nullptr) return nullptr;
   const std::size_t name_length = std::strcspn(settings, ":");
   if (name_length > SERIAL_PORT_NAME_MAX) return nullptr;  // would not fit the 12-byte path

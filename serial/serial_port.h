@@ -22,11 +22,11 @@ enum HandshakeMode : std::int32_t {
 };
 
 // Bits of the error word of serial_error_flags.
-inline constexpr DWORD SERIAL_RX_OVERFLOW = 0x1;  // CE_RXOVER
-inline constexpr DWORD SERIAL_OVERRUN = 0x2;      // CE_OVERRUN
-inline constexpr DWORD SERIAL_PARITY_ERROR = 0x4; // CE_RXPARITY
-inline constexpr DWORD SERIAL_FRAME_ERROR = 0x8;  // CE_FRAME
-inline constexpr DWORD SERIAL_BREAK = 0x10;       // CE_BREAK
+inline constexpr DWORD SERIAL_RX_OVERFLOW = 0x1;   // CE_RXOVER
+inline constexpr DWORD SERIAL_OVERRUN = 0x2;       // CE_OVERRUN
+inline constexpr DWORD SERIAL_PARITY_ERROR = 0x4;  // CE_RXPARITY
+inline constexpr DWORD SERIAL_FRAME_ERROR = 0x8;   // CE_FRAME
+inline constexpr DWORD SERIAL_BREAK = 0x10;        // CE_BREAK
 // Set together with SERIAL_RX_OVERFLOW and by nothing else: input was lost
 // because the input queue was full.
 inline constexpr DWORD SERIAL_RX_LOST = 0x20;

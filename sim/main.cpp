@@ -84,8 +84,7 @@ int number_argument(const std::string& option, const char* value, int low, int h
   errno = 0;
   const long number = std::strtol(value, &end, 10);
   if (errno != 0 || end == value || *end != '\0' || number < low || number > high) {
-    throw std::invalid_argument(option + " wants a number from " + std::to_string(low) + " to " +
-                                std::to_string(high));
+    throw std::invalid_argument(option + " wants a number from " + std::to_string(low) + " to " + std::to_string(high));
   }
   return static_cast<int>(number);
 }
@@ -97,10 +96,10 @@ std::vector<std::string> field_list(const std::string& text) {
   for (;;) {
     const std::size_t end = text.find(',', start);
     const std::string field = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    const bool well_formed = field.size() == 5 && field[2] == ' ' && std::isxdigit(static_cast<unsigned char>(field[0])) &&
-                             std::isxdigit(static_cast<unsigned char>(field[1])) &&
-                             std::isxdigit(static_cast<unsigned char>(field[3])) &&
-                             std::isxdigit(static_cast<unsigned char>(field[4]));
+    const bool well_formed =
+        field.size() == 5 && field[2] == ' ' && std::isxdigit(static_cast<unsigned char>(field[0])) &&
+        std::isxdigit(static_cast<unsigned char>(field[1])) && std::isxdigit(static_cast<unsigned char>(field[3])) &&
+        std::isxdigit(static_cast<unsigned char>(field[4]));
     if (!well_formed) throw std::invalid_argument("--fields wants items like \"64 32\", not \"" + field + "\"");
     fields.push_back(field);
     if (end == std::string::npos) return fields;
@@ -126,19 +125,24 @@ Options parse_options(int argc, char** argv) {
     }
     if (i + 1 >= argc) throw std::invalid_argument("unknown option or missing value: " + option);
     const char* value = argv[++i];
-    if (option == "--scenario") options.scenario = value;
-    else if (option == "--link") options.link = value;
-    else if (option == "--log") options.log = value;
-    else if (option == "--speed") options.scenario_options.speed = number_argument(option, value, 0, 255);
-    else if (option == "--cycles") options.scenario_options.cycles = number_argument(option, value, 1, 1000000);
-    else if (option == "--gap") options.scenario_options.gap_ms = number_argument(option, value, 0, 60000);
+    if (option == "--scenario")
+      options.scenario = value;
+    else if (option == "--link")
+      options.link = value;
+    else if (option == "--log")
+      options.log = value;
+    else if (option == "--speed")
+      options.scenario_options.speed = number_argument(option, value, 0, 255);
+    else if (option == "--cycles")
+      options.scenario_options.cycles = number_argument(option, value, 1, 1000000);
+    else if (option == "--gap")
+      options.scenario_options.gap_ms = number_argument(option, value, 0, 60000);
     else if (option == "--connect-wait") {
       options.scenario_options.connect_tenths = number_argument(option, value, 0, 6000);
-    }
-    else if (option == "--flood-seconds") {
+    } else if (option == "--flood-seconds") {
       options.scenario_options.flood_seconds = number_argument(option, value, 0, 86400);
-    }
-    else if (option == "--fields") options.scenario_options.fields = field_list(value);
+    } else if (option == "--fields")
+      options.scenario_options.fields = field_list(value);
     else if (option == "--seed") {
       options.scenario_options.seed = static_cast<std::uint32_t>(number_argument(option, value, 0, 0x7fffffff));
     } else {
@@ -254,7 +258,7 @@ class Simulator {
     if (!answer->flood.empty()) {
       out_.flood = answer->flood;
       out_.flood_end = answer->flood_for == std::chrono::milliseconds::max() ? Clock::time_point::max()
-                                                                              : Clock::now() + answer->flood_for;
+                                                                             : Clock::now() + answer->flood_for;
       out_.after_flood = answer->after_flood;
     }
   }
@@ -275,8 +279,8 @@ class Simulator {
     if (fast_) return Clock::duration::zero();
     unsigned baud = port_.baud_rate();
     if (baud == 0) baud = 19200;  // a rate termios cannot name: pace as the program's default
-    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
-        static_cast<double>(port_.bits_per_byte()) / baud));
+    return std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(static_cast<double>(port_.bits_per_byte()) / baud));
   }
 
   void send_due() {
@@ -295,7 +299,7 @@ class Simulator {
       const ssize_t put = write(port_.master(), chunk, count);
       if (put <= 0) {
         blocked_ = put < 0 && errno == EAGAIN;  // the program is not reading: wait for room
-        if (!blocked_) {                         // nobody at the other end: drop the answer
+        if (!blocked_) {                        // nobody at the other end: drop the answer
           out_.bytes.clear();
           out_.flood.clear();
         }

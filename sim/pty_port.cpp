@@ -68,9 +68,7 @@ PtyPort::PtyPort() {
 
 PtyPort::~PtyPort() { hang_up(); }
 
-std::string PtyPort::port_name() const {
-  return path_.starts_with("/dev/") ? path_.substr(5) : path_;
-}
+std::string PtyPort::port_name() const { return path_.starts_with("/dev/") ? path_.substr(5) : path_; }
 
 void PtyPort::link_as(const std::string& com_name) {
   const std::optional<unsigned> number = com_port_number(com_name);

@@ -26,10 +26,14 @@ void RequestLog::write_line(const std::string& text) {
 std::string escape_request(std::string_view request) {
   std::string line;
   for (unsigned char c : request) {
-    if (c == '\r') line += "\\r";
-    else if (c == '\n') line += "\\n";
-    else if (c == '\\') line += "\\\\";
-    else if (c >= 0x20 && c < 0x7f) line += static_cast<char>(c);
+    if (c == '\r')
+      line += "\\r";
+    else if (c == '\n')
+      line += "\\n";
+    else if (c == '\\')
+      line += "\\\\";
+    else if (c >= 0x20 && c < 0x7f)
+      line += static_cast<char>(c);
     else {
       static const char digits[] = "0123456789abcdef";
       line += "\\x";

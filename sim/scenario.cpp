@@ -286,9 +286,7 @@ std::string Interface::connect_answer() { return "CONNECT 01"; }
 
 std::string Interface::measuring_block(std::string_view) { return "01 0A 64 " + speed_triple(50) + " 03 20 14"; }
 
-Answer Interface::measuring_answer(std::string_view group) {
-  return with_prompt(measuring_block(group));
-}
+Answer Interface::measuring_answer(std::string_view group) { return with_prompt(measuring_block(group)); }
 
 std::string Interface::speed_triple(int speed) { return "07 64 " + hex_byte(speed); }
 

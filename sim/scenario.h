@@ -25,12 +25,12 @@ struct Answer {
 };
 
 struct ScenarioOptions {
-  int speed = 50;            // km/h of the fixed scenario
-  int cycles = 5;            // measuring replies before the hang-up or stall scenario stops
-  int gap_ms = 30;           // pause between bytes of the trickle scenario
-  int connect_tenths = 25;   // wait before the slow-connect scenario's connect answer
-  int flood_seconds = 5;     // of the flood scenario's identification
-  std::uint32_t seed = 1;    // of the garbage scenario
+  int speed = 50;           // km/h of the fixed scenario
+  int cycles = 5;           // measuring replies before the hang-up or stall scenario stops
+  int gap_ms = 30;          // pause between bytes of the trickle scenario
+  int connect_tenths = 25;  // wait before the slow-connect scenario's connect answer
+  int flood_seconds = 5;    // of the flood scenario's identification
+  std::uint32_t seed = 1;   // of the garbage scenario
   // The values "aa bb" of the fields scenario's speed fields, in the order served.
   std::vector<std::string> fields = {"64 32"};
 };

@@ -129,8 +129,7 @@ void fill_colour_slots(GadgetKind* kind) {
       kind->set_colour = progress_set_colour;
       kind->get_colour = any_get_colour;
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -202,12 +201,14 @@ LONG get_gadget_colour(ObjectNumber gadget, int colour_type) {
 
 void set_gadget_attribute(ObjectNumber gadget, int attribute, LONG_PTR value) {
   GadgetRecord* record = gadget_record(gadget);
-  if (record != nullptr && record->kind->set_attribute != nullptr) record->kind->set_attribute(record, attribute, value);
+  if (record != nullptr && record->kind->set_attribute != nullptr)
+    record->kind->set_attribute(record, attribute, value);
 }
 
 LONG_PTR get_gadget_attribute(ObjectNumber gadget, int attribute) {
   GadgetRecord* record = gadget_record(gadget);
-  if (record != nullptr && record->kind->get_attribute != nullptr) return record->kind->get_attribute(record, attribute);
+  if (record != nullptr && record->kind->get_attribute != nullptr)
+    return record->kind->get_attribute(record, attribute);
   return 0;
 }
 

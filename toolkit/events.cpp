@@ -10,7 +10,6 @@ EventState* event_state = nullptr;
 
 namespace {
 
-
 // All input, posted, sent, timer, paint and hot-key messages.
 constexpr DWORD wake_on_any_message = 0x1FF;
 
@@ -167,8 +166,8 @@ LRESULT event_translate(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
   ObjectNumber number = property != 0 ? property - 1 : -1;
   WindowRecord* record = property != 0 ? window_record(number) : nullptr;
 
-  WindowCallback callback = record != nullptr && record->callback != nullptr ? record->callback
-                                                                              : event_state->global_callback;
+  WindowCallback callback =
+      record != nullptr && record->callback != nullptr ? record->callback : event_state->global_callback;
   if (callback != nullptr) {
     LRESULT answer = callback(window, message, wparam, lparam);
     if (answer != RESULT_CONTINUE) return answer;
@@ -220,8 +219,7 @@ LRESULT event_translate(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
       return route_gadget_message(header != nullptr ? header->hwndFrom : nullptr, window, message, wparam, lparam);
     }
 
-    case WM_COMMAND:
-      return translate_command(window, wparam, lparam);
+    case WM_COMMAND: return translate_command(window, wparam, lparam);
 
     case WM_HSCROLL:
     case WM_VSCROLL:
@@ -232,13 +230,9 @@ LRESULT event_translate(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
     case MSG_GADGET_FORWARD:
       return route_gadget_message(reinterpret_cast<HWND>(lparam), window, message, wparam, lparam);
 
-    case MSG_ITEM_CLICK:
-      PostMessageA(window, MSG_ITEM_CLICK_DEFERRED, wparam, lparam);
-      return 0;
+    case MSG_ITEM_CLICK: PostMessageA(window, MSG_ITEM_CLICK_DEFERRED, wparam, lparam); return 0;
 
-    case MSG_ITEM_CLICK_DEFERRED:
-      translate_item_click(wparam, lparam);
-      return 0;
+    case MSG_ITEM_CLICK_DEFERRED: translate_item_click(wparam, lparam); return 0;
 
     case MSG_FIELD_FOCUS:
       event_state->pending_event = EV_GADGET;
@@ -259,8 +253,7 @@ LRESULT event_translate(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
       event_state->event_data = reinterpret_cast<EventData*>(lparam);
       return 0;
 
-    default:
-      return RESULT_DEFAULT;
+    default: return RESULT_DEFAULT;
   }
 }
 

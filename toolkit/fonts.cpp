@@ -33,8 +33,8 @@ ObjectNumber load_font(ObjectNumber number, const char* face, int size, DWORD fl
   if (screen != nullptr) {
     // The size is the em height in points at the screen's vertical resolution.
     int height = -MulDiv(size, GetDeviceCaps(screen, LOGPIXELSY), points_per_inch);
-    HFONT font = CreateFontA(height, 0, 0, 0, weight, italic, underline, strike_out, DEFAULT_CHARSET, 0, 0, quality, 0,
-                             face);
+    HFONT font =
+        CreateFontA(height, 0, 0, 0, weight, italic, underline, strike_out, DEFAULT_CHARSET, 0, 0, quality, 0, face);
     if (font != nullptr) {
       record->handle = font;
       result = unnumbered ? number : reinterpret_cast<ObjectNumber>(font);

@@ -15,11 +15,10 @@ ObjectRegistry* gadget_registry = nullptr;
 
 namespace {
 
-
-constexpr DWORD text_style = WS_CHILD | WS_VISIBLE | WS_GROUP;                              // 0x50020000
+constexpr DWORD text_style = WS_CHILD | WS_VISIBLE | WS_GROUP;                                  // 0x50020000
 constexpr DWORD string_style = WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP | ES_AUTOHSCROLL;  // 0x50030080
-constexpr DWORD button_style = WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP;               // 0x50030000
-constexpr DWORD progress_style = WS_CHILD | WS_VISIBLE;                                     // 0x50000000
+constexpr DWORD button_style = WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP;                   // 0x50030000
+constexpr DWORD progress_style = WS_CHILD | WS_VISIBLE;                                         // 0x50000000
 constexpr DWORD edge_flag = 0x20000;  // TEXT_BORDER and STRING_BORDERLESS
 constexpr LONG default_colour = -1;
 
@@ -190,8 +189,8 @@ ObjectNumber attach_gadget(ObjectNumber number, GadgetRecord* record, HWND contr
   if (unnumbered) number = identifier_of(record);
   record->control = control;
   record->kind = kind;
-  record->previous_procedure = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gadget_procedure)));
+  record->previous_procedure =
+      reinterpret_cast<WNDPROC>(SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gadget_procedure)));
   SetWindowLongPtrA(control, GWLP_ID, number);
   SetPropA(control, GADGET_ID_PROPERTY, reinterpret_cast<HANDLE>(number));
   SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(gadget_list->default_font), TRUE);

@@ -10,8 +10,8 @@
 #include "registry.h"
 
 // Creation flags with a meaning of their own (all flags are also OR-ed into the style).
-constexpr DWORD TEXT_CENTER = 0x1;          // SS_CENTER
-constexpr DWORD TEXT_BORDER = 0x20000;      // adds a sunken edge
+constexpr DWORD TEXT_CENTER = 0x1;            // SS_CENTER
+constexpr DWORD TEXT_BORDER = 0x20000;        // adds a sunken edge
 constexpr DWORD STRING_BORDERLESS = 0x20000;  // leaves the sunken edge out
 
 void gadgets_init();

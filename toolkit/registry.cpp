@@ -134,8 +134,8 @@ ObjectRegistry* registry_create(ObjectNumber slot_size, ObjectNumber increment, 
   if (increment > number_max / slot_size) return nullptr;
   auto* registry = static_cast<ObjectRegistry*>(HeapAlloc(main_heap, HEAP_ZERO_MEMORY, sizeof(ObjectRegistry)));
   auto* identifiers = static_cast<IdentifierSet*>(HeapAlloc(main_heap, HEAP_ZERO_MEMORY, sizeof(IdentifierSet)));
-  auto* slots = static_cast<std::uint8_t*>(
-      HeapAlloc(main_heap, HEAP_ZERO_MEMORY, static_cast<SIZE_T>(slot_size * increment)));
+  auto* slots =
+      static_cast<std::uint8_t*>(HeapAlloc(main_heap, HEAP_ZERO_MEMORY, static_cast<SIZE_T>(slot_size * increment)));
   if (registry == nullptr || identifiers == nullptr || slots == nullptr) {
     HeapFree(main_heap, 0, registry);
     HeapFree(main_heap, 0, identifiers);
@@ -167,9 +167,7 @@ bool grow_to_hold(ObjectRegistry* registry, ObjectNumber number) {
   return true;
 }
 
-void* slot_of(ObjectRegistry* registry, ObjectNumber number) {
-  return registry->slots + number * registry->slot_size;
-}
+void* slot_of(ObjectRegistry* registry, ObjectNumber number) { return registry->slots + number * registry->slot_size; }
 
 bool is_slot(const ObjectRegistry* registry, ObjectNumber value) { return value >= 0 && value < registry->capacity; }
 

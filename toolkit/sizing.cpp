@@ -97,13 +97,15 @@ void arrow_key(SizingLoopState* state, HWND window, WPARAM key) {
   switch (key) {
     case VK_LEFT:
       if (edge == 0) return choose_edge(state, WMSZ_LEFT, cursor_size_we, rect.left, cursor.y);
-      if (edge == WMSZ_TOP) return choose_edge(state, WMSZ_TOPLEFT, cursor_size_nwse, rect.left + inset, rect.top + inset);
+      if (edge == WMSZ_TOP)
+        return choose_edge(state, WMSZ_TOPLEFT, cursor_size_nwse, rect.left + inset, rect.top + inset);
       if (edge == WMSZ_BOTTOM)
         return choose_edge(state, WMSZ_BOTTOMLEFT, cursor_size_nesw, rect.left, rect.bottom - inset);
       return sizing_key_step(state, window, cursor.x - key_step, cursor.y);
     case VK_UP:
       if (edge == 0) return choose_edge(state, WMSZ_TOP, cursor_size_ns, cursor.x, rect.top);
-      if (edge == WMSZ_LEFT) return choose_edge(state, WMSZ_TOPLEFT, cursor_size_nwse, rect.left + inset, rect.top + inset);
+      if (edge == WMSZ_LEFT)
+        return choose_edge(state, WMSZ_TOPLEFT, cursor_size_nwse, rect.left + inset, rect.top + inset);
       if (edge == WMSZ_RIGHT) return choose_edge(state, WMSZ_TOPRIGHT, cursor_size_nesw, rect.right - inset, rect.top);
       return sizing_key_step(state, window, cursor.x, cursor.y - key_step);
     case VK_RIGHT:
@@ -119,8 +121,7 @@ void arrow_key(SizingLoopState* state, HWND window, WPARAM key) {
       if (edge == WMSZ_RIGHT)
         return choose_edge(state, WMSZ_BOTTOMRIGHT, cursor_size_nwse, rect.right - inset, rect.bottom - inset);
       return sizing_key_step(state, window, cursor.x, cursor.y + key_step);
-    default:
-      return;
+    default: return;
   }
 }
 
@@ -148,11 +149,10 @@ LRESULT while_sizing(SizingLoopState* state, HWND window, UINT message, WPARAM w
         return 0;
       }
       // An arrow key also goes on to the translation and default processing.
-      if (wparam == VK_LEFT || wparam == VK_UP || wparam == VK_RIGHT || wparam == VK_DOWN) arrow_key(state, window, wparam);
+      if (wparam == VK_LEFT || wparam == VK_UP || wparam == VK_RIGHT || wparam == VK_DOWN)
+        arrow_key(state, window, wparam);
       return RESULT_DEFAULT;
-    case WM_LBUTTONUP:
-      ReleaseCapture();
-      return 0;
+    case WM_LBUTTONUP: ReleaseCapture(); return 0;
     case WM_CAPTURECHANGED:
       // Whoever took the capture away, the loop ends here.
       end_loop(state, window);
@@ -162,8 +162,7 @@ LRESULT while_sizing(SizingLoopState* state, HWND window, UINT message, WPARAM w
       end_loop(state, window);
       if (GetCapture() == window) ReleaseCapture();
       return RESULT_DEFAULT;
-    default:
-      return RESULT_DEFAULT;
+    default: return RESULT_DEFAULT;
   }
 }
 

@@ -17,10 +17,10 @@
 #include "toolkit_windows.h"
 
 // The window properties that tie windows and controls to their numbers.
-inline constexpr const char* WINDOW_ID_PROPERTY = "RZ_WindowID";     // a toolkit window's number
-inline constexpr const char* GADGET_ID_PROPERTY = "RZ_ID";           // a gadget's number
+inline constexpr const char* WINDOW_ID_PROPERTY = "RZ_WindowID";      // a toolkit window's number
+inline constexpr const char* GADGET_ID_PROPERTY = "RZ_ID";            // a gadget's number
 inline constexpr const char* DROP_ACCEPT_PROPERTY = "RZ_DropAccept";  // a window that accepts dropped files
-inline constexpr const char* MDI_GADGET_PROPERTY = "RZ_MDI_Gadget";  // the MDI client gadget of a window
+inline constexpr const char* MDI_GADGET_PROPERTY = "RZ_MDI_Gadget";   // the MDI client gadget of a window
 
 // ---- Registries and the list allocator
 
@@ -79,7 +79,7 @@ struct WindowRecord {
   ACCEL* accel_entries;  // on main_heap, owned
   HACCEL accel_table;    // owned
   WindowCallback callback;
-  LONG background_colour;  // -1: no colour of its own
+  LONG background_colour;   // -1: no colour of its own
   HBRUSH background_brush;  // owned; erases the background when set
   HWND mdi_client;          // the MDI client of an MDI child, else 0
   EraseCallback erase_callback;
@@ -122,10 +122,10 @@ struct EventState {
   int pending_event;          // set while a retrieved message is dispatched; 0 = none
   WPARAM last_wparam;         // of the last retrieved message that produced no event
   LPARAM last_lparam;
-  QueuedEvent* queue_head;    // oldest
-  QueuedEvent* queue_tail;    // newest
+  QueuedEvent* queue_head;  // oldest
+  QueuedEvent* queue_tail;  // newest
   WindowCallback global_callback;
-  EventData* event_data;      // owned; freed when the next retrieval starts
+  EventData* event_data;  // owned; freed when the next retrieval starts
 };
 
 // Made by windows_init; lives until the process ends.
@@ -144,9 +144,9 @@ struct GadgetRecord {
   HWND control;  // non-zero while the gadget exists
   GadgetKind* kind;
   WNDPROC previous_procedure;  // the procedure gadget_procedure passes every message on to
-  LONG back_colour;   // COLORREF, or -1 for the default
-  LONG front_colour;  // text (or bar) colour, or -1 for the default
-  HBRUSH back_brush;  // cached brush of back_colour, or null
+  LONG back_colour;            // COLORREF, or -1 for the default
+  LONG front_colour;           // text (or bar) colour, or -1 for the default
+  HBRUSH back_brush;           // cached brush of back_colour, or null
 };
 
 using MessageHookSlot = LRESULT (*)(GadgetRecord* record, HWND parent, UINT message, WPARAM wparam, LPARAM lparam);
@@ -164,7 +164,7 @@ using GetColourSlot = LONG (*)(GadgetRecord* record, int colour_type);
 // no kind of this toolkit fills are kept as reserved words.
 struct GadgetKind {
   LONG_PTR kind_id;
-  LONG_PTR table_size;  // bytes
+  LONG_PTR table_size;           // bytes
   MessageHookSlot message_hook;  // slot 1
   FreeSlot free;                 // 2
   GetStateSlot get_state;        // 3

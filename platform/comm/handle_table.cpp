@@ -86,27 +86,18 @@ DWORD error_from_errno(int error) {
   switch (error) {
     case ENOENT:
     case ENXIO:
-    case ENODEV:
-      return ERROR_FILE_NOT_FOUND;
-    case ENOTDIR:
-      return ERROR_PATH_NOT_FOUND;
+    case ENODEV: return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
     case EACCES:
     case EPERM:
-    case EROFS:
-      return ERROR_ACCESS_DENIED;
+    case EROFS: return ERROR_ACCESS_DENIED;
     case EBUSY:
-    case EWOULDBLOCK:
-      return ERROR_SHARING_VIOLATION;
-    case EBADF:
-      return ERROR_INVALID_HANDLE;
-    case ENOMEM:
-      return ERROR_NOT_ENOUGH_MEMORY;
+    case EWOULDBLOCK: return ERROR_SHARING_VIOLATION;
+    case EBADF: return ERROR_INVALID_HANDLE;
+    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
     case EINVAL:
-    case ENOTTY:
-      return ERROR_INVALID_PARAMETER;
-    case ENAMETOOLONG:
-      return ERROR_INVALID_NAME;
-    default:
-      return ERROR_GEN_FAILURE;
+    case ENOTTY: return ERROR_INVALID_PARAMETER;
+    case ENAMETOOLONG: return ERROR_INVALID_NAME;
+    default: return ERROR_GEN_FAILURE;
   }
 }

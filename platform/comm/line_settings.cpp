@@ -17,8 +17,8 @@ int set(int fd, const termios2& settings) { return ioctl(fd, TCSETS2, &settings)
 // Also clears XON/XOFF, which a terminal has on by default but a serial port
 // only when its settings ask for it.
 void make_raw(termios2& settings) {
-  settings.c_iflag &= ~(IGNBRK | BRKINT | IGNPAR | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IUCLC | IXANY | IMAXBEL |
-                        IXON | IXOFF);
+  settings.c_iflag &=
+      ~(IGNBRK | BRKINT | IGNPAR | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IUCLC | IXANY | IMAXBEL | IXON | IXOFF);
   settings.c_oflag &= ~OPOST;
   settings.c_lflag &= ~(ECHO | ECHOE | ECHOK | ECHONL | ECHOCTL | ECHOKE | ICANON | ISIG | IEXTEN);
   settings.c_cflag |= CREAD | CLOCAL;
@@ -33,10 +33,10 @@ tcflag_t speed_flag(DWORD baud) {
     DWORD baud;
     tcflag_t flag;
   } standard[] = {
-      {50, B50},         {75, B75},         {110, B110},       {134, B134},       {150, B150},
-      {200, B200},       {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
-      {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
-      {57600, B57600},   {115200, B115200}, {230400, B230400}, {460800, B460800}, {500000, B500000},
+      {50, B50},         {75, B75},         {110, B110},         {134, B134},       {150, B150},
+      {200, B200},       {300, B300},       {600, B600},         {1200, B1200},     {1800, B1800},
+      {2400, B2400},     {4800, B4800},     {9600, B9600},       {19200, B19200},   {38400, B38400},
+      {57600, B57600},   {115200, B115200}, {230400, B230400},   {460800, B460800}, {500000, B500000},
       {576000, B576000}, {921600, B921600}, {1000000, B1000000},
   };
   for (const auto& rate : standard) {
@@ -80,13 +80,18 @@ int line_read_settings(int fd, DCB& dcb) {
     case CS7: dcb.ByteSize = 7; break;
     default: dcb.ByteSize = 8; break;
   }
-  if (!(settings.c_cflag & PARENB)) dcb.Parity = NOPARITY;
-  else if (settings.c_cflag & CMSPAR) dcb.Parity = (settings.c_cflag & PARODD) ? MARKPARITY : SPACEPARITY;
-  else dcb.Parity = (settings.c_cflag & PARODD) ? ODDPARITY : EVENPARITY;
+  if (!(settings.c_cflag & PARENB))
+    dcb.Parity = NOPARITY;
+  else if (settings.c_cflag & CMSPAR)
+    dcb.Parity = (settings.c_cflag & PARODD) ? MARKPARITY : SPACEPARITY;
+  else
+    dcb.Parity = (settings.c_cflag & PARODD) ? ODDPARITY : EVENPARITY;
   // The driver sends 1.5 stop bits for CSTOPB with 5 data bits, so a DCB that
   // asked for ONE5STOPBITS there reads back unchanged.
-  if (!(settings.c_cflag & CSTOPB)) dcb.StopBits = ONESTOPBIT;
-  else if (dcb.StopBits != ONE5STOPBITS || dcb.ByteSize != 5) dcb.StopBits = TWOSTOPBITS;
+  if (!(settings.c_cflag & CSTOPB))
+    dcb.StopBits = ONESTOPBIT;
+  else if (dcb.StopBits != ONE5STOPBITS || dcb.ByteSize != 5)
+    dcb.StopBits = TWOSTOPBITS;
   dcb.fParity = (settings.c_iflag & INPCK) ? 1 : 0;
   // CRTSCTS is both halves of hardware handshaking; a DCB that asked for only
   // one of them keeps what it asked.
@@ -147,8 +152,6 @@ int line_write_settings(int fd, const DCB& dcb) {
   return 0;
 }
 
-int line_suspend_output(int fd, bool suspend) {
-  return ioctl(fd, TCXONC, suspend ? TCOOFF : TCOON) == 0 ? 0 : errno;
-}
+int line_suspend_output(int fd, bool suspend) { return ioctl(fd, TCXONC, suspend ? TCOOFF : TCOON) == 0 ? 0 : errno; }
 
 int line_purge(int fd) { return ioctl(fd, TCFLSH, TCIOFLUSH) == 0 ? 0 : errno; }

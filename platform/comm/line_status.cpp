@@ -109,17 +109,13 @@ BOOL WINAPI EscapeCommFunction(HANDLE handle, DWORD function) {
   }
   switch (function) {
     case SETBREAK:
-    case CLRBREAK:
-      return ioctl(fd, function == SETBREAK ? TIOCSBRK : TIOCCBRK) == 0 ? TRUE : fail_with_errno(errno);
+    case CLRBREAK: return ioctl(fd, function == SETBREAK ? TIOCSBRK : TIOCCBRK) == 0 ? TRUE : fail_with_errno(errno);
     case SETXOFF:
     case SETXON:
       if (int error = line_suspend_output(fd, function == SETXOFF)) return fail_with_errno(error);
       return TRUE;
-    case RESETDEV:
-      return TRUE;
-    default:
-      SetLastError(ERROR_INVALID_PARAMETER);
-      return FALSE;
+    case RESETDEV: return TRUE;
+    default: SetLastError(ERROR_INVALID_PARAMETER); return FALSE;
   }
 }
 

@@ -8,7 +8,7 @@ namespace {
 
 struct ButtonState {
   HFONT font = nullptr;
-  UINT state = 0;        // BST_CHECKED, BST_PUSHED and BST_FOCUS bits
+  UINT state = 0;         // BST_CHECKED, BST_PUSHED and BST_FOCUS bits
   bool pressing = false;  // a press by mouse or space bar is under way
 };
 
@@ -195,7 +195,8 @@ LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lpar
     case WM_NCDESTROY: return destroy_with_state<ButtonState>(window, message, wparam, lparam);
     case WM_ERASEBKGND: return 1;
     case WM_PAINT: return paint_message(window, wparam, paint);
-    case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: return press_with_mouse(window);
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: return press_with_mouse(window);
     case WM_MOUSEMOVE: return track_mouse(window, s, lparam);
     case WM_LBUTTONUP: return release(window, s, over_button(window, lparam) ? PressEnd::Click : PressEnd::Cancel);
     case WM_KEYDOWN: return key_down(window, s, wparam, lparam);

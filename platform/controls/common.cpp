@@ -20,7 +20,8 @@ void register_system_classes() {
       {"Edit", edit_procedure(), CS_DBLCLKS | CS_PARENTDC, IDC_IBEAM, nullptr},
       {"Button", button_procedure(), CS_DBLCLKS | CS_VREDRAW | CS_HREDRAW | CS_PARENTDC, IDC_ARROW, nullptr},
       {"msctls_progress32", progress_procedure(), CS_VREDRAW | CS_HREDRAW, IDC_ARROW, nullptr},
-      {"#32770", message_box_procedure(), CS_SAVEBITS | CS_DBLCLKS, IDC_ARROW, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)},
+      {"#32770", message_box_procedure(), CS_SAVEBITS | CS_DBLCLKS, IDC_ARROW,
+       reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)},
   };
   for (const Entry& entry : entries) {
     WNDCLASSA wc{};
@@ -43,9 +44,11 @@ void notify_parent(HWND control, WORD code) {
 HBRUSH parent_colours(HWND control, UINT message, HDC dc) {
   HWND parent = GetParent(control);
   if (parent == nullptr) parent = control;
-  auto brush = reinterpret_cast<HBRUSH>(SendMessageA(parent, message, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control)));
+  auto brush = reinterpret_cast<HBRUSH>(
+      SendMessageA(parent, message, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control)));
   if (brush == nullptr) {
-    brush = reinterpret_cast<HBRUSH>(DefWindowProcA(parent, message, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control)));
+    brush = reinterpret_cast<HBRUSH>(
+        DefWindowProcA(parent, message, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control)));
   }
   return brush;
 }

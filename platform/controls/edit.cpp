@@ -149,7 +149,8 @@ bool replace_selection(HWND window, EditState& s, std::string inserted, Undo und
   s.text = candidate;
   s.anchor = s.caret = start + inserted.size();
   s.modified = true;
-  DefWindowProcA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(s.text.c_str()));  // keeps the window's own text in step
+  DefWindowProcA(window, WM_SETTEXT, 0,
+                 reinterpret_cast<LPARAM>(s.text.c_str()));  // keeps the window's own text in step
   scroll_to_caret(window, s);
   redraw(window);
   notify_parent(window, EN_UPDATE);
@@ -223,8 +224,10 @@ void key_down(HWND window, EditState& s, int key) {
       clear(window, s);
       break;
     case VK_INSERT:
-      if (control) copy(window, s);
-      else if (shift) paste(window, s);
+      if (control)
+        copy(window, s);
+      else if (shift)
+        paste(window, s);
       break;
     default: break;
   }
@@ -378,8 +381,11 @@ LRESULT get_selection(const EditState& s, WPARAM start, LPARAM end) {
 
 // -1 as the start removes the selection; an end of -1 (or past the text) is the text's end.
 LRESULT set_selection(HWND window, EditState& s, INT start, INT end) {
-  if (start == -1) select(window, s, s.caret, s.caret);
-  else select(window, s, static_cast<size_t>(start < 0 ? s.text.size() : start), end < 0 ? s.text.size() : static_cast<size_t>(end));
+  if (start == -1)
+    select(window, s, s.caret, s.caret);
+  else
+    select(window, s, static_cast<size_t>(start < 0 ? s.text.size() : start),
+           end < 0 ? s.text.size() : static_cast<size_t>(end));
   return 0;
 }
 
@@ -432,7 +438,8 @@ LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lpar
     case WM_COPY: copy(window, s); return 0;
     case WM_PASTE: paste(window, s); return 0;
     case WM_CLEAR: clear(window, s); return 0;
-    case WM_UNDO: case EM_UNDO: {
+    case WM_UNDO:
+    case EM_UNDO: {
       undo(window, s);
       const EditState* after = state(window);
       return after != nullptr && after->can_undo;
@@ -442,7 +449,8 @@ LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lpar
     case EM_GETSEL: return get_selection(s, wparam, lparam);
     case EM_SETSEL: return set_selection(window, s, static_cast<INT>(wparam), static_cast<INT>(lparam));
     case EM_REPLACESEL:
-      replace_selection(window, s, lparam != 0 ? reinterpret_cast<const char*>(lparam) : "", wparam != 0 ? Undo::Keep : Undo::Forget);
+      replace_selection(window, s, lparam != 0 ? reinterpret_cast<const char*>(lparam) : "",
+                        wparam != 0 ? Undo::Keep : Undo::Forget);
       return 0;
     case EM_LIMITTEXT: s.limit = wparam == 0 ? 0x7FFFFFFE : wparam; return 0;
     case EM_GETLIMITTEXT: return static_cast<LRESULT>(s.limit);

@@ -34,12 +34,30 @@ constexpr int text_id = 0xFFFF;
 bool button_set(UINT type, std::vector<ButtonSpec>* buttons, int* cancel_id) {
   switch (type & MB_TYPEMASK) {
     // Escape and the close box answer IDCANCEL even where there is no Cancel button to press, as in Wine.
-    case MB_OK: *buttons = {{IDOK, "OK"}}; *cancel_id = IDCANCEL; return true;
-    case MB_OKCANCEL: *buttons = {{IDOK, "OK"}, {IDCANCEL, "Cancel"}}; *cancel_id = IDCANCEL; return true;
-    case MB_ABORTRETRYIGNORE: *buttons = {{IDABORT, "&Abort"}, {IDRETRY, "&Retry"}, {IDIGNORE, "&Ignore"}}; *cancel_id = 0; return true;
-    case MB_YESNOCANCEL: *buttons = {{IDYES, "&Yes"}, {IDNO, "&No"}, {IDCANCEL, "Cancel"}}; *cancel_id = IDCANCEL; return true;
-    case MB_YESNO: *buttons = {{IDYES, "&Yes"}, {IDNO, "&No"}}; *cancel_id = 0; return true;
-    case MB_RETRYCANCEL: *buttons = {{IDRETRY, "&Retry"}, {IDCANCEL, "Cancel"}}; *cancel_id = IDCANCEL; return true;
+    case MB_OK:
+      *buttons = {{IDOK, "OK"}};
+      *cancel_id = IDCANCEL;
+      return true;
+    case MB_OKCANCEL:
+      *buttons = {{IDOK, "OK"}, {IDCANCEL, "Cancel"}};
+      *cancel_id = IDCANCEL;
+      return true;
+    case MB_ABORTRETRYIGNORE:
+      *buttons = {{IDABORT, "&Abort"}, {IDRETRY, "&Retry"}, {IDIGNORE, "&Ignore"}};
+      *cancel_id = 0;
+      return true;
+    case MB_YESNOCANCEL:
+      *buttons = {{IDYES, "&Yes"}, {IDNO, "&No"}, {IDCANCEL, "Cancel"}};
+      *cancel_id = IDCANCEL;
+      return true;
+    case MB_YESNO:
+      *buttons = {{IDYES, "&Yes"}, {IDNO, "&No"}};
+      *cancel_id = 0;
+      return true;
+    case MB_RETRYCANCEL:
+      *buttons = {{IDRETRY, "&Retry"}, {IDCANCEL, "Cancel"}};
+      *cancel_id = IDCANCEL;
+      return true;
     default: return false;
   }
 }
@@ -82,7 +100,9 @@ bool dialog_key(HWND box, MessageBoxState& state, const MSG& msg) {
     case VK_ESCAPE:
       if (state.cancel_id != 0) SendMessageA(box, WM_COMMAND, MAKEWPARAM(state.cancel_id, BN_CLICKED), 0);
       return true;
-    case VK_TAB: case VK_LEFT: case VK_RIGHT: {
+    case VK_TAB:
+    case VK_LEFT:
+    case VK_RIGHT: {
       if (windows.empty()) return true;
       bool back = msg.wParam == VK_LEFT || (msg.wParam == VK_TAB && GetKeyState(VK_SHIFT) < 0);
       size_t index = focused == windows.end() ? 0 : static_cast<size_t>(focused - windows.begin());
@@ -110,8 +130,10 @@ RECT box_rect(HWND owner, const char* text, size_t button_count, DWORD style, DW
   RECT around{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   if (owner != nullptr) GetWindowRect(owner, &around);
   int w = outer.right - outer.left, h = outer.bottom - outer.top;
-  int x = std::clamp<int>(around.left + (around.right - around.left - w) / 2, 0, std::max(0, GetSystemMetrics(SM_CXSCREEN) - w));
-  int y = std::clamp<int>(around.top + (around.bottom - around.top - h) / 2, 0, std::max(0, GetSystemMetrics(SM_CYSCREEN) - h));
+  int x = std::clamp<int>(around.left + (around.right - around.left - w) / 2, 0,
+                          std::max(0, GetSystemMetrics(SM_CXSCREEN) - w));
+  int y = std::clamp<int>(around.top + (around.bottom - around.top - h) / 2, 0,
+                          std::max(0, GetSystemMetrics(SM_CYSCREEN) - h));
   return RECT{x, y, x + w, y + h};
 }
 
@@ -150,14 +172,16 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   RECT client;
   GetClientRect(box, &client);
-  HWND label = CreateWindowExA(0, "Static", text, WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, margin, margin, text_size.cx,
-                               text_size.cy, box, reinterpret_cast<HMENU>(static_cast<INT_PTR>(text_id)), instance, nullptr);
+  HWND label =
+      CreateWindowExA(0, "Static", text, WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, margin, margin, text_size.cx,
+                      text_size.cy, box, reinterpret_cast<HMENU>(static_cast<INT_PTR>(text_id)), instance, nullptr);
   SendMessageA(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   int count = static_cast<int>(state.buttons.size());
   int x = (client.right - (count * button_width + (count - 1) * button_gap)) / 2;
   int y = client.bottom - margin - button_height;
   for (const ButtonSpec& spec : state.buttons) {
-    DWORD button_style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | (spec.id == state.default_id ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+    DWORD button_style =
+        WS_CHILD | WS_VISIBLE | WS_TABSTOP | (spec.id == state.default_id ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
     HWND button = CreateWindowExA(0, "Button", spec.label, button_style, x, y, button_width, button_height, box,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
     SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);

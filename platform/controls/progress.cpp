@@ -27,7 +27,8 @@ void paint(HWND window, HDC dc) {
   ProgressState* state = state_of<ProgressState>(window);
   RECT client;
   GetClientRect(window, &client);
-  HBRUSH background = state->background == CLR_DEFAULT ? GetSysColorBrush(COLOR_3DFACE) : CreateSolidBrush(state->background);
+  HBRUSH background =
+      state->background == CLR_DEFAULT ? GetSysColorBrush(COLOR_3DFACE) : CreateSolidBrush(state->background);
   HBRUSH bar = state->bar == CLR_DEFAULT ? GetSysColorBrush(COLOR_HIGHLIGHT) : CreateSolidBrush(state->bar);
   FillRect(dc, &client, background);
   RECT inner = client;
@@ -110,7 +111,8 @@ LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lpar
       // The bar always has the thin sunken edge, whatever edge it was created with.
       LONG ex_style = GetWindowLongA(window, GWL_EXSTYLE);
       SetWindowLongA(window, GWL_EXSTYLE, (ex_style & ~(WS_EX_CLIENTEDGE | WS_EX_WINDOWEDGE)) | WS_EX_STATICEDGE);
-      SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+      SetWindowPos(window, nullptr, 0, 0, 0, 0,
+                   SWP_FRAMECHANGED | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
       return 0;
     }
     case WM_NCDESTROY: return destroy_with_state<ProgressState>(window, message, wparam, lparam);
@@ -141,8 +143,10 @@ LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lpar
       return previous;
     }
     case PBM_STEPIT: return move_to(window, stepped(*state_of<ProgressState>(window)));
-    case PBM_SETBARCOLOR: return set_colour(window, &state_of<ProgressState>(window)->bar, static_cast<COLORREF>(lparam));
-    case PBM_SETBKCOLOR: return set_colour(window, &state_of<ProgressState>(window)->background, static_cast<COLORREF>(lparam));
+    case PBM_SETBARCOLOR:
+      return set_colour(window, &state_of<ProgressState>(window)->bar, static_cast<COLORREF>(lparam));
+    case PBM_SETBKCOLOR:
+      return set_colour(window, &state_of<ProgressState>(window)->background, static_cast<COLORREF>(lparam));
     case PBM_GETBARCOLOR: return state_of<ProgressState>(window)->bar;
     case PBM_GETBKCOLOR: return state_of<ProgressState>(window)->background;
     default: break;

@@ -60,10 +60,12 @@ LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lpar
     case WM_NCHITTEST:
       if (!(GetWindowLongA(window, GWL_STYLE) & SS_NOTIFY)) return HTTRANSPARENT;
       break;
-    case WM_LBUTTONDOWN: case WM_NCLBUTTONDOWN:
+    case WM_LBUTTONDOWN:
+    case WM_NCLBUTTONDOWN:
       if (GetWindowLongA(window, GWL_STYLE) & SS_NOTIFY) notify_parent(window, STN_CLICKED);
       return 0;
-    case WM_LBUTTONDBLCLK: case WM_NCLBUTTONDBLCLK:
+    case WM_LBUTTONDBLCLK:
+    case WM_NCLBUTTONDBLCLK:
       if (GetWindowLongA(window, GWL_STYLE) & SS_NOTIFY) notify_parent(window, STN_DBLCLK);
       return 0;
     case WM_ERASEBKGND: return 1;  // painting fills the background itself

@@ -36,7 +36,9 @@ bool platform_driver_start(int width, int height) {
   return display::replace(std::make_unique<display::HeadlessDisplay>(width, height));
 }
 
-void platform_driver_mouse_move(int screen_x, int screen_y) { user::input_sink().mouse_move(POINT{screen_x, screen_y}); }
+void platform_driver_mouse_move(int screen_x, int screen_y) {
+  user::input_sink().mouse_move(POINT{screen_x, screen_y});
+}
 
 void platform_driver_mouse_button(int virtual_key, bool down) {
   POINT cursor;
@@ -71,7 +73,8 @@ COLORREF platform_driver_pixel(HWND window, int x, int y) {
     cairo_surface_t* image = screen->compose_screen();
     COLORREF colour = CLR_INVALID;
     if (x >= 0 && y >= 0 && x < cairo_image_surface_get_width(image) && y < cairo_image_surface_get_height(image)) {
-      auto pixel = *reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(image) + y * cairo_image_surface_get_stride(image) + x * 4);
+      auto pixel = *reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(image) +
+                                                           y * cairo_image_surface_get_stride(image) + x * 4);
       colour = RGB((pixel >> 16) & 0xff, (pixel >> 8) & 0xff, pixel & 0xff);
     }
     cairo_surface_destroy(image);

@@ -18,7 +18,8 @@ class HeadlessSurface final : public Surface {
   cairo_surface_t* image() override { return image_; }
 
   void place(const RECT& rect) {
-    bool resized = rect.right - rect.left != rect_.right - rect_.left || rect.bottom - rect.top != rect_.bottom - rect_.top;
+    bool resized =
+        rect.right - rect.left != rect_.right - rect_.left || rect.bottom - rect.top != rect_.bottom - rect_.top;
     rect_ = rect;
     if (resized) {
       cairo_surface_destroy(image_);
@@ -54,7 +55,9 @@ void HeadlessDisplay::move_surface(Surface& surface, const RECT& screen_rect) {
   static_cast<HeadlessSurface&>(surface).place(screen_rect);
 }
 
-void HeadlessDisplay::show_surface(Surface& surface, bool visible) { static_cast<HeadlessSurface&>(surface).visible = visible; }
+void HeadlessDisplay::show_surface(Surface& surface, bool visible) {
+  static_cast<HeadlessSurface&>(surface).visible = visible;
+}
 
 void HeadlessDisplay::raise_surface(Surface& surface) {
   auto* raised = static_cast<HeadlessSurface*>(&surface);

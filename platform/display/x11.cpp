@@ -95,7 +95,8 @@ class X11Surface final : public Surface {
   }
 
   void place(const RECT& placed) {
-    bool resized = placed.right - placed.left != rect.right - rect.left || placed.bottom - placed.top != rect.bottom - rect.top;
+    bool resized =
+        placed.right - placed.left != rect.right - rect.left || placed.bottom - placed.top != rect.bottom - rect.top;
     rect = placed;
     if (!resized) return;
     release();
@@ -143,7 +144,8 @@ class X11Surface final : public Surface {
     for (int y = r.top; y < r.bottom; ++y) {
       const std::uint32_t* now = image + y * stride;
       std::uint32_t* given = shown_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
-      Span row = lost_[y].empty() ? Span{} : Span{std::max<int>(lost_[y].left, r.left), std::min<int>(lost_[y].right, r.right)};
+      Span row = lost_[y].empty() ? Span{}
+                                  : Span{std::max<int>(lost_[y].left, r.left), std::min<int>(lost_[y].right, r.right)};
       lost_[y] = lost_[y].without(r.left, r.right);
       if (y >= compared.top && y < compared.bottom && compared.left < compared.right) {
         const std::size_t length = static_cast<std::size_t>(compared.right - compared.left);
@@ -155,7 +157,8 @@ class X11Surface final : public Surface {
         }
       }
       if (row.empty()) continue;
-      std::memcpy(given + row.left, now + row.left, static_cast<std::size_t>(row.right - row.left) * sizeof(std::uint32_t));
+      std::memcpy(given + row.left, now + row.left,
+                  static_cast<std::size_t>(row.right - row.left) * sizeof(std::uint32_t));
       sent = sent.joined(row.left, row.right);
       if (top < 0) top = y;
       bottom = y + 1;
@@ -174,9 +177,10 @@ class X11Surface final : public Surface {
     if ((depth == 24 || depth == 32) && visual->red_mask == 0xFF0000 && visual->green_mask == 0xFF00 &&
         visual->blue_mask == 0xFF) {
       // The image's memory, described to Xlib as host-order 32-bit pixels; Xlib swaps for a server that needs it.
-      pixels_ = XCreateImage(x, visual, static_cast<unsigned>(depth), ZPixmap, 0,
-                             reinterpret_cast<char*>(cairo_image_surface_get_data(image_)), static_cast<unsigned>(width),
-                             static_cast<unsigned>(height), 32, cairo_image_surface_get_stride(image_));
+      pixels_ =
+          XCreateImage(x, visual, static_cast<unsigned>(depth), ZPixmap, 0,
+                       reinterpret_cast<char*>(cairo_image_surface_get_data(image_)), static_cast<unsigned>(width),
+                       static_cast<unsigned>(height), 32, cairo_image_surface_get_stride(image_));
     }
     if (pixels_ != nullptr) {
       // Nothing has reached the server yet.
@@ -280,7 +284,8 @@ std::unique_ptr<Surface> X11Display::create_surface(HWND window, const RECT& scr
   attributes.background_pixel = 0xC0C0C0;
   attributes.event_mask = ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
                           PointerMotionMask | FocusChangeMask | StructureNotifyMask;
-  int width = std::max<LONG>(1, screen_rect.right - screen_rect.left), height = std::max<LONG>(1, screen_rect.bottom - screen_rect.top);
+  int width = std::max<LONG>(1, screen_rect.right - screen_rect.left),
+      height = std::max<LONG>(1, screen_rect.bottom - screen_rect.top);
   ::Window xid = XCreateWindow(x, DefaultRootWindow(x), screen_rect.left, screen_rect.top, static_cast<unsigned>(width),
                                static_cast<unsigned>(height), 0, CopyFromParent, InputOutput, CopyFromParent,
                                CWBackPixel | CWEventMask, &attributes);
@@ -299,7 +304,8 @@ std::unique_ptr<Surface> X11Display::create_surface(HWND window, const RECT& scr
 void X11Display::move_surface(Surface& surface, const RECT& screen_rect) {
   auto& s = static_cast<X11Surface&>(surface);
   s.place(screen_rect);
-  XMoveResizeWindow(connection_->x, s.xid, screen_rect.left, screen_rect.top, static_cast<unsigned>(std::max<LONG>(1, screen_rect.right - screen_rect.left)),
+  XMoveResizeWindow(connection_->x, s.xid, screen_rect.left, screen_rect.top,
+                    static_cast<unsigned>(std::max<LONG>(1, screen_rect.right - screen_rect.left)),
                     static_cast<unsigned>(std::max<LONG>(1, screen_rect.bottom - screen_rect.top)));
   set_size_hints(connection_->x, s);
   XFlush(connection_->x);
@@ -320,8 +326,10 @@ void X11Display::show_surface(Surface& surface, bool visible) {
 void X11Display::raise_surface(Surface& surface) {
   auto& s = static_cast<X11Surface&>(surface);
   XRaiseWindow(connection_->x, s.xid);
-  if (s.mapped) XSetInputFocus(connection_->x, s.xid, RevertToParent, CurrentTime);
-  else connection_->focus_wanted = s.xid;
+  if (s.mapped)
+    XSetInputFocus(connection_->x, s.xid, RevertToParent, CurrentTime);
+  else
+    connection_->focus_wanted = s.xid;
   XFlush(connection_->x);
 }
 
@@ -347,10 +355,18 @@ unsigned long X11Display::cursor_for(int shape) {
   static const struct {
     int id;
     unsigned int glyph;
-  } shapes[] = {{32512, XC_left_ptr},           {32513, XC_xterm},           {32514, XC_watch},
-                {32515, XC_crosshair},          {32516, XC_center_ptr},      {32642, XC_bottom_right_corner},
-                {32643, XC_bottom_left_corner}, {32644, XC_sb_h_double_arrow}, {32645, XC_sb_v_double_arrow},
-                {32646, XC_fleur},              {32648, XC_X_cursor},        {32649, XC_hand2}};
+  } shapes[] = {{32512, XC_left_ptr},
+                {32513, XC_xterm},
+                {32514, XC_watch},
+                {32515, XC_crosshair},
+                {32516, XC_center_ptr},
+                {32642, XC_bottom_right_corner},
+                {32643, XC_bottom_left_corner},
+                {32644, XC_sb_h_double_arrow},
+                {32645, XC_sb_v_double_arrow},
+                {32646, XC_fleur},
+                {32648, XC_X_cursor},
+                {32649, XC_hand2}};
   auto known = cursors_.find(shape);
   if (known != cursors_.end()) return known->second;
   unsigned int glyph = XC_left_ptr;
@@ -402,12 +418,14 @@ void X11Display::process_events(InputSink& sink) {
         }
         sink.mouse_move(screen_point(event.xmotion.x, event.xmotion.y));
         break;
-      case ButtonPress: case ButtonRelease: {
+      case ButtonPress:
+      case ButtonRelease: {
         int key = mouse_key(event.xbutton.button);
         if (key != 0) sink.mouse_button(key, event.type == ButtonPress, screen_point(event.xbutton.x, event.xbutton.y));
         break;
       }
-      case KeyPress: case KeyRelease: {
+      case KeyPress:
+      case KeyRelease: {
         int key = virtual_key_of(XLookupKeysym(&event.xkey, 0));
         if (key != 0) sink.key(key, event.type == KeyPress);
         break;

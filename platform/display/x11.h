@@ -34,7 +34,6 @@ class X11Display final : public Display {
   int wait_descriptor() const override;
   void process_events(InputSink& sink) override;
 
-
  private:
   bool may_have_events() const;
   explicit X11Display(XDisplay* connection);

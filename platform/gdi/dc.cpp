@@ -102,7 +102,8 @@ BOOL WINAPI DeleteDC(HDC handle) {
 int WINAPI GetDeviceCaps(HDC handle, int index) {
   if (dc_from(handle) == nullptr) return 0;
   switch (index) {
-    case LOGPIXELSX: case LOGPIXELSY: return 96;
+    case LOGPIXELSX:
+    case LOGPIXELSY: return 96;
     case HORZRES: return GetSystemMetrics(SM_CXSCREEN);
     case VERTRES: return GetSystemMetrics(SM_CYSCREEN);
     case BITSPIXEL: return 32;
@@ -128,16 +129,16 @@ BOOL WINAPI RestoreDC(HDC handle, int saved) {
 }
 
 #define DC_FIELD_ACCESS(Type, getter, setter, field, invalid) \
-  Type WINAPI getter(HDC handle) {                             \
-    DC* dc = dc_from(handle);                                  \
-    return dc == nullptr ? invalid : dc->field;                \
-  }                                                            \
-  Type WINAPI setter(HDC handle, Type value) {                 \
-    DC* dc = dc_from(handle);                                  \
-    if (dc == nullptr) return invalid;                         \
-    Type previous = dc->field;                                 \
-    dc->field = value;                                         \
-    return previous;                                           \
+  Type WINAPI getter(HDC handle) {                            \
+    DC* dc = dc_from(handle);                                 \
+    return dc == nullptr ? invalid : dc->field;               \
+  }                                                           \
+  Type WINAPI setter(HDC handle, Type value) {                \
+    DC* dc = dc_from(handle);                                 \
+    if (dc == nullptr) return invalid;                        \
+    Type previous = dc->field;                                \
+    dc->field = value;                                        \
+    return previous;                                          \
   }
 
 DC_FIELD_ACCESS(COLORREF, GetTextColor, SetTextColor, text_colour, CLR_INVALID)

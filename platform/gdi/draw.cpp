@@ -135,10 +135,14 @@ BOOL WINAPI DrawEdge(HDC handle, LPRECT rect, UINT edge, UINT flags) {
     if (flags & BF_RIGHT) --r.right;
     if (flags & BF_BOTTOM) --r.bottom;
   };
-  if (edge & BDR_RAISEDOUTER) line_pair(GetSysColor(COLOR_3DLIGHT), GetSysColor(COLOR_3DDKSHADOW));
-  else if (edge & BDR_SUNKENOUTER) line_pair(GetSysColor(COLOR_BTNSHADOW), GetSysColor(COLOR_BTNHIGHLIGHT));
-  if (edge & BDR_RAISEDINNER) line_pair(GetSysColor(COLOR_BTNHIGHLIGHT), GetSysColor(COLOR_BTNSHADOW));
-  else if (edge & BDR_SUNKENINNER) line_pair(GetSysColor(COLOR_3DDKSHADOW), GetSysColor(COLOR_3DLIGHT));
+  if (edge & BDR_RAISEDOUTER)
+    line_pair(GetSysColor(COLOR_3DLIGHT), GetSysColor(COLOR_3DDKSHADOW));
+  else if (edge & BDR_SUNKENOUTER)
+    line_pair(GetSysColor(COLOR_BTNSHADOW), GetSysColor(COLOR_BTNHIGHLIGHT));
+  if (edge & BDR_RAISEDINNER)
+    line_pair(GetSysColor(COLOR_BTNHIGHLIGHT), GetSysColor(COLOR_BTNSHADOW));
+  else if (edge & BDR_SUNKENINNER)
+    line_pair(GetSysColor(COLOR_3DDKSHADOW), GetSysColor(COLOR_3DLIGHT));
   if (flags & BF_ADJUST) *rect = r;
   return TRUE;
 }
@@ -168,12 +172,14 @@ COLORREF WINAPI GetPixel(HDC handle, int x, int y) {
   DC* dc = dc_from(handle);
   if (dc == nullptr) return CLR_INVALID;
   POINT p{x + dc->origin.x, y + dc->origin.y};
-  if (!PtInRect(&dc->clip, p) || p.x >= cairo_image_surface_get_width(dc->image) || p.y >= cairo_image_surface_get_height(dc->image)) {
+  if (!PtInRect(&dc->clip, p) || p.x >= cairo_image_surface_get_width(dc->image) ||
+      p.y >= cairo_image_surface_get_height(dc->image)) {
     return CLR_INVALID;
   }
   cairo_surface_flush(dc->image);
   const unsigned char* data = cairo_image_surface_get_data(dc->image);
-  auto pixel = *reinterpret_cast<const std::uint32_t*>(data + p.y * cairo_image_surface_get_stride(dc->image) + p.x * 4);
+  auto pixel =
+      *reinterpret_cast<const std::uint32_t*>(data + p.y * cairo_image_surface_get_stride(dc->image) + p.x * 4);
   return RGB((pixel >> 16) & 0xff, (pixel >> 8) & 0xff, pixel & 0xff);
 }
 
@@ -202,7 +208,10 @@ BOOL WINAPI LineTo(HDC handle, int x, int y) {
   if (pen == nullptr || pen->style == PS_NULL) return TRUE;
   if (from.y == y || from.x == x) {
     RECT r{std::min<LONG>(from.x, x), std::min<LONG>(from.y, y), std::max<LONG>(from.x, x), std::max<LONG>(from.y, y)};
-    if (from.y == y) r.bottom = r.top + pen->width; else r.right = r.left + pen->width;
+    if (from.y == y)
+      r.bottom = r.top + pen->width;
+    else
+      r.right = r.left + pen->width;
     if (from.x > x) OffsetRect(&r, 1, 0);
     if (from.y > y) OffsetRect(&r, 0, 1);
     fill(*dc, r, pen->colour);

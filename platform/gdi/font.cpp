@@ -16,9 +16,10 @@ namespace gdi {
 namespace {
 
 // Windows-1252 bytes 0x80 to 0x9F; the others are Latin-1.
-constexpr char16_t cp1252_high[32] = {
-    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,
-    0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+constexpr char16_t cp1252_high[32] = {0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,
+                                      0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
 
 void apply(cairo_t* cr, const FontSpec& font) {
   cairo_select_font_face(cr, font.family.c_str(), font.italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
@@ -99,8 +100,8 @@ Measures measure_font(const FontSpec& font) {
     fresh.advance[byte] = extents.x_advance;
     cairo_glyph_t* glyphs = nullptr;
     int count = 0;
-    if (cairo_scaled_font_text_to_glyphs(fresh.scaled, 0, 0, utf8.data(), static_cast<int>(utf8.size()), &glyphs, &count,
-                                         nullptr, nullptr, nullptr) == CAIRO_STATUS_SUCCESS &&
+    if (cairo_scaled_font_text_to_glyphs(fresh.scaled, 0, 0, utf8.data(), static_cast<int>(utf8.size()), &glyphs,
+                                         &count, nullptr, nullptr, nullptr) == CAIRO_STATUS_SUCCESS &&
         count == 1) {
       fresh.glyph[byte] = glyphs[0].index;
     }
@@ -147,8 +148,8 @@ std::string utf8_from_1252(std::string_view text) {
 }
 
 std::string resolve_family(std::string_view face) {
-  static const char* const interface_faces[] = {"", "MS Shell Dlg", "MS Shell Dlg 2", "MS Sans Serif", "Microsoft Sans Serif",
-                                                "System", "Tahoma", "Segoe UI"};
+  static const char* const interface_faces[] = {
+      "", "MS Shell Dlg", "MS Shell Dlg 2", "MS Sans Serif", "Microsoft Sans Serif", "System", "Tahoma", "Segoe UI"};
   std::string asked(face);
   for (const char* name : interface_faces) {
     if (strcasecmp(asked.c_str(), name) == 0) asked = "Liberation Sans";
@@ -165,7 +166,8 @@ std::string resolve_family(std::string_view face) {
   FcResult result;
   FcPattern* match = FcFontMatch(nullptr, pattern, &result);
   FcChar8* name = nullptr;
-  if (match != nullptr && FcPatternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch) family = reinterpret_cast<char*>(name);
+  if (match != nullptr && FcPatternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch)
+    family = reinterpret_cast<char*>(name);
   if (match != nullptr) FcPatternDestroy(match);
   FcPatternDestroy(pattern);
   resolved.emplace(asked, family);

@@ -29,8 +29,8 @@ void draw_text(cairo_t* cr, const FontSpec& font, double x, double top, std::str
 // `drawn`, when given, is set to the part of the image written to. False,
 // with nothing drawn, for an image of another format or an underlined or
 // struck-out font, which draw_text handles.
-bool draw_text_into(cairo_surface_t* image, const RECT& clip, const FontSpec& font, int x, int top, std::string_view text,
-                    COLORREF colour, RECT* drawn = nullptr);
+bool draw_text_into(cairo_surface_t* image, const RECT& clip, const FontSpec& font, int x, int top,
+                    std::string_view text, COLORREF colour, RECT* drawn = nullptr);
 
 std::string utf8_from_1252(std::string_view text);
 

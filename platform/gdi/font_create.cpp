@@ -20,8 +20,10 @@ gdi::FontSpec spec_for(const LOGFONTA& logical) {
   spec.underline = logical.lfUnderline != 0;
   spec.strikeout = logical.lfStrikeOut != 0;
   spec.antialiased = logical.lfQuality != NONANTIALIASED_QUALITY;
-  if (logical.lfHeight < 0) spec.pixel_size = -static_cast<double>(logical.lfHeight);
-  else spec.pixel_size = gdi::em_for_cell_height(spec, logical.lfHeight == 0 ? default_cell_height : logical.lfHeight);
+  if (logical.lfHeight < 0)
+    spec.pixel_size = -static_cast<double>(logical.lfHeight);
+  else
+    spec.pixel_size = gdi::em_for_cell_height(spec, logical.lfHeight == 0 ? default_cell_height : logical.lfHeight);
   return spec;
 }
 
@@ -38,9 +40,9 @@ HFONT WINAPI CreateFontIndirectA(const LOGFONTA* logical) {
   return font;
 }
 
-HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic, DWORD underline,
-                         DWORD strike_out, DWORD char_set, DWORD out_precision, DWORD clip_precision, DWORD quality,
-                         DWORD pitch_and_family, LPCSTR face) {
+HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                         DWORD underline, DWORD strike_out, DWORD char_set, DWORD out_precision, DWORD clip_precision,
+                         DWORD quality, DWORD pitch_and_family, LPCSTR face) {
   LOGFONTA logical{};
   logical.lfHeight = height;
   logical.lfWidth = width;

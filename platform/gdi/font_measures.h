@@ -31,7 +31,7 @@ struct Measures {
   FontMetrics metrics{};
   std::array<double, 256> advance{};
   std::array<unsigned long, 256> glyph{};
-  cairo_scaled_font_t* scaled = nullptr;  // the face at its size, with its hinting and antialiasing
+  cairo_scaled_font_t* scaled = nullptr;                      // the face at its size, with its hinting and antialiasing
   mutable std::array<std::unique_ptr<GlyphMask>, 256> masks;  // filled by the glyph drawing
 };
 

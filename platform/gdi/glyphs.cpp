@@ -98,8 +98,8 @@ std::uint32_t blend(std::uint32_t colour, std::uint32_t pixel, std::uint32_t cov
 
 }  // namespace
 
-bool draw_text_into(cairo_surface_t* image, const RECT& clip, const FontSpec& font, int x, int top, std::string_view text,
-                    COLORREF colour, RECT* drawn) {
+bool draw_text_into(cairo_surface_t* image, const RECT& clip, const FontSpec& font, int x, int top,
+                    std::string_view text, COLORREF colour, RECT* drawn) {
   if (drawn != nullptr) *drawn = RECT{};
   const cairo_format_t format = cairo_image_surface_get_format(image);
   if ((format != CAIRO_FORMAT_ARGB32 && format != CAIRO_FORMAT_RGB24) || font.underline || font.strikeout) return false;
@@ -116,7 +116,7 @@ bool draw_text_into(cairo_surface_t* image, const RECT& clip, const FontSpec& fo
   placed.reserve(text.size());
   constexpr LONG none = std::numeric_limits<LONG>::max();
   RECT box{none, none, -none, -none};  // the glyphs' union, empty so far
-  bool overlap = false;  // whether two glyphs may cover one pixel
+  bool overlap = false;                // whether two glyphs may cover one pixel
   const int baseline = top + m.metrics.ascent;
   double pen = x;
   for (unsigned char c : text) {
@@ -148,8 +148,10 @@ bool draw_text_into(cairo_surface_t* image, const RECT& clip, const FontSpec& fo
       const std::uint8_t* from = cover + static_cast<std::ptrdiff_t>(y) * pitch;
       for (int px = 0; px < width; ++px) {
         const std::uint32_t a = from[px];
-        if (a == 255) row[px] = solid;
-        else if (a != 0) row[px] = blend(solid, row[px], a);
+        if (a == 255)
+          row[px] = solid;
+        else if (a != 0)
+          row[px] = blend(solid, row[px], a);
       }
     }
   };
@@ -180,7 +182,8 @@ bool draw_text_into(cairo_surface_t* image, const RECT& clip, const FontSpec& fo
       const std::uint8_t* from = mask_at(glyph, r);
       for (int y = r.top; y < r.bottom; ++y, from += glyph.mask->width) {
         std::uint8_t* to = coverage.data() + static_cast<std::ptrdiff_t>(y - box.top) * width + (r.left - box.left);
-        for (int px = 0; px < r.right - r.left; ++px) to[px] = static_cast<std::uint8_t>(std::min(255, to[px] + from[px]));
+        for (int px = 0; px < r.right - r.left; ++px)
+          to[px] = static_cast<std::uint8_t>(std::min(255, to[px] + from[px]));
       }
     }
     blend_onto_image(coverage.data(), width, box.left, box.top, width, height);

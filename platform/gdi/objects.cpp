@@ -120,7 +120,10 @@ HGDIOBJ WINAPI GetStockObject(int index) {
     case WHITE_PEN: return white_pen;
     case BLACK_PEN: return black_pen;
     case NULL_PEN: return null_pen;
-    case DEFAULT_GUI_FONT: case SYSTEM_FONT: case ANSI_VAR_FONT: case DEVICE_DEFAULT_FONT: return default_gui_font();
+    case DEFAULT_GUI_FONT:
+    case SYSTEM_FONT:
+    case ANSI_VAR_FONT:
+    case DEVICE_DEFAULT_FONT: return default_gui_font();
     default: return nullptr;
   }
 }

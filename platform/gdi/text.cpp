@@ -28,10 +28,14 @@ void output(DC& dc, int x, int y, std::string_view text, const RECT* opaque, con
   const FontSpec& font = spec_of(dc);
   SIZE size = measure_text(font, text);
   FontMetrics metrics = font_metrics(font);
-  if ((dc.text_align & TA_CENTER) == TA_CENTER) x -= size.cx / 2;
-  else if (dc.text_align & TA_RIGHT) x -= size.cx;
-  if ((dc.text_align & TA_BASELINE) == TA_BASELINE) y -= metrics.ascent;
-  else if (dc.text_align & TA_BOTTOM) y -= metrics.height;
+  if ((dc.text_align & TA_CENTER) == TA_CENTER)
+    x -= size.cx / 2;
+  else if (dc.text_align & TA_RIGHT)
+    x -= size.cx;
+  if ((dc.text_align & TA_BASELINE) == TA_BASELINE)
+    y -= metrics.ascent;
+  else if (dc.text_align & TA_BOTTOM)
+    y -= metrics.height;
   auto within_clip = [clip](RECT r) {
     if (clip != nullptr) IntersectRect(&r, &r, clip);
     return r;
@@ -116,7 +120,8 @@ BOOL WINAPI TextOutA(HDC handle, int x, int y, LPCSTR text, int length) {
   return TRUE;
 }
 
-BOOL WINAPI ExtTextOutA(HDC handle, int x, int y, UINT options, const RECT* rect, LPCSTR text, UINT length, const INT*) {
+BOOL WINAPI ExtTextOutA(HDC handle, int x, int y, UINT options, const RECT* rect, LPCSTR text, UINT length,
+                        const INT*) {
   DC* dc = dc_from(handle);
   if (dc == nullptr) return FALSE;
   const RECT* opaque = (options & ETO_OPAQUE) ? rect : nullptr;
@@ -176,8 +181,10 @@ int WINAPI DrawTextA(HDC handle, LPCSTR text, int length, LPRECT rect, UINT form
   }
   int y = rect->top;
   if (format & DT_SINGLELINE) {
-    if (format & DT_VCENTER) y = rect->top + (rect->bottom - rect->top - line_height) / 2;
-    else if (format & DT_BOTTOM) y = rect->bottom - line_height;
+    if (format & DT_VCENTER)
+      y = rect->top + (rect->bottom - rect->top - line_height) / 2;
+    else if (format & DT_BOTTOM)
+      y = rect->bottom - line_height;
   }
   // Lines more than a line away from what can change are not drawn (a glyph
   // may reach a little beyond its line): a long text in a small control is
@@ -199,8 +206,10 @@ int WINAPI DrawTextA(HDC handle, LPCSTR text, int length, LPRECT rect, UINT form
     }
     int line_width = measure_text(font, line).cx;
     int x = rect->left;
-    if (format & DT_CENTER) x = rect->left + (width - line_width) / 2;
-    else if (format & DT_RIGHT) x = rect->right - line_width;
+    if (format & DT_CENTER)
+      x = rect->left + (width - line_width) / 2;
+    else if (format & DT_RIGHT)
+      x = rect->right - line_width;
     output(*dc, x, y, line, nullptr, (format & DT_NOCLIP) ? nullptr : rect);
     y += line_height;
   }

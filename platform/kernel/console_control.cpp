@@ -75,9 +75,8 @@ void run_handlers(int number) {
     if (event == CTRL_C_EVENT && console().ignore_ctrl_c) return;
     handlers = console().handlers;
   }
-  const bool handled = std::any_of(handlers.rbegin(), handlers.rend(), [event](PHANDLER_ROUTINE handler) {
-    return handler(event) != FALSE;
-  });
+  const bool handled = std::any_of(handlers.rbegin(), handlers.rend(),
+                                   [event](PHANDLER_ROUTINE handler) { return handler(event) != FALSE; });
   if (!handled || event == CTRL_CLOSE_EVENT || event == CTRL_SHUTDOWN_EVENT) end_as_the_signal_would(number);
 }
 

@@ -60,8 +60,10 @@ void link(Heap& heap, BlockHeader* header) {
 }
 
 void unlink(Heap& heap, BlockHeader* header) {
-  if (header->prev != nullptr) header->prev->next = header->next;
-  else heap.blocks = header->next;
+  if (header->prev != nullptr)
+    header->prev->next = header->next;
+  else
+    heap.blocks = header->next;
   if (header->next != nullptr) header->next->prev = header->prev;
 }
 

@@ -53,8 +53,9 @@ int WINAPI MulDiv(int number, int numerator, int denominator) {
   long long product = static_cast<long long>(number) * numerator;
   bool negative = (product < 0) != (denominator < 0);
   unsigned long long magnitude = product < 0 ? 0ull - static_cast<unsigned long long>(product) : product;
-  unsigned long long divisor = denominator < 0 ? 0ull - static_cast<unsigned long long>(static_cast<long long>(denominator))
-                                               : static_cast<unsigned long long>(denominator);
+  unsigned long long divisor = denominator < 0
+                                   ? 0ull - static_cast<unsigned long long>(static_cast<long long>(denominator))
+                                   : static_cast<unsigned long long>(denominator);
   unsigned long long quotient = (magnitude + divisor / 2) / divisor;
   if (quotient > 0x7fffffffull + (negative ? 1u : 0u)) return -1;
   return negative ? static_cast<int>(0ll - static_cast<long long>(quotient)) : static_cast<int>(quotient);

@@ -103,7 +103,8 @@ HANDLE WINAPI CreateWaitableTimerExW(LPSECURITY_ATTRIBUTES, LPCWSTR name, DWORD 
 }
 
 HANDLE WINAPI CreateWaitableTimerW(LPSECURITY_ATTRIBUTES security, BOOL manual_reset, LPCWSTR name) {
-  return CreateWaitableTimerExW(security, name, manual_reset ? CREATE_WAITABLE_TIMER_MANUAL_RESET : 0, TIMER_ALL_ACCESS);
+  return CreateWaitableTimerExW(security, name, manual_reset ? CREATE_WAITABLE_TIMER_MANUAL_RESET : 0,
+                                TIMER_ALL_ACCESS);
 }
 
 BOOL WINAPI SetWaitableTimer(HANDLE handle, const LARGE_INTEGER* due_time, LONG period_ms, PTIMERAPCROUTINE routine,

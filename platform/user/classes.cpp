@@ -57,8 +57,8 @@ using namespace user;
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA* wc) {
   ensure_system_classes();
-  if (wc == nullptr || wc->lpszClassName == nullptr || IS_INTRESOURCE(wc->lpszClassName) || wc->lpfnWndProc == nullptr ||
-      wc->cbClsExtra < 0 || wc->cbWndExtra < 0) {
+  if (wc == nullptr || wc->lpszClassName == nullptr || IS_INTRESOURCE(wc->lpszClassName) ||
+      wc->lpfnWndProc == nullptr || wc->cbClsExtra < 0 || wc->cbWndExtra < 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }

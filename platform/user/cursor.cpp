@@ -19,8 +19,8 @@ HANDLE shared(UINT type, LPCSTR name) {
   static std::map<std::pair<UINT, int>, SharedImage> images;
   if (!IS_INTRESOURCE(name)) return nullptr;
   int id = static_cast<int>(reinterpret_cast<ULONG_PTR>(name));
-  bool known = type == IMAGE_CURSOR ? (id >= 32512 && id <= 32516) || (id >= 32640 && id <= 32651)
-                                    : id >= 32512 && id <= 32518;
+  bool known =
+      type == IMAGE_CURSOR ? (id >= 32512 && id <= 32516) || (id >= 32640 && id <= 32651) : id >= 32512 && id <= 32518;
   if (!known) return nullptr;
   auto it = images.try_emplace({type, id}, SharedImage{id, type}).first;
   return &it->second;
@@ -34,8 +34,8 @@ void update_cursor_shape(HWND window, int hit) {
   static const struct {
     int hit;
     int cursor;
-  } sizing[] = {{HTLEFT, 32644},        {HTRIGHT, 32644},     {HTTOP, 32645},        {HTBOTTOM, 32645},
-                {HTTOPLEFT, 32642},     {HTBOTTOMRIGHT, 32642}, {HTTOPRIGHT, 32643}, {HTBOTTOMLEFT, 32643}};
+  } sizing[] = {{HTLEFT, 32644},    {HTRIGHT, 32644},       {HTTOP, 32645},      {HTBOTTOM, 32645},
+                {HTTOPLEFT, 32642}, {HTBOTTOMRIGHT, 32642}, {HTTOPRIGHT, 32643}, {HTBOTTOMLEFT, 32643}};
   for (const auto& s : sizing) {
     if (s.hit == hit) {
       SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(s.cursor)));
@@ -76,7 +76,8 @@ HANDLE WINAPI LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int, int, U
 HCURSOR WINAPI SetCursor(HCURSOR cursor) {
   HCURSOR previous = current_cursor;
   current_cursor = cursor;
-  if (cursor != previous) display::current().set_cursor(cursor == nullptr ? 0 : reinterpret_cast<SharedImage*>(cursor)->id);
+  if (cursor != previous)
+    display::current().set_cursor(cursor == nullptr ? 0 : reinterpret_cast<SharedImage*>(cursor)->id);
   return previous;
 }
 

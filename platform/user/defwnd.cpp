@@ -41,7 +41,8 @@ LRESULT WINAPI DefWindowProcA(HWND handle, UINT message, WPARAM wparam, LPARAM l
   switch (message) {
     case WM_NCCREATE: {
       auto* create = reinterpret_cast<CREATESTRUCTA*>(lparam);
-      if (create != nullptr && create->lpszName != nullptr && !IS_INTRESOURCE(create->lpszName)) window->text = create->lpszName;
+      if (create != nullptr && create->lpszName != nullptr && !IS_INTRESOURCE(create->lpszName))
+        window->text = create->lpszName;
       return TRUE;
     }
     case WM_CLOSE: DestroyWindow(handle); return 0;
@@ -68,7 +69,9 @@ LRESULT WINAPI DefWindowProcA(HWND handle, UINT message, WPARAM wparam, LPARAM l
     }
     case WM_SETCURSOR:
       // A child lets its parent choose first.
-      if ((window->style & WS_CHILD) && window->parent != nullptr && SendMessageA(window->parent, WM_SETCURSOR, wparam, lparam)) return TRUE;
+      if ((window->style & WS_CHILD) && window->parent != nullptr &&
+          SendMessageA(window->parent, WM_SETCURSOR, wparam, lparam))
+        return TRUE;
       update_cursor_shape(handle, static_cast<SHORT>(LOWORD(lparam)));
       return TRUE;
     case WM_MOUSEACTIVATE:
@@ -96,8 +99,13 @@ LRESULT WINAPI DefWindowProcA(HWND handle, UINT message, WPARAM wparam, LPARAM l
       }
       return 0;
     }
-    case WM_CTLCOLORMSGBOX: case WM_CTLCOLOREDIT: case WM_CTLCOLORLISTBOX: case WM_CTLCOLORBTN:
-    case WM_CTLCOLORDLG: case WM_CTLCOLORSCROLLBAR: case WM_CTLCOLORSTATIC: {
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC: {
       HDC dc = reinterpret_cast<HDC>(wparam);
       int background = message == WM_CTLCOLOREDIT || message == WM_CTLCOLORLISTBOX ? COLOR_WINDOW : COLOR_BTNFACE;
       SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));

@@ -17,7 +17,8 @@ void set_focus_window(HWND window) {
   HWND previous = focus;
   if (previous == window) return;
   focus = window;
-  if (previous != nullptr && IsWindow(previous)) SendMessageA(previous, WM_KILLFOCUS, reinterpret_cast<WPARAM>(window), 0);
+  if (previous != nullptr && IsWindow(previous))
+    SendMessageA(previous, WM_KILLFOCUS, reinterpret_cast<WPARAM>(window), 0);
   if (window != nullptr && focus == window && IsWindow(window)) {
     SendMessageA(window, WM_SETFOCUS, reinterpret_cast<WPARAM>(previous), 0);
   }

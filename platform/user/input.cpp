@@ -25,8 +25,8 @@ struct HardwareEvent {
   bool down;
   POINT point;
   DWORD time;
-  bool alt;      // Alt was held when the key was pressed
-  bool repeat;   // the key was already down
+  bool alt;     // Alt was held when the key was pressed
+  bool repeat;  // the key was already down
   WPARAM mouse_keys;
 };
 
@@ -64,9 +64,12 @@ WPARAM mouse_keys_now() {
 // The sided keys move their generic key with them.
 int generic_key(int virtual_key) {
   switch (virtual_key) {
-    case VK_LSHIFT: case VK_RSHIFT: return VK_SHIFT;
-    case VK_LCONTROL: case VK_RCONTROL: return VK_CONTROL;
-    case VK_LMENU: case VK_RMENU: return VK_MENU;
+    case VK_LSHIFT:
+    case VK_RSHIFT: return VK_SHIFT;
+    case VK_LCONTROL:
+    case VK_RCONTROL: return VK_CONTROL;
+    case VK_LMENU:
+    case VK_RMENU: return VK_MENU;
     default: return virtual_key;
   }
 }
@@ -81,7 +84,8 @@ class Sink final : public display::InputSink {
       s.events.back().point = screen;
       s.events.back().time = GetTickCount();
     } else {
-      s.events.push_back(HardwareEvent{HardwareEvent::move, 0, false, screen, GetTickCount(), false, false, mouse_keys_now()});
+      s.events.push_back(
+          HardwareEvent{HardwareEvent::move, 0, false, screen, GetTickCount(), false, false, mouse_keys_now()});
     }
     queue_changed();
   }
@@ -89,7 +93,8 @@ class Sink final : public display::InputSink {
     InputState& s = state();
     s.cursor = screen;
     s.async_keys[virtual_key & 0xff] = down ? 0x80 : 0;
-    s.events.push_back(HardwareEvent{HardwareEvent::button, virtual_key, down, screen, GetTickCount(), false, false, mouse_keys_now()});
+    s.events.push_back(HardwareEvent{HardwareEvent::button, virtual_key, down, screen, GetTickCount(), false, false,
+                                     mouse_keys_now()});
     queue_changed();
   }
   void key(int virtual_key, bool down) override {
@@ -220,8 +225,9 @@ void detect_double_click(MSG* msg) {
   if (!client_down && !frame_down) return;
   Window* window = find(msg->hwnd);
   bool allowed = frame_down || (window->window_class->info.style & CS_DBLCLKS);
-  if (allowed && s.last_click_window == msg->hwnd && s.last_click_message == m && msg->time - s.last_click_time <= double_click_time &&
-      std::abs(msg->pt.x - s.last_click_point.x) <= 2 && std::abs(msg->pt.y - s.last_click_point.y) <= 2) {
+  if (allowed && s.last_click_window == msg->hwnd && s.last_click_message == m &&
+      msg->time - s.last_click_time <= double_click_time && std::abs(msg->pt.x - s.last_click_point.x) <= 2 &&
+      std::abs(msg->pt.y - s.last_click_point.y) <= 2) {
     msg->message = m + 2;  // the ..DBLCLK message follows ..BUTTONUP
     s.last_click_window = nullptr;
     return;
@@ -236,7 +242,8 @@ void detect_double_click(MSG* msg) {
 bool mouse_activate(const MSG& msg, int hit) {
   HWND top = top_level_of(msg.hwnd);
   if (top == nullptr || top == GetActiveWindow()) return true;
-  LRESULT answer = SendMessageA(msg.hwnd, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(top), MAKELPARAM(hit, msg.message));
+  LRESULT answer =
+      SendMessageA(msg.hwnd, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(top), MAKELPARAM(hit, msg.message));
   if (answer == MA_ACTIVATE || answer == MA_ACTIVATEANDEAT) activate_window(top, true);
   return answer != MA_ACTIVATEANDEAT && answer != MA_NOACTIVATEANDEAT;
 }
@@ -294,13 +301,23 @@ void update_key_state(const MSG& msg) {
     k = static_cast<BYTE>((k & 0x01) | (down ? 0x80 : 0));
   };
   switch (msg.message) {
-    case WM_KEYDOWN: case WM_SYSKEYDOWN: set(static_cast<int>(msg.wParam), true); break;
-    case WM_KEYUP: case WM_SYSKEYUP: set(static_cast<int>(msg.wParam), false); break;
-    case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: case WM_NCLBUTTONDOWN: case WM_NCLBUTTONDBLCLK: set(VK_LBUTTON, true); break;
-    case WM_LBUTTONUP: case WM_NCLBUTTONUP: set(VK_LBUTTON, false); break;
-    case WM_RBUTTONDOWN: case WM_RBUTTONDBLCLK: case WM_NCRBUTTONDOWN: set(VK_RBUTTON, true); break;
-    case WM_RBUTTONUP: case WM_NCRBUTTONUP: set(VK_RBUTTON, false); break;
-    case WM_MBUTTONDOWN: case WM_MBUTTONDBLCLK: set(VK_MBUTTON, true); break;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: set(static_cast<int>(msg.wParam), true); break;
+    case WM_KEYUP:
+    case WM_SYSKEYUP: set(static_cast<int>(msg.wParam), false); break;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_NCLBUTTONDOWN:
+    case WM_NCLBUTTONDBLCLK: set(VK_LBUTTON, true); break;
+    case WM_LBUTTONUP:
+    case WM_NCLBUTTONUP: set(VK_LBUTTON, false); break;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+    case WM_NCRBUTTONDOWN: set(VK_RBUTTON, true); break;
+    case WM_RBUTTONUP:
+    case WM_NCRBUTTONUP: set(VK_RBUTTON, false); break;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONDBLCLK: set(VK_MBUTTON, true); break;
     case WM_MBUTTONUP: set(VK_MBUTTON, false); break;
     default: break;
   }
@@ -320,9 +337,12 @@ UINT user::MapVirtualKeyScan(int virtual_key) {
   static const char* const row = "QWERTYUIOP";
   static const char* const home = "ASDFGHJKL";
   static const char* const bottom = "ZXCVBNM";
-  for (int i = 0; row[i]; ++i) if (row[i] == virtual_key) return 0x10 + i;
-  for (int i = 0; home[i]; ++i) if (home[i] == virtual_key) return 0x1E + i;
-  for (int i = 0; bottom[i]; ++i) if (bottom[i] == virtual_key) return 0x2C + i;
+  for (int i = 0; row[i]; ++i)
+    if (row[i] == virtual_key) return 0x10 + i;
+  for (int i = 0; home[i]; ++i)
+    if (home[i] == virtual_key) return 0x1E + i;
+  for (int i = 0; bottom[i]; ++i)
+    if (bottom[i] == virtual_key) return 0x2C + i;
   if (virtual_key >= '1' && virtual_key <= '9') return 0x02 + (virtual_key - '1');
   switch (virtual_key) {
     case '0': return 0x0B;

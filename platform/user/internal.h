@@ -7,7 +7,7 @@ namespace user {
 
 // nonclient.cpp: the frame that DefWindowProcA draws and answers for.
 RECT client_area_for(DWORD style, DWORD ex_style, int width, int height);  // window coordinates
-void frame_thickness(DWORD style, DWORD ex_style, RECT* insets);            // per-edge thickness, caption included
+void frame_thickness(DWORD style, DWORD ex_style, RECT* insets);           // per-edge thickness, caption included
 LRESULT nonclient_message(HWND window, UINT message, WPARAM wparam, LPARAM lparam, bool* handled);
 void draw_frame(HWND window);
 bool nonclient_tracking(const MSG& msg);  // consumes mouse input while the close box is held
@@ -54,7 +54,7 @@ display::InputSink& input_sink();
 DWORD input_queue_bits();  // QS_ bits of the input waiting
 // tick_hook.cpp
 bool run_tick_hook_if_due();  // true when it ran
-int milliseconds_to_tick();  // -1 when no hook is set
+int milliseconds_to_tick();   // -1 when no hook is set
 // timers.cpp
 bool take_timer(MSG* msg, HWND filter, bool remove);
 int milliseconds_to_next_timer();  // -1 when no timer runs

@@ -18,11 +18,11 @@ struct Punctuation {
 };
 
 constexpr Punctuation punctuation[] = {
-    {VK_SPACE, ' ', ' '},       {VK_OEM_1, ';', ':'},      {VK_OEM_PLUS, '=', '+'},  {VK_OEM_COMMA, ',', '<'},
-    {VK_OEM_MINUS, '-', '_'},   {VK_OEM_PERIOD, '.', '>'}, {VK_OEM_2, '/', '?'},     {VK_OEM_3, '`', '~'},
-    {VK_OEM_4, '[', '{'},       {VK_OEM_5, '\\', '|'},     {VK_OEM_6, ']', '}'},     {VK_OEM_7, '\'', '"'},
-    {VK_RETURN, '\r', '\r'},    {VK_TAB, '\t', '\t'},      {VK_BACK, '\b', '\b'},    {VK_ESCAPE, 0x1b, 0x1b},
-    {VK_MULTIPLY, '*', '*'},    {VK_ADD, '+', '+'},        {VK_SUBTRACT, '-', '-'},  {VK_DIVIDE, '/', '/'},
+    {VK_SPACE, ' ', ' '},     {VK_OEM_1, ';', ':'},      {VK_OEM_PLUS, '=', '+'}, {VK_OEM_COMMA, ',', '<'},
+    {VK_OEM_MINUS, '-', '_'}, {VK_OEM_PERIOD, '.', '>'}, {VK_OEM_2, '/', '?'},    {VK_OEM_3, '`', '~'},
+    {VK_OEM_4, '[', '{'},     {VK_OEM_5, '\\', '|'},     {VK_OEM_6, ']', '}'},    {VK_OEM_7, '\'', '"'},
+    {VK_RETURN, '\r', '\r'},  {VK_TAB, '\t', '\t'},      {VK_BACK, '\b', '\b'},   {VK_ESCAPE, 0x1b, 0x1b},
+    {VK_MULTIPLY, '*', '*'},  {VK_ADD, '+', '+'},        {VK_SUBTRACT, '-', '-'}, {VK_DIVIDE, '/', '/'},
 };
 
 constexpr char shifted_digits[] = ")!@#$%^&*(";
@@ -34,9 +34,12 @@ struct AcceleratorTable {
 }  // namespace
 
 char character_of_key(int virtual_key, bool shift) {
-  if (virtual_key >= 'A' && virtual_key <= 'Z') return static_cast<char>(shift ? virtual_key : virtual_key + ('a' - 'A'));
-  if (virtual_key >= '0' && virtual_key <= '9') return shift ? shifted_digits[virtual_key - '0'] : static_cast<char>(virtual_key);
-  if (virtual_key >= VK_NUMPAD0 && virtual_key <= VK_NUMPAD0 + 9) return static_cast<char>('0' + virtual_key - VK_NUMPAD0);
+  if (virtual_key >= 'A' && virtual_key <= 'Z')
+    return static_cast<char>(shift ? virtual_key : virtual_key + ('a' - 'A'));
+  if (virtual_key >= '0' && virtual_key <= '9')
+    return shift ? shifted_digits[virtual_key - '0'] : static_cast<char>(virtual_key);
+  if (virtual_key >= VK_NUMPAD0 && virtual_key <= VK_NUMPAD0 + 9)
+    return static_cast<char>('0' + virtual_key - VK_NUMPAD0);
   for (const Punctuation& p : punctuation) {
     if (p.virtual_key == virtual_key) return shift ? p.shifted : p.plain;
   }
@@ -81,7 +84,8 @@ BOOL WINAPI TranslateMessage(const MSG* msg) {
   } else if (!control) {
     c = character_of_key(key, shift);
   }
-  if (c != 0) post_message(msg->hwnd, m == WM_SYSKEYDOWN ? WM_SYSCHAR : WM_CHAR, static_cast<unsigned char>(c), msg->lParam);
+  if (c != 0)
+    post_message(msg->hwnd, m == WM_SYSKEYDOWN ? WM_SYSCHAR : WM_CHAR, static_cast<unsigned char>(c), msg->lParam);
   return TRUE;
 }
 

@@ -55,19 +55,30 @@ bool drag_full_windows = true;
 int WINAPI GetSystemMetrics(int index) {
   SIZE screen = display::current().screen_size();
   switch (index) {
-    case SM_CXSCREEN: case SM_CXFULLSCREEN: return screen.cx;
+    case SM_CXSCREEN:
+    case SM_CXFULLSCREEN: return screen.cx;
     case SM_CYSCREEN: return screen.cy;
     case SM_CYFULLSCREEN: return screen.cy - caption_height;
-    case SM_CXVSCROLL: case SM_CYHSCROLL: return 16;
+    case SM_CXVSCROLL:
+    case SM_CYHSCROLL: return 16;
     case SM_CYCAPTION: return caption_height;
-    case SM_CXBORDER: case SM_CYBORDER: return border;
-    case SM_CXDLGFRAME: case SM_CYDLGFRAME: return fixed_frame;
-    case SM_CXFRAME: case SM_CYFRAME: return sizing_frame;
-    case SM_CXEDGE: case SM_CYEDGE: return edge;
-    case SM_CXICON: case SM_CYICON: case SM_CXCURSOR: case SM_CYCURSOR: return 32;
-    case SM_CXSMICON: case SM_CYSMICON: return 16;
+    case SM_CXBORDER:
+    case SM_CYBORDER: return border;
+    case SM_CXDLGFRAME:
+    case SM_CYDLGFRAME: return fixed_frame;
+    case SM_CXFRAME:
+    case SM_CYFRAME: return sizing_frame;
+    case SM_CXEDGE:
+    case SM_CYEDGE: return edge;
+    case SM_CXICON:
+    case SM_CYICON:
+    case SM_CXCURSOR:
+    case SM_CYCURSOR: return 32;
+    case SM_CXSMICON:
+    case SM_CYSMICON: return 16;
     case SM_CYMENU: return 19;
-    case SM_CXSIZE: case SM_CYSIZE: return caption_height - 1;
+    case SM_CXSIZE:
+    case SM_CYSIZE: return caption_height - 1;
     case SM_CXMIN: return 112;
     case SM_CYMIN: return caption_height + 2 * fixed_frame;
     case SM_CXMINTRACK: return 112;
@@ -76,7 +87,8 @@ int WINAPI GetSystemMetrics(int index) {
     case SM_CYMAXTRACK: return screen.cy + 2 * (sizing_frame + 2);
     case SM_CXMAXIMIZED: return screen.cx + 2 * sizing_frame;
     case SM_CYMAXIMIZED: return screen.cy + 2 * sizing_frame;
-    case SM_CXDOUBLECLK: case SM_CYDOUBLECLK: return 4;
+    case SM_CXDOUBLECLK:
+    case SM_CYDOUBLECLK: return 4;
     case SM_CXPADDEDBORDER: return 0;
     default: return 0;
   }

@@ -76,7 +76,8 @@ void draw_caption(HDC handle, const Window& window) {
   COLORREF to = GetSysColor(active ? COLOR_GRADIENTACTIVECAPTION : COLOR_GRADIENTINACTIVECAPTION);
   cairo_t* cr = gdi::begin_drawing(*dc);
   cairo_pattern_t* gradient = cairo_pattern_create_linear(caption.left, 0, caption.right, 0);
-  cairo_pattern_add_color_stop_rgb(gradient, 0, GetRValue(from) / 255.0, GetGValue(from) / 255.0, GetBValue(from) / 255.0);
+  cairo_pattern_add_color_stop_rgb(gradient, 0, GetRValue(from) / 255.0, GetGValue(from) / 255.0,
+                                   GetBValue(from) / 255.0);
   cairo_pattern_add_color_stop_rgb(gradient, 1, GetRValue(to) / 255.0, GetGValue(to) / 255.0, GetBValue(to) / 255.0);
   cairo_set_source(cr, gradient);
   cairo_rectangle(cr, caption.left, caption.top, caption.right - caption.left, caption.bottom - caption.top);
@@ -95,7 +96,9 @@ void draw_caption(HDC handle, const Window& window) {
   gdi::end_drawing(*dc);
   RECT line{caption.left, caption.bottom, caption.right, caption.bottom + 1};
   FillRect(handle, &line, GetSysColorBrush(COLOR_BTNFACE));
-  if (window.style & WS_SYSMENU) draw_close_box(handle, close_box_rect(window), track.mode == Tracking::close_box && track.window == window.handle && track.pressed);
+  if (window.style & WS_SYSMENU)
+    draw_close_box(handle, close_box_rect(window),
+                   track.mode == Tracking::close_box && track.window == window.handle && track.pressed);
 }
 
 int hit_test(const Window& window, POINT screen) {
@@ -140,7 +143,8 @@ void end_tracking() {
   Tracking mode = track.mode;
   track = TrackState{};
   if (mode == Tracking::close_box && IsWindow(window)) draw_frame(window);
-  if ((mode == Tracking::move || mode == Tracking::size) && IsWindow(window)) SendMessageA(window, WM_EXITSIZEMOVE, 0, 0);
+  if ((mode == Tracking::move || mode == Tracking::size) && IsWindow(window))
+    SendMessageA(window, WM_EXITSIZEMOVE, 0, 0);
 }
 
 void follow_mouse(POINT p) {
@@ -165,8 +169,10 @@ void follow_mouse(POINT p) {
 void start_tracking(HWND handle, Tracking mode, POINT screen, int edge) {
   track = TrackState{mode, handle, true, screen, {}, edge};
   GetWindowRect(handle, &track.start_rect);
-  if (mode == Tracking::close_box) draw_frame(handle);
-  else SendMessageA(handle, WM_ENTERSIZEMOVE, 0, 0);
+  if (mode == Tracking::close_box)
+    draw_frame(handle);
+  else
+    SendMessageA(handle, WM_ENTERSIZEMOVE, 0, 0);
 }
 
 // A press on the close box is followed in a loop of its own until the button
@@ -197,7 +203,8 @@ void frame_thickness(DWORD style, DWORD ex_style, RECT* insets) {
   int f = frame_width(style, ex_style);
   *insets = RECT{f, f, f, f};
   if (has_caption(style)) insets->top += GetSystemMetrics(SM_CYCAPTION);
-  int edge = ((ex_style & WS_EX_CLIENTEDGE) ? GetSystemMetrics(SM_CXEDGE) : 0) + ((ex_style & WS_EX_STATICEDGE) ? 1 : 0);
+  int edge =
+      ((ex_style & WS_EX_CLIENTEDGE) ? GetSystemMetrics(SM_CXEDGE) : 0) + ((ex_style & WS_EX_STATICEDGE) ? 1 : 0);
   insets->left += edge;
   insets->top += edge;
   insets->right += edge;
@@ -260,9 +267,12 @@ LRESULT nonclient_message(HWND handle, UINT message, WPARAM wparam, LPARAM lpara
       return TRUE;
     case WM_NCLBUTTONDOWN: {
       int hit = static_cast<int>(wparam);
-      if (hit == HTCLOSE) track_close_box(handle, point);
-      else if (hit == HTCAPTION) SendMessageA(handle, WM_SYSCOMMAND, SC_MOVE + HTCAPTION, lparam);
-      else if (hit >= HTLEFT && hit <= HTBOTTOMRIGHT) SendMessageA(handle, WM_SYSCOMMAND, SC_SIZE + (hit - (HTLEFT - WMSZ_LEFT)), lparam);
+      if (hit == HTCLOSE)
+        track_close_box(handle, point);
+      else if (hit == HTCAPTION)
+        SendMessageA(handle, WM_SYSCOMMAND, SC_MOVE + HTCAPTION, lparam);
+      else if (hit >= HTLEFT && hit <= HTBOTTOMRIGHT)
+        SendMessageA(handle, WM_SYSCOMMAND, SC_SIZE + (hit - (HTLEFT - WMSZ_LEFT)), lparam);
       return 0;
     }
     case WM_SYSCOMMAND:
@@ -272,7 +282,8 @@ LRESULT nonclient_message(HWND handle, UINT message, WPARAM wparam, LPARAM lpara
           if (GetKeyState(VK_LBUTTON) < 0) start_tracking(handle, Tracking::move, point, 0);
           return 0;
         case SC_SIZE:
-          if ((wparam & 0xF) != 0 && GetKeyState(VK_LBUTTON) < 0) start_tracking(handle, Tracking::size, point, static_cast<int>(wparam & 0xF));
+          if ((wparam & 0xF) != 0 && GetKeyState(VK_LBUTTON) < 0)
+            start_tracking(handle, Tracking::size, point, static_cast<int>(wparam & 0xF));
           return 0;
         case SC_MINIMIZE: ShowWindow(handle, SW_MINIMIZE); return 0;
         case SC_MAXIMIZE: ShowWindow(handle, SW_MAXIMIZE); return 0;
@@ -283,7 +294,8 @@ LRESULT nonclient_message(HWND handle, UINT message, WPARAM wparam, LPARAM lpara
       // Alt+F4 closes and Alt+F8 sizes the top-level window, through its system commands.
       if (HIWORD(lparam) & KF_ALTDOWN) {
         HWND top = top_level_of(handle);
-        if (wparam == VK_F4 && !(find(top)->window_class->info.style & CS_NOCLOSE)) PostMessageA(top, WM_SYSCOMMAND, SC_CLOSE, 0);
+        if (wparam == VK_F4 && !(find(top)->window_class->info.style & CS_NOCLOSE))
+          PostMessageA(top, WM_SYSCOMMAND, SC_CLOSE, 0);
         if (wparam == VK_F8 && (find(top)->style & WS_THICKFRAME)) PostMessageA(top, WM_SYSCOMMAND, SC_SIZE, 0);
       }
       return 0;

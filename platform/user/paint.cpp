@@ -23,9 +23,11 @@ void placement_in_image(const Window& window, bool whole_window, POINT* origin, 
   POINT client = client_origin(window);
   *origin = whole_window ? POINT{own.left - top_rect.left, own.top - top_rect.top}
                          : POINT{client.x - top_rect.left, client.y - top_rect.top};
-  *clip = whole_window ? own : RECT{client.x, client.y, client.x + window.client.right - window.client.left,
-                                    client.y + window.client.bottom - window.client.top};
-  for (Window* w = window.parent ? find(window.parent) : nullptr; w != nullptr; w = w->parent ? find(w->parent) : nullptr) {
+  *clip = whole_window ? own
+                       : RECT{client.x, client.y, client.x + window.client.right - window.client.left,
+                              client.y + window.client.bottom - window.client.top};
+  for (Window* w = window.parent ? find(window.parent) : nullptr; w != nullptr;
+       w = w->parent ? find(w->parent) : nullptr) {
     POINT o = client_origin(*w);
     RECT area{o.x, o.y, o.x + w->client.right - w->client.left, o.y + w->client.bottom - w->client.top};
     IntersectRect(clip, clip, &area);
@@ -201,7 +203,8 @@ HDC WINAPI BeginPaint(HWND handle, LPPAINTSTRUCT paint) {
   window->internal_paint = false;
   window->update = RECT{};
   paint->hdc = open_window_dc(handle, false, &paint->rcPaint);
-  if (erase && paint->hdc != nullptr) paint->fErase = SendMessageA(handle, WM_ERASEBKGND, reinterpret_cast<WPARAM>(paint->hdc), 0) == 0;
+  if (erase && paint->hdc != nullptr)
+    paint->fErase = SendMessageA(handle, WM_ERASEBKGND, reinterpret_cast<WPARAM>(paint->hdc), 0) == 0;
   return paint->hdc;
 }
 

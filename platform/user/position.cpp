@@ -17,8 +17,10 @@ constexpr UINT swp_noclientmove = 0x1000;
 
 void show_state_changed(HWND handle, bool visible) {
   Window* window = find(handle);
-  if (visible) window->style |= WS_VISIBLE;
-  else window->style &= ~WS_VISIBLE;
+  if (visible)
+    window->style |= WS_VISIBLE;
+  else
+    window->style &= ~WS_VISIBLE;
   if (window->surface) {
     if (visible) describe_to_display(handle);
     display::current().show_surface(*window->surface, visible);
@@ -122,9 +124,12 @@ BOOL WINAPI ShowWindow(HWND handle, int command) {
   bool was_visible = window->style & WS_VISIBLE;
   bool show = command != SW_HIDE;
   UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER;
-  bool activate = command != SW_SHOWNA && command != SW_SHOWNOACTIVATE && command != SW_SHOWMINNOACTIVE && command != SW_MINIMIZE;
-  if (!activate || window->parent != nullptr) flags |= SWP_NOACTIVATE;
-  else flags &= ~SWP_NOZORDER;
+  bool activate =
+      command != SW_SHOWNA && command != SW_SHOWNOACTIVATE && command != SW_SHOWMINNOACTIVE && command != SW_MINIMIZE;
+  if (!activate || window->parent != nullptr)
+    flags |= SWP_NOACTIVATE;
+  else
+    flags &= ~SWP_NOZORDER;
   RECT target = window->rect;
   DWORD new_state = window->style & ~(WS_MINIMIZE | WS_MAXIMIZE);
   if (command == SW_SHOWMAXIMIZED) {
@@ -137,7 +142,8 @@ BOOL WINAPI ShowWindow(HWND handle, int command) {
   } else if (command == SW_SHOWMINIMIZED || command == SW_MINIMIZE || command == SW_SHOWMINNOACTIVE) {
     new_state |= WS_MINIMIZE;
   }
-  if (show == was_visible && (find(handle)->style & (WS_MINIMIZE | WS_MAXIMIZE)) == (new_state & (WS_MINIMIZE | WS_MAXIMIZE))) {
+  if (show == was_visible &&
+      (find(handle)->style & (WS_MINIMIZE | WS_MAXIMIZE)) == (new_state & (WS_MINIMIZE | WS_MAXIMIZE))) {
     if (show && activate && window->parent == nullptr) activate_window(handle, false);
     return was_visible;
   }
@@ -158,7 +164,8 @@ BOOL WINAPI ShowWindow(HWND handle, int command) {
     RECT client = window->client;
     SendMessageA(handle, WM_SIZE, (window->style & WS_MAXIMIZE) ? SIZE_MAXIMIZED : SIZE_RESTORED,
                  MAKELPARAM(client.right - client.left, client.bottom - client.top));
-    if (IsWindow(handle)) SendMessageA(handle, WM_MOVE, 0, MAKELPARAM(window->rect.left + client.left, window->rect.top + client.top));
+    if (IsWindow(handle))
+      SendMessageA(handle, WM_MOVE, 0, MAKELPARAM(window->rect.left + client.left, window->rect.top + client.top));
   } else if (window != nullptr && state_changed && show && !minimise && (flags & SWP_NOSIZE)) {
     // Restoring a minimised window keeps its rectangle, yet Windows still tells it its size.
     RECT client = window->client;

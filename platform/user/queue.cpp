@@ -257,14 +257,17 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT rem
 BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT first, UINT last) {
   DWORD unused;
   while (!PeekMessageA(msg, window, first, last, PM_REMOVE)) {
-    if (wait(nullptr, 0, INFINITE, [] { return present_bits() != 0; }, &unused) == WaitEnd::failed) return -1;
+    if (wait(
+            nullptr, 0, INFINITE, [] { return present_bits() != 0; }, &unused) == WaitEnd::failed)
+      return -1;
   }
   return msg->message != WM_QUIT;
 }
 
 BOOL WINAPI WaitMessage() {
   DWORD unused;
-  return wait(nullptr, 0, INFINITE, [] { return present_bits() != 0; }, &unused) != WaitEnd::failed;
+  return wait(
+             nullptr, 0, INFINITE, [] { return present_bits() != 0; }, &unused) != WaitEnd::failed;
 }
 
 LRESULT WINAPI DispatchMessageA(const MSG* msg) {
@@ -283,7 +286,8 @@ LRESULT WINAPI DispatchMessageA(const MSG* msg) {
 // arrived since the queue was last looked at; with MWMO_INPUTAVAILABLE also
 // for one that is already there. Objects are serial lines and waitable
 // timers; waiting for all of them at once is not offered.
-DWORD WINAPI MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* handles, DWORD timeout, DWORD wake_mask, DWORD flags) {
+DWORD WINAPI MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* handles, DWORD timeout, DWORD wake_mask,
+                                         DWORD flags) {
   if (count > MAXIMUM_WAIT_OBJECTS - 1 || (count > 0 && (handles == nullptr || (flags & MWMO_WAITALL)))) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return WAIT_FAILED;
@@ -325,7 +329,8 @@ DWORD WINAPI MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* handles, DWO
   }
 }
 
-DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL wait_all, DWORD timeout, DWORD wake_mask) {
+DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL wait_all, DWORD timeout,
+                                       DWORD wake_mask) {
   return MsgWaitForMultipleObjectsEx(count, handles, timeout, wake_mask, wait_all ? MWMO_WAITALL : 0);
 }
 
@@ -343,7 +348,8 @@ BOOL WINAPI InSendMessage() { return FALSE; }
 
 DWORD platform_wait_for_input(const int* fds, DWORD count, DWORD timeout_ms) {
   DWORD which = 0;
-  switch (wait(fds, count, timeout_ms, [] { return present_bits() != 0; }, &which)) {
+  switch (wait(
+      fds, count, timeout_ms, [] { return present_bits() != 0; }, &which)) {
     case WaitEnd::descriptor: return WAIT_OBJECT_0 + which;
     case WaitEnd::message: return WAIT_OBJECT_0 + count;
     case WaitEnd::timeout: return WAIT_TIMEOUT;

@@ -27,7 +27,8 @@ bool take_timer(MSG* msg, HWND filter, bool remove) {
   for (Timer& timer : timers) {
     if (timer.due > now) continue;
     if (filter != nullptr && timer.window != filter && !IsChild(filter, timer.window)) continue;
-    *msg = MSG{timer.window, WM_TIMER, timer.id, reinterpret_cast<LPARAM>(timer.procedure), static_cast<DWORD>(now), {}};
+    *msg =
+        MSG{timer.window, WM_TIMER, timer.id, reinterpret_cast<LPARAM>(timer.procedure), static_cast<DWORD>(now), {}};
     GetCursorPos(&msg->pt);
     if (remove) timer.due = now + timer.elapse;
     return true;

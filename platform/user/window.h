@@ -24,8 +24,8 @@ struct Window {
   WindowClass* window_class = nullptr;
   DWORD style = 0;
   DWORD ex_style = 0;
-  HWND parent = nullptr;  // null for a top-level window
-  HWND owner = nullptr;   // top-level windows only
+  HWND parent = nullptr;       // null for a top-level window
+  HWND owner = nullptr;        // top-level windows only
   std::vector<HWND> children;  // creation order
   LONG_PTR id = 0;             // GWLP_ID; a top-level window's menu
   LONG_PTR user_data = 0;
@@ -46,7 +46,7 @@ struct Window {
   bool internal_paint = false;
   bool active_frame = false;  // the caption is drawn active
 
-  HFONT font = nullptr;  // WM_SETFONT of windows that keep no font of their own
+  HFONT font = nullptr;    // WM_SETFONT of windows that keep no font of their own
   bool needs_size = true;  // WM_SIZE and WM_MOVE are still due: the first showing sends them
   bool destroying = false;
   bool sent_destroy = false;

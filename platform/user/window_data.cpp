@@ -26,7 +26,9 @@ namespace {
 
 constexpr DWORD error_invalid_index = 1413;
 
-bool is_pointer_index(int index) { return index == GWLP_WNDPROC || index == GWLP_HINSTANCE || index == GWLP_HWNDPARENT; }
+bool is_pointer_index(int index) {
+  return index == GWLP_WNDPROC || index == GWLP_HINSTANCE || index == GWLP_HWNDPARENT;
+}
 
 bool extra_range(const Window& window, int index, size_t size) {
   return index >= 0 && static_cast<size_t>(index) + size <= window.extra.size();

@@ -176,13 +176,16 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
     window.surface = display::current().create_surface(handle, window.rect);
   }
 
-  CREATESTRUCTA create{param, instance, menu, parent != nullptr ? parent : owner, height, width, y, x,
-                       static_cast<LONG>(style), title, class_name, ex_style};
+  CREATESTRUCTA create{param,      instance, menu, parent != nullptr ? parent : owner, height,
+                       width,      y,        x,    static_cast<LONG>(style),           title,
+                       class_name, ex_style};
   if ((style & WS_THICKFRAME) || overlapped) {
     MINMAXINFO limits;
     fill_min_max_info(handle, &limits);
-    create.cx = std::clamp<int>(create.cx, limits.ptMinTrackSize.x, std::max(limits.ptMinTrackSize.x, limits.ptMaxTrackSize.x));
-    create.cy = std::clamp<int>(create.cy, limits.ptMinTrackSize.y, std::max(limits.ptMinTrackSize.y, limits.ptMaxTrackSize.y));
+    create.cx =
+        std::clamp<int>(create.cx, limits.ptMinTrackSize.x, std::max(limits.ptMinTrackSize.x, limits.ptMaxTrackSize.x));
+    create.cy =
+        std::clamp<int>(create.cy, limits.ptMinTrackSize.y, std::max(limits.ptMinTrackSize.y, limits.ptMaxTrackSize.y));
     Window* w = find(handle);
     w->rect.right = w->rect.left + create.cx;
     w->rect.bottom = w->rect.top + create.cy;
@@ -200,7 +203,8 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
     free_window(handle);
     return nullptr;
   }
-  if (style & WS_VISIBLE) ShowWindow(handle, (style & WS_MINIMIZE) ? SW_SHOWMINIMIZED : (style & WS_MAXIMIZE) ? SW_SHOWMAXIMIZED : SW_SHOW);
+  if (style & WS_VISIBLE)
+    ShowWindow(handle, (style & WS_MINIMIZE) ? SW_SHOWMINIMIZED : (style & WS_MAXIMIZE) ? SW_SHOWMAXIMIZED : SW_SHOW);
   return IsWindow(handle) ? handle : nullptr;
 }
 
@@ -372,9 +376,7 @@ DWORD WINAPI GetWindowThreadProcessId(HWND handle, LPDWORD process_id) {
 
 namespace {
 
-bool same_without_case(const std::string& a, const char* b) {
-  return strcasecmp(a.c_str(), b) == 0;
-}
+bool same_without_case(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
 
 }  // namespace
 
@@ -399,7 +401,8 @@ HWND WINAPI FindWindowExA(HWND parent, HWND child_after, LPCSTR class_name, LPCS
   for (; it != candidates.end(); ++it) {
     Window* window = find(*it);
     if (window == nullptr) continue;
-    if (class_name != nullptr && !IS_INTRESOURCE(class_name) && !same_without_case(window->window_class->name, class_name)) {
+    if (class_name != nullptr && !IS_INTRESOURCE(class_name) &&
+        !same_without_case(window->window_class->name, class_name)) {
       continue;
     }
     if (window_name != nullptr && window->text != window_name) continue;

@@ -34,15 +34,13 @@ TEST(DecodeSpeed, FieldTooCloseToTheEndReadsEmptyValues) {
 
 TEST(DecodeSpeed, DigitRulesOfTheValues) {
   EXPECT_EQ(decode_speed("07 ff 64"), "255 km/h");
-  EXPECT_EQ(decode_speed("07 4G 10"), "0 km/h");  // a = 0
-  EXPECT_EQ(decode_speed("07 G4 10"), "1 km/h");  // a = 4, b = 16, 0.64
-  EXPECT_EQ(decode_speed("07x64y32"), "50 km/h");  // the separators are not examined
+  EXPECT_EQ(decode_speed("07 4G 10"), "0 km/h");    // a = 0
+  EXPECT_EQ(decode_speed("07 G4 10"), "1 km/h");    // a = 4, b = 16, 0.64
+  EXPECT_EQ(decode_speed("07x64y32"), "50 km/h");   // the separators are not examined
   EXPECT_EQ(decode_speed("07xx64yy32"), "0 km/h");  // a from "x6", b from "yy"
 }
 
-TEST(DecodeSpeed, AZeroByteEndsTheReply) {
-  EXPECT_EQ(decode_speed(std::string_view("07 64\0 32", 9)), "0 km/h");
-}
+TEST(DecodeSpeed, AZeroByteEndsTheReply) { EXPECT_EQ(decode_speed(std::string_view("07 64\0 32", 9)), "0 km/h"); }
 
 // The double nearest to 0.01 is M / 2^59 with 2^52 <= M < 2^53.
 constexpr int factor_shift = 59;

@@ -61,10 +61,14 @@ TEST_F(MainWindowTest, TheGadgetsAreWhereTheLayoutPutsThem) {
     const char* text;
   };
   const Place places[] = {
-      {GADGET_PORT_LABEL, 20, 14, 30, 20, "Port:"},  {GADGET_PORT, 50, 10, 50, 20, "COM17"},
-      {GADGET_GROUP_LABEL, 120, 14, 40, 20, "Group:"}, {GADGET_GROUP, 160, 10, 30, 20, "05"},
-      {GADGET_CONNECT, 20, 40, 80, 20, "Connect"},   {GADGET_PROGRESS, 20, 70, 220, 20, ""},
-      {GADGET_LOG, 20, 100, 220, 140, ""},           {GADGET_RESULT, 20, 260, 220, 280, ""},
+      {GADGET_PORT_LABEL, 20, 14, 30, 20, "Port:"},
+      {GADGET_PORT, 50, 10, 50, 20, "COM17"},
+      {GADGET_GROUP_LABEL, 120, 14, 40, 20, "Group:"},
+      {GADGET_GROUP, 160, 10, 30, 20, "05"},
+      {GADGET_CONNECT, 20, 40, 80, 20, "Connect"},
+      {GADGET_PROGRESS, 20, 70, 220, 20, ""},
+      {GADGET_LOG, 20, 100, 220, 140, ""},
+      {GADGET_RESULT, 20, 260, 220, 280, ""},
   };
   for (const Place& place : places) {
     SCOPED_TRACE(place.gadget);
@@ -77,7 +81,8 @@ TEST_F(MainWindowTest, TheGadgetsAreWhereTheLayoutPutsThem) {
     EXPECT_EQ(rect.bottom - rect.top, place.height);
     EXPECT_EQ(get_gadget_text(place.gadget), place.text);
   }
-  EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(gadget_control(GADGET_RESULT), WM_GETFONT, 0, 0)), font_handle(FONT_RESULT));
+  EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(gadget_control(GADGET_RESULT), WM_GETFONT, 0, 0)),
+            font_handle(FONT_RESULT));
   EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(gadget_control(GADGET_LOG), WM_GETFONT, 0, 0)),
             GetStockObject(DEFAULT_GUI_FONT));
 }

@@ -20,8 +20,9 @@ std::vector<std::string> request_order() {
 // Scenario zero-byte: the identification is "Velm\0orant VD-1 simulator".
 TEST(ZeroByte, InsideTheIdentificationItAddsNothingAndTheInterfaceIsRecognisedAtOnce) {
   Script script;
-  script.act("press Connect", press_connect)
-      .wait_until("the first polling request", [] { return !requests(simulator_log(), "0805\\r").empty(); });
+  script.act("press Connect", press_connect).wait_until("the first polling request", [] {
+    return !requests(simulator_log(), "0805\\r").empty();
+  });
   const ProgramRun run = run_program_window(script, 10s);
   ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
   const std::vector<std::string> order = request_order();

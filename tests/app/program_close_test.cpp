@@ -19,9 +19,11 @@ TEST(ClosingWhilePolling, TheReplyUnderWayIsCompletedAndShownThenThePortIsClosed
   std::size_t polls_at_close = 0;
   Script script;
   script.act("press Connect", press_connect)
-      .wait_until("the first block with a speed arriving", [] {
-        return text_of(GADGET_RESULT).empty() && text_of(GADGET_LOG).find("01 0A 64 07 6") != std::string::npos;
-      })
+      .wait_until("the first block with a speed arriving",
+                  [] {
+                    return text_of(GADGET_RESULT).empty() &&
+                           text_of(GADGET_LOG).find("01 0A 64 07 6") != std::string::npos;
+                  })
       .act("count the requests", [&] { polls_at_close = requests(simulator_log(), "0805\\r").size(); });
   const ProgramRun run = run_program_window(script, 30s);
   ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;

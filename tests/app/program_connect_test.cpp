@@ -30,8 +30,8 @@ LRESULT CALLBACK record_bar(HWND control, UINT message, WPARAM wparam, LPARAM lp
 
 void start_recording_the_bar() {
   bar_positions.clear();
-  bar_procedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
-      gadget_record(GADGET_PROGRESS)->control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(record_bar)));
+  bar_procedure = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(gadget_record(GADGET_PROGRESS)->control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(record_bar)));
 }
 
 // Scenario slow-connect, answering "atd01\r" after 13 s: long enough for the
@@ -39,14 +39,17 @@ void start_recording_the_bar() {
 TEST(ConnectWait, TheBarStepsOnceEvery100MsFrom1To100ThenFrom0AndStaysWhenTheAnswerComes) {
   std::size_t steps_at_answer = 0;
   Script script;
-  script.act("record the bar and press Connect", [] {
-           start_recording_the_bar();
-           press_connect();
-         })
-      .wait_until("the connect answer in the log", [&] {
-        steps_at_answer = bar_positions.size();
-        return text_of(GADGET_LOG).starts_with("CONNECT 01\r>");
-      })
+  script
+      .act("record the bar and press Connect",
+           [] {
+             start_recording_the_bar();
+             press_connect();
+           })
+      .wait_until("the connect answer in the log",
+                  [&] {
+                    steps_at_answer = bar_positions.size();
+                    return text_of(GADGET_LOG).starts_with("CONNECT 01\r>");
+                  })
       .wait_for(300ms);
   const ProgramRun run = run_program_window(script, 20s);
   ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;

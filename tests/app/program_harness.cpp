@@ -186,7 +186,8 @@ std::vector<Received> whole_simulator_log() {
 
 std::vector<Received> simulator_log() {
   std::vector<Received> entries = whole_simulator_log();
-  entries.erase(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(std::min(log_lines_before_run, entries.size())));
+  entries.erase(entries.begin(),
+                entries.begin() + static_cast<std::ptrdiff_t>(std::min(log_lines_before_run, entries.size())));
   return entries;
 }
 

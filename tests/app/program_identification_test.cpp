@@ -12,8 +12,9 @@ using namespace program_test;
 // Scenario never-id: "ati\r" is answered, but never with "Velmorant".
 TEST(NeverIdentifies, AtiIsRepeatedAbout100MsApartAndNoConnectRequestIsSent) {
   Script script;
-  script.act("press Connect", press_connect)
-      .wait_until("six identification requests", [] { return requests(simulator_log(), "ati\\r").size() >= 6; });
+  script.act("press Connect", press_connect).wait_until("six identification requests", [] {
+    return requests(simulator_log(), "ati\\r").size() >= 6;
+  });
   const ProgramRun run = run_program_window(script, 10s);
   ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
 
@@ -31,8 +32,9 @@ TEST(NeverIdentifies, AtiIsRepeatedAbout100MsApartAndNoConnectRequestIsSent) {
 // Closing while identifying ends the wait at once, closing the port.
 TEST(NeverIdentifies, ClosingWhileIdentifyingEndsTheProgramPromptly) {
   Script script;
-  script.act("press Connect", press_connect)
-      .wait_until("identification under way", [] { return requests(simulator_log(), "ati\\r").size() >= 2; });
+  script.act("press Connect", press_connect).wait_until("identification under way", [] {
+    return requests(simulator_log(), "ati\\r").size() >= 2;
+  });
   const ProgramRun run = run_program_window(script, 10s);
   ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
   // Generous: a wait that is not ended by the close would never end.
@@ -43,8 +45,9 @@ TEST(NeverIdentifies, ClosingWhileIdentifyingEndsTheProgramPromptly) {
 // Scenario split-id: "Velm" answers the first "ati\r", "orant ..." the second.
 TEST(SplitIdentification, IsRecognisedAcrossTwoAnswersAndTheProgramConnects) {
   Script script;
-  script.act("press Connect", press_connect)
-      .wait_until("the first polling request", [] { return !requests(simulator_log(), "0805\\r").empty(); });
+  script.act("press Connect", press_connect).wait_until("the first polling request", [] {
+    return !requests(simulator_log(), "0805\\r").empty();
+  });
   const ProgramRun run = run_program_window(script, 10s);
   ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
 
@@ -58,8 +61,9 @@ TEST(SplitIdentification, IsRecognisedAcrossTwoAnswersAndTheProgramConnects) {
 // Scenario silent: nothing is ever answered.
 TEST(SilentInterface, ClosingWhileNothingAnswersEndsTheProgramPromptlyWithThePortClosed) {
   Script script;
-  script.act("press Connect", press_connect)
-      .wait_until("three identification requests", [] { return requests(simulator_log(), "ati\\r").size() >= 3; });
+  script.act("press Connect", press_connect).wait_until("three identification requests", [] {
+    return requests(simulator_log(), "ati\\r").size() >= 3;
+  });
   const ProgramRun run = run_program_window(script, 10s);
   ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
   EXPECT_LT(run.closing_time(), 2s);

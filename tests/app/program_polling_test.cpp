@@ -27,10 +27,11 @@ TEST(Polling, TheLogShowsTheConnectAnswerAndACarriageReturnWhenPollingBegins) {
   std::string at_start;
   Script script;
   script.act("press Connect", press_connect)
-      .wait_until("the connect answer in the log", [&] {
-        at_start = text_of(GADGET_LOG);
-        return at_start.starts_with(connect_line);
-      })
+      .wait_until("the connect answer in the log",
+                  [&] {
+                    at_start = text_of(GADGET_LOG);
+                    return at_start.starts_with(connect_line);
+                  })
       .wait_until("the first speed", [] { return text_of(GADGET_RESULT) == "50 km/h"; });
   const ProgramRun run = run_program_window(script, 10s);
   ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
@@ -45,8 +46,9 @@ TEST(Polling, TheLogShowsTheConnectAnswerAndACarriageReturnWhenPollingBegins) {
 // request instead would bring them 100 ms apart.
 TEST(Polling, EachRequestFollowsThePreviousReplyAfterAWholePause) {
   Script script;
-  script.act("press Connect", press_connect)
-      .wait_until("nine polls", [] { return requests(simulator_log(), "0805\\r").size() >= 9; });
+  script.act("press Connect", press_connect).wait_until("nine polls", [] {
+    return requests(simulator_log(), "0805\\r").size() >= 9;
+  });
   const ProgramRun run = run_program_window(script, 10s);
   ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
 
@@ -65,7 +67,8 @@ TEST(Polling, AnEditedGroupIsAskedForInTheNextCycleAndAnEmptyGroupSends08Cr) {
       .wait_until("group 02's speed", [] { return text_of(GADGET_RESULT) == "200 km/h"; })
       .act("empty the group", [] { set_gadget_text(GADGET_GROUP, ""); })
       .wait_until("two requests without a group", [] { return requests(simulator_log(), "08\\r").size() >= 2; })
-      .wait_until("their replies in the log", [] { return count_of(text_of(GADGET_LOG), "0B 20 30 0C 40 50\r>") >= 2; });
+      .wait_until("their replies in the log",
+                  [] { return count_of(text_of(GADGET_LOG), "0B 20 30 0C 40 50\r>") >= 2; });
   const ProgramRun run = run_program_window(script, 10s);
   ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
 
@@ -84,7 +87,8 @@ TEST(Polling, RepliesWithoutASpeedAccumulateInTheLogUntilTheNextSpeedEmptiesIt) 
   script.act("press Connect", press_connect)
       .wait_until("group 05's speed", [] { return text_of(GADGET_RESULT) == "50 km/h"; })
       .act("type group 03", [] { set_gadget_text(GADGET_GROUP, "03"); })
-      .wait_until("three replies without a speed in the log", [&] { return count_of(text_of(GADGET_LOG), no_speed) >= 3; })
+      .wait_until("three replies without a speed in the log",
+                  [&] { return count_of(text_of(GADGET_LOG), no_speed) >= 3; })
       .act("type group 01", [] { set_gadget_text(GADGET_GROUP, "01"); })
       .wait_until("group 01's speed", [&] {
         log_at_new_speed = text_of(GADGET_LOG);
@@ -127,17 +131,19 @@ TEST(Repainting, WhileTheSpeedStaysTheSameNeitherResultNorLogIsRepainted) {
   script.act("press Connect", press_connect)
       .wait_until("group 05's speed", [] { return text_of(GADGET_RESULT) == "50 km/h"; })
       .wait_for(300ms)
-      .act("count the paints", [&] {
-        polls_at_start = requests(simulator_log(), "0805\\r").size();
-        start_counting(result_paints, GADGET_RESULT);
-        start_counting(log_paints, GADGET_LOG);
-      })
+      .act("count the paints",
+           [&] {
+             polls_at_start = requests(simulator_log(), "0805\\r").size();
+             start_counting(result_paints, GADGET_RESULT);
+             start_counting(log_paints, GADGET_LOG);
+           })
       .wait_until("five more polls", [&] { return requests(simulator_log(), "0805\\r").size() >= polls_at_start + 5; })
-      .act("type group 02", [&] {
-        result_paints_while_same = result_paints.paints;
-        log_paints_while_same = log_paints.paints;
-        set_gadget_text(GADGET_GROUP, "02");
-      })
+      .act("type group 02",
+           [&] {
+             result_paints_while_same = result_paints.paints;
+             log_paints_while_same = log_paints.paints;
+             set_gadget_text(GADGET_GROUP, "02");
+           })
       .wait_until("group 02's speed shown", [] { return result_paints.paints > 0; });
   const ProgramRun run = run_program_window(script, 10s);
   ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
@@ -163,10 +169,11 @@ TEST(Polling, PressingConnectWhilePollingChangesNothing) {
   Script script;
   script.act("press Connect", press_connect)
       .wait_until("the speed", [] { return text_of(GADGET_RESULT) == "50 km/h"; })
-      .act("press Connect again", [&] {
-        polls_at_press = requests(simulator_log(), "0805\\r").size();
-        press_connect();
-      })
+      .act("press Connect again",
+           [&] {
+             polls_at_press = requests(simulator_log(), "0805\\r").size();
+             press_connect();
+           })
       .wait_until("five more polls", [&] { return requests(simulator_log(), "0805\\r").size() >= polls_at_press + 5; })
       .act("count the windows", [&] { windows_after_press = visible_windows(); });
   const ProgramRun run = run_program_window(script, 10s);
@@ -185,10 +192,11 @@ TEST(ZeroByte, IsKeptOutOfTheLogAndTheBytesAfterItAreShown) {
   std::string at_start;
   Script script;
   script.act("press Connect", press_connect)
-      .wait_until("the connect answer in the log", [&] {
-        at_start = text_of(GADGET_LOG);
-        return at_start.size() >= connect_line.size();
-      })
+      .wait_until("the connect answer in the log",
+                  [&] {
+                    at_start = text_of(GADGET_LOG);
+                    return at_start.size() >= connect_line.size();
+                  })
       .wait_until("the speed", [] { return text_of(GADGET_RESULT) == "50 km/h"; });
   const ProgramRun run = run_program_window(script, 10s);
   ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
@@ -216,7 +224,8 @@ TEST(NoSpeed, TheLogAccumulatesRepliesAndKeepsItsNewest4096Bytes) {
   std::string full_log;
   Script script;
   script.act("press Connect", press_connect)
-      .wait_until("three replies in the log", [&] { return text_of(GADGET_LOG) == connect_line + block + block + block; })
+      .wait_until("three replies in the log",
+                  [&] { return text_of(GADGET_LOG) == connect_line + block + block + block; })
       .wait_until("a log of 4096 bytes", [] { return text_of(GADGET_LOG).size() >= 4096; })
       .wait_for(500ms)
       .act("read the log", [&] { full_log = text_of(GADGET_LOG); });

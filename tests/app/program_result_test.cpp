@@ -58,28 +58,32 @@ TEST(OpenFailure, ShowsTheRequesterThenWaitsForEventsAndConnectsWhenPressedAgain
   Script script;
   script.act("type COM99", [] { set_gadget_text(GADGET_PORT, "COM99"); })
       .act("press Connect", press_connect)
-      .wait_until("the requester", [] {
-        requester = nullptr;
-        EnumThreadWindows(GetCurrentThreadId(), find_requester, 0);
-        return requester != nullptr && FindWindowExA(requester, nullptr, "Button", "OK") != nullptr;
-      })
-      .act("read it and press OK", [&] {
-        EnumChildWindows(requester, collect_static_text, reinterpret_cast<LPARAM>(&requester_texts));
-        RECT ok;
-        GetWindowRect(FindWindowExA(requester, nullptr, "Button", "OK"), &ok);
-        test_support::bring_to_front(requester);
-        test_support::click_screen({(ok.left + ok.right) / 2, (ok.top + ok.bottom) / 2});
-      })
+      .wait_until("the requester",
+                  [] {
+                    requester = nullptr;
+                    EnumThreadWindows(GetCurrentThreadId(), find_requester, 0);
+                    return requester != nullptr && FindWindowExA(requester, nullptr, "Button", "OK") != nullptr;
+                  })
+      .act("read it and press OK",
+           [&] {
+             EnumChildWindows(requester, collect_static_text, reinterpret_cast<LPARAM>(&requester_texts));
+             RECT ok;
+             GetWindowRect(FindWindowExA(requester, nullptr, "Button", "OK"), &ok);
+             test_support::bring_to_front(requester);
+             test_support::click_screen({(ok.left + ok.right) / 2, (ok.top + ok.bottom) / 2});
+           })
       .wait_until("the requester gone", [] { return !IsWindow(requester) || !IsWindowVisible(requester); })
-      .act("look at the window", [&] {
-        log_after = text_of(GADGET_LOG);
-        progress_after = progress_position();
-        main_enabled_after = IsWindowEnabled(main_window());
-      })
-      .act("type COM17 and press Connect", [] {
-        set_gadget_text(GADGET_PORT, "COM17");
-        press_connect();
-      })
+      .act("look at the window",
+           [&] {
+             log_after = text_of(GADGET_LOG);
+             progress_after = progress_position();
+             main_enabled_after = IsWindowEnabled(main_window());
+           })
+      .act("type COM17 and press Connect",
+           [] {
+             set_gadget_text(GADGET_PORT, "COM17");
+             press_connect();
+           })
       .wait_until("the speed", [] { return text_of(GADGET_RESULT) == "50 km/h"; });
   const ProgramRun run = run_program_window(script, 15s);
   ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;

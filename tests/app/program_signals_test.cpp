@@ -28,10 +28,12 @@ struct SignalledRun {
 // waits for the program's loop to end by itself.
 SignalledRun signal_in_state(int number, Script& script) {
   SignalledRun result;
-  script.act("send the signal", [&] {
-         result.signalled_at = Clock::now();
-         send_close_signal(number);
-       })
+  script
+      .act("send the signal",
+           [&] {
+             result.signalled_at = Clock::now();
+             send_close_signal(number);
+           })
       .wait_until("the program ending by itself", [] { return false; });
   result.run = run_program_window(script, 10s);
   return result;

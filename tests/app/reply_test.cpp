@@ -58,9 +58,28 @@ std::vector<std::string> transcript(const std::vector<std::string>& pieces) {
 // Answers built from the parts the rules look for, broken up and mixed with
 // zero bytes and any other byte, cut into pieces at random places.
 std::vector<std::string> random_pieces(std::mt19937& random) {
-  static const std::vector<std::string> parts = {
-      "Velmorant", "Velm", "orant", "Vel", "V", "\r", ">", "\r>", "07", "0", "7", " ", "64", "32",
-      "FF",        "ff",   "G4",    "07 64 32",       std::string(1, '\0'), "\r\r>", "007", "Velmorant VD-1\r>"};
+  static const std::vector<std::string> parts = {"Velmorant",
+                                                 "Velm",
+                                                 "orant",
+                                                 "Vel",
+                                                 "V",
+                                                 "\r",
+                                                 ">",
+                                                 "\r>",
+                                                 "07",
+                                                 "0",
+                                                 "7",
+                                                 " ",
+                                                 "64",
+                                                 "32",
+                                                 "FF",
+                                                 "ff",
+                                                 "G4",
+                                                 "07 64 32",
+                                                 std::string(1, '\0'),
+                                                 "\r\r>",
+                                                 "007",
+                                                 "Velmorant VD-1\r>"};
   std::uniform_int_distribution<std::size_t> part(0, parts.size());
   std::uniform_int_distribution<int> count(0, 40), any_byte(0, 255), cut(0, 3);
   std::string stream;
@@ -88,11 +107,13 @@ TEST(KeptAnswers, RecogniseCompleteAndDecodeAsTheWholeTextsDo) {
 // Cases that random answers reach only rarely, each telling one slip apart.
 TEST(KeptAnswers, AgreeOnTheEdges) {
   const std::vector<std::vector<std::string>> cases = {
-      {"VVelmorant", "07 FF FF\r>"},                       // a false start of the identification
-      {"Velmoran", "t\r>", "07 01 96\r>"},                 // identification split one byte short
-      {"Velmor", std::string("\0ant", 4), "Velmorant"},     // a zero byte splits nothing
-      {"Velmorant", "0", "07 64 32\r>"},                   // "007": the field begins at the second 0
-      {"Velmorant", std::string("0\0" "7 64 32\r>", 11)},  // "0", zero byte, "7": the field still found
+      {"VVelmorant", "07 FF FF\r>"},                     // a false start of the identification
+      {"Velmoran", "t\r>", "07 01 96\r>"},               // identification split one byte short
+      {"Velmor", std::string("\0ant", 4), "Velmorant"},  // a zero byte splits nothing
+      {"Velmorant", "0", "07 64 32\r>"},                 // "007": the field begins at the second 0
+      {"Velmorant", std::string("0\0"
+                                "7 64 32\r>",
+                                11)},                      // "0", zero byte, "7": the field still found
       {"Velmorant", "\r", ">", "07"},                      // a prompt split across pieces
       {"Velmorant", std::string("\r\0>", 3), "x"},         // and around a zero byte
       {"Velmorant", "07 64 3207 FF FF\r>"},                // the first field counts

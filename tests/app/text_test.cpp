@@ -16,12 +16,12 @@ TEST(HexValue, TakesTheRunOfDigitsAtTheEnd) {
   EXPECT_EQ(hex_value("x1f"), 31);
   EXPECT_EQ(hex_value("FF"), 255);
   EXPECT_EQ(hex_value("ff"), 255);
-  EXPECT_EQ(hex_value("12 "), 0);      // a trailing blank ends the scan at once
-  EXPECT_EQ(hex_value("G4"), 4);       // the scan stops at G
+  EXPECT_EQ(hex_value("12 "), 0);  // a trailing blank ends the scan at once
+  EXPECT_EQ(hex_value("G4"), 4);   // the scan stops at G
   EXPECT_EQ(hex_value("4G"), 0);
-  EXPECT_EQ(hex_value("-1"), 1);       // no sign
-  EXPECT_EQ(hex_value("0x10"), 16);    // "x" stops the scan, not a prefix
-  EXPECT_EQ(hex_value("@:"), 0);       // the bytes beside "0"-"9" and "A"-"F"
+  EXPECT_EQ(hex_value("-1"), 1);     // no sign
+  EXPECT_EQ(hex_value("0x10"), 16);  // "x" stops the scan, not a prefix
+  EXPECT_EQ(hex_value("@:"), 0);     // the bytes beside "0"-"9" and "A"-"F"
   EXPECT_EQ(hex_value("`G"), 0);
 }
 

@@ -21,7 +21,8 @@ using Clock = std::chrono::steady_clock;
 class CommPort : public ::testing::Test {
  protected:
   void SetUp() override {
-    port_ = CreateFileA(pty_.device_path().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    port_ =
+        CreateFileA(pty_.device_path().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(port_, INVALID_HANDLE_VALUE);
   }
   void TearDown() override {
@@ -216,10 +217,10 @@ TEST_F(CommPort, StandardRatesUseTheirOwnSpeedConstants) {
     DWORD baud;
     speed_t speed;
   } rates[] = {
-      {50, B50},         {75, B75},         {110, B110},       {134, B134},       {150, B150},
-      {200, B200},       {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
-      {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
-      {57600, B57600},   {115200, B115200}, {230400, B230400}, {460800, B460800}, {500000, B500000},
+      {50, B50},         {75, B75},         {110, B110},         {134, B134},       {150, B150},
+      {200, B200},       {300, B300},       {600, B600},         {1200, B1200},     {1800, B1800},
+      {2400, B2400},     {4800, B4800},     {9600, B9600},       {19200, B19200},   {38400, B38400},
+      {57600, B57600},   {115200, B115200}, {230400, B230400},   {460800, B460800}, {500000, B500000},
       {576000, B576000}, {921600, B921600}, {1000000, B1000000},
   };
   for (const auto& rate : rates) {
@@ -238,9 +239,8 @@ TEST_F(CommPort, SetCommStateRefusesImpossibleSettingsAndKeepsTheOldOnes) {
   good.BaudRate = CBR_19200;
   good.ByteSize = 8;
   ASSERT_TRUE(SetCommState(port_, &good));
-  for (auto spoil : {+[](DCB& d) { d.ByteSize = 9; }, +[](DCB& d) { d.ByteSize = 4; },
-                     +[](DCB& d) { d.Parity = 5; }, +[](DCB& d) { d.StopBits = 3; },
-                     +[](DCB& d) { d.BaudRate = 0; },
+  for (auto spoil : {+[](DCB& d) { d.ByteSize = 9; }, +[](DCB& d) { d.ByteSize = 4; }, +[](DCB& d) { d.Parity = 5; },
+                     +[](DCB& d) { d.StopBits = 3; }, +[](DCB& d) { d.BaudRate = 0; },
                      +[](DCB& d) { d.fOutX = 1, d.XonChar = d.XoffChar = 0x11; }}) {
     DCB bad = good;
     spoil(bad);
@@ -293,7 +293,8 @@ TEST_F(CommPort, OverlappedTransfersAndMissingBuffersAreRefused) {
                          : WriteFile(port_, &byte, 1, &count, &overlapped));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     SetLastError(0);
-    EXPECT_FALSE(reading ? ReadFile(port_, nullptr, 1, &count, nullptr) : WriteFile(port_, nullptr, 1, &count, nullptr));
+    EXPECT_FALSE(reading ? ReadFile(port_, nullptr, 1, &count, nullptr)
+                         : WriteFile(port_, nullptr, 1, &count, nullptr));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
   }
 }
@@ -601,8 +602,10 @@ TEST(CommStatus, LineFunctionsAndControlsDriveTheirOwnModemLines) {
     DWORD function;
     unsigned long request;
     int line;
-  } changes[] = {{SETRTS, TIOCMBIS, TIOCM_RTS}, {CLRRTS, TIOCMBIC, TIOCM_RTS},
-                 {SETDTR, TIOCMBIS, TIOCM_DTR}, {CLRDTR, TIOCMBIC, TIOCM_DTR}};
+  } changes[] = {{SETRTS, TIOCMBIS, TIOCM_RTS},
+                 {CLRRTS, TIOCMBIC, TIOCM_RTS},
+                 {SETDTR, TIOCMBIS, TIOCM_DTR},
+                 {CLRDTR, TIOCMBIC, TIOCM_DTR}};
   for (const auto& c : changes) {
     const std::optional<ModemLineChange> change = modem_line_change(c.function);
     ASSERT_TRUE(change) << c.function;
@@ -641,14 +644,10 @@ TEST(CommStatus, TransmissionHoldsOnALowFlowControlLineThatIsWatched) {
     int lines;
     DWORD cts_hold, dsr_hold;
   } cases[] = {
-      {true, false, 0, 1, 0},
-      {true, false, TIOCM_CTS, 0, 0},
-      {true, false, TIOCM_DSR, 1, 0},
-      {false, true, 0, 0, 1},
-      {false, true, TIOCM_DSR, 0, 0},
-      {false, true, TIOCM_CTS, 0, 1},
-      {true, true, 0, 1, 1},
-      {true, true, TIOCM_CTS | TIOCM_DSR, 0, 0},
+      {true, false, 0, 1, 0},         {true, false, TIOCM_CTS, 0, 0},
+      {true, false, TIOCM_DSR, 1, 0}, {false, true, 0, 0, 1},
+      {false, true, TIOCM_DSR, 0, 0}, {false, true, TIOCM_CTS, 0, 1},
+      {true, true, 0, 1, 1},          {true, true, TIOCM_CTS | TIOCM_DSR, 0, 0},
       {false, false, 0, 0, 0},
   };
   for (const auto& c : cases) {

@@ -63,14 +63,33 @@ TEST(BuildCommDcb, TheProgramsSettingsTextGives19200_8N1) {
 TEST(BuildCommDcb, KeywordFormSetsWhatItNamesAndAlwaysTheStopBits) {
   const Case cases[] = {
       {"baud=9600 parity=e data=5 stop=1 xon=on odsr=off octs=off dtr=on rts=on idsr=on",
-       {.baud = 9600, .parity = EVENPARITY, .byte_size = 5, .stop_bits = ONESTOPBIT, .out_x = 1, .in_x = 1,
-        .cts_flow = 0, .dsr_flow = 0, .dtr = DTR_CONTROL_ENABLE, .rts = RTS_CONTROL_ENABLE, .dsr_sensitivity = 1}},
+       {.baud = 9600,
+        .parity = EVENPARITY,
+        .byte_size = 5,
+        .stop_bits = ONESTOPBIT,
+        .out_x = 1,
+        .in_x = 1,
+        .cts_flow = 0,
+        .dsr_flow = 0,
+        .dtr = DTR_CONTROL_ENABLE,
+        .rts = RTS_CONTROL_ENABLE,
+        .dsr_sensitivity = 1}},
       {"baud=0 parity=M data=6 stop=1.5 xon=off odsr=on octs=ON dtr=off rts=off idsr=OFF",
-       {.baud = 0, .parity = MARKPARITY, .byte_size = 6, .stop_bits = ONE5STOPBITS, .out_x = 0, .in_x = 0,
-        .cts_flow = 1, .dsr_flow = 1, .dtr = DTR_CONTROL_DISABLE, .rts = RTS_CONTROL_DISABLE, .dsr_sensitivity = 0}},
+       {.baud = 0,
+        .parity = MARKPARITY,
+        .byte_size = 6,
+        .stop_bits = ONE5STOPBITS,
+        .out_x = 0,
+        .in_x = 0,
+        .cts_flow = 1,
+        .dsr_flow = 1,
+        .dtr = DTR_CONTROL_DISABLE,
+        .rts = RTS_CONTROL_DISABLE,
+        .dsr_sensitivity = 0}},
       {"BAUD=4000000000 parity=n data=7 stop=2 to=off",
        {.baud = 4000000000u, .parity = NOPARITY, .byte_size = 7, .stop_bits = TWOSTOPBITS}},
-      {"Baud=115200 Parity=O Data=8 To=On", {.baud = 115200, .parity = ODDPARITY, .byte_size = 8, .stop_bits = ONESTOPBIT}},
+      {"Baud=115200 Parity=O Data=8 To=On",
+       {.baud = 115200, .parity = ODDPARITY, .byte_size = 8, .stop_bits = ONESTOPBIT}},
       {"PaRiTy=s           Data=7          DTR=on",
        {.parity = SPACEPARITY, .byte_size = 7, .stop_bits = ONESTOPBIT, .dtr = DTR_CONTROL_ENABLE}},
       {"baud=110 data=8", {.baud = 110, .byte_size = 8, .stop_bits = TWOSTOPBITS}},
@@ -88,8 +107,8 @@ TEST(BuildCommDcb, KeywordFormSetsWhatItNamesAndAlwaysTheStopBits) {
 }
 
 TEST(BuildCommDcb, CommaFormNeedsFourValuesAndSetsTheFlowControl) {
-  constexpr Expected none{.out_x = 0, .in_x = 0, .cts_flow = 0, .dsr_flow = 0, .dtr = DTR_CONTROL_ENABLE,
-                          .rts = RTS_CONTROL_ENABLE};
+  constexpr Expected none{
+      .out_x = 0, .in_x = 0, .cts_flow = 0, .dsr_flow = 0, .dtr = DTR_CONTROL_ENABLE, .rts = RTS_CONTROL_ENABLE};
   auto with = [](Expected e, DWORD baud, BYTE parity, BYTE size, BYTE stop) {
     e.baud = baud;
     e.parity = parity;
@@ -97,10 +116,10 @@ TEST(BuildCommDcb, CommaFormNeedsFourValuesAndSetsTheFlowControl) {
     e.stop_bits = stop;
     return e;
   };
-  constexpr Expected xon{.out_x = 1, .in_x = 1, .cts_flow = 0, .dsr_flow = 0, .dtr = DTR_CONTROL_ENABLE,
-                         .rts = RTS_CONTROL_ENABLE};
-  constexpr Expected hardware{.out_x = 0, .in_x = 0, .cts_flow = 1, .dsr_flow = 1, .dtr = DTR_CONTROL_HANDSHAKE,
-                              .rts = RTS_CONTROL_HANDSHAKE};
+  constexpr Expected xon{
+      .out_x = 1, .in_x = 1, .cts_flow = 0, .dsr_flow = 0, .dtr = DTR_CONTROL_ENABLE, .rts = RTS_CONTROL_ENABLE};
+  constexpr Expected hardware{
+      .out_x = 0, .in_x = 0, .cts_flow = 1, .dsr_flow = 1, .dtr = DTR_CONTROL_HANDSHAKE, .rts = RTS_CONTROL_HANDSHAKE};
   const Case cases[] = {
       {"11,n,8,1", with(none, 110, NOPARITY, 8, ONESTOPBIT)},
       {"30 ,E, 5,1.5", with(none, 300, EVENPARITY, 5, ONE5STOPBITS)},
@@ -124,11 +143,12 @@ TEST(BuildCommDcb, CommaFormNeedsFourValuesAndSetsTheFlowControl) {
 
 TEST(BuildCommDcb, RefusedTextsLeaveTheDcbAsItWas) {
   for (const char* text :
-       {"data=4", "data=9", "parity=no", "parity=x", "stop=0", "stop=1.501", "stop=3", "to=foobar", "xon=maybe",
-        " baud=9600", "baud= 9600", "baud=9600 ", "baud=9600,data=8", "baud=9600;data=8", "speed=9600",
-        "96,N,8,1 to=on", "96,NO,8,1", "96,N,4,1", "96,N,9,1", "96,N,8,0", "96,N,8,3", "96,N,8,1,K", "96,N,8",
-        "COM0:baud=115200", "COM0:9600,N,8,1", "COMx:baud=9600", "COM17", "com1", "odsr=maybe", "octs=maybe",
-        "dtr=maybe", "rts=maybe", "idsr=maybe", "baud=fast"}) {
+       {"data=4",           "data=9",           "parity=no",  "parity=x",       "stop=0",     "stop=1.501",
+        "stop=3",           "to=foobar",        "xon=maybe",  " baud=9600",     "baud= 9600", "baud=9600 ",
+        "baud=9600,data=8", "baud=9600;data=8", "speed=9600", "96,N,8,1 to=on", "96,NO,8,1",  "96,N,4,1",
+        "96,N,9,1",         "96,N,8,0",         "96,N,8,3",   "96,N,8,1,K",     "96,N,8",     "COM0:baud=115200",
+        "COM0:9600,N,8,1",  "COMx:baud=9600",   "COM17",      "com1",           "odsr=maybe", "octs=maybe",
+        "dtr=maybe",        "rts=maybe",        "idsr=maybe", "baud=fast"}) {
     DCB dcb;
     std::memset(&dcb, 0x5a, sizeof dcb);
     SetLastError(0);

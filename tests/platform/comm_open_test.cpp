@@ -103,9 +103,9 @@ TEST(CommOpen, MissingDeviceIsNotFound) {
 
 TEST(CommOpen, OverlappedAndCreatingOpensAreRefused) {
   PtyPair pty;
-  EXPECT_EQ(CreateFileA(pty.device_path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED,
-                        nullptr),
-            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(
+      CreateFileA(pty.device_path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr),
+      INVALID_HANDLE_VALUE);
   EXPECT_EQ(CreateFileA(pty.device_path().c_str(), GENERIC_READ, 0, nullptr, CREATE_ALWAYS, 0, nullptr),
             INVALID_HANDLE_VALUE);
 }
@@ -131,10 +131,20 @@ TEST(CommOpen, ComNamesAreCOMAndANumberFrom1To9999) {
     const char* name;
     std::optional<unsigned> number;
   } names[] = {
-      {"COM1", 1u},        {"com17", 17u},       {"CoM9999", 9999u},   {"COM0", std::nullopt},
-      {"COM01", std::nullopt}, {"COM", std::nullopt}, {"COM10000", std::nullopt}, {"XOM1", std::nullopt},
-      {"CXM1", std::nullopt},  {"COX1", std::nullopt}, {"COM1a", std::nullopt},   {"COM-1", std::nullopt},
-      {"pts/1", std::nullopt}, {"LPT1", std::nullopt},
+      {"COM1", 1u},
+      {"com17", 17u},
+      {"CoM9999", 9999u},
+      {"COM0", std::nullopt},
+      {"COM01", std::nullopt},
+      {"COM", std::nullopt},
+      {"COM10000", std::nullopt},
+      {"XOM1", std::nullopt},
+      {"CXM1", std::nullopt},
+      {"COX1", std::nullopt},
+      {"COM1a", std::nullopt},
+      {"COM-1", std::nullopt},
+      {"pts/1", std::nullopt},
+      {"LPT1", std::nullopt},
   };
   for (const auto& n : names) EXPECT_EQ(com_port_number(n.name), n.number) << n.name;
   EXPECT_EQ(com_link_name(17), "com17");
@@ -149,8 +159,8 @@ TEST(CommOpen, SettingsTextMayStartWithALinuxDeviceName) {
     EXPECT_TRUE(BuildCommDCBA(text, &dcb)) << text;
     EXPECT_EQ(dcb.BaudRate, 9600u) << text;
   }
-  for (const char* text : {"9pts: baud=9600", "pts/9 baud=9600", "/dev/pts/9: baud=9600", "pts 9: baud=9600",
-                           "pts/9"}) {
+  for (const char* text :
+       {"9pts: baud=9600", "pts/9 baud=9600", "/dev/pts/9: baud=9600", "pts 9: baud=9600", "pts/9"}) {
     DCB dcb{};
     EXPECT_FALSE(BuildCommDCBA(text, &dcb)) << text;
   }
@@ -215,18 +225,30 @@ TEST(CommOpen, NamesOfTerminalsInUseAndOfOtherDevicesAreRefusedWithoutTouchingTh
       std::string name;
       DWORD error;
     } cases[] = {
-        {"tty", ERROR_FILE_NOT_FOUND},         {"stdin", ERROR_ACCESS_DENIED},
-        {"stdout", ERROR_ACCESS_DENIED},       {"stderr", ERROR_ACCESS_DENIED},
-        {"fd/0", ERROR_ACCESS_DENIED},         {"fd/1", ERROR_ACCESS_DENIED},
-        {"fd/2", ERROR_ACCESS_DENIED},         {own, ERROR_ACCESS_DENIED},
-        {other_terminal, ERROR_ACCESS_DENIED}, {shm_link, ERROR_ACCESS_DENIED},
-        {shm_link + "-file", ERROR_FILE_NOT_FOUND}, {"COM5", ERROR_ACCESS_DENIED},
-        {"console", ERROR_FILE_NOT_FOUND},     {"tty0", ERROR_FILE_NOT_FOUND},
-        {"tty1", ERROR_FILE_NOT_FOUND},        {"tty63", ERROR_FILE_NOT_FOUND},
-        {"ptmx", ERROR_FILE_NOT_FOUND},        {"pts/ptmx", ERROR_FILE_NOT_FOUND},
-        {"vcs", ERROR_FILE_NOT_FOUND},         {"vcsa1", ERROR_FILE_NOT_FOUND},
-        {"null", ERROR_FILE_NOT_FOUND},        {"zero", ERROR_FILE_NOT_FOUND},
-        {"pts", ERROR_FILE_NOT_FOUND},         {"shm", ERROR_FILE_NOT_FOUND},
+        {"tty", ERROR_FILE_NOT_FOUND},
+        {"stdin", ERROR_ACCESS_DENIED},
+        {"stdout", ERROR_ACCESS_DENIED},
+        {"stderr", ERROR_ACCESS_DENIED},
+        {"fd/0", ERROR_ACCESS_DENIED},
+        {"fd/1", ERROR_ACCESS_DENIED},
+        {"fd/2", ERROR_ACCESS_DENIED},
+        {own, ERROR_ACCESS_DENIED},
+        {other_terminal, ERROR_ACCESS_DENIED},
+        {shm_link, ERROR_ACCESS_DENIED},
+        {shm_link + "-file", ERROR_FILE_NOT_FOUND},
+        {"COM5", ERROR_ACCESS_DENIED},
+        {"console", ERROR_FILE_NOT_FOUND},
+        {"tty0", ERROR_FILE_NOT_FOUND},
+        {"tty1", ERROR_FILE_NOT_FOUND},
+        {"tty63", ERROR_FILE_NOT_FOUND},
+        {"ptmx", ERROR_FILE_NOT_FOUND},
+        {"pts/ptmx", ERROR_FILE_NOT_FOUND},
+        {"vcs", ERROR_FILE_NOT_FOUND},
+        {"vcsa1", ERROR_FILE_NOT_FOUND},
+        {"null", ERROR_FILE_NOT_FOUND},
+        {"zero", ERROR_FILE_NOT_FOUND},
+        {"pts", ERROR_FILE_NOT_FOUND},
+        {"shm", ERROR_FILE_NOT_FOUND},
         {"COM1", com1_is_console ? DWORD{ERROR_ACCESS_DENIED} : DWORD{ERROR_FILE_NOT_FOUND}},
     };
     std::string faults;
@@ -258,10 +280,10 @@ TEST(CommOpen, SystemTerminalsAndPseudoTerminalsAreKnownByTheirNumbers) {
     unsigned major, minor;
     bool system, pty;
   } devices[] = {
-      {5, 0, true, false},    {5, 1, true, false},    {5, 2, true, false},    {4, 0, true, false},
-      {4, 63, true, false},   {4, 64, false, false},  {4, 65, false, false},  {7, 0, true, false},
-      {7, 129, true, false},  {6, 0, false, false},   {3, 0, false, false},   {8, 0, false, false},
-      {135, 0, false, false}, {136, 0, false, true},  {143, 9, false, true},  {144, 0, false, false},
+      {5, 0, true, false},    {5, 1, true, false},    {5, 2, true, false},   {4, 0, true, false},
+      {4, 63, true, false},   {4, 64, false, false},  {4, 65, false, false}, {7, 0, true, false},
+      {7, 129, true, false},  {6, 0, false, false},   {3, 0, false, false},  {8, 0, false, false},
+      {135, 0, false, false}, {136, 0, false, true},  {143, 9, false, true}, {144, 0, false, false},
       {188, 0, false, false}, {166, 0, false, false},
   };
   for (const auto& d : devices) {

@@ -68,14 +68,17 @@ class PtyPair {
     std::string got;
     const auto deadline = std::chrono::steady_clock::now() + within;
     while (got.size() < count) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
       if (left.count() <= 0) break;
       pollfd entry{master_, POLLIN, 0};
       if (poll(&entry, 1, static_cast<int>(left.count())) <= 0) break;
       char buffer[4096];
       const ssize_t n = read(master_, buffer, std::min(sizeof buffer, count - got.size()));
-      if (n > 0) got.append(buffer, static_cast<std::size_t>(n));
-      else if (n == 0 || errno != EAGAIN) break;
+      if (n > 0)
+        got.append(buffer, static_cast<std::size_t>(n));
+      else if (n == 0 || errno != EAGAIN)
+        break;
     }
     return got;
   }
@@ -104,8 +107,10 @@ class ComLinkFolder {
   }
   ~ComLinkFolder() {
     std::filesystem::remove_all(path_);
-    if (previous_.empty()) unsetenv("VELMORANT_DOSDEVICES");
-    else setenv("VELMORANT_DOSDEVICES", previous_.c_str(), 1);
+    if (previous_.empty())
+      unsetenv("VELMORANT_DOSDEVICES");
+    else
+      setenv("VELMORANT_DOSDEVICES", previous_.c_str(), 1);
   }
   ComLinkFolder(const ComLinkFolder&) = delete;
   ComLinkFolder& operator=(const ComLinkFolder&) = delete;

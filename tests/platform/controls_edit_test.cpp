@@ -153,7 +153,8 @@ TEST_F(Edits, AReadOnlyFieldRefusesTypingAndAsksForStaticColours) {
   EXPECT_EQ(text_of(field), "COM17");
   EXPECT_TRUE(notifications(field) == Codes{EN_SETFOCUS});
   bool asked_static = false;
-  for (const Received& r : recorder.only({WM_CTLCOLORSTATIC})) asked_static |= reinterpret_cast<HWND>(r.lparam) == field;
+  for (const Received& r : recorder.only({WM_CTLCOLORSTATIC}))
+    asked_static |= reinterpret_cast<HWND>(r.lparam) == field;
   EXPECT_TRUE(asked_static);
 }
 

@@ -88,7 +88,11 @@ TEST_F(MessageBoxes, EscapeCancelsEvenWhenOkIsTheOnlyButton) {
 }
 
 TEST_F(MessageBoxes, TheCloseCommandCancels) {
-  EXPECT_EQ(show("Close me", "Question", MB_OKCANCEL, [](HWND) { test_support::key_chord({VK_MENU, VK_F4}); }), IDCANCEL);
+  EXPECT_EQ(show("Close me", "Question", MB_OKCANCEL,
+                 [](HWND) {
+                   test_support::key_chord({VK_MENU, VK_F4});
+                 }),
+            IDCANCEL);
 }
 
 TEST_F(MessageBoxes, TabMovesToTheNextButtonAndEnterPressesIt) {

@@ -114,11 +114,13 @@ TEST_F(Controls, AClickOnAPlainStaticReachesTheParentAndSsNotifyReportsIt) {
 }
 
 TEST_F(Controls, EveryControlKeepsTheFontItIsGiven) {
-  HFONT font = CreateFontA(-20, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, DEFAULT_QUALITY, 0, "Arial");
+  HFONT font =
+      CreateFontA(-20, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, DEFAULT_QUALITY, 0, "Arial");
   ASSERT_NE(font, nullptr);
   const char* classes[] = {"Static", "Edit", "Button", PROGRESS_CLASSA};
   for (const char* name : classes) {
-    HWND made = CreateWindowExA(0, name, "", WS_CHILD | WS_VISIBLE, 10, 10, 100, 30, parent, nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND made = CreateWindowExA(0, name, "", WS_CHILD | WS_VISIBLE, 10, 10, 100, 30, parent, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(made, nullptr) << name;
     EXPECT_EQ(SendMessageA(made, WM_GETFONT, 0, 0), 0) << name << " starts with the system font";
     SendMessageA(made, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);

@@ -89,7 +89,8 @@ TEST(DrawingChanges, AFillCountsOnlyThePixelsOfAnotherColour) {
 
   // Odd pixels at a row's first and last place, inside and across the blocks
   // the rows are compared in, on rows far apart.
-  for (auto [x, y] : std::vector<std::pair<int, int>>{{0, 3}, {WIDTH - 1, 3}, {37, 50}, {160, 90}, {15, 91}, {16, 92}}) {
+  for (auto [x, y] :
+       std::vector<std::pair<int, int>>{{0, 3}, {WIDTH - 1, 3}, {37, 50}, {160, 90}, {15, 91}, {16, 92}}) {
     image.at(x, y) = 0xFF102030;
     const RECT odd{x, y, x + 1, y + 1};
     changed = changed_by(image, POINT{0, 0}, whole, fill_grey);

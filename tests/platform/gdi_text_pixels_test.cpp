@@ -58,7 +58,8 @@ int drawn_differently(const gdi::FontSpec& font, const std::string& text, const 
   return count;
 }
 
-gdi::FontSpec font(const char* face, double size, int weight = FW_NORMAL, bool italic = false, bool antialiased = true) {
+gdi::FontSpec font(const char* face, double size, int weight = FW_NORMAL, bool italic = false,
+                   bool antialiased = true) {
   gdi::FontSpec spec;
   spec.family = gdi::resolve_family(face);
   spec.pixel_size = size;
@@ -70,7 +71,8 @@ gdi::FontSpec font(const char* face, double size, int weight = FW_NORMAL, bool i
 
 TEST(TextPixels, TextDrawnStraightIntoAnImageHasCairosPixels) {
   const gdi::FontSpec fonts[] = {font("Arial", 40), font("Arial", 40, FW_BOLD, true), font("MS Shell Dlg", 11),
-                                 font("MS Shell Dlg", 11, FW_NORMAL, false, false), font("Courier New", 17, FW_NORMAL, true)};
+                                 font("MS Shell Dlg", 11, FW_NORMAL, false, false),
+                                 font("Courier New", 17, FW_NORMAL, true)};
   // Overlapping pairs ("ff", "/7", "AV" in italics), accented and high
   // Windows-1252 characters, a space, and a text cut short by a zero byte.
   const std::string texts[] = {"123 km/h", "ffi/7 Wy AV", "\xE9\xE8\xC5 \x80\x93", std::string("cut\0here", 8)};
@@ -79,7 +81,8 @@ TEST(TextPixels, TextDrawnStraightIntoAnImageHasCairosPixels) {
   for (const gdi::FontSpec& spec : fonts) {
     for (const std::string& text : texts) {
       EXPECT_EQ(drawn_differently(spec, text, whole), 0) << spec.family << " " << spec.pixel_size << " " << text;
-      EXPECT_EQ(drawn_differently(spec, text, cutting), 0) << spec.family << " " << spec.pixel_size << " clipped " << text;
+      EXPECT_EQ(drawn_differently(spec, text, cutting), 0)
+          << spec.family << " " << spec.pixel_size << " clipped " << text;
     }
   }
 }

@@ -86,7 +86,8 @@ TEST(WaitableTimer, AMessageEndsTheWaitAfterTheObjectsAndAnObjectWinsOverIt) {
 #ifndef _WIN32
 TEST(SerialLineWait, SignalledWhileInputWaitsAndForGoodAfterAHangUp) {
   auto pty = std::make_unique<PtyPair>();
-  HANDLE port = CreateFileA(pty->device_path().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE port =
+      CreateFileA(pty->device_path().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(port, INVALID_HANDLE_VALUE);
   EXPECT_EQ(wait_for(port, 50), WAIT_TIMEOUT) << "nothing waits";
   pty->send("x");

@@ -30,12 +30,13 @@ Recorder::~Recorder() {
 }
 
 HWND Recorder::top_level(const char* title, DWORD style, int x, int y, int width, int height, HWND owner) {
-  return CreateWindowExA(0, "Recorder", title, style, x, y, width, height, owner, nullptr, GetModuleHandleA(nullptr), nullptr);
+  return CreateWindowExA(0, "Recorder", title, style, x, y, width, height, owner, nullptr, GetModuleHandleA(nullptr),
+                         nullptr);
 }
 
 HWND Recorder::child(HWND parent, int id, int x, int y, int width, int height, DWORD style) {
-  return CreateWindowExA(0, "Recorder", "", style, x, y, width, height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                         GetModuleHandleA(nullptr), nullptr);
+  return CreateWindowExA(0, "Recorder", "", style, x, y, width, height, parent,
+                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
 }
 
 std::vector<Received> Recorder::only(std::initializer_list<UINT> messages) const {

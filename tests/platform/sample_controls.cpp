@@ -23,7 +23,8 @@ void say(const std::string& line) {
 void report_place(const char* name, HWND control) {
   RECT r;
   GetWindowRect(control, &r);
-  std::printf("place %s %ld %ld\n", name, static_cast<long>((r.left + r.right) / 2), static_cast<long>((r.top + r.bottom) / 2));
+  std::printf("place %s %ld %ld\n", name, static_cast<long>((r.left + r.right) / 2),
+              static_cast<long>((r.top + r.bottom) / 2));
   std::fflush(stdout);
 }
 
@@ -55,8 +56,8 @@ LRESULT CALLBACK main_procedure(HWND window, UINT message, WPARAM wparam, LPARAM
   }
 }
 
-HWND child(DWORD ex_style, const char* class_name, const char* text, DWORD style, int x, int y, int width, int height, HWND parent,
-           int id, HFONT font) {
+HWND child(DWORD ex_style, const char* class_name, const char* text, DWORD style, int x, int y, int width, int height,
+           HWND parent, int id, HFONT font) {
   HWND made = CreateWindowExA(ex_style, class_name, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height, parent,
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
   SendMessageA(made, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
@@ -80,15 +81,17 @@ int main() {
   RECT outer{0, 0, 260, 250};
   AdjustWindowRect(&outer, style, FALSE);
   int width = outer.right - outer.left, height = outer.bottom - outer.top;
-  HWND window = CreateWindowExA(0, "SampleControls", "Velmorant Controls", style, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                                (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, nullptr, nullptr, instance, nullptr);
+  HWND window =
+      CreateWindowExA(0, "SampleControls", "Velmorant Controls", style, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                      (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, nullptr, nullptr, instance, nullptr);
   HFONT gui = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   HDC screen = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
   HFONT large = CreateFontA(-MulDiv(30, GetDeviceCaps(screen, LOGPIXELSY), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                             DEFAULT_CHARSET, 0, 0, DEFAULT_QUALITY, 0, "Arial");
   DeleteDC(screen);
   child(0, "Static", "Port:", 0, 20, 14, 30, 20, window, -1, gui);
-  port_field = child(WS_EX_CLIENTEDGE, "Edit", "COM17", WS_TABSTOP | ES_AUTOHSCROLL, 50, 10, 70, 20, window, id_port, gui);
+  port_field =
+      child(WS_EX_CLIENTEDGE, "Edit", "COM17", WS_TABSTOP | ES_AUTOHSCROLL, 50, 10, 70, 20, window, id_port, gui);
   HWND connect = child(0, "Button", "Connect", WS_TABSTOP, 140, 10, 80, 22, window, id_connect, gui);
   progress = child(0, PROGRESS_CLASSA, nullptr, 0, 20, 44, 220, 20, window, 3, gui);
   SendMessageA(progress, PBM_SETRANGE32, 0, 100);
@@ -102,7 +105,8 @@ int main() {
   report_place("button", connect);
   RECT r;
   GetWindowRect(window, &r);
-  say("window " + std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right) + " " + std::to_string(r.bottom));
+  say("window " + std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right) + " " +
+      std::to_string(r.bottom));
 
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {

@@ -16,7 +16,8 @@ LRESULT CALLBACK gauge_procedure(HWND window, UINT message, WPARAM wparam, LPARA
   GetClientRect(window, &client);
   DrawEdge(dc, &client, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
   FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  RECT bar{client.left + 2, client.top + 2, client.left + 2 + (client.right - client.left - 4) * 3 / 5, client.bottom - 2};
+  RECT bar{client.left + 2, client.top + 2, client.left + 2 + (client.right - client.left - 4) * 3 / 5,
+           client.bottom - 2};
   FillRect(dc, &bar, GetSysColorBrush(COLOR_HIGHLIGHT));
   SetBkMode(dc, TRANSPARENT);
   SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
@@ -58,9 +59,9 @@ int main(int argc, char** argv) {
   RECT outer{0, 0, 260, 120};
   AdjustWindowRect(&outer, WS_CAPTION | WS_SYSMENU, FALSE);
   int width = outer.right - outer.left, height = outer.bottom - outer.top;
-  HWND window = CreateWindowExA(0, "SampleMain", "Velmorant Demo", WS_CAPTION | WS_SYSMENU,
-                                (GetSystemMetrics(SM_CXSCREEN) - width) / 2, (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width,
-                                height, nullptr, nullptr, instance, nullptr);
+  HWND window = CreateWindowExA(
+      0, "SampleMain", "Velmorant Demo", WS_CAPTION | WS_SYSMENU, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+      (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, nullptr, nullptr, instance, nullptr);
   CreateWindowExA(0, "SampleGauge", "", WS_CHILD | WS_VISIBLE, 20, 40, 220, 50, window, nullptr, instance, nullptr);
   ShowWindow(window, SW_SHOWNORMAL);
   test_support::pump_messages();

@@ -149,7 +149,8 @@ TEST_F(Painting, UpdateWindowPaintsAtOnce) {
 }
 
 TEST_F(Painting, AFillThroughAChildsDcReachesExactlyItsClientArea) {
-  HWND child = CreateWindowExA(0, "Static", "", WS_CHILD | WS_VISIBLE, 40, 30, 50, 40, window, nullptr, nullptr, nullptr);
+  HWND child =
+      CreateWindowExA(0, "Static", "", WS_CHILD | WS_VISIBLE, 40, 30, 50, 40, window, nullptr, nullptr, nullptr);
   ASSERT_NE(child, nullptr);
   pump_messages();
   HDC dc = GetDC(child);

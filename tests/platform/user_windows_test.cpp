@@ -68,13 +68,13 @@ TEST(Windows, DestroySendsDestroyParentFirstAndNcDestroyToEveryWindowChildrenFir
   std::vector<std::pair<HWND, UINT>> seen;
   for (const Received& r : order) seen.emplace_back(r.window, r.message);
   EXPECT_EQ(seen, (std::vector<std::pair<HWND, UINT>>{{parent, WM_DESTROY},
-                                                       {first, WM_DESTROY},
-                                                       {grandchild, WM_DESTROY},
-                                                       {second, WM_DESTROY},
-                                                       {grandchild, WM_NCDESTROY},
-                                                       {first, WM_NCDESTROY},
-                                                       {second, WM_NCDESTROY},
-                                                       {parent, WM_NCDESTROY}}));
+                                                      {first, WM_DESTROY},
+                                                      {grandchild, WM_DESTROY},
+                                                      {second, WM_DESTROY},
+                                                      {grandchild, WM_NCDESTROY},
+                                                      {first, WM_NCDESTROY},
+                                                      {second, WM_NCDESTROY},
+                                                      {parent, WM_NCDESTROY}}));
   EXPECT_FALSE(IsWindow(parent));
   EXPECT_FALSE(IsWindow(grandchild));
 }
@@ -95,7 +95,8 @@ TEST(Windows, ASubclassedChildSeesItsNcDestroyWhenTheParentIsDestroyed) {
   Recorder recorder;
   HWND parent = recorder.top_level("Parent", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200);
   HWND child = recorder.child(parent, 5, 0, 0, 50, 20);
-  replaced = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(child, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(counting_subclass)));
+  replaced =
+      reinterpret_cast<WNDPROC>(SetWindowLongPtrA(child, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(counting_subclass)));
   ASSERT_EQ(replaced, &Recorder::procedure);
   subclass_nc_destroys = 0;
   DestroyWindow(parent);
@@ -107,7 +108,8 @@ TEST(Windows, SubclassChainAnswersItsOwnMessagesAndPassesTheRestOn) {
   Recorder recorder;
   HWND window = recorder.top_level("Chain", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200);
   WindowGuard guard{window};
-  replaced = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(counting_subclass)));
+  replaced =
+      reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(counting_subclass)));
   EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC)), &counting_subclass);
   recorder.clear();
   subclass_seen = 0;
@@ -163,7 +165,8 @@ TEST(Windows, TextsGoThroughTheWindowProcedure) {
   char small[6];
   EXPECT_EQ(GetWindowTextA(window, small, sizeof small), 5);
   EXPECT_STREQ(small, "Velmo");
-  EXPECT_EQ(recorder.kinds({WM_SETTEXT, WM_GETTEXT, WM_GETTEXTLENGTH}), (Messages{WM_SETTEXT, WM_GETTEXTLENGTH, WM_GETTEXT}));
+  EXPECT_EQ(recorder.kinds({WM_SETTEXT, WM_GETTEXT, WM_GETTEXTLENGTH}),
+            (Messages{WM_SETTEXT, WM_GETTEXTLENGTH, WM_GETTEXT}));
 }
 
 TEST(Windows, ChildrenAreEnumeratedInCreationOrderEachFollowedByItsOwn) {

@@ -102,7 +102,8 @@ TEST(TickHook, WakesTheDescriptorWaitThatItFeeds) {
 }
 
 TEST(TickHook, TypesIntoAFieldWhileTheProgramsLoopRuns) {
-  HWND field = CreateWindowExA(0, "Edit", "", WS_POPUP | WS_VISIBLE, 10, 10, 200, 24, nullptr, nullptr, nullptr, nullptr);
+  HWND field =
+      CreateWindowExA(0, "Edit", "", WS_POPUP | WS_VISIBLE, 10, 10, 200, 24, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(field, nullptr);
   SetFocus(field);
   struct Typist {
@@ -113,8 +114,10 @@ TEST(TickHook, TypesIntoAFieldWhileTheProgramsLoopRuns) {
   driver_set_tick_hook(
       [](void* context) {
         auto* t = static_cast<Typist*>(context);
-        if (t->step++ == 0) platform_driver_type_text("COM17");
-        else PostQuitMessage(0);
+        if (t->step++ == 0)
+          platform_driver_type_text("COM17");
+        else
+          PostQuitMessage(0);
       },
       &typist, 10);
   MSG msg;

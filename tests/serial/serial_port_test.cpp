@@ -47,7 +47,8 @@ class SerialLayer : public ::testing::Test {
 
   // A port that is not left open can be opened again at once.
   bool can_be_opened(const std::string& device_path) const {
-    HANDLE probe = CreateFileA(device_path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE probe =
+        CreateFileA(device_path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (probe == INVALID_HANDLE_VALUE) return false;
     CloseHandle(probe);
     return true;
@@ -109,7 +110,7 @@ TEST_F(SerialLayer, TextWithoutColonIsAllPortName) {
 
 TEST_F(SerialLayer, PortThatCannotBeConfiguredIsClosedAndReportedAsNotOpened) {
   for (const std::string& settings : {pty_.name() + ": baud=19200 data=9", pty_.name() + ": speed=fast",
-                                     pty_.name() + ": baud=19200 parity=E"}) {  // a pty has no parity
+                                      pty_.name() + ": baud=19200 parity=E"}) {  // a pty has no parity
     EXPECT_EQ(open(settings), nullptr) << settings;
     EXPECT_TRUE(can_be_opened(pty_.device_path())) << settings << ": the port was closed again";
   }
@@ -190,7 +191,7 @@ TEST_F(SerialLayer, QueueSizesAreRequestedOnlyWhenBothArePositive) {
     std::int32_t input, output;
     DWORD rx_queue, tx_queue;
   } cases[] = {{255, 100, 255, 100}, {100, 255, 100, 255}, {1, 1, 1, 1},   {255, 0, 0, 0},
-               {0, 255, 0, 0},      {-1, 255, 0, 0},      {255, -5, 0, 0}};
+               {0, 255, 0, 0},       {-1, 255, 0, 0},      {255, -5, 0, 0}};
   for (const auto& c : cases) {
     ASSERT_NE(open(pty_.name() + program_settings, HANDSHAKE_NONE, c.input, c.output), nullptr);
     COMMPROP properties{};
@@ -221,8 +222,13 @@ TEST(SerialErrorWord, EachConditionSetsItsOwnBits) {
     DWORD errors;
     DWORD word;
   } errors[] = {
-      {CE_RXOVER, 0x1 | 0x20 | 0x40}, {CE_OVERRUN, 0x2}, {CE_RXPARITY, 0x4}, {CE_FRAME, 0x8}, {CE_BREAK, 0x10},
-      {CE_TXFULL | CE_MODE | CE_IOE, 0}, {CE_OVERRUN | CE_BREAK, 0x12},
+      {CE_RXOVER, 0x1 | 0x20 | 0x40},
+      {CE_OVERRUN, 0x2},
+      {CE_RXPARITY, 0x4},
+      {CE_FRAME, 0x8},
+      {CE_BREAK, 0x10},
+      {CE_TXFULL | CE_MODE | CE_IOE, 0},
+      {CE_OVERRUN | CE_BREAK, 0x12},
   };
   for (const auto& e : errors) EXPECT_EQ(serial_error_word(e.errors, COMSTAT{}), e.word) << e.errors;
 

@@ -86,8 +86,10 @@ std::string exchange(SerialPort port, const std::string& request) {
   std::string reply;
   for (auto deadline = Clock::now() + 10s; reply.find("\r>") == std::string::npos && Clock::now() < deadline;) {
     char byte = 0;
-    if (serial_input_count(port) > 0 && serial_read(port, &byte, 1)) reply += byte;
-    else std::this_thread::sleep_for(1ms);
+    if (serial_input_count(port) > 0 && serial_read(port, &byte, 1))
+      reply += byte;
+    else
+      std::this_thread::sleep_for(1ms);
   }
   return reply;
 }

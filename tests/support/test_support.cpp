@@ -96,8 +96,10 @@ void move_mouse_to(POINT screen) {
 void mouse_button(int button, bool down) {
   INPUT input{};
   input.type = INPUT_MOUSE;
-  if (button == VK_RBUTTON) input.mi.dwFlags = down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP;
-  else input.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+  if (button == VK_RBUTTON)
+    input.mi.dwFlags = down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP;
+  else
+    input.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
   send(input);
 }
 

@@ -53,8 +53,8 @@ class GadgetColours : public ::testing::Test {
     HDC context = GetDC(control);
     SetTextColor(context, RGB(1, 2, 3));
     SetBkColor(context, RGB(4, 5, 6));
-    LRESULT answer =
-        route_gadget_message(control, window, message, reinterpret_cast<WPARAM>(context), reinterpret_cast<LPARAM>(control));
+    LRESULT answer = route_gadget_message(control, window, message, reinterpret_cast<WPARAM>(context),
+                                          reinterpret_cast<LPARAM>(control));
     ColourRequest result{answer, GetTextColor(context), GetBkColor(context)};
     ReleaseDC(control, context);
     return result;
@@ -207,7 +207,8 @@ TEST_F(GadgetColours, TheProgressBarIsToldItsColoursAndTheDefaultForMinusOne) {
 // taken, no brush can be made, and the cache must not keep an empty entry.
 TEST(BrushCache, ABrushThatCouldNotBeMadeLeavesNoEntryAndIsTriedAgain) {
   std::vector<HBRUSH> taken;
-  for (HBRUSH brush; taken.size() < 100000 && (brush = CreateSolidBrush(RGB(1, 2, 3))) != nullptr;) taken.push_back(brush);
+  for (HBRUSH brush; taken.size() < 100000 && (brush = CreateSolidBrush(RGB(1, 2, 3))) != nullptr;)
+    taken.push_back(brush);
   ASSERT_LT(taken.size(), 100000u) << "the system limits its objects";
   auto entries = test_support::heap_usage(list_heap_handle());
   EXPECT_EQ(brush_acquire(RGB(9, 8, 7)), nullptr);

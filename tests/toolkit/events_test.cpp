@@ -55,7 +55,8 @@ TEST_F(EventsTest, TheCloseBoxGivesTheClickThenACloseEventAndTheWindowStaysOpen)
 
 TEST_F(EventsTest, PressingTheButtonGivesAGadgetEventOfTypeZero) {
   click_client(window, 60, 50);
-  std::vector<Event> events = retrieve_until([](const Event& event) { return event.code == EV_GADGET && event.gadget == 1; });
+  std::vector<Event> events =
+      retrieve_until([](const Event& event) { return event.code == EV_GADGET && event.gadget == 1; });
   ASSERT_FALSE(events.empty());
   EXPECT_EQ(events.back().type, BN_CLICKED);
   EXPECT_EQ(events.back().window, 0);

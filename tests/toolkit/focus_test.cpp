@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr UINT rich_edit_get_options = 0x44E;  // EM_GETOPTIONS
+constexpr UINT rich_edit_get_options = 0x44E;   // EM_GETOPTIONS
 constexpr LRESULT rich_edit_read_only = 0x800;  // ECO_READONLY
 
 // Presses the keys together, releases them in reverse, and lets the toolkit's
@@ -238,8 +238,8 @@ TEST_F(TabNavigation, InsideAnMdiChildTheSearchStaysAmongItsControls) {
 
 TEST_F(TabNavigation, WithAWindowOutsideTheToolkitActiveTabIsAnOrdinaryKey) {
   register_class("PlainFrame", DefWindowProcA);
-  HWND plain = CreateWindowExA(0, "PlainFrame", "plain", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 400, 100, 200, 150,
-                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  HWND plain = CreateWindowExA(0, "PlainFrame", "plain", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 400, 100, 200, 150, nullptr,
+                               nullptr, GetModuleHandleA(nullptr), nullptr);
   ASSERT_NE(plain, nullptr);
   HWND button = create_child("Button", plain, 10, 10);
   HWND other = create_child("Button", plain, 10, 40);

@@ -94,8 +94,8 @@ TEST_F(FontsTest, AnUnnumberedFontIsKnownByItsIdentifierUntilFreed) {
 
 TEST_F(FontsTest, FreeingAllFontsDeletesEveryOneAndAnEmptyRegistryIsNoMatter) {
   free_all_fonts();
-  HFONT fonts[] = {reinterpret_cast<HFONT>(load_font(0, "Arial", 30)), reinterpret_cast<HFONT>(load_font(5, "Arial", 8)),
-                   font_handle(load_font(ANY_NUMBER, "Arial", 9))};
+  HFONT fonts[] = {reinterpret_cast<HFONT>(load_font(0, "Arial", 30)),
+                   reinterpret_cast<HFONT>(load_font(5, "Arial", 8)), font_handle(load_font(ANY_NUMBER, "Arial", 9))};
   free_all_fonts();
   for (HFONT font : fonts) {
     LOGFONTA gone;

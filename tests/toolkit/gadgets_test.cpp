@@ -64,9 +64,12 @@ TEST_F(GadgetsTest, EachKindMakesItsControlWithTheNumberAsIdentifierAndProperty)
   HWND button = reinterpret_cast<HWND>(create_button_gadget(1, 20, 40, 80, 20, "Connect"));
   HWND bar = reinterpret_cast<HWND>(create_progress_bar(3, 20, 70, 220, 20, 0, 100));
   const std::pair<HWND, Expected> cases[] = {
-      {text, {7, "Static", 0x50020000, false}},       {log, {4, "Static", 0x50020000, true}},
-      {result, {6, "Static", 0x50020001, false}},     {port, {2, "Edit", 0x50030080, true}},
-      {bare, {9, "Edit", 0x50030080, false}},         {button, {1, "Button", 0x50030000, false}},
+      {text, {7, "Static", 0x50020000, false}},
+      {log, {4, "Static", 0x50020000, true}},
+      {result, {6, "Static", 0x50020001, false}},
+      {port, {2, "Edit", 0x50030080, true}},
+      {bare, {9, "Edit", 0x50030080, false}},
+      {button, {1, "Button", 0x50030000, false}},
       {bar, {3, "msctls_progress32", 0x50000000, false}},
   };
   for (const auto& [control, expected] : cases) {

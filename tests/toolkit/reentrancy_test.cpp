@@ -99,7 +99,6 @@ const Action actions[] = {
     {"closes every window", [](HWND) { windows_close_all(); }},
 };
 
-
 struct Trigger {
   UINT message;
   std::function<void()> send;  // brings window 0 the message

@@ -240,10 +240,13 @@ TEST(AllocRecord, GivesAZeroedRecordAndRunsInit) {
   list_heap_init();
   main_heap = HeapCreate(0, 4096, 0);
   static int inits = 0;
-  auto* record = static_cast<std::uint8_t*>(alloc_record(64, [](void* r) {
-    ++inits;
-    EXPECT_EQ(static_cast<std::uint8_t*>(r)[63], 0);
-  }, nullptr));
+  auto* record = static_cast<std::uint8_t*>(alloc_record(
+      64,
+      [](void* r) {
+        ++inits;
+        EXPECT_EQ(static_cast<std::uint8_t*>(r)[63], 0);
+      },
+      nullptr));
   ASSERT_NE(record, nullptr);
   EXPECT_EQ(inits, 1);
   EXPECT_TRUE(std::all_of(record, record + 64, [](std::uint8_t b) { return b == 0; }));
@@ -255,7 +258,7 @@ TEST(AllocRecord, GivesAZeroedRecordAndRunsInit) {
 // Thousands of mixed operations against a plain model of the registry.
 TEST_F(RegistryTest, AgreesWithASimpleModelUnderRandomOperations) {
   ObjectRegistry* registry = make(8);
-  std::map<ObjectNumber, ObjectNumber> numbered;          // number -> handle
+  std::map<ObjectNumber, ObjectNumber> numbered;                  // number -> handle
   std::vector<std::pair<ObjectNumber, ObjectNumber>> unnumbered;  // (identifier, handle), oldest first
   std::mt19937 random(20261207);
   ObjectNumber next_handle = 1;

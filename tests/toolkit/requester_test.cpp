@@ -109,8 +109,7 @@ TEST_F(RequesterTest, WithAnotherWindowInFrontTheMainWindowIsDisabledAndEnabledA
   window_open(1, 50, 50, 200, 100, "In front", WS_OVERLAPPEDWINDOW);
   window_open(2, 60, 60, 200, 100, "Hidden", WS_OVERLAPPEDWINDOW | WINDOW_INVISIBLE);
   window_open(3, 70, 70, 200, 100, "Disabled already", WS_OVERLAPPEDWINDOW);
-  HWND main_window = window_handle(0), front = window_handle(1), hidden = window_handle(2),
-       disabled = window_handle(3);
+  HWND main_window = window_handle(0), front = window_handle(1), hidden = window_handle(2), disabled = window_handle(3);
   EnableWindow(disabled, FALSE);
   bring_to_front(front);
   ASSERT_EQ(GetForegroundWindow(), front);

@@ -48,9 +48,9 @@ POINT border_point(HWND window, LRESULT area) {
   int middle_y = (rect.top + rect.bottom) / 2;
   int middle_x = (rect.left + rect.right) / 2;
   for (int inside = 0; inside < 8; ++inside) {
-    POINT point = area == HTLEFT ? POINT{rect.left + inside, middle_y}
-                : area == HTRIGHT ? POINT{rect.right - 1 - inside, middle_y}
-                                  : POINT{middle_x, rect.bottom - 1 - inside};
+    POINT point = area == HTLEFT    ? POINT{rect.left + inside, middle_y}
+                  : area == HTRIGHT ? POINT{rect.right - 1 - inside, middle_y}
+                                    : POINT{middle_x, rect.bottom - 1 - inside};
     if (SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(point.x, point.y)) == area) return point;
   }
   ADD_FAILURE() << "no point of the frame hits " << area;
@@ -284,18 +284,54 @@ TEST_F(SizingLoop, EverySideAndCornerCanBeChosenByArrowKeysWithItsCursorAndWitho
     POINT (*at)(const RECT&, POINT cursor);
   };
   const Choice choices[] = {
-      {VK_LEFT, 0, WMSZ_LEFT, 32644, [](const RECT& r, POINT c) { return POINT{r.left, c.y}; }},
-      {VK_RIGHT, 0, WMSZ_RIGHT, 32644, [](const RECT& r, POINT c) { return POINT{r.right - 2, c.y}; }},
-      {VK_UP, 0, WMSZ_TOP, 32645, [](const RECT& r, POINT c) { return POINT{c.x, r.top}; }},
-      {VK_DOWN, 0, WMSZ_BOTTOM, 32645, [](const RECT& r, POINT c) { return POINT{c.x, r.bottom - 2}; }},
-      {VK_LEFT, VK_UP, WMSZ_TOPLEFT, 32642, [](const RECT& r, POINT) { return POINT{r.left + 2, r.top + 2}; }},
-      {VK_UP, VK_LEFT, WMSZ_TOPLEFT, 32642, [](const RECT& r, POINT) { return POINT{r.left + 2, r.top + 2}; }},
-      {VK_LEFT, VK_DOWN, WMSZ_BOTTOMLEFT, 32643, [](const RECT& r, POINT) { return POINT{r.left, r.bottom - 2}; }},
-      {VK_DOWN, VK_LEFT, WMSZ_BOTTOMLEFT, 32643, [](const RECT& r, POINT) { return POINT{r.left, r.bottom - 2}; }},
-      {VK_RIGHT, VK_UP, WMSZ_TOPRIGHT, 32643, [](const RECT& r, POINT) { return POINT{r.right - 2, r.top}; }},
-      {VK_UP, VK_RIGHT, WMSZ_TOPRIGHT, 32643, [](const RECT& r, POINT) { return POINT{r.right - 2, r.top}; }},
-      {VK_RIGHT, VK_DOWN, WMSZ_BOTTOMRIGHT, 32642, [](const RECT& r, POINT) { return POINT{r.right - 2, r.bottom - 2}; }},
-      {VK_DOWN, VK_RIGHT, WMSZ_BOTTOMRIGHT, 32642, [](const RECT& r, POINT) { return POINT{r.right - 2, r.bottom - 2}; }},
+      {VK_LEFT, 0, WMSZ_LEFT, 32644,
+       [](const RECT& r, POINT c) {
+         return POINT{r.left, c.y};
+       }},
+      {VK_RIGHT, 0, WMSZ_RIGHT, 32644,
+       [](const RECT& r, POINT c) {
+         return POINT{r.right - 2, c.y};
+       }},
+      {VK_UP, 0, WMSZ_TOP, 32645,
+       [](const RECT& r, POINT c) {
+         return POINT{c.x, r.top};
+       }},
+      {VK_DOWN, 0, WMSZ_BOTTOM, 32645,
+       [](const RECT& r, POINT c) {
+         return POINT{c.x, r.bottom - 2};
+       }},
+      {VK_LEFT, VK_UP, WMSZ_TOPLEFT, 32642,
+       [](const RECT& r, POINT) {
+         return POINT{r.left + 2, r.top + 2};
+       }},
+      {VK_UP, VK_LEFT, WMSZ_TOPLEFT, 32642,
+       [](const RECT& r, POINT) {
+         return POINT{r.left + 2, r.top + 2};
+       }},
+      {VK_LEFT, VK_DOWN, WMSZ_BOTTOMLEFT, 32643,
+       [](const RECT& r, POINT) {
+         return POINT{r.left, r.bottom - 2};
+       }},
+      {VK_DOWN, VK_LEFT, WMSZ_BOTTOMLEFT, 32643,
+       [](const RECT& r, POINT) {
+         return POINT{r.left, r.bottom - 2};
+       }},
+      {VK_RIGHT, VK_UP, WMSZ_TOPRIGHT, 32643,
+       [](const RECT& r, POINT) {
+         return POINT{r.right - 2, r.top};
+       }},
+      {VK_UP, VK_RIGHT, WMSZ_TOPRIGHT, 32643,
+       [](const RECT& r, POINT) {
+         return POINT{r.right - 2, r.top};
+       }},
+      {VK_RIGHT, VK_DOWN, WMSZ_BOTTOMRIGHT, 32642,
+       [](const RECT& r, POINT) {
+         return POINT{r.right - 2, r.bottom - 2};
+       }},
+      {VK_DOWN, VK_RIGHT, WMSZ_BOTTOMRIGHT, 32642,
+       [](const RECT& r, POINT) {
+         return POINT{r.right - 2, r.bottom - 2};
+       }},
   };
   for (const Choice& choice : choices) {
     SCOPED_TRACE(::testing::Message() << "keys " << choice.first << ", " << choice.second);
@@ -328,15 +364,24 @@ TEST(SizingPoint, EachEdgeCodeMovesItsEdgesWithinTheLimits) {
   };
   const RECT from{100, 100, 400, 300};  // 300 x 200; limits 120..500 wide, 80..350 high
   const Row rows[] = {
-      {WMSZ_LEFT, 50, 0, {50, 100, 400, 300}},       {WMSZ_LEFT, 350, 0, {280, 100, 400, 300}},
-      {WMSZ_LEFT, -200, 0, {-100, 100, 400, 300}},   {WMSZ_RIGHT, 297, 0, {100, 100, 299, 300}},
-      {WMSZ_RIGHT, 150, 0, {100, 100, 220, 300}},    {WMSZ_RIGHT, 800, 0, {100, 100, 600, 300}},
-      {WMSZ_TOP, 0, 60, {100, 60, 400, 300}},        {WMSZ_TOP, 0, 280, {100, 220, 400, 300}},
-      {WMSZ_TOP, 0, -100, {100, -50, 400, 300}},     {WMSZ_BOTTOM, 0, 400, {100, 100, 400, 402}},
-      {WMSZ_BOTTOM, 0, 120, {100, 100, 400, 180}},   {WMSZ_BOTTOM, 0, 600, {100, 100, 400, 450}},
-      {WMSZ_TOPLEFT, 52, 62, {50, 60, 400, 300}},    {WMSZ_TOPRIGHT, 500, 62, {100, 62, 502, 300}},
-      {WMSZ_BOTTOMLEFT, 52, 400, {52, 100, 400, 402}}, {WMSZ_BOTTOMRIGHT, 600, 500, {100, 100, 600, 450}},
-      {0, 10, 10, from},                             {9, 10, 10, from},
+      {WMSZ_LEFT, 50, 0, {50, 100, 400, 300}},
+      {WMSZ_LEFT, 350, 0, {280, 100, 400, 300}},
+      {WMSZ_LEFT, -200, 0, {-100, 100, 400, 300}},
+      {WMSZ_RIGHT, 297, 0, {100, 100, 299, 300}},
+      {WMSZ_RIGHT, 150, 0, {100, 100, 220, 300}},
+      {WMSZ_RIGHT, 800, 0, {100, 100, 600, 300}},
+      {WMSZ_TOP, 0, 60, {100, 60, 400, 300}},
+      {WMSZ_TOP, 0, 280, {100, 220, 400, 300}},
+      {WMSZ_TOP, 0, -100, {100, -50, 400, 300}},
+      {WMSZ_BOTTOM, 0, 400, {100, 100, 400, 402}},
+      {WMSZ_BOTTOM, 0, 120, {100, 100, 400, 180}},
+      {WMSZ_BOTTOM, 0, 600, {100, 100, 400, 450}},
+      {WMSZ_TOPLEFT, 52, 62, {50, 60, 400, 300}},
+      {WMSZ_TOPRIGHT, 500, 62, {100, 62, 502, 300}},
+      {WMSZ_BOTTOMLEFT, 52, 400, {52, 100, 400, 402}},
+      {WMSZ_BOTTOMRIGHT, 600, 500, {100, 100, 600, 450}},
+      {0, 10, 10, from},
+      {9, 10, 10, from},
   };
   for (const Row& row : rows) {
     SizingLoopState state{};
@@ -346,8 +391,8 @@ TEST(SizingPoint, EachEdgeCodeMovesItsEdgesWithinTheLimits) {
     state.limits.ptMaxTrackSize = POINT{500, 350};
     apply_sizing_point(&state, row.x, row.y);
     EXPECT_TRUE(EqualRect(&state.rect, &row.expected))
-        << "edge " << row.edge << " to " << row.x << "," << row.y << ": " << state.rect.left << " "
-        << state.rect.top << " " << state.rect.right << " " << state.rect.bottom;
+        << "edge " << row.edge << " to " << row.x << "," << row.y << ": " << state.rect.left << " " << state.rect.top
+        << " " << state.rect.right << " " << state.rect.bottom;
   }
 }
 

@@ -166,9 +166,9 @@ BOOL WINAPI TextOutA(HDC dc, int x, int y, LPCSTR text, int length);
 BOOL WINAPI ExtTextOutA(HDC dc, int x, int y, UINT options, const RECT* rect, LPCSTR text, UINT length, const INT* dx);
 BOOL WINAPI GetTextExtentPoint32A(HDC dc, LPCSTR text, int length, LPSIZE size);
 BOOL WINAPI GetTextMetricsA(HDC dc, LPTEXTMETRICA metrics);
-HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic, DWORD underline,
-                         DWORD strike_out, DWORD char_set, DWORD out_precision, DWORD clip_precision, DWORD quality,
-                         DWORD pitch_and_family, LPCSTR face);
+HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                         DWORD underline, DWORD strike_out, DWORD char_set, DWORD out_precision, DWORD clip_precision,
+                         DWORD quality, DWORD pitch_and_family, LPCSTR face);
 HFONT WINAPI CreateFontIndirectA(const LOGFONTA* font);
 int WINAPI GetObjectA(HGDIOBJ object, int size, LPVOID buffer);
 

@@ -118,8 +118,9 @@ typedef LONG HRESULT;
 #define MAKEINTRESOURCE MAKEINTRESOURCEA
 #define IS_INTRESOURCE(p) ((reinterpret_cast<ULONG_PTR>(p) >> 16) == 0)
 
-#define RGB(r, g, b) \
-  (static_cast<COLORREF>(static_cast<BYTE>(r) | (static_cast<WORD>(static_cast<BYTE>(g)) << 8) | (static_cast<DWORD>(static_cast<BYTE>(b)) << 16)))
+#define RGB(r, g, b)                                                                             \
+  (static_cast<COLORREF>(static_cast<BYTE>(r) | (static_cast<WORD>(static_cast<BYTE>(g)) << 8) | \
+                         (static_cast<DWORD>(static_cast<BYTE>(b)) << 16)))
 #define GetRValue(c) (LOBYTE(c))
 #define GetGValue(c) (LOBYTE(static_cast<WORD>(c) >> 8))
 #define GetBValue(c) (LOBYTE((c) >> 16))

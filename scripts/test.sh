@@ -60,14 +60,16 @@ wanted() { [[ $stages == *" $1 "* ]]; }
 
 mkdir -p "$build"
 
-# The sources themselves: the upper layers' includes, and shellcheck.
-run_checks_stage() {
-  local log=$build/checks.log
-  echo "== checks"
-  "$root/scripts/check-sources.sh" 2>&1 | tee "$log"
-  record checks "${PIPESTATUS[0]}" "$log"
+# script_stage NAME SCRIPT: a stage that runs one checking script.
+script_stage() {
+  local name=$1 log=$build/$1.log
+  echo "== $name"
+  "$2" 2>&1 | tee "$log"
+  record "$name" "${PIPESTATUS[0]}" "$log"
 }
-wanted checks && run_checks_stage
+
+# The sources themselves: the upper layers' includes, and shellcheck.
+wanted checks && script_stage checks "$root/scripts/check-sources.sh"
 
 wanted native && CTEST_JOBS=$jobs stage native "$build/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
@@ -120,13 +122,7 @@ CTEST_JOBS=1 stage windows "$wine_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 wanted windows && run_windows_stage
 
 # The .deb and the Windows zip, built as a packager would, and what they hold.
-run_packages_stage() {
-  local log=$build/packages.log
-  echo "== packages"
-  "$root/scripts/package.sh" 2>&1 | tee "$log"
-  record packages "${PIPESTATUS[0]}" "$log"
-}
-wanted packages && run_packages_stage
+wanted packages && script_stage packages "$root/scripts/package.sh"
 
 echo
 echo "== Summary"

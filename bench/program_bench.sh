@@ -14,7 +14,8 @@
 # (the simulator's flood scenario, as fast as the line takes it: text without
 # the identification for the first half, then a reply that never ends), with
 # the program's memory and its CPU per byte it read for each tenth (growth
-# should stay under 1 MB, CPU per byte flat). A figure of 0 seconds skips a
+# should stay under 1 MB, CPU per byte flat), and at its end how long the
+# program takes to end once its window is closed. A figure of 0 seconds skips a
 # part. The polling figures are
 # taken one program at a time, each in the same minute as bench/line_reader
 # ("floor"), which reads the line byte by byte as the program does but has no
@@ -260,6 +261,21 @@ flood_run() {
       "$(grep -q ' 08' "$requests" && echo "polling" || echo "identifying")" >>"$work/flood-$kind"
     c_prev=$c_now r_prev=$r_now
   done
+  # Then the window is closed from the keyboard, as a person would, while the
+  # reply still floods in: the time until the program has ended.
+  local asked waited=0
+  asked=$(now)
+  xdotool key alt+F4
+  running() { [ -e "/proc/$program_pid" ] && ! grep -q '^State:.Z' "/proc/$program_pid/status" 2>/dev/null; }
+  while running && [ "$waited" -lt 1000 ]; do
+    sleep 0.01
+    waited=$((waited + 1))
+  done
+  if running; then
+    echo "  closing: the program had not ended 10 s after Alt+F4" >>"$work/flood-$kind"
+  else
+    printf '  closing: ended %.0f ms after Alt+F4\n' "$(calc "($(now) - $asked) * 1000")" >>"$work/flood-$kind"
+  fi
 }
 
 kinds=()

@@ -57,7 +57,6 @@ class Connection {
   // of the answer arrives, shows the answer and ends its log line.
   bool connect_control_unit() {
     send(CONNECT_REQUEST);
-    reply_.clear();
     progress_ = 0;
     while (serial_input_count(port_) == 0) {
       if (!pause()) return false;

@@ -1,5 +1,7 @@
 #include "text.h"
 
+#include <algorithm>
+
 std::int32_t text_length(std::string_view text) { return static_cast<std::int32_t>(text_view(text).size()); }
 
 namespace {
@@ -35,7 +37,7 @@ std::int32_t find_text(std::string_view text, std::string_view pattern, std::int
   text = text_view(text);
   pattern = text_view(pattern);
   if (text.empty() || pattern.empty()) return 0;
-  if (start < 1) start = 1;
+  start = std::max(start, 1);
   if (static_cast<std::size_t>(start) > text.size()) return 0;
   if (pattern.size() > text.size()) return 0;
   // A plain byte scan: the library's find calls memchr and memcmp per
@@ -51,7 +53,7 @@ std::int32_t find_text(std::string_view text, std::string_view pattern, std::int
 
 std::string_view mid_view(std::string_view text, std::int32_t start, std::int32_t length) {
   text = text_view(text);
-  if (length < 0) length = 0;
+  length = std::max(length, 0);
   std::size_t skip = start <= 1 ? 0 : static_cast<std::size_t>(start) - 1;
   if (skip >= text.size()) return {};
   return text.substr(skip, static_cast<std::size_t>(length));

@@ -96,6 +96,36 @@ TEST_F(Buttons, APushButtonStaysUncheckedAndBmClickClicksIt) {
   EXPECT_EQ(notifications(button), std::vector<WORD>{BN_CLICKED});
 }
 
+// The state told by messages, a press that loses the capture to another
+// window, and keys other than the space bar.
+TEST_F(Buttons, StateMessagesCaptureLossAndOtherKeys) {
+  SendMessageA(button, BM_SETSTATE, 2, 0);
+  EXPECT_TRUE(SendMessageA(button, BM_GETSTATE, 0, 0) & BST_PUSHED) << "any nonzero pushes";
+  SendMessageA(button, BM_SETSTATE, 0, 0);
+  EXPECT_FALSE(SendMessageA(button, BM_GETSTATE, 0, 0) & BST_PUSHED);
+
+  HWND box = control("Button", "Box", BS_AUTOCHECKBOX, 120, 40, 80, 24, 2);
+  for (WPARAM check : {BST_CHECKED, BST_UNCHECKED, BST_CHECKED}) {
+    SendMessageA(box, BM_SETCHECK, check, 0);
+    EXPECT_EQ(SendMessageA(box, BM_GETCHECK, 0, 0), static_cast<LRESULT>(check));
+  }
+
+  SetFocus(button);
+  SendMessageA(button, WM_KEYDOWN, 'A', 0);
+  EXPECT_FALSE(SendMessageA(button, BM_GETSTATE, 0, 0) & BST_PUSHED) << "only the space bar presses";
+
+  test_support::move_mouse_to(screen_point(40, 12));
+  test_support::mouse_button(VK_LBUTTON, true);
+  pump_messages();
+  ASSERT_EQ(GetCapture(), button);
+  SetCapture(parent);
+  EXPECT_FALSE(SendMessageA(button, BM_GETSTATE, 0, 0) & BST_PUSHED) << "the press ended with the capture";
+  ReleaseCapture();
+  test_support::mouse_button(VK_LBUTTON, false);
+  pump_messages();
+  EXPECT_TRUE(notifications(button).empty()) << "no click";
+}
+
 TEST_F(Buttons, TheFocusRectangleComesAndGoesWithTheFocus) {
   HWND other = control("Button", "Other", BS_PUSHBUTTON, 120, 40, 80, 24, 2);
   SetFocus(button);

@@ -46,12 +46,27 @@ TEST_F(Edits, AClickFocusesTheFieldAndTypingNotifiesEachChange) {
   EXPECT_EQ(selection(), (std::pair<DWORD, DWORD>{7, 7}));
 }
 
-TEST_F(Edits, SettingTheTextNotifiesAndLeavesTheCaretAtTheStart) {
+// A new text starts afresh: the caret at the start, nothing to undo, not modified.
+TEST_F(Edits, SettingTheTextNotifiesAndStartsAfresh) {
+  SendMessageA(field, EM_SETSEL, 1, 3);
+  SendMessageA(field, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>("x"));
+  SendMessageA(field, EM_SETMODIFY, TRUE, 0);
+  ASSERT_TRUE(SendMessageA(field, EM_GETMODIFY, 0, 0));
+  ASSERT_TRUE(SendMessageA(field, EM_CANUNDO, 0, 0));
+  ASSERT_EQ(selection(), (std::pair<DWORD, DWORD>{2, 2}));
+  recorder.clear();
   SetWindowTextA(field, "pts/4");
   EXPECT_EQ(notifications(field), (Codes{EN_UPDATE, EN_CHANGE}));
   EXPECT_EQ(text_of(field), "pts/4");
   EXPECT_EQ(GetWindowTextLengthA(field), 5);
   EXPECT_EQ(selection(), (std::pair<DWORD, DWORD>{0, 0}));
+  EXPECT_FALSE(SendMessageA(field, EM_GETMODIFY, 0, 0));
+  EXPECT_FALSE(SendMessageA(field, EM_CANUNDO, 0, 0));
+  // Either place of EM_GETSEL may be left out.
+  SendMessageA(field, EM_SETSEL, 1, 4);
+  DWORD start = 99;
+  EXPECT_EQ(SendMessageA(field, EM_GETSEL, reinterpret_cast<WPARAM>(&start), 0), MAKELONG(1, 4));
+  EXPECT_EQ(start, 1u);
 }
 
 TEST_F(Edits, LosingTheFocusNotifiesTheParent) {

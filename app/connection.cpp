@@ -57,14 +57,13 @@ class Connection {
   // of the answer arrives, shows the answer and ends its log line.
   bool connect_control_unit() {
     send(CONNECT_REQUEST);
-    progress_ = 0;
     while (serial_input_count(port_) == 0) {
       if (!pause()) return false;
       if (++progress_ == PROGRESS_WRAP) progress_ = 0;
       set_gadget_state(GADGET_PROGRESS, progress_);
     }
     if (!collect_reply()) return false;
-    echo("\r");
+    echo_.add("\r");
     flush_echo();
     return true;
   }
@@ -121,7 +120,7 @@ class Connection {
         took_byte = true;
         if (read_byte()) {
           reply_.add(read_buffer_[0]);
-          echo(text_view(read_buffer_));
+          echo_.add(text_view(read_buffer_));
         }
       } else if (reply_.holds_prompt()) {
         reply_complete_at_ = Clock::now();
@@ -175,15 +174,9 @@ class Connection {
     if (get_gadget_text(gadget) != text) set_gadget_text(gadget, Text(text).c_str());
   }
 
-  // Only the log's newest bytes can ever be seen, so no more are kept for it.
-  void echo(std::string_view bytes) {
-    echo_ += bytes;
-    if (echo_.size() >= 2 * LOG_LIMIT) echo_.erase(0, echo_.size() - LOG_LIMIT);
-  }
-
   void flush_echo() {
-    if (echo_.empty()) return;
-    append_log(echo_);
+    if (echo_.pending().empty()) return;
+    append_log(echo_.pending());
     echo_.clear();
   }
 
@@ -209,7 +202,7 @@ class Connection {
   WindowService service_;
   Identification identification_;
   Reply reply_;
-  Text echo_;  // read, not yet in the log
+  Echo echo_;
   char read_buffer_[2] = {' ', '\0'};
   Text command_;
   Clock::time_point reply_complete_at_ = Clock::now();

@@ -5,14 +5,12 @@
 
 #include <string_view>
 
+#include "echo.h"
 #include "protocol.h"
 #include "serial_port.h"
 
 inline constexpr int POLL_INTERVAL_MS = 100;
 inline constexpr int PROGRESS_WRAP = 101;
-
-// The log keeps at most this many of its newest bytes.
-inline constexpr std::size_t LOG_LIMIT = 4096;
 
 // A close request during polling lets the reply that is arriving complete
 // for this long before the port is closed anyway.

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <string>
 
 #include "events.h"
@@ -81,6 +83,11 @@ TEST_F(MainWindowTest, TheGadgetsAreWhereTheLayoutPutsThem) {
     EXPECT_EQ(rect.bottom - rect.top, place.height);
     EXPECT_EQ(get_gadget_text(place.gadget), place.text);
   }
+  // The fields show their text from the left, and the bar fills in segments.
+  for (ObjectNumber field : {GADGET_PORT, GADGET_GROUP}) {
+    EXPECT_EQ(GetWindowLongA(gadget_control(field), GWL_STYLE) & (ES_CENTER | ES_RIGHT), 0) << field;
+  }
+  EXPECT_EQ(GetWindowLongA(gadget_control(GADGET_PROGRESS), GWL_STYLE) & (PBS_SMOOTH | PBS_VERTICAL), 0);
   EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(gadget_control(GADGET_RESULT), WM_GETFONT, 0, 0)),
             font_handle(FONT_RESULT));
   EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(gadget_control(GADGET_LOG), WM_GETFONT, 0, 0)),

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "decode.h"
+#include "echo.h"
 #include "identification.h"
 #include "protocol.h"
 #include "reply.h"
@@ -144,6 +145,29 @@ TEST(KeptAnswers, HoldAFewBytesHoweverLongTheAnswerGrows) {
   for (int i = 0; i < 1000; ++i) add('1');
   EXPECT_LT(most_kept_by_identification, IDENTIFICATION.size());
   EXPECT_EQ(most_kept_by_reply, 8u);
+}
+
+}  // namespace
+
+namespace {
+
+// Whatever piece sizes the line delivers, the echo ends with every byte the
+// log can still show, and holds fewer than twice the log's worth.
+TEST(Echo, KeepsTheNewestBytesTheLogCanShowAndNoMore) {
+  Text stream;
+  for (std::size_t i = 0; i < 3 * LOG_LIMIT + 123; ++i) stream += static_cast<char>('A' + i % 23);
+  for (const std::size_t piece : {std::size_t{1}, std::size_t{7}, LOG_LIMIT, 3 * LOG_LIMIT}) {
+    SCOPED_TRACE(piece);
+    Echo echo;
+    for (std::size_t added = 0; added < stream.size();) {
+      echo.add(std::string_view(stream).substr(added, piece));
+      added = std::min(added + piece, stream.size());
+      const std::size_t shown = std::min(added, LOG_LIMIT);
+      ASSERT_TRUE(std::string_view(echo.pending()).ends_with(std::string_view(stream).substr(added - shown, shown)))
+          << "after " << added << " bytes";
+      ASSERT_LT(echo.pending().size(), 2 * LOG_LIMIT);
+    }
+  }
 }
 
 }  // namespace

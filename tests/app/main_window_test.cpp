@@ -88,6 +88,17 @@ TEST_F(MainWindowTest, TheGadgetsAreWhereTheLayoutPutsThem) {
     EXPECT_EQ(GetWindowLongA(gadget_control(field), GWL_STYLE) & (ES_CENTER | ES_RIGHT), 0) << field;
   }
   EXPECT_EQ(GetWindowLongA(gadget_control(GADGET_PROGRESS), GWL_STYLE) & (PBS_SMOOTH | PBS_VERTICAL), 0);
+  PBRANGE range{};
+  SendMessageA(gadget_control(GADGET_PROGRESS), PBM_GETRANGE, TRUE, reinterpret_cast<LPARAM>(&range));
+  EXPECT_EQ(range.iLow, 0);
+  EXPECT_EQ(range.iHigh, 100) << "the bar is full at 100";
+  // The result's font is 30-point Arial.
+  LOGFONTA result_font{};
+  ASSERT_NE(GetObjectA(font_handle(FONT_RESULT), sizeof result_font, &result_font), 0);
+  EXPECT_STREQ(result_font.lfFaceName, "Arial");
+  HDC screen = GetDC(nullptr);
+  EXPECT_EQ(result_font.lfHeight, -MulDiv(30, GetDeviceCaps(screen, LOGPIXELSY), 72));
+  ReleaseDC(nullptr, screen);
   EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(gadget_control(GADGET_RESULT), WM_GETFONT, 0, 0)),
             font_handle(FONT_RESULT));
   EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(gadget_control(GADGET_LOG), WM_GETFONT, 0, 0)),

@@ -20,7 +20,8 @@ class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(build_main_window());
-    window = window_handle(WINDOW_MAIN);
+    window = window_handle(0);  // WINDOW_MAIN: callers of the toolkit know the window by number
+    ASSERT_NE(window, nullptr);
     bring_to_front(window);
     drain_events();
   }
@@ -62,15 +63,16 @@ TEST_F(MainWindowTest, TheGadgetsAreWhereTheLayoutPutsThem) {
     int x, y, width, height;
     const char* text;
   };
+  // By number, as the toolkit's callers find them.
   const Place places[] = {
-      {GADGET_PORT_LABEL, 20, 14, 30, 20, "Port:"},
-      {GADGET_PORT, 50, 10, 50, 20, "COM17"},
-      {GADGET_GROUP_LABEL, 120, 14, 40, 20, "Group:"},
-      {GADGET_GROUP, 160, 10, 30, 20, "05"},
-      {GADGET_CONNECT, 20, 40, 80, 20, "Connect"},
-      {GADGET_PROGRESS, 20, 70, 220, 20, ""},
-      {GADGET_LOG, 20, 100, 220, 140, ""},
-      {GADGET_RESULT, 20, 260, 220, 280, ""},
+      {7, 20, 14, 30, 20, "Port:"},    // GADGET_PORT_LABEL
+      {2, 50, 10, 50, 20, "COM17"},    // GADGET_PORT
+      {8, 120, 14, 40, 20, "Group:"},  // GADGET_GROUP_LABEL
+      {5, 160, 10, 30, 20, "05"},      // GADGET_GROUP
+      {1, 20, 40, 80, 20, "Connect"},  // GADGET_CONNECT
+      {3, 20, 70, 220, 20, ""},        // GADGET_PROGRESS
+      {4, 20, 100, 220, 140, ""},      // GADGET_LOG
+      {6, 20, 260, 220, 280, ""},      // GADGET_RESULT
   };
   for (const Place& place : places) {
     SCOPED_TRACE(place.gadget);
@@ -94,7 +96,7 @@ TEST_F(MainWindowTest, TheGadgetsAreWhereTheLayoutPutsThem) {
   EXPECT_EQ(range.iHigh, 100) << "the bar is full at 100";
   // The result's font is 30-point Arial.
   LOGFONTA result_font{};
-  ASSERT_NE(GetObjectA(font_handle(FONT_RESULT), sizeof result_font, &result_font), 0);
+  ASSERT_NE(GetObjectA(font_handle(0), sizeof result_font, &result_font), 0);  // FONT_RESULT
   EXPECT_STREQ(result_font.lfFaceName, "Arial");
   HDC screen = GetDC(nullptr);
   EXPECT_EQ(result_font.lfHeight, -MulDiv(30, GetDeviceCaps(screen, LOGPIXELSY), 72));

@@ -101,3 +101,19 @@ DWORD error_from_errno(int error) {
     default: return ERROR_GEN_FAILURE;
   }
 }
+
+// The pseudo-handle is -1, as on Windows; it names no slot of the table.
+HANDLE WINAPI GetCurrentProcess() { return INVALID_HANDLE_VALUE; }
+
+BOOL WINAPI GetProcessHandleCount(HANDLE process, LPDWORD count) {
+  if (process != GetCurrentProcess() || count == nullptr) {
+    SetLastError(process != GetCurrentProcess() ? ERROR_INVALID_HANDLE : ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  HandleTable& handles = table();
+  std::lock_guard held(handles.lock);
+  DWORD open = 0;
+  for (const auto& slot : handles.slots) open += slot != nullptr;
+  *count = open;
+  return TRUE;
+}

@@ -73,8 +73,12 @@ TEST(LineWaits, EachWaitEndsOnTheFirstByteAndNoneSpins) {
   const std::string settings = "COM17" + std::string(SERIAL_SETTINGS_SUFFIX);
   const SerialPort port = serial_open(settings.c_str(), HANDSHAKE_NONE, QUEUE_SIZE, QUEUE_SIZE);
   ASSERT_NE(port, nullptr);
+  // The service's timer is a handle of its own, closed with it.
+  DWORD handles_before = 0, handles_during = 0, handles_after = 0;
+  GetProcessHandleCount(GetCurrentProcess(), &handles_before);
   {
     WindowService service(port);
+    GetProcessHandleCount(GetCurrentProcess(), &handles_during);
     char byte = 0;
     const auto read_byte = [&] { return serial_read(port, &byte, 1) != 0; };
     ASSERT_TRUE(serial_write(port, "ati\r", 4));
@@ -112,6 +116,9 @@ TEST(LineWaits, EachWaitEndsOnTheFirstByteAndNoneSpins) {
     EXPECT_GE(serial_input_count(port), 2u) << "the bytes of the pause are left on the line";
     EXPECT_LT(cost.cpu_share, 0.3);
   }
+  GetProcessHandleCount(GetCurrentProcess(), &handles_after);
+  EXPECT_EQ(handles_during, handles_before + 1);
+  EXPECT_EQ(handles_after, handles_before);
   serial_close(port);
   windows_close_all();
 }

@@ -89,6 +89,9 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share_mode, LPSECURIT
 BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD to_read, LPDWORD read, LPOVERLAPPED overlapped);
 BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD to_write, LPDWORD written, LPOVERLAPPED overlapped);
 BOOL WINAPI CloseHandle(HANDLE object);
+// The calling process's pseudo-handle, and how many kernel handles it holds open.
+HANDLE WINAPI GetCurrentProcess();
+BOOL WINAPI GetProcessHandleCount(HANDLE process, LPDWORD count);
 
 // Waiting, time, process and thread basics.
 #define WAIT_OBJECT_0 0x00000000u

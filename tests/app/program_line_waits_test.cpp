@@ -123,4 +123,28 @@ TEST(LineWaits, EachWaitEndsOnTheFirstByteAndNoneSpins) {
   windows_close_all();
 }
 
+// Scenario hang-up, after one block: the line that hung up is signalled for
+// good, and a wait that kept watching it would return at once, over and over.
+TEST(LineWaitsAfterHangUp, TheWaitsNeitherSpinNorSeeBytes) {
+  ASSERT_TRUE(build_main_window());
+  const std::string settings = "COM17" + std::string(SERIAL_SETTINGS_SUFFIX);
+  const SerialPort port = serial_open(settings.c_str(), HANDSHAKE_NONE, QUEUE_SIZE, QUEUE_SIZE);
+  ASSERT_NE(port, nullptr);
+  {
+    WindowService service(port);
+    ASSERT_TRUE(serial_write(port, "0805\r", 5));
+    char byte = 0;
+    while (service.wait_for_line(Clock::now() + 1s) && serial_read(port, &byte, 1) != 0) {
+    }
+    bool woke = true;
+    WaitCost cost = cost_of([&] { woke = service.wait_for_line(Clock::now() + 500ms); });
+    EXPECT_FALSE(woke);
+    EXPECT_LT(cost.cpu_share, 0.3);
+    cost = cost_of([&] { service.serve_until(Clock::now() + 500ms, WindowService::Wake::OnInput, false); });
+    EXPECT_LT(cost.cpu_share, 0.3);
+  }
+  serial_close(port);
+  windows_close_all();
+}
+
 }  // namespace

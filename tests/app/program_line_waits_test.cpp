@@ -61,6 +61,12 @@ WaitCost cost_of(Wait wait) {
           before.sleeps < 0 ? -1 : after.sleeps - before.sleeps};
 }
 
+// The simulator's port, opened as Connect opens it.
+SerialPort open_simulator_port() {
+  const std::string settings = "COM17" + std::string(SERIAL_SETTINGS_SUFFIX);
+  return serial_open(settings.c_str(), HANDSHAKE_NONE, QUEUE_SIZE, QUEUE_SIZE);
+}
+
 // Scenario trickle, 300 ms between bytes: the answer to "ati\r" arrives one
 // byte at a time, so that each wait below starts with nothing on the line and
 // a second byte is far off when the first has woken it. A spinning wait uses
@@ -70,8 +76,7 @@ WaitCost cost_of(Wait wait) {
 TEST(LineWaits, EachWaitEndsOnTheFirstByteAndNoneSpins) {
   ASSERT_TRUE(build_main_window());
   test_support::bring_to_front(main_window());
-  const std::string settings = "COM17" + std::string(SERIAL_SETTINGS_SUFFIX);
-  const SerialPort port = serial_open(settings.c_str(), HANDSHAKE_NONE, QUEUE_SIZE, QUEUE_SIZE);
+  const SerialPort port = open_simulator_port();
   ASSERT_NE(port, nullptr);
   // The service's timer is a handle of its own, closed with it. (Wine
   // counts no handles at all: 0 with the port and the timer open.)
@@ -130,8 +135,7 @@ TEST(LineWaits, EachWaitEndsOnTheFirstByteAndNoneSpins) {
 // good, and a wait that kept watching it would return at once, over and over.
 TEST(LineWaitsAfterHangUp, TheWaitsNeitherSpinNorSeeBytes) {
   ASSERT_TRUE(build_main_window());
-  const std::string settings = "COM17" + std::string(SERIAL_SETTINGS_SUFFIX);
-  const SerialPort port = serial_open(settings.c_str(), HANDSHAKE_NONE, QUEUE_SIZE, QUEUE_SIZE);
+  const SerialPort port = open_simulator_port();
   ASSERT_NE(port, nullptr);
   {
     WindowService service(port);

@@ -3,7 +3,8 @@
 # - the layers above platform/ (app/, serial/, toolkit/) are Win32 code: they
 #   include only C++ standard library headers, the Windows SDK's headers and
 #   their own, so that the same source builds for Windows;
-# - the shell scripts pass shellcheck.
+# - the shell scripts pass shellcheck;
+# - scripts/mutants.py does what its tests say.
 # Ends with "checks: N passed, M failed" and fails when any check failed.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -39,6 +40,14 @@ for script in $(git ls-files -- '*.sh' .ci/run); do
     echo "FAILED: shellcheck $script"
   fi
 done
+
+# The project's mutation command plants faults, judges them and puts the sources back.
+if python3 "$root/tests/scripts/mutants_test.py" 2>&1 | tail -n 3; [ "${PIPESTATUS[0]}" -eq 0 ]; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+  echo "FAILED: tests/scripts/mutants_test.py"
+fi
 
 echo "checks: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

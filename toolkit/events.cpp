@@ -44,6 +44,10 @@ BOOL CALLBACK send_colour_change(HWND child, LPARAM) {
 
 LRESULT translate_command(HWND window, WPARAM wparam, LPARAM lparam) {
   auto control = reinterpret_cast<HWND>(lparam);
+  // A callback may have destroyed the control that sent the command, or freed
+  // its gadget, which leaves the control without a number (-1) while its
+  // destruction runs on: such a control makes no event.
+  if (control != nullptr && (!IsWindow(control) || GetWindowLongPtrA(control, GWLP_ID) == -1)) return 0;
   if (route_gadget_message(control, window, WM_COMMAND, wparam, lparam) != RESULT_DEFAULT) return 0;
   if (control != nullptr) {
     event_state->pending_event = EV_GADGET;
@@ -79,18 +83,45 @@ void translate_item_click(WPARAM wparam, LPARAM lparam) {
   }
 }
 
-}  // namespace
-
-void event_data_release() {
-  EventData* data = event_state->event_data;
+void free_event_data(EventData* data) {
   if (data == nullptr) return;
   if (data->block != nullptr) HeapFree(main_heap, 0, data->block);
   HeapFree(main_heap, 0, data);
+}
+
+}  // namespace
+
+void event_data_release() {
+  free_event_data(event_state->event_data);
   event_state->event_data = nullptr;
+}
+
+void event_queue_forget(ObjectNumber window_number) {
+  QueuedEvent* kept_tail = nullptr;
+  QueuedEvent** link = &event_state->queue_head;
+  while (QueuedEvent* queued = *link) {
+    if (queued->window_number == window_number) {
+      *link = queued->next;
+      HeapFree(main_heap, 0, queued);
+    } else {
+      kept_tail = queued;
+      link = &queued->next;
+    }
+  }
+  event_state->queue_tail = kept_tail;
+}
+
+void forget_posted_data(HWND window) {
+  MSG message;
+  while (PeekMessageA(&message, window, MSG_WINDOW_DATA, MSG_GADGET_DATA, PM_REMOVE | PM_NOYIELD))
+    free_event_data(reinterpret_cast<EventData*>(message.lParam));
 }
 
 int event_retrieve(int timeout) {
   event_data_release();
+  // A window destroyed by the program itself, not closed by number, may have
+  // taken owned or child windows with it.
+  windows_unregister_left_classes();
   event_state->event_type = -1;
   if (event_state->queue_head != nullptr) return take_queued_event();
 
@@ -139,7 +170,11 @@ void event_queue_append(int event, ObjectNumber window_number) {
 
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   LRESULT result = event_translate(window, message, wparam, lparam);
-  if (message == WM_NCDESTROY) window_destroyed(window);
+  if (message == WM_NCDESTROY) {
+    window_destroyed(window);
+    // The system drops what was posted to a destroyed window; the data records go with it.
+    forget_posted_data(window);
+  }
   if (message != WM_SIZE) {
     auto mdi_client = static_cast<HWND>(GetPropA(window, MDI_GADGET_PROPERTY));
     if (mdi_client != nullptr) {

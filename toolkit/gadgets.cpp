@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <vector>
 
 #include "colours.h"
 #include "events.h"
@@ -84,6 +85,27 @@ HFONT font_or_stock(HFONT font) {
   return font == reinterpret_cast<HFONT>(static_cast<INT_PTR>(-1)) ? stock_gui_font : font;
 }
 
+// Takes back the focus changes that a control of the gadget number posted
+// and that have not been retrieved yet: a gadget that is gone makes no event.
+// The others are posted again in their order.
+void forget_posted_focus(HWND window, ObjectNumber gadget) {
+  std::vector<MSG> kept;
+  MSG message;
+  while (PeekMessageA(&message, window, MSG_FIELD_FOCUS, MSG_FIELD_FOCUS, PM_REMOVE | PM_NOYIELD)) {
+    if (static_cast<ObjectNumber>(message.wParam) != gadget) kept.push_back(message);
+  }
+  for (const MSG& again : kept) PostMessageA(again.hwnd, again.message, again.wParam, again.lParam);
+  if (event_state->pending_event == EV_GADGET && event_state->gadget == gadget) event_state->pending_event = 0;
+}
+
+// Cuts a control loose from the gadget number: nothing it does afterwards
+// reaches the number or a record of it.
+void detach_control(HWND control) {
+  RemovePropA(control, GADGET_ID_PROPERTY);
+  if (RemovePropA(control, DROP_ACCEPT_PROPERTY) != nullptr) RevokeDragDrop(control);
+  SetWindowLongPtrA(control, GWLP_ID, -1);
+}
+
 enum class Kind { text, string, button, progress_bar };
 
 // The steps every creation shares: make the control, take the record (which
@@ -129,10 +151,27 @@ ObjectNumber create_gadget(Kind kind, ObjectNumber number, int x, int y, int wid
   if (control == nullptr) return 0;
   if (kind == Kind::progress_bar) SendMessageA(control, PBM_SETRANGE32, static_cast<WPARAM>(minimum), maximum);
 
+  GadgetRecord* previous = number != ANY_NUMBER ? gadget_record(number) : nullptr;
+  HWND previous_control = previous != nullptr ? previous->control : nullptr;
+  // Destroys the gadget that has the number now, which runs user code.
   auto* record = static_cast<GadgetRecord*>(registry_get_or_create(gadget_registry, number));
   if (record == nullptr) {
     DestroyWindow(control);
     return 0;
+  }
+  if (record->control != nullptr && record->control != previous_control) {
+    // A callback made the number again meanwhile: that newer gadget keeps it.
+    DestroyWindow(control);
+    return 0;
+  }
+  if (record->control != nullptr) {
+    // The old control's destruction was already under way further out, so it
+    // still holds the record: it gives it up here, with its procedure back.
+    SetWindowLongPtrA(record->control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(record->previous_procedure));
+    forget_posted_focus(find_toolkit_window(record->control), number);
+    detach_control(record->control);
+    if (record->kind->free != nullptr) record->kind->free(record);
+    *record = GadgetRecord{};
   }
   if (kind == Kind::string) {
     saved_edit_procedure = reinterpret_cast<WNDPROC>(
@@ -207,13 +246,15 @@ LRESULT CALLBACK gadget_procedure(HWND control, UINT message, WPARAM wparam, LPA
 
   if (message == WM_NCDESTROY) {
     // Look again: the previous procedure may have created gadgets, which can
-    // move the numbered records.
+    // move the numbered records, or made this number again.
     record = gadget_record(id);
-    if (record != nullptr && record->kind->free != nullptr) record->kind->free(record);
-    RemovePropA(control, GADGET_ID_PROPERTY);
-    if (RemovePropA(control, DROP_ACCEPT_PROPERTY) != nullptr) RevokeDragDrop(control);
-    SetWindowLongPtrA(control, GWLP_ID, -1);
-    registry_release(gadget_registry, id);
+    bool owns_record = record != nullptr && record->control == control;
+    if (owns_record) forget_posted_focus(find_toolkit_window(control), id);
+    detach_control(control);
+    if (owns_record) {
+      if (record->kind->free != nullptr) record->kind->free(record);
+      registry_release(gadget_registry, id);
+    }
   }
   return result;
 }

@@ -3,11 +3,17 @@
 #include "requester.h"
 #include "toolkit_internal.h"
 
+#include <vector>
+
 ListNode* disabled_windows = nullptr;
 
 namespace {
 
-BOOL CALLBACK disable_thread_window(HWND window, LPARAM) {
+// The entries that one requester made, so that it enables again only what it
+// disabled itself: a nested requester leaves the outer one's windows alone.
+using OwnEntries = std::vector<DisabledWindowRecord*>;
+
+BOOL CALLBACK disable_thread_window(HWND window, LPARAM own_entries) {
   DWORD thread = GetCurrentThreadId();
   if (GetWindowThreadProcessId(window, nullptr) != thread) return TRUE;
   if (!IsWindowVisible(window) || !IsWindowEnabled(window)) return TRUE;
@@ -22,22 +28,15 @@ BOOL CALLBACK disable_thread_window(HWND window, LPARAM) {
   }
   entry->window = window;
   entry->thread_id = thread;
+  reinterpret_cast<OwnEntries*>(own_entries)->push_back(entry);
   return TRUE;
-}
-
-DisabledWindowRecord* record_of(ListNode* node) { return reinterpret_cast<DisabledWindowRecord*>(node + 1); }
-
-DisabledWindowRecord* first_entry_of(DWORD thread) {
-  for (ListNode* node = disabled_windows; node != nullptr; node = node->next) {
-    if (record_of(node)->thread_id == thread) return record_of(node);
-  }
-  return nullptr;
 }
 
 }  // namespace
 
 int message_requester(const char* caption, const char* text, UINT flags) {
-  EnumWindows(disable_thread_window, 0);
+  OwnEntries own;
+  EnumWindows(disable_thread_window, reinterpret_cast<LPARAM>(&own));
 
   HWND owner = GetForegroundWindow();
   DWORD owner_process = 0;
@@ -47,10 +46,9 @@ int message_requester(const char* caption, const char* text, UINT flags) {
   int answer = MessageBoxA(owner, text, caption, flags);
 
   // Enabling a window sends it WM_ENABLE, whose callback may show another
-  // requester and so change the list: each entry leaves the list before its
-  // window is enabled, and the walk starts again from the head.
-  DWORD thread = GetCurrentThreadId();
-  for (DisabledWindowRecord* entry = first_entry_of(thread); entry != nullptr; entry = first_entry_of(thread)) {
+  // requester; that one adds and removes entries of its own only, so each of
+  // these stays valid until it leaves the list here, before its window is enabled.
+  for (DisabledWindowRecord* entry : own) {
     HWND window = entry->window;
     list_unlink(&disabled_windows, entry);
     EnableWindow(window, TRUE);

@@ -63,6 +63,14 @@ LRESULT start_loop(SizingLoopState* state, HWND window, WPARAM command) {
   // A keyboard Size command comes without a pressed button; the window is
   // told of one, as it would be for a drag.
   if (GetKeyState(VK_LBUTTON) == 0) SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+  // Both ran the window's code, which may have ended this loop, started one
+  // for another window, or hidden, disabled or destroyed the window.
+  if (state->active == 0 || state->window != window) return 0;
+  if (!IsWindowVisible(window) || !IsWindowEnabled(window)) {
+    state->active = 0;
+    state->window = nullptr;
+    return 0;
+  }
   SetCapture(window);
   PostMessageA(window, WM_ENTERSIZEMOVE, 0, 0);
   if (state->edge == 0) {
@@ -132,6 +140,13 @@ void end_loop(SizingLoopState* state, HWND window) {
   if (state->restore_cursor == 1) SetCursorPos(state->saved_cursor.x, state->saved_cursor.y);
 }
 
+// Ends the loop of the window: giving up the capture ends it through
+// WM_CAPTURECHANGED, and a loop without the capture is ended directly.
+void stop_loop(SizingLoopState* state, HWND window) {
+  if (GetCapture() == window) ReleaseCapture();
+  if (state->active != 0 && state->window == window) end_loop(state, window);
+}
+
 LRESULT while_sizing(SizingLoopState* state, HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_MOUSEMOVE: {
@@ -157,6 +172,14 @@ LRESULT while_sizing(SizingLoopState* state, HWND window, UINT message, WPARAM w
       // Whoever took the capture away, the loop ends here.
       end_loop(state, window);
       return 0;
+    case WM_SHOWWINDOW:
+    case WM_ENABLE:
+      // A hidden or disabled window can no longer be sized.
+      if (wparam == FALSE) stop_loop(state, window);
+      return RESULT_DEFAULT;
+    case WM_WINDOWPOSCHANGED:
+      if (reinterpret_cast<const WINDOWPOS*>(lparam)->flags & SWP_HIDEWINDOW) stop_loop(state, window);
+      return RESULT_DEFAULT;
     case WM_DESTROY:
       // Not every system tells a destroyed window that it lost the capture.
       end_loop(state, window);
@@ -172,6 +195,11 @@ LRESULT sizing_loop_filter(HWND window, UINT message, WPARAM wparam, LPARAM lpar
   SizingLoopState* state = sizing_state;
   if (state->active == 0) {
     if (message != WM_SYSCOMMAND || (wparam & 0xFFF0) != SC_SIZE) return RESULT_DEFAULT;
+    return start_loop(state, window, wparam);
+  }
+  if (window != state->window && message == WM_SYSCOMMAND && (wparam & 0xFFF0) == SC_SIZE) {
+    // Another window asks to be sized: this loop ends and the new one starts.
+    stop_loop(state, state->window);
     return start_loop(state, window, wparam);
   }
   // Messages of other windows are theirs, the capture changes that the loop's

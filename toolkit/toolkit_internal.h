@@ -92,6 +92,9 @@ WindowRecord* window_record(ObjectNumber number);
 // system destroyed with its owner or parent, not closed by number, gives up
 // its record here.
 void window_destroyed(HWND window);
+// Unregisters the classes of windows destroyed with their owner or parent
+// once nothing uses them any more; closing a window does it too.
+void windows_unregister_left_classes();
 
 // ---- Events
 
@@ -134,6 +137,11 @@ extern EventState* event_state;
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 LRESULT event_translate(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 void event_queue_append(int event, ObjectNumber window_number);
+// Drops the queued events of a window number that is closing.
+void event_queue_forget(ObjectNumber window_number);
+// Removes the data messages posted to a window that is being destroyed and
+// frees their records.
+void forget_posted_data(HWND window);
 LRESULT route_gadget_message(HWND control, HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
 // ---- Gadgets

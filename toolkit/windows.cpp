@@ -28,6 +28,32 @@ struct ClassName {
 
 HINSTANCE program_instance() { return GetModuleHandleA(nullptr); }
 
+// Numbers (or identifiers) of windows that the system destroyed with their
+// owner or parent: their classes are still in use while the destruction runs,
+// and are unregistered once it has returned. Newest first.
+ListNode* classes_to_unregister = nullptr;
+
+void unregister_class_later(ObjectNumber number) {
+  auto* entry = static_cast<ObjectNumber*>(list_push(&classes_to_unregister, sizeof(ListNode) + sizeof number));
+  if (entry != nullptr) *entry = number;
+}
+
+// Unregisters the classes of destroyed windows. A class that a window still
+// uses (one whose destruction has not returned yet) stays listed for a later
+// call; a number opened again keeps its class, which its own close unregisters.
+void unregister_left_classes() {
+  ListNode* node = classes_to_unregister;
+  while (node != nullptr) {
+    ListNode* next = node->next;
+    auto* number = reinterpret_cast<ObjectNumber*>(node + 1);
+    bool in_use = false;
+    if (window_record(*number) == nullptr && !UnregisterClassA(ClassName(*number).text, program_instance()))
+      in_use = GetLastError() == ERROR_CLASS_HAS_WINDOWS;
+    if (!in_use) list_unlink(&classes_to_unregister, number);
+    node = next;
+  }
+}
+
 // Where the outer window goes, by the placement flags.
 void place_window(DWORD flags, HWND parent, int& outer_width, int& outer_height, int& x, int& y) {
   if ((x == WINDOW_POS_DEFAULT || y == WINDOW_POS_DEFAULT) && (flags & centring_flags) == 0) {
@@ -174,6 +200,7 @@ void window_close(ObjectNumber number) {
   // that closes it again finds nothing, and one that opens it keeps its window.
   WindowRecord record = *found;
   registry_release(window_registry, number);
+  event_queue_forget(number);
 
   RemovePropA(window, WINDOW_ID_PROPERTY);
   if (RemovePropA(window, DROP_ACCEPT_PROPERTY) != nullptr) RevokeDragDrop(window);
@@ -186,6 +213,7 @@ void window_close(ObjectNumber number) {
     UnregisterClassA(ClassName(number).text, program_instance());
   }
   release_owned(record);
+  unregister_left_classes();
 }
 
 void window_destroyed(HWND window) {
@@ -196,12 +224,16 @@ void window_destroyed(HWND window) {
   if (found == nullptr || found->window != window) return;
   WindowRecord record = *found;
   registry_release(window_registry, number);
+  event_queue_forget(number);
   RemovePropA(window, WINDOW_ID_PROPERTY);
   if (RemovePropA(window, DROP_ACCEPT_PROPERTY) != nullptr) RevokeDragDrop(window);
-  // The class stays registered: the window still exists until this message
-  // returns. Opening the number again uses the class as it is.
+  // The window still exists until this message returns, so its class cannot
+  // go yet; opening the number again meanwhile uses the class as it is.
+  unregister_class_later(number);
   release_owned(record);
 }
+
+void windows_unregister_left_classes() { unregister_left_classes(); }
 
 void windows_close_all() {
   registry_enum_begin(window_registry);

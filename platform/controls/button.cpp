@@ -20,6 +20,12 @@ void paint(HWND window, HDC dc) {
   GetClientRect(window, &r);
   HGDIOBJ old_font = SelectObject(dc, font_or_default(state->font));
   parent_colours(window, WM_CTLCOLORBTN, dc);  // asked, as Windows does; a push button keeps its face colour
+  // The parent's answer ran its code, which may have destroyed the button.
+  state = state_of<ButtonState>(window);
+  if (state == nullptr) {
+    SelectObject(dc, old_font);
+    return;
+  }
   bool pushed = state->state & BST_PUSHED;
   if (is_default(window) || (state->state & BST_FOCUS)) {
     FrameRect(dc, &r, GetSysColorBrush(COLOR_WINDOWFRAME));

@@ -139,7 +139,11 @@ bool replace_selection(HWND window, EditState& s, std::string inserted, Undo und
       candidate = s.text.substr(0, start) + inserted + s.text.substr(start + removed);
     }
   }
-  if (truncated) notify_parent(window, EN_MAXTEXT);
+  if (truncated) {
+    notify_parent(window, EN_MAXTEXT);
+    // The parent, told, may have destroyed the field: its state is gone then.
+    if (state(window) != &s) return false;
+  }
   if (candidate == before && inserted.empty() && removed == 0) return false;
   if (undo == Undo::Keep) {
     s.undo_text = before;
@@ -262,12 +266,17 @@ void character(HWND window, EditState& s, unsigned char c) {
 }
 
 void paint(HWND window, HDC dc) {
-  EditState& s = *state(window);
   RECT client;
   GetClientRect(window, &client);
-  HGDIOBJ old_font = SelectObject(dc, font_or_default(s.font));
+  HGDIOBJ old_font = SelectObject(dc, font_or_default(state(window)->font));
   bool enabled = IsWindowEnabled(window);
   HBRUSH brush = parent_colours(window, (read_only(window) || !enabled) ? WM_CTLCOLORSTATIC : WM_CTLCOLOREDIT, dc);
+  // The parent's answer ran its code, which may have destroyed the field.
+  if (state(window) == nullptr) {
+    SelectObject(dc, old_font);
+    return;
+  }
+  EditState& s = *state(window);
   FillRect(dc, &client, brush);
   if (!enabled) SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
   RECT r = text_rect(window, s);

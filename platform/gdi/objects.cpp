@@ -56,6 +56,8 @@ Pen* stock_pen(COLORREF colour, int style) {
 // Windows gives a process at most 10,000 GDI objects (its default quota).
 bool object_quota_reached() { return live().size() >= 10000; }
 
+DWORD object_count() { return static_cast<DWORD>(live().size()); }
+
 Object* object_from(HGDIOBJ handle, Kind kind) {
   auto* object = static_cast<Object*>(handle);
   if (handle == nullptr || live().count(object) == 0 || object->kind != kind) return nullptr;

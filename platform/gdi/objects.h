@@ -54,6 +54,8 @@ struct Font : Object {
 Object* object_from(HGDIOBJ handle, Kind kind);  // null when the handle is no such object
 // True when the process holds as many objects as Windows allows; no more can be made.
 bool object_quota_reached();
+// How many objects the process holds, stock objects included.
+DWORD object_count();
 inline Brush* brush_from(HGDIOBJ h) { return static_cast<Brush*>(object_from(h, Kind::brush)); }
 inline Pen* pen_from(HGDIOBJ h) { return static_cast<Pen*>(object_from(h, Kind::pen)); }
 inline Font* font_from(HGDIOBJ h) { return static_cast<Font*>(object_from(h, Kind::font)); }

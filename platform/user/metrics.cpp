@@ -122,3 +122,13 @@ HBRUSH WINAPI GetSysColorBrush(int index) {
 }
 
 BOOL WINAPI MessageBeep(UINT) { return TRUE; }
+
+// GetGuiResources: the GDI objects are counted for the calling process only,
+// as the only process there is here; user objects are not counted.
+DWORD WINAPI GetGuiResources(HANDLE process, DWORD flags) {
+  if (process != GetCurrentProcess() || flags != GR_GDIOBJECTS) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  return gdi::object_count();
+}

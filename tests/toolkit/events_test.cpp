@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <utility>
 
 #include "events.h"
 #include "gadgets.h"
@@ -216,6 +218,75 @@ TEST_F(EventsTest, AMessageThatArrivesDuringTheWaitIsRetrieved) {
   KillTimer(window, 7);
   EXPECT_EQ(waited.code, WM_TIMER);
   EXPECT_EQ(event_state->last_wparam, 7u);
+}
+
+}  // namespace
+
+namespace {
+
+// What a closed window left in the queues: events, and posted data records.
+TEST_F(EventsTest, NothingOfAClosedWindowReachesTheNextWindowOfItsNumber) {
+  SendMessageA(window, WM_CLOSE, 0, 0);
+  SetWindowPos(window, nullptr, 0, 0, 300, 240, SWP_NOMOVE | SWP_NOZORDER);
+  auto* data = static_cast<EventData*>(HeapAlloc(main_heap, HEAP_ZERO_MEMORY, sizeof(EventData)));
+  PostMessageA(window, MSG_WINDOW_DATA, 0, reinterpret_cast<LPARAM>(data));
+  window_close(0);
+  ASSERT_NE(window_open(0, 100, 150, 260, 200, "Next", WINDOW_INVISIBLE), 0);
+  for (const Event& event : drain_events(20)) {
+    EXPECT_NE(event.code, EV_CLOSE);
+    EXPECT_NE(event.code, EV_SIZE);
+    EXPECT_NE(event.code, EV_WINDOW_DATA);
+  }
+}
+
+// A callback that frees the gadget, or makes it again under its number, while
+// the gadget tells of its own click or of its field losing the focus.
+TEST_F(EventsTest, AGadgetFreedOrRemadeInItsOwnNotificationGivesNoEventAndKeepsTheNewRecord) {
+  struct Case {
+    const char* name;
+    ObjectNumber gadget;
+    bool remade;
+    std::function<void()> notify;
+    std::function<void()> act;
+  };
+  const Case cases[] = {
+      {"click, freed", 1, false, [] { SendMessageA(gadget_control(1), BM_CLICK, 0, 0); }, [] { free_gadget(1); }},
+      {"focus lost, freed", 2, false, [] { SetFocus(window_handle(0)); }, [] { free_gadget(2); }},
+      {"focus lost, remade while the old field is destroyed", 2, true, [] { free_gadget(2); },
+       [] { create_string_gadget(2, 50, 10, 50, 20, "again"); }},
+  };
+  static std::function<void()> act;
+  static ObjectNumber gadget;
+  for (const Case& item : cases) {
+    SCOPED_TRACE(item.name);
+    SetUp();
+    SetFocus(gadget_control(2));
+    drain_events(20);
+    act = item.act;
+    gadget = item.gadget;
+    window_record(0)->callback = [](HWND, UINT message, WPARAM wparam, LPARAM lparam) -> LRESULT {
+      if (message == WM_COMMAND && act && reinterpret_cast<HWND>(lparam) == gadget_control(gadget) &&
+          (HIWORD(wparam) == BN_CLICKED || HIWORD(wparam) == EN_KILLFOCUS))
+        std::exchange(act, nullptr)();
+      return RESULT_CONTINUE;
+    };
+    HWND old = gadget_control(item.gadget);
+    item.notify();
+    EXPECT_FALSE(act) << "the notification never came";
+    for (const Event& event : drain_events(20)) {
+      EXPECT_TRUE(event.code != EV_GADGET || (event.gadget != item.gadget && gadget_record(event.gadget) != nullptr))
+          << "an event of gadget " << event.gadget;
+    }
+    HWND now = gadget_control(item.gadget);
+    EXPECT_FALSE(IsWindow(old));
+    ASSERT_EQ(now != nullptr, item.remade);
+    if (item.remade) {
+      // The new field takes input through its record.
+      SendMessageA(now, EM_REPLACESEL, 0, reinterpret_cast<LPARAM>("7"));
+      EXPECT_EQ(get_gadget_text(item.gadget), "7again");
+    }
+    windows_close_all();
+  }
 }
 
 }  // namespace

@@ -8,8 +8,10 @@
 #include <functional>
 #include <string>
 
+#include "colours.h"
 #include "events.h"
 #include "gadgets.h"
+#include "requester.h"
 #include "toolkit_windows.h"
 #include "ui_support.h"
 #include "toolkit_internal.h"
@@ -21,14 +23,16 @@ constexpr DWORD plain_window = WS_OVERLAPPEDWINDOW;
 // A number that the registry has no slot for yet: taking it grows the registry.
 ObjectNumber beyond(const ObjectRegistry* registry) { return registry->capacity + 3; }
 
-// The global callback does one thing, once, when a message arrives for a window.
+// The global callback does one thing, once, when a message (with the
+// notification code, for WM_COMMAND) arrives for a window.
 struct Reaction {
   static inline UINT message = 0;
+  static inline int code = -1;  // any
   static inline std::function<void(HWND)> act;
   static inline int fired = 0;
 
-  static LRESULT callback(HWND window, UINT got, WPARAM, LPARAM) {
-    if (got == message && act) {
+  static LRESULT callback(HWND window, UINT got, WPARAM wparam, LPARAM) {
+    if (got == message && (code == -1 || code == HIWORD(wparam)) && act) {
       auto once = std::move(act);
       act = nullptr;
       ++fired;
@@ -36,8 +40,9 @@ struct Reaction {
     }
     return RESULT_CONTINUE;
   }
-  static void arm(UINT on, std::function<void(HWND)> action) {
+  static void arm(UINT on, int notification, std::function<void(HWND)> action) {
     message = on;
+    code = notification;
     act = std::move(action);
     fired = 0;
     event_state->global_callback = callback;
@@ -60,6 +65,9 @@ struct Reaction {
     if (reinterpret_cast<ObjectNumber>(GetPropA(record->control, "RZ_ID")) != number)
       return ::testing::AssertionFailure() << "gadget " << number << " does not lead back to its record";
   }
+  if (sizing_state->active != 0 && (!IsWindow(sizing_state->window) || GetCapture() != sizing_state->window))
+    return ::testing::AssertionFailure() << "the sizing loop runs without its window holding the capture";
+  if (disabled_windows != nullptr) return ::testing::AssertionFailure() << "a requester's entry outlived it";
   return ::testing::AssertionSuccess();
 }
 
@@ -82,6 +90,16 @@ class Reentrancy : public ::testing::Test {
 
 bool open_far() { return window_open(beyond(window_registry), 0, 0, 50, 50, "far", WINDOW_INVISIBLE) != 0; }
 
+constexpr const char* requester_caption = "Re-entered requester";
+
+// Answers the requester as soon as it shows.
+void CALLBACK press_ok(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND box = FindWindowExA(nullptr, nullptr, nullptr, requester_caption);
+  if (box == nullptr) return;
+  KillTimer(nullptr, timer);
+  PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+}
+
 // What a callback does.
 struct Action {
   const char* name;
@@ -97,36 +115,70 @@ const Action actions[] = {
        create_button_gadget(beyond(gadget_registry), 5, 5, 60, 20, "far");
      }},
     {"closes every window", [](HWND) { windows_close_all(); }},
+    {"frees the gadgets",
+     [](HWND) {
+       for (ObjectNumber gadget : {1, 2, 3}) free_gadget(gadget);
+     }},
+    {"opens a requester",
+     [](HWND) {
+       SetTimer(nullptr, 0, 20, press_ok);
+       EXPECT_EQ(message_requester(requester_caption, "Re-entered", 0), IDOK);
+     }},
 };
+
+void repaint(HWND control) { RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW); }
 
 struct Trigger {
   UINT message;
+  int code;                    // the notification code of a WM_COMMAND, -1 for any
   std::function<void()> send;  // brings window 0 the message
 };
 const Trigger triggers[] = {
-    {WM_SIZE, [] { SetWindowPos(window_handle(0), nullptr, 0, 0, 260, 170, SWP_NOMOVE | SWP_NOZORDER); }},
-    {WM_ERASEBKGND,
+    {WM_SIZE, -1, [] { SetWindowPos(window_handle(0), nullptr, 0, 0, 260, 170, SWP_NOMOVE | SWP_NOZORDER); }},
+    {WM_ERASEBKGND, -1,
      [] {
        HDC context = GetDC(window_handle(0));
        SendMessageA(window_handle(0), WM_ERASEBKGND, reinterpret_cast<WPARAM>(context), 0);
        ReleaseDC(window_handle(0), context);
      }},
-    {WM_SYSCOLORCHANGE, [] { SendMessageA(window_handle(0), WM_SYSCOLORCHANGE, 0, 0); }},
-    {WM_ENABLE, [] { EnableWindow(window_handle(0), FALSE); }},
-    {WM_DESTROY, [] { window_close(0); }},
-    {WM_NCDESTROY, [] { window_close(0); }},
-    {WM_COMMAND, [] { SendMessageA(gadget_control(1), BM_CLICK, 0, 0); }},
+    {WM_SYSCOLORCHANGE, -1, [] { SendMessageA(window_handle(0), WM_SYSCOLORCHANGE, 0, 0); }},
+    {WM_ENABLE, -1, [] { EnableWindow(window_handle(0), FALSE); }},
+    {WM_DESTROY, -1, [] { window_close(0); }},
+    {WM_NCDESTROY, -1, [] { window_close(0); }},
+    {WM_COMMAND, BN_CLICKED, [] { SendMessageA(gadget_control(1), BM_CLICK, 0, 0); }},
+    {WM_CTLCOLORBTN, -1, [] { repaint(gadget_control(1)); }},
+    {WM_CTLCOLOREDIT, -1, [] { repaint(gadget_control(2)); }},
+    {WM_CTLCOLORSTATIC, -1, [] { repaint(gadget_control(3)); }},
+    {WM_COMMAND, EN_MAXTEXT,
+     [] {
+       SendMessageA(gadget_control(2), EM_LIMITTEXT, 3, 0);
+       SendMessageA(gadget_control(2), EM_REPLACESEL, 0, reinterpret_cast<LPARAM>("longer than three"));
+     }},
+    {WM_COMMAND, EN_KILLFOCUS, [] { SetFocus(window_handle(0)); }},
+    {WM_GETMINMAXINFO, -1,
+     [] {
+       SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, 0);
+       SendMessageA(window_handle(0), WM_SYSCOMMAND, SC_SIZE + WMSZ_RIGHT, 0);
+     }},
+    {WM_SHOWWINDOW, -1, [] { ShowWindow(window_handle(0), SW_HIDE); }},
 };
 
 TEST_F(Reentrancy, EveryActionOnEveryMessageLeavesSoundRecords) {
   for (const Trigger& trigger : triggers) {
     for (const Action& action : actions) {
-      SCOPED_TRACE(std::string("message ") + std::to_string(trigger.message) + ": the callback " + action.name);
+      SCOPED_TRACE(std::string("message ") + std::to_string(trigger.message) + " (" + std::to_string(trigger.code) +
+                   "): the callback " + action.name);
       ASSERT_NE(open(0), 0);
       set_gadget_parent(window_handle(0));
       ASSERT_NE(create_button_gadget(1, 10, 10, 80, 24, "Connect"), 0);
+      ASSERT_NE(create_string_gadget(2, 10, 40, 80, 24, "COM17"), 0);
+      ASSERT_NE(create_text_gadget(3, 10, 70, 80, 24, "Port"), 0);
+      set_gadget_colour(2, COLOUR_BACK, RGB(0, 0, 200));
+      set_gadget_colour(3, COLOUR_BACK, RGB(200, 0, 0));
+      bring_to_front(window_handle(0));
+      SetFocus(gadget_control(2));
       drain_events(0);
-      Reaction::arm(trigger.message, action.act);
+      Reaction::arm(trigger.message, trigger.code, action.act);
       trigger.send();
       EXPECT_EQ(Reaction::fired, 1) << "the message never came";
       EXPECT_TRUE(records_are_sound());
@@ -139,7 +191,7 @@ TEST_F(Reentrancy, EveryActionOnEveryMessageLeavesSoundRecords) {
 TEST_F(Reentrancy, AWindowOpenedDuringCreationLeavesTheNewWindowReachableByItsNumber) {
   for (const Action& action : actions) {
     SCOPED_TRACE(std::string("during WM_CREATE the callback ") + action.name);
-    Reaction::arm(WM_CREATE, action.act);
+    Reaction::arm(WM_CREATE, -1, action.act);
     ObjectNumber result = open(2);
     EXPECT_EQ(Reaction::fired, 1);
     EXPECT_NE(result, 0) << "window 2 was created and is open";
@@ -155,7 +207,7 @@ TEST_F(Reentrancy, AWindowOpenedDuringCreationLeavesTheNewWindowReachableByItsNu
 
 TEST_F(Reentrancy, TheNewestOpenOfANumberWinsAndTheOlderWindowIsGone) {
   // Re-opening the number from inside its own creation: the inner window keeps the number.
-  Reaction::arm(WM_CREATE, [](HWND) { window_open(3, 10, 10, 80, 60, "inner", plain_window); });
+  Reaction::arm(WM_CREATE, -1, [](HWND) { window_open(3, 10, 10, 80, 60, "inner", plain_window); });
   ObjectNumber outer = open(3);
   HWND inner = window_handle(3);
   ASSERT_NE(inner, nullptr);
@@ -168,7 +220,7 @@ TEST_F(Reentrancy, TheNewestOpenOfANumberWinsAndTheOlderWindowIsGone) {
 
   // Re-opening it from inside its own close: the new window keeps the number.
   HWND old = window_handle(3);
-  Reaction::arm(WM_DESTROY, [](HWND) { window_open(3, 10, 10, 80, 60, "reborn", plain_window); });
+  Reaction::arm(WM_DESTROY, -1, [](HWND) { window_open(3, 10, 10, 80, 60, "reborn", plain_window); });
   window_close(3);
   EXPECT_FALSE(IsWindow(old));
   ASSERT_NE(window_handle(3), nullptr) << "the outer close must not wipe the new record";
@@ -197,7 +249,7 @@ TEST_F(Reentrancy, AnEraseHandlerSetByTheCallbackIsUsedEvenWhenTheRegistryMoved)
   drain_events(0);
   static int erased = 0;
   erased = 0;
-  Reaction::arm(WM_ERASEBKGND, [](HWND) {
+  Reaction::arm(WM_ERASEBKGND, -1, [](HWND) {
     open_far();
     window_record(0)->erase_callback = [](HDC, HWND) -> LRESULT { return ++erased; };
   });

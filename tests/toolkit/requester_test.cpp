@@ -163,3 +163,43 @@ TEST_F(RequesterTest, ARequesterOpenedWhileTheWindowsAreEnabledAgainLeavesThemAl
 }
 
 }  // namespace
+
+namespace {
+
+// A requester shown while another one shows: when the inner one goes, the
+// windows the outer one disabled stay disabled until the outer one goes too.
+struct Nested {
+  static inline HWND main_window = nullptr;
+  static inline BOOL enabled_between = TRUE;
+
+  static void CALLBACK answer(const char* title, UINT_PTR timer) {
+    HWND box = FindWindowExA(nullptr, nullptr, nullptr, title);
+    if (box == nullptr) return;
+    KillTimer(nullptr, timer);
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  }
+  static void CALLBACK answer_inner(HWND, UINT, UINT_PTR timer, DWORD) { answer("Inner", timer); }
+  static void CALLBACK show_inner(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND outer = FindWindowExA(nullptr, nullptr, nullptr, "Outer");
+    if (outer == nullptr) return;
+    KillTimer(nullptr, timer);
+    SetTimer(nullptr, 0, 20, answer_inner);
+    message_requester("Inner", "Second", 0);
+    enabled_between = IsWindowEnabled(main_window);
+    PostMessageA(outer, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  }
+};
+
+TEST_F(RequesterTest, ANestedRequesterEnablesOnlyWhatItDisabledItself) {
+  window_open(0, 100, 150, 260, 330, "Velmorant Demo", 0xC80001);
+  window_open(1, 50, 50, 200, 100, "In front", WS_OVERLAPPEDWINDOW);
+  Nested::main_window = window_handle(0);
+  bring_to_front(window_handle(1));
+  SetTimer(nullptr, 0, 20, Nested::show_inner);
+  EXPECT_EQ(message_requester("Outer", "First", 0), IDOK);
+  EXPECT_FALSE(Nested::enabled_between) << "the outer box still showed";
+  EXPECT_TRUE(IsWindowEnabled(Nested::main_window));
+  EXPECT_EQ(entries_of_this_thread(), 0);
+}
+
+}  // namespace

@@ -532,3 +532,39 @@ TEST_F(SizingLoop, TheWindowIsAskedForItsLimitsWithTheSystemDefaultsForItsFrame)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SizingLoop, AWindowHiddenDisabledOrDestroyedMidLoopEndsItAndGivesUpTheCapture) {
+  const std::pair<const char*, void (*)(HWND)> ends[] = {
+      {"hidden", [](HWND sized) { ShowWindow(sized, SW_HIDE); }},
+      {"disabled", [](HWND sized) { EnableWindow(sized, FALSE); }},
+      {"destroyed", [](HWND sized) { DestroyWindow(sized); }},
+  };
+  for (const auto& [name, end] : ends) {
+    SCOPED_TRACE(name);
+    ASSERT_NE(window_open(0, 200, 150, 300, 200, "Sizing", sizable_window), 0);
+    window = window_handle(0);
+    test_support::bring_to_front(window);
+    ASSERT_TRUE(size_command());
+    ASSERT_EQ(GetCapture(), window);
+    end(window);
+    EXPECT_EQ(sizing_state->active, 0);
+    EXPECT_EQ(GetCapture(), nullptr);
+  }
+}
+
+TEST_F(SizingLoop, AnotherWindowAskingToBeSizedEndsTheLoopAndStartsItsOwn) {
+  ASSERT_NE(window_open(1, 100, 100, 200, 150, "Other", sizable_window), 0);
+  HWND other = window_handle(1);
+  test_support::bring_to_front(window);
+  ASSERT_TRUE(size_command());
+  PostMessageA(other, WM_SYSCOMMAND, SC_SIZE, 0);
+  auto ended_first = [](const Event& event) { return event.code == WM_EXITSIZEMOVE && event.window == 0; };
+  EXPECT_FALSE(retrieve_until(ended_first).empty()) << "the first loop never ended";
+  EXPECT_EQ(sizing_state->active, 1);
+  EXPECT_EQ(sizing_state->window, other);
+  EXPECT_EQ(GetCapture(), other);
+}
+
+}  // namespace

@@ -240,3 +240,4 @@ BOOL WINAPI SystemParametersInfoA(UINT action, UINT param, PVOID value, UINT win
 DWORD WINAPI GetSysColor(int index);
 HBRUSH WINAPI GetSysColorBrush(int index);
 BOOL WINAPI MessageBeep(UINT type);
+DWORD WINAPI GetGuiResources(HANDLE process, DWORD flags);

@@ -513,3 +513,7 @@
 #define BF_BOTTOM 0x0008
 #define BF_RECT (BF_LEFT | BF_TOP | BF_RIGHT | BF_BOTTOM)
 #define BF_ADJUST 0x2000
+
+// GetGuiResources: what to count.
+#define GR_GDIOBJECTS 0
+#define GR_USEROBJECTS 1

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Checks what the desktop reads from the program's window on the X display:
-#   desktop_window.sh WINDOW PID ICONS
+#   desktop_window.sh WINDOW PID ICON_FILES
 # WM_CLASS names velmorant-demo (the desktop entry's StartupWMClass),
 # _NET_WM_PID is PID, and _NET_WM_ICON holds the sizes 16, 32, 48 and 64 of
-# the icon files ICONS/velmorant-demo-N.png: the same transparency everywhere
+# the icon files ICON_FILES (a path with SIZE for the size, as in
+# packaging/icons/velmorant-demo-SIZE.png): the same transparency everywhere
 # and the same colour wherever a pixel is opaque (elsewhere the colour went
 # through cairo's premultiplied form).
 set -u
-window=$1 pid=$2 icons=$3
+window=$1 pid=$2 icon_files=$3
 status=0
 fail() { echo "FAILED: $*" >&2; status=1; }
 
@@ -18,7 +19,7 @@ class=$(xprop -id "$window" WM_CLASS)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 xprop -id "$window" -f _NET_WM_ICON 32c ' = $0+' _NET_WM_ICON | sed 's/.* = //' >"$work/icon"
-for size in 16 32 48 64; do convert "$icons/velmorant-demo-$size.png" -depth 8 "rgba:$work/$size.rgba"; done
+for size in 16 32 48 64; do convert "${icon_files//SIZE/$size}" -depth 8 "rgba:$work/$size.rgba"; done
 python3 - "$work" <<'PYTHON' || fail "the window's icon is not the program's"
 import sys
 work = sys.argv[1]

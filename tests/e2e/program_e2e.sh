@@ -69,7 +69,7 @@ program_pid=$!
 window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Velmorant Demo$' | head -n 1)
 [ -n "$window" ] || { fail "no window named \"Velmorant Demo\" appeared"; exit 1; }
 if [ -z "$prefix" ]; then
-  "$root/tests/e2e/desktop_window.sh" "$window" "$program_pid" "$root/packaging/icons" ||
+  "$root/tests/e2e/desktop_window.sh" "$window" "$program_pid" "$root/packaging/icons/velmorant-demo-SIZE.png" ||
     fail "the desktop cannot tell the window's program and icon"
 fi
 

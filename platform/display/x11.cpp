@@ -377,13 +377,10 @@ void X11Display::set_look(Surface& surface, const SurfaceLook& look) {
   const unsigned char* icon = look.icon.empty() ? nullptr : look.icon.front().data();
   if (icon != s.icon) {
     s.icon = icon;
+    // Decoded only when the icon changes; an empty value says there is none.
     const std::vector<unsigned long> cardinals = icon_cardinals(look.icon);
-    if (cardinals.empty()) {
-      XDeleteProperty(x, s.xid, connection_->net_wm_icon);
-    } else {
-      XChangeProperty(x, s.xid, connection_->net_wm_icon, XA_CARDINAL, 32, PropModeReplace,
-                      reinterpret_cast<const unsigned char*>(cardinals.data()), static_cast<int>(cardinals.size()));
-    }
+    XChangeProperty(x, s.xid, connection_->net_wm_icon, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(cardinals.data()), static_cast<int>(cardinals.size()));
   }
   XFlush(x);
 }

@@ -2,7 +2,7 @@
 # Checks what the desktop reads from the program's window on the X display:
 #   desktop_window.sh WINDOW PID ICON_FILES
 # WM_CLASS names velmorant-demo (the desktop entry's StartupWMClass),
-# _NET_WM_PID is PID, and _NET_WM_ICON holds the sizes 16, 32, 48 and 64 of
+# _NET_WM_PID is PID on this host (WM_CLIENT_MACHINE), and _NET_WM_ICON holds the sizes 16, 32, 48 and 64 of
 # the icon files ICON_FILES (a path with SIZE for the size, as in
 # packaging/icons/velmorant-demo-SIZE.png): the same transparency everywhere
 # and the same colour wherever a pixel is opaque (elsewhere the colour went
@@ -15,6 +15,8 @@ fail() { echo "FAILED: $*" >&2; status=1; }
 class=$(xprop -id "$window" WM_CLASS)
 [ "$class" = 'WM_CLASS(STRING) = "velmorant-demo", "velmorant-demo"' ] || fail "the window's class: $class"
 [ "$(xprop -id "$window" _NET_WM_PID)" = "_NET_WM_PID(CARDINAL) = $pid" ] || fail "the window's process: $(xprop -id "$window" _NET_WM_PID), not $pid"
+machine=$(xprop -id "$window" WM_CLIENT_MACHINE)
+[ "$machine" = "WM_CLIENT_MACHINE(STRING) = \"$(hostname)\"" ] || fail "the window's host: $machine"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -35,7 +35,8 @@ namespace display {
 struct X11Connection {
   ::Display* x = nullptr;
   std::map<::Window, X11Surface*> surfaces;
-  Atom protocols = 0, delete_window = 0, motif_hints = 0, net_wm_name = 0, utf8 = 0, net_wm_pid = 0, net_wm_icon = 0;
+  Atom protocols = 0, delete_window = 0, motif_hints = 0, net_wm_name = 0, utf8 = 0;
+  Atom net_wm_pid{}, net_wm_icon{};
   ::Window focus_wanted = 0;  // activated before it was mapped: gets the keyboard once it is
   // Whether a surface draws through cairo-xlib, whose requests need not pass
   // through Xlib's count; then every look for events reads the connection.

@@ -5,10 +5,22 @@ set(packaging ${PROJECT_SOURCE_DIR}/packaging)
 
 if(WIN32)
   install(TARGETS velmorant-demo RUNTIME DESTINATION .)
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
+  # The user's guide, not the developers' README, with names Windows opens.
+  install(FILES ${packaging}/README.user DESTINATION . RENAME README.txt)
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 else()
   include(GNUInstallDirs)
   install(TARGETS velmorant-demo velmorant-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # A stripping install (as CPack's) also drops the sections that only tell
+  # which compiler made the programs, as Debian's packaging tools do.
+  install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+      foreach(program velmorant-demo velmorant-sim)
+        execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note --strip-unneeded
+                                \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${program}\"
+                        COMMAND_ERROR_IS_FATAL ANY)
+      endforeach()
+    endif()")
   install(FILES ${packaging}/velmorant-demo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${packaging}/icons/velmorant-demo.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
@@ -16,7 +28,9 @@ else()
     install(FILES ${packaging}/icons/velmorant-demo-${size}.png
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME velmorant-demo.png)
   endforeach()
-  # Manual pages carry the version and are installed compressed, as Debian wants.
+  # Manual pages carry the version and are installed compressed, as Debian
+  # wants, and so is the changelog; gzip -n leaves out the time, so that two
+  # builds give the same bytes.
   foreach(page velmorant-demo velmorant-sim)
     configure_file(${packaging}/man/${page}.1 ${PROJECT_BINARY_DIR}/man/${page}.1 @ONLY)
     add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/man/${page}.1.gz
@@ -24,10 +38,15 @@ else()
                        DEPENDS ${PROJECT_BINARY_DIR}/man/${page}.1)
     list(APPEND manual_pages ${PROJECT_BINARY_DIR}/man/${page}.1.gz)
   endforeach()
-  add_custom_target(manual_pages ALL DEPENDS ${manual_pages})
+  add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/changelog.gz
+                     COMMAND gzip -9n -c ${packaging}/changelog > ${PROJECT_BINARY_DIR}/changelog.gz
+                     DEPENDS ${packaging}/changelog)
+  add_custom_target(manual_pages ALL DEPENDS ${manual_pages} ${PROJECT_BINARY_DIR}/changelog.gz)
   install(FILES ${manual_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${package_name})
+  # The user's guide as the README; the licence is in the copyright file.
+  set(docdir ${CMAKE_INSTALL_DATADIR}/doc/${package_name})
+  install(FILES ${packaging}/README.user DESTINATION ${docdir} RENAME README)
+  install(FILES ${packaging}/copyright ${PROJECT_BINARY_DIR}/changelog.gz DESTINATION ${docdir})
 endif()
 
 set(CPACK_PACKAGE_NAME ${package_name})

@@ -13,7 +13,7 @@ packages=(
   wine wine64
   xvfb xdotool x11-apps imagemagick
   python3
-  dpkg-dev desktop-file-utils groff-base shellcheck
+  dpkg-dev desktop-file-utils groff-base shellcheck lintian
 )
 
 missing=()

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <iostream>
 #include <optional>
@@ -46,11 +47,12 @@ void print_help() {
                "into the program's port field (e.g. pts/4) and answers \"ati\", \"atd01\" and\n"
                "\"08\" + group requests until stopped with Ctrl+C (SIGINT) or SIGTERM.\n"
                "\n"
-               "Options:\n"
+               "Options (each with a value also as --option=VALUE):\n"
                "  --scenario NAME  how the interface answers (see below); default ramp\n"
                "  --link COMn      also make the port reachable as COMn (a link in\n"
                "                   $VELMORANT_DOSDEVICES, else ~/.velmorant/dosdevices;\n"
-               "                   removed again when the simulator stops)\n"
+               "                   removed again when the simulator stops; refused\n"
+               "                   while another simulator serves COMn)\n"
                "  --log FILE       append every request to FILE, one line each:\n"
                "                   monotonic seconds, then the request with C escapes;\n"
                "                   \"# opened\" and \"# closed\" when the program opens\n"
@@ -149,8 +151,28 @@ Options parse_options(int argc, char** argv) {
       throw std::invalid_argument("unknown option: " + option);
     }
   }
-  if (find_scenario(options.scenario) == nullptr) throw std::invalid_argument("unknown scenario: " + options.scenario);
+  if (find_scenario(options.scenario) == nullptr) {
+    std::string names;
+    for (const ScenarioInfo& info : scenarios()) names += (names.empty() ? "" : ", ") + std::string(info.name);
+    throw std::invalid_argument("unknown scenario: " + options.scenario + "; the scenarios are " + names);
+  }
   return options;
+}
+
+// "--speed=50" is taken as "--speed 50", so every option has both forms.
+std::vector<std::string> split_assignments(int argc, char** argv) {
+  std::vector<std::string> words;
+  for (int i = 0; i < argc; ++i) {
+    const std::string word = argv[i];
+    const std::size_t equals = word.find('=');
+    if (!word.starts_with("--") || equals == std::string::npos) {
+      words.push_back(word);
+    } else {
+      words.push_back(word.substr(0, equals));
+      words.push_back(word.substr(equals + 1));
+    }
+  }
+  return words;
 }
 
 // Bytes waiting to go out, each at its time: one byte per character time of
@@ -325,7 +347,10 @@ class Simulator {
 
 int main(int argc, char** argv) {
   try {
-    const Options options = parse_options(argc, argv);
+    std::vector<std::string> words = split_assignments(argc, argv);
+    std::vector<char*> arguments;
+    for (std::string& word : words) arguments.push_back(word.data());
+    const Options options = parse_options(static_cast<int>(arguments.size()), arguments.data());
 
     // Signals are only taken inside ppoll, so a stop request is never lost
     // between the check and the wait.
@@ -343,7 +368,9 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
 
     RequestLog log;
-    if (!options.log.empty() && !log.open(options.log)) throw std::runtime_error("cannot open the log " + options.log);
+    if (!options.log.empty() && !log.open(options.log)) {
+      throw std::runtime_error("cannot open the log " + options.log + ": " + std::strerror(errno));
+    }
     std::unique_ptr<Interface> interface = find_scenario(options.scenario)->make(options.scenario_options);
     PtyPort port;
     if (!options.link.empty()) port.link_as(options.link);

@@ -80,6 +80,7 @@ void PtyPort::link_as(const std::string& com_name) {
   if (error) throw std::runtime_error("cannot create " + folder + ": " + error.message());
 
   const std::string link = folder + "/" + com_link_name(*number);
+  lock_.take(link, "COM" + std::to_string(*number), "process " + std::to_string(getpid()) + ", port " + port_name());
   struct stat info {};
   if (lstat(link.c_str(), &info) == 0 && !S_ISLNK(info.st_mode)) {
     throw std::runtime_error(link + " exists and is not a link; not replacing it");
@@ -122,6 +123,7 @@ void PtyPort::remove_link() {
   const ssize_t length = readlink(link_.c_str(), target, sizeof target - 1);
   if (length > 0 && path_ == std::string(target, static_cast<std::size_t>(length))) unlink(link_.c_str());
   link_.clear();
+  lock_.release();
 }
 
 void PtyPort::forget_program() {

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "link_lock.h"
+
 class PtyPort {
  public:
   // Opens the pseudo-terminal; throws std::runtime_error when it cannot.
@@ -18,7 +20,8 @@ class PtyPort {
   const std::string& device_path() const { return path_; }
 
   // Links "COMn" to the terminal in the COM link folder, replacing an older
-  // link of that name; throws std::runtime_error when it cannot.
+  // link of that name unless a live simulator serves it; throws
+  // std::runtime_error when it cannot.
   void link_as(const std::string& com_name);
   const std::string& link_path() const { return link_; }
 
@@ -42,4 +45,5 @@ class PtyPort {
   int slave_ = -1;  // held so the line stays up while the program reopens it
   std::string path_;
   std::string link_;
+  LinkLock lock_;  // held while link_ is ours
 };

@@ -93,7 +93,7 @@ void release_owned(const WindowRecord& record) {
 void windows_init() {
   window_registry = registry_create(sizeof(WindowRecord), 16, window_close);
   event_state = static_cast<EventState*>(alloc_record(sizeof(EventState), nullptr, nullptr));
-  // The program carries no icon resource, so this gives the system's default icon.
+  // The program's icon, resource 1; none for a program that carries none.
   class_icon = LoadIconA(program_instance(), MAKEINTRESOURCEA(1));
   class_cursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
   sizing_state = static_cast<SizingLoopState*>(alloc_record(sizeof(SizingLoopState), nullptr, nullptr));

@@ -9,7 +9,9 @@
 #include <windows.h>
 
 #include <memory>
+#include <span>
 #include <string>
+#include <vector>
 
 typedef struct _cairo_surface cairo_surface_t;
 
@@ -44,6 +46,9 @@ struct SurfaceLook {
   std::string title;  // Windows-1252
   bool resizable = false;
   Surface* owner = nullptr;  // kept above this one
+  // The window's icon in each size it comes in, as PNG files; none for a
+  // window whose class has no icon of the program's own.
+  std::vector<std::span<const unsigned char>> icon;
 };
 
 class Display {

@@ -17,6 +17,9 @@
 #include <X11/cursorfont.h>
 
 #include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <cstdint>
@@ -33,6 +36,7 @@ struct X11Connection {
   ::Display* x = nullptr;
   std::map<::Window, X11Surface*> surfaces;
   Atom protocols = 0, delete_window = 0, motif_hints = 0, net_wm_name = 0, utf8 = 0;
+  Atom net_wm_pid{}, net_wm_icon{};
   ::Window focus_wanted = 0;  // activated before it was mapped: gets the keyboard once it is
   // Whether a surface draws through cairo-xlib, whose requests need not pass
   // through Xlib's count; then every look for events reads the connection.
@@ -108,6 +112,7 @@ class X11Surface final : public Surface {
   RECT rect;
   bool mapped = false;
   bool resizable = false;
+  const unsigned char* icon = nullptr;  // the first image of the icon last given to the window manager
 
  private:
   // A run of pixels [left, right) in one row; empty when right <= left.
@@ -240,6 +245,25 @@ void set_size_hints(::Display* x, const X11Surface& surface) {
   XSetWMNormalHints(x, surface.xid, &hints);
 }
 
+// What lets a desktop match the window to its program, as a Win32 window on
+// X is matched: the class is the executable's name (the desktop entry's
+// StartupWMClass), and the process and host tell whose window it is.
+void set_program_hints(::Display* x, ::Window xid, Atom net_wm_pid) {
+  XClassHint hint{program_invocation_short_name, program_invocation_short_name};
+  XSetClassHint(x, xid, &hint);
+  const unsigned long pid = static_cast<unsigned long>(getpid());
+  XChangeProperty(x, xid, net_wm_pid, XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&pid),
+                  1);
+  char host[256] = {};
+  gethostname(host, sizeof host - 1);
+  char* name = host;
+  XTextProperty machine{};
+  if (XStringListToTextProperty(&name, 1, &machine) != 0) {
+    XSetWMClientMachine(x, xid, &machine);
+    XFree(machine.value);
+  }
+}
+
 int mouse_key(unsigned int button) {
   switch (button) {
     case Button1: return VK_LBUTTON;
@@ -267,6 +291,8 @@ X11Display::X11Display(::Display* x) : connection_(std::make_shared<X11Connectio
   connection_->motif_hints = XInternAtom(x, "_MOTIF_WM_HINTS", False);
   connection_->net_wm_name = XInternAtom(x, "_NET_WM_NAME", False);
   connection_->utf8 = XInternAtom(x, "UTF8_STRING", False);
+  connection_->net_wm_pid = XInternAtom(x, "_NET_WM_PID", False);
+  connection_->net_wm_icon = XInternAtom(x, "_NET_WM_ICON", False);
 }
 
 X11Display::~X11Display() {
@@ -294,6 +320,7 @@ std::unique_ptr<Surface> X11Display::create_surface(HWND window, const RECT& scr
   XChangeProperty(x, xid, connection_->motif_hints, connection_->motif_hints, 32, PropModeReplace,
                   reinterpret_cast<unsigned char*>(motif), 5);
   XSetWMProtocols(x, xid, &connection_->delete_window, 1);
+  set_program_hints(x, xid, connection_->net_wm_pid);
   auto surface = std::make_unique<X11Surface>(connection_, window, xid, screen_rect);
   set_size_hints(x, *surface);
   if (current_cursor_ != 0) XDefineCursor(x, xid, current_cursor_);
@@ -348,6 +375,14 @@ void X11Display::set_look(Surface& surface, const SurfaceLook& look) {
   s.resizable = look.resizable;
   set_size_hints(x, s);
   if (look.owner != nullptr) XSetTransientForHint(x, s.xid, static_cast<X11Surface*>(look.owner)->xid);
+  const unsigned char* icon = look.icon.empty() ? nullptr : look.icon.front().data();
+  if (icon != s.icon) {
+    s.icon = icon;
+    // Decoded only when the icon changes; an empty value says there is none.
+    const std::vector<unsigned long> cardinals = icon_cardinals(look.icon);
+    XChangeProperty(x, s.xid, connection_->net_wm_icon, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(cardinals.data()), static_cast<int>(cardinals.size()));
+  }
   XFlush(x);
 }
 

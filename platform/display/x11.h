@@ -8,6 +8,8 @@
 #include "display/display.h"
 
 #include <map>
+#include <span>
+#include <vector>
 
 typedef struct _XDisplay XDisplay;
 
@@ -46,5 +48,9 @@ class X11Display final : public Display {
 
 // The virtual-key code of an X keysym, 0 for keys Windows has no code for.
 int virtual_key_of(unsigned long keysym);
+
+// The _NET_WM_ICON value of an icon given as PNG files, one per size; a file
+// that cannot be read is left out.
+std::vector<unsigned long> icon_cardinals(const std::vector<std::span<const unsigned char>>& pngs);
 
 }  // namespace display

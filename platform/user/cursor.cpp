@@ -1,10 +1,11 @@
-// Cursors and icons: the system's shared ones, known by resource id. The
-// program has no resources of its own, so loading from its module finds none.
+// Cursors and icons: the system's shared ones, known by resource id, and the
+// program's own icons from the table its build links in.
 #include <windows.h>
 
 #include <map>
 
 #include "platform_driver.h"
+#include "platform_resources.h"
 #include "user/internal.h"
 
 namespace user {
@@ -28,7 +29,28 @@ HANDLE shared(UINT type, LPCSTR name) {
 
 HCURSOR current_cursor = nullptr;
 
+// The handle of a program icon is its entry in the table.
+HICON program_icon(HINSTANCE instance, LPCSTR name) {
+  if (instance != GetModuleHandleA(nullptr) || !IS_INTRESOURCE(name) || platform_program_icons == nullptr)
+    return nullptr;
+  const int id = static_cast<int>(reinterpret_cast<ULONG_PTR>(name));
+  for (const PlatformIconResource* icon = platform_program_icons; icon->id != 0; ++icon) {
+    if (icon->id == id) return reinterpret_cast<HICON>(const_cast<PlatformIconResource*>(icon));
+  }
+  return nullptr;
+}
+
 }  // namespace
+
+std::vector<std::span<const unsigned char>> icon_images(HICON icon) {
+  std::vector<std::span<const unsigned char>> images;
+  if (platform_program_icons == nullptr) return images;
+  for (const PlatformIconResource* entry = platform_program_icons; entry->id != 0; ++entry) {
+    if (reinterpret_cast<HICON>(const_cast<PlatformIconResource*>(entry)) != icon) continue;
+    for (std::size_t i = 0; i < entry->count; ++i) images.emplace_back(entry->images[i].png, entry->images[i].size);
+  }
+  return images;
+}
 
 void update_cursor_shape(HWND window, int hit) {
   static const struct {
@@ -58,7 +80,7 @@ HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name) {
 }
 
 HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name) {
-  HANDLE image = instance == nullptr ? shared(IMAGE_ICON, name) : nullptr;
+  HANDLE image = instance == nullptr ? shared(IMAGE_ICON, name) : program_icon(instance, name);
   if (image == nullptr) SetLastError(1814);
   return static_cast<HICON>(image);
 }

@@ -1,6 +1,9 @@
 // What the units of user32 ask of one another. Internal to the platform.
 #pragma once
 
+#include <span>
+#include <vector>
+
 #include "user/window.h"
 
 namespace user {
@@ -15,7 +18,7 @@ bool nonclient_tracking(const MSG& msg);  // consumes mouse input while the clos
 // position.cpp: the one place that moves, sizes and shows windows.
 bool set_window_position(HWND window, int x, int y, int width, int height, UINT flags);
 void fill_min_max_info(HWND window, MINMAXINFO* info);
-void describe_to_display(HWND window);  // a top-level window's title, sizing and owner
+void describe_to_display(HWND window);  // a top-level window's title, sizing, owner and icon
 
 // paint.cpp
 void invalidate_window(HWND window, const RECT* client_rect, bool erase, bool children);
@@ -46,6 +49,8 @@ DWORD message_time();
 
 // cursor.cpp
 void update_cursor_shape(HWND window, int hit);
+// The PNG images of a program icon from LoadIconA; none for any other handle.
+std::vector<std::span<const unsigned char>> icon_images(HICON icon);
 
 }  // namespace user
 

@@ -41,6 +41,7 @@ void describe_to_display(HWND handle) {
   display::SurfaceLook look;
   look.title = window->text;
   look.resizable = window->style & WS_THICKFRAME;
+  look.icon = icon_images(window->window_class->info.hIcon);
   Window* owner = find(window->owner);
   if (owner != nullptr && owner->surface) look.owner = owner->surface.get();
   display::current().set_look(*window->surface, look);

@@ -53,7 +53,7 @@ if [ -n "$prefix" ]; then
   run_program() { "$root/scripts/wine-run.sh" "$prefix" "$program"; }
 else
   links=$work/com-links
-  run_program() { VELMORANT_DOSDEVICES=$links "$program"; }
+  run_program() { VELMORANT_DOSDEVICES=$links exec "$program"; }  # the program is $program_pid
 fi
 
 step "velmorant-sim linked as COM17"
@@ -68,6 +68,10 @@ run_program &
 program_pid=$!
 window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Velmorant Demo$' | head -n 1)
 [ -n "$window" ] || { fail "no window named \"Velmorant Demo\" appeared"; exit 1; }
+if [ -z "$prefix" ]; then
+  "$root/tests/e2e/desktop_window.sh" "$window" "$program_pid" "$root/packaging/icons/velmorant-demo-SIZE.png" ||
+    fail "the desktop cannot tell the window's program and icon"
+fi
 
 # Client coordinates: the frame around the 260 x 330 inside, with the
 # caption on top (no frame at all when a window manager draws it outside).

@@ -125,9 +125,7 @@ void forget_undo(EditState& s) {
 void remember_for_undo(EditState& s, size_t start, const std::string& removed, size_t inserted) {
   auto& u = s.undo;
   if (!removed.empty()) {
-    if (u.inserted != 0 && start == u.position + u.inserted) {
-      u.removed += removed;
-    } else if (u.inserted == 0 && !u.removed.empty() && start == u.position) {
+    if (u.inserted == 0 && !u.removed.empty() && start == u.position) {
       u.removed += removed;  // Delete, again and again
     } else if (u.inserted == 0 && !u.removed.empty() && start + removed.size() == u.position) {
       u.removed.insert(0, removed);  // Backspace, again and again

@@ -9,11 +9,15 @@
 
 namespace {
 
-bool is_valid(const DCB& dcb) {
-  if (dcb.BaudRate == 0 || dcb.ByteSize < 5 || dcb.ByteSize > 8) return false;
-  if (dcb.Parity > SPACEPARITY || dcb.StopBits > TWOSTOPBITS) return false;
-  if ((dcb.fOutX || dcb.fInX) && dcb.XonChar == dcb.XoffChar) return false;
-  return true;
+// Why a DCB cannot be applied, or 0: a size, parity or stop bits that no
+// serial driver knows is not supported, as Win32's driver answers; a rate of
+// 0 (which would hang the line up) and XON equal to XOFF are bad parameters.
+DWORD refusal_of(const DCB& dcb) {
+  if (dcb.ByteSize < 5 || dcb.ByteSize > 8) return ERROR_NOT_SUPPORTED;
+  if (dcb.Parity > SPACEPARITY || dcb.StopBits > TWOSTOPBITS) return ERROR_NOT_SUPPORTED;
+  if (dcb.BaudRate == 0) return ERROR_INVALID_PARAMETER;
+  if ((dcb.fOutX || dcb.fInX) && dcb.XonChar == dcb.XoffChar) return ERROR_INVALID_PARAMETER;
+  return 0;
 }
 
 // Raises (TIOCMBIS) or lowers (TIOCMBIC) modem lines. A line without modem
@@ -25,6 +29,21 @@ int drive_lines(int fd, unsigned long request, int lines) {
 }
 
 }  // namespace
+
+// As Win32's serial driver starts a port: DTR and RTS on, output stopped by
+// XOFF, XON/XOFF limits of 10 bytes, and its error and end-of-file characters.
+DCB settings_on_open() {
+  DCB settings{};
+  settings.DCBlength = sizeof(DCB);
+  settings.fBinary = 1;
+  settings.fDtrControl = DTR_CONTROL_ENABLE;
+  settings.fRtsControl = RTS_CONTROL_ENABLE;
+  settings.XonLim = 10;
+  settings.XoffLim = 10;
+  settings.ErrorChar = static_cast<char>(0xFF);
+  settings.EofChar = 0x04;
+  return settings;
+}
 
 ModemLineLevels modem_line_levels(const DCB& dcb) {
   ModemLineLevels levels;
@@ -45,7 +64,11 @@ BOOL WINAPI SetupComm(HANDLE handle, DWORD input_queue, DWORD output_queue) {
   return TRUE;
 }
 
-// The queue sizes are the ones SetupComm recorded (0, "unknown", before it).
+// What termios can do: any rate (BOTHER), 5 to 8 data bits, every parity,
+// 1, 1.5 (with 5 bits) or 2 stop bits, CTS/RTS and XON/XOFF flow control with
+// their own characters, parity checking, and both kinds of read timeouts. DSR
+// flow control has no termios counterpart and is left out. The queue sizes are
+// the ones SetupComm recorded (0, "unknown", before it).
 BOOL WINAPI GetCommProperties(HANDLE handle, LPCOMMPROP properties) {
   SerialDevice* device = serial_line(handle, properties);
   if (device == nullptr) return FALSE;
@@ -55,6 +78,15 @@ BOOL WINAPI GetCommProperties(HANDLE handle, LPCOMMPROP properties) {
   properties->dwServiceMask = SP_SERIALCOMM;
   properties->dwMaxBaud = BAUD_USER;  // any rate the driver takes
   properties->dwProvSubType = PST_RS232;
+  properties->dwProvCapabilities =
+      PCF_RTSCTS | PCF_RLSD | PCF_PARITY_CHECK | PCF_XONXOFF | PCF_SETXCHAR | PCF_TOTALTIMEOUTS | PCF_INTTIMEOUTS;
+  properties->dwSettableParams = SP_PARITY | SP_BAUD | SP_DATABITS | SP_STOPBITS | SP_HANDSHAKING | SP_PARITY_CHECK;
+  properties->dwSettableBaud = BAUD_075 | BAUD_110 | BAUD_134_5 | BAUD_150 | BAUD_300 | BAUD_600 | BAUD_1200 |
+                               BAUD_1800 | BAUD_2400 | BAUD_4800 | BAUD_7200 | BAUD_9600 | BAUD_14400 | BAUD_19200 |
+                               BAUD_38400 | BAUD_56K | BAUD_57600 | BAUD_115200 | BAUD_128K | BAUD_USER;
+  properties->wSettableData = DATABITS_5 | DATABITS_6 | DATABITS_7 | DATABITS_8;
+  properties->wSettableStopParity =
+      STOPBITS_10 | STOPBITS_15 | STOPBITS_20 | PARITY_NONE | PARITY_ODD | PARITY_EVEN | PARITY_MARK | PARITY_SPACE;
   properties->dwCurrentTxQueue = device->output_queue_size;
   properties->dwCurrentRxQueue = device->input_queue_size;
   return TRUE;
@@ -80,8 +112,12 @@ BOOL WINAPI GetCommState(HANDLE handle, LPDCB dcb) {
 BOOL WINAPI SetCommState(HANDLE handle, LPDCB dcb) {
   SerialDevice* device = serial_line(handle);
   if (device == nullptr) return FALSE;
-  if (dcb == nullptr || !is_valid(*dcb)) {
+  if (dcb == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (DWORD refusal = refusal_of(*dcb)) {
+    SetLastError(refusal);
     return FALSE;
   }
   const ModemLineLevels levels = modem_line_levels(*dcb);

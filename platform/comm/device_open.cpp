@@ -89,7 +89,10 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD /*share_mode*/, LPSEC
                           DWORD disposition, DWORD flags, HANDLE /*template_file*/) {
   if (name == nullptr) return fail(ERROR_PATH_NOT_FOUND);
   const std::string_view path(name);
-  if (!path.starts_with(device_prefix)) return fail(ERROR_PATH_NOT_FOUND);
+  // Not a device: a plain name ("COM17") would be a file of the current
+  // folder, which is not found; one with folders, a path that is not.
+  if (!path.starts_with(device_prefix))
+    return fail(path.find_first_of("/\\") == std::string_view::npos ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
   const std::string_view device = path.substr(device_prefix.size());
   if (!is_acceptable_name(device)) return fail(ERROR_INVALID_NAME);
   if (disposition != OPEN_EXISTING) return fail(ERROR_INVALID_PARAMETER);
@@ -113,16 +116,14 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD /*share_mode*/, LPSEC
   if (int error = line_make_raw(fd)) return fail(error_from_errno(error));
   // As a Windows driver does on open: nothing from before belongs to this holder.
   if (int error = line_purge(fd)) return fail(error_from_errno(error));
-  DCB& settings = object->settings;
-  settings.fBinary = 1;
-  settings.fDtrControl = DTR_CONTROL_ENABLE;
-  settings.fRtsControl = RTS_CONTROL_ENABLE;
-  settings.fTXContinueOnXoff = 1;
-  line_read_settings(fd, settings);
+  object->settings = settings_on_open();
+  line_read_settings(fd, object->settings);
   object->counters_known = read_line_counters(fd, object->counters);
 
   HANDLE handle = handle_insert(std::move(object));
-  return handle != nullptr ? handle : INVALID_HANDLE_VALUE;
+  if (handle == nullptr) return INVALID_HANDLE_VALUE;
+  SetLastError(ERROR_SUCCESS);  // as Win32 leaves it after an open
+  return handle;
 }
 
 SerialDevice* serial_line(HANDLE handle) { return handle_object<SerialDevice>(handle); }

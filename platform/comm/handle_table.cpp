@@ -95,8 +95,8 @@ DWORD error_from_errno(int error) {
     case EWOULDBLOCK: return ERROR_SHARING_VIOLATION;
     case EBADF: return ERROR_INVALID_HANDLE;
     case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
-    case EINVAL:
-    case ENOTTY: return ERROR_INVALID_PARAMETER;
+    case EINVAL: return ERROR_INVALID_PARAMETER;
+    case ENOTTY: return ERROR_NOT_SUPPORTED;  // a request the line's driver does not know, such as modem lines on a pty
     case ENAMETOOLONG: return ERROR_INVALID_NAME;
     default: return ERROR_GEN_FAILURE;
   }

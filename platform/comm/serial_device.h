@@ -87,3 +87,7 @@ struct ModemLineLevels {
   int lowered = 0;
 };
 ModemLineLevels modem_line_levels(const DCB& dcb);
+
+// The settings a port starts with when it is opened, before the line's own
+// (speed, format, flow control) are read into them.
+DCB settings_on_open();

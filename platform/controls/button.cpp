@@ -12,7 +12,9 @@ struct ButtonState {
   bool pressing = false;  // a press by mouse or space bar is under way
 };
 
-bool is_default(HWND window) { return (GetWindowLongA(window, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON; }
+LONG type_of(HWND window) { return GetWindowLongA(window, GWL_STYLE) & BS_TYPEMASK; }
+
+bool is_default(HWND window) { return type_of(window) == BS_DEFPUSHBUTTON; }
 
 void paint(HWND window, HDC dc) {
   ButtonState* state = state_of<ButtonState>(window);
@@ -82,24 +84,48 @@ bool over_button(HWND window, LPARAM lparam) {
   return PtInRect(&client, p);
 }
 
+// The button presses and releases itself with BM_SETSTATE, as the system's
+// does, so that a subclass sees it.
+void send_pushed(HWND window, bool pushed) { SendMessageA(window, BM_SETSTATE, pushed, 0); }
+
 LRESULT start_press(HWND window, ButtonState& s) {
   s.pressing = true;
-  set_pushed(window, s, true);
+  send_pushed(window, true);
   SetCapture(window);
   return 0;
+}
+
+// A click moves the check of the automatic styles on: a box toggles, a
+// three-state box goes checked, indeterminate, unchecked, a radio button checks.
+void check_on_click(HWND window, UINT check) {
+  switch (type_of(window)) {
+    case BS_AUTOCHECKBOX:
+      SendMessageA(window, BM_SETCHECK, check & BST_CHECKED ? BST_UNCHECKED : BST_CHECKED, 0);
+      break;
+    case BS_AUTO3STATE:
+      SendMessageA(window, BM_SETCHECK, check & BST_INDETERMINATE ? BST_UNCHECKED : check + 1, 0);
+      break;
+    case BS_AUTORADIOBUTTON: SendMessageA(window, BM_SETCHECK, BST_CHECKED, 0); break;
+    default: break;
+  }
 }
 
 // How a press ends: a click when it ends over the button (or by the space bar).
 enum class PressEnd { Click, Cancel };
 
-// The parent is told last: it may destroy the button.
+// The parent is told last: it may destroy the button. A subclass may too, when
+// the button sends itself messages, so the state is looked up after each.
 LRESULT release(HWND window, ButtonState& s, PressEnd end) {
   if (!s.pressing) return 0;
   s.pressing = false;
   bool was_pushed = s.state & BST_PUSHED;
-  set_pushed(window, s, false);
+  if (was_pushed) send_pushed(window, false);
+  if (end == PressEnd::Click && was_pushed) {
+    if (const ButtonState* after = state_of<ButtonState>(window))
+      check_on_click(window, after->state & (BST_CHECKED | BST_INDETERMINATE));
+  }
   ReleaseCapture();
-  if (end == PressEnd::Click && was_pushed) notify_parent(window, BN_CLICKED);
+  if (end == PressEnd::Click && was_pushed && IsWindow(window)) notify_parent(window, BN_CLICKED);
   return 0;
 }
 
@@ -110,13 +136,13 @@ LRESULT press_with_mouse(HWND window) {
   SetFocus(window);
   if (ButtonState* s = state_of<ButtonState>(window)) {
     s->pressing = true;
-    set_pushed(window, *s, true);
+    send_pushed(window, true);
   }
   return 0;
 }
 
-LRESULT track_mouse(HWND window, ButtonState& s, LPARAM lparam) {
-  if (GetCapture() == window && s.pressing) set_pushed(window, s, over_button(window, lparam));
+LRESULT track_mouse(HWND window, const ButtonState& s, LPARAM lparam) {
+  if (GetCapture() == window && s.pressing) send_pushed(window, over_button(window, lparam));
   return 0;
 }
 
@@ -128,7 +154,7 @@ LRESULT key_down(HWND window, ButtonState& s, WPARAM key, LPARAM flags) {
 LRESULT capture_changed(HWND window, ButtonState& s, HWND new_capture) {
   if (new_capture != window && s.pressing) {
     s.pressing = false;
-    set_pushed(window, s, false);
+    send_pushed(window, false);
   }
   return 0;
 }
@@ -167,7 +193,7 @@ LRESULT set_font(HWND window, ButtonState& s, HFONT font, bool redraw_now) {
 // Push buttons have no check mark and stay unchecked; the check box and radio
 // styles keep what they are told (a third state only with 3STATE).
 LRESULT set_check(HWND window, ButtonState& s, WPARAM wanted) {
-  const LONG type = GetWindowLongA(window, GWL_STYLE) & BS_TYPEMASK;
+  const LONG type = type_of(window);
   if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) return 0;
   UINT check = static_cast<UINT>(wanted) & (BST_CHECKED | BST_INDETERMINATE);
   if (check == BST_INDETERMINATE && type != BS_3STATE && type != BS_AUTO3STATE) check = BST_CHECKED;
@@ -182,6 +208,18 @@ LRESULT set_style(HWND window, WPARAM style, bool redraw_now) {
   SetWindowLongA(window, GWL_STYLE, (old_style & ~BS_TYPEMASK) | (static_cast<LONG>(style) & BS_TYPEMASK));
   if (redraw_now) redraw(window);
   return 0;
+}
+
+// What the button is to a dialog's keyboard handling.
+LRESULT dialog_code(HWND window) {
+  switch (type_of(window)) {
+    case BS_PUSHBUTTON: return DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON;
+    case BS_DEFPUSHBUTTON: return DLGC_BUTTON | DLGC_DEFPUSHBUTTON;
+    case BS_RADIOBUTTON:
+    case BS_AUTORADIOBUTTON: return DLGC_BUTTON | DLGC_RADIOBUTTON;
+    case BS_GROUPBOX: return DLGC_STATIC;
+    default: return DLGC_BUTTON;
+  }
 }
 
 LRESULT click(HWND window) {
@@ -214,7 +252,7 @@ LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lpar
     case WM_SETTEXT: return set_text(window, wparam, lparam);
     case WM_SETFONT: return set_font(window, s, reinterpret_cast<HFONT>(wparam), LOWORD(lparam) != 0);
     case WM_GETFONT: return reinterpret_cast<LRESULT>(s.font);
-    case WM_GETDLGCODE: return DLGC_BUTTON | (is_default(window) ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
+    case WM_GETDLGCODE: return dialog_code(window);
     case BM_GETCHECK: return s.state & (BST_CHECKED | BST_INDETERMINATE);
     case BM_SETCHECK: return set_check(window, s, wparam);
     case BM_GETSTATE: return s.state;

@@ -25,9 +25,15 @@ struct EditState {
   bool focused = false;
   bool selecting = false;  // the mouse is dragging a selection
   bool modified = false;
-  bool can_undo = false;
-  std::string undo_text;
-  size_t undo_caret = 0;
+  // What undo puts back: `removed` in place of the `inserted` characters from
+  // `position`. Typing on where the last insertion ended, or deleting on from
+  // where the last deletion was, adds to the same record, so that a typed run
+  // is undone as one.
+  struct {
+    size_t position = 0;
+    size_t inserted = 0;
+    std::string removed;
+  } undo;
 
   size_t start() const { return std::min(anchor, caret); }
   size_t end() const { return std::max(anchor, caret); }
@@ -108,8 +114,49 @@ void select(HWND window, EditState& s, size_t anchor, size_t caret) {
 
 bool read_only(HWND window) { return style_of(window) & ES_READONLY; }
 
-// Whether a replacement can be undone afterwards.
-enum class Undo { Keep, Forget };
+bool can_undo(const EditState& s) { return s.undo.inserted != 0 || !s.undo.removed.empty(); }
+
+void forget_undo(EditState& s) {
+  s.undo.inserted = 0;
+  s.undo.removed.clear();
+}
+
+// Records the replacement of [start, start + removed.size()) by `inserted` characters.
+void remember_for_undo(EditState& s, size_t start, const std::string& removed, size_t inserted) {
+  auto& u = s.undo;
+  if (!removed.empty()) {
+    if (u.inserted == 0 && !u.removed.empty() && start == u.position) {
+      u.removed += removed;  // Delete, again and again
+    } else if (u.inserted == 0 && !u.removed.empty() && start + removed.size() == u.position) {
+      u.removed.insert(0, removed);  // Backspace, again and again
+      u.position = start;
+    } else {
+      u.removed = removed;
+      u.position = start;
+    }
+    u.inserted = 0;  // what was typed before a deletion is no longer where it was
+  }
+  if (inserted == 0) return;
+  if (start == u.position || (u.inserted != 0 && start == u.position + u.inserted)) {
+    u.inserted += inserted;
+  } else {
+    u.position = start;
+    u.inserted = inserted;
+    u.removed.clear();
+  }
+}
+
+// ES_UPPERCASE and ES_LOWERCASE hold for every text the field takes.
+void apply_case(DWORD style, std::string& text) {
+  for (char& c : text) {
+    if (style & ES_UPPERCASE) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (style & ES_LOWERCASE) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+}
+
+// Whether a replacement can be undone afterwards; Restore is undo's own, which
+// leaves what it put back selected.
+enum class Undo { Keep, Forget, Restore };
 
 // Replaces the selection, the way typing, pasting and EM_REPLACESEL do, and
 // tells the parent (EN_UPDATE, then EN_CHANGE). Returns false when nothing
@@ -117,10 +164,7 @@ enum class Undo { Keep, Forget };
 // the state after a change.
 bool replace_selection(HWND window, EditState& s, std::string inserted, Undo undo) {
   DWORD style = style_of(window);
-  for (char& c : inserted) {
-    if (style & ES_UPPERCASE) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (style & ES_LOWERCASE) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  }
+  apply_case(style, inserted);
   size_t start = s.start(), removed = s.end() - start;
   size_t room = s.limit > s.text.size() - removed ? s.limit - (s.text.size() - removed) : 0;
   bool truncated = inserted.size() > room;
@@ -145,13 +189,13 @@ bool replace_selection(HWND window, EditState& s, std::string inserted, Undo und
     if (state(window) != &s) return false;
   }
   if (candidate == before && inserted.empty() && removed == 0) return false;
-  if (undo == Undo::Keep) {
-    s.undo_text = before;
-    s.undo_caret = s.caret;
-    s.can_undo = true;
-  }
+  if (undo == Undo::Forget)
+    forget_undo(s);
+  else
+    remember_for_undo(s, start, before.substr(start, removed), inserted.size());
   s.text = candidate;
-  s.anchor = s.caret = start + inserted.size();
+  s.caret = start + inserted.size();
+  s.anchor = undo == Undo::Restore ? start : s.caret;
   s.modified = true;
   DefWindowProcA(window, WM_SETTEXT, 0,
                  reinterpret_cast<LPARAM>(s.text.c_str()));  // keeps the window's own text in step
@@ -184,15 +228,15 @@ void paste(HWND window, EditState& s) {
   replace_selection(window, s, text, Undo::Keep);
 }
 
+// What was typed goes, what it replaced comes back selected, and the record
+// turns round: a second undo takes back the first.
 void undo(HWND window, EditState& s) {
-  if (!s.can_undo || read_only(window)) return;
-  std::string text = s.undo_text;
-  size_t caret = s.undo_caret;
-  s.anchor = 0;
-  s.caret = s.text.size();
-  replace_selection(window, s, text, Undo::Keep);
-  // The parent, told of the change, may have closed the field.
-  if (EditState* after = state(window)) select(window, *after, caret, caret);
+  if (!can_undo(s) || read_only(window)) return;
+  std::string restored = s.undo.removed;
+  s.anchor = s.undo.position;
+  s.caret = s.undo.position + s.undo.inserted;
+  forget_undo(s);
+  replace_selection(window, s, restored, Undo::Restore);
 }
 
 bool is_word_character(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
@@ -320,6 +364,7 @@ LRESULT copy_text_out(const std::string& text, WPARAM size, LPARAM buffer) {
 // The initial text arrives without notifications, with the caret at its start.
 LRESULT create(HWND window, EditState& s, const CREATESTRUCTA& create) {
   if (create.lpszName != nullptr && !IS_INTRESOURCE(create.lpszName)) s.text = create.lpszName;
+  apply_case(style_of(window), s.text);
   DefWindowProcA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(s.text.c_str()));
   return 0;
 }
@@ -327,10 +372,11 @@ LRESULT create(HWND window, EditState& s, const CREATESTRUCTA& create) {
 // A new text: the selection and scrolling start afresh, and the parent is told.
 LRESULT set_text(HWND window, EditState& s, const char* text) {
   s.text = text != nullptr ? text : "";
+  apply_case(style_of(window), s.text);
   s.anchor = s.caret = 0;
   s.scroll = 0;
   s.modified = false;
-  s.can_undo = false;
+  forget_undo(s);
   DefWindowProcA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(s.text.c_str()));
   redraw(window);
   notify_parent(window, EN_UPDATE);
@@ -448,13 +494,9 @@ LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lpar
     case WM_PASTE: paste(window, s); return 0;
     case WM_CLEAR: clear(window, s); return 0;
     case WM_UNDO:
-    case EM_UNDO: {
-      undo(window, s);
-      const EditState* after = state(window);
-      return after != nullptr && after->can_undo;
-    }
-    case EM_CANUNDO: return s.can_undo;
-    case EM_EMPTYUNDOBUFFER: s.can_undo = false; return 0;
+    case EM_UNDO: undo(window, s); return TRUE;  // always, for a single line
+    case EM_CANUNDO: return can_undo(s);
+    case EM_EMPTYUNDOBUFFER: forget_undo(s); return 0;
     case EM_GETSEL: return get_selection(s, wparam, lparam);
     case EM_SETSEL: return set_selection(window, s, static_cast<INT>(wparam), static_cast<INT>(lparam));
     case EM_REPLACESEL:

@@ -1,12 +1,16 @@
 // Fonts: a face name resolved through fontconfig, and what cairo measures of
-// the face at a size, found once per font. Metrics are whole pixels, hinted,
-// as GDI reports them. Drawing the glyphs is glyphs.cpp's.
+// the face at a size, found once per font. Widths are whole pixels, hinted;
+// the vertical metrics are the face's own Windows metrics, scaled as GDI
+// scales them. Drawing the glyphs is glyphs.cpp's.
 #include "gdi/font_measures.h"
 
+#include <cairo-ft.h>
 #include <fontconfig/fontconfig.h>
+#include FT_TRUETYPE_TABLES_H
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -71,19 +75,83 @@ cairo_t* measuring_context() {
   return measurer;
 }
 
+// What GDI reads from a face's tables, in font units: the ascent and descent
+// from OS/2's usWinAscent and usWinDescent, the external leading from hhea's
+// line gap less what the Windows metrics already hold of it, the average width
+// from xAvgCharWidth and the widest from the bounding box.
+struct FaceDesign {
+  long units_per_em = 0;
+  long ascent = 0, descent = 0, external = 0, average = 0, widest = 0;
+};
+
+// From the scaled font that cairo resolved; a face without those tables
+// (a bitmap font) answers with FreeType's own figures.
+FaceDesign design_of(cairo_scaled_font_t* scaled) {
+  FaceDesign design;
+  if (cairo_scaled_font_get_type(scaled) != CAIRO_FONT_TYPE_FT) return design;
+  FT_Face face = cairo_ft_scaled_font_lock_face(scaled);
+  if (face == nullptr) return design;
+  design.units_per_em = face->units_per_EM;
+  design.widest = face->bbox.xMax - face->bbox.xMin;
+  const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+  const auto* hhea = static_cast<const TT_HoriHeader*>(FT_Get_Sfnt_Table(face, FT_SFNT_HHEA));
+  if (os2 != nullptr && hhea != nullptr && os2->usWinAscent + os2->usWinDescent > 0) {
+    design.ascent = os2->usWinAscent;
+    design.descent = os2->usWinDescent;
+    design.external = hhea->Line_Gap - ((design.ascent + design.descent) - (hhea->Ascender - hhea->Descender));
+    design.average = os2->xAvgCharWidth;
+  } else {
+    design.ascent = face->ascender;
+    design.descent = -face->descender;
+    design.external = face->height - (face->ascender - face->descender);
+    design.average = face->max_advance_width / 2;
+  }
+  cairo_ft_scaled_font_unlock_face(scaled);
+  return design;
+}
+
+FaceDesign design_of(const FontSpec& font) {
+  cairo_t* cr = measuring_context();
+  apply(cr, font);
+  return design_of(cairo_get_scaled_font(cr));
+}
+
+// a × b / c rounded to the nearest, as GDI's fixed-point arithmetic rounds.
+long scale_rounded(long a, long b, long c) {
+  const long long product = static_cast<long long>(a) * b;
+  const long long half = c / 2;
+  return static_cast<long>(product >= 0 ? (product + half) / c : -((-product + half) / c));
+}
+
+// Font units to whole pixels at an em height of `ppem` pixels: through a
+// 16.16 scale, each figure rounded on its own.
+int to_pixels(long units, long ppem, long units_per_em) {
+  return static_cast<int>(scale_rounded(units, scale_rounded(ppem, 0x10000, units_per_em), 0x10000));
+}
+
 FontMetrics metrics_from_cairo(const FontSpec& font) {
   cairo_t* cr = measuring_context();
   apply(cr, font);
-  cairo_font_extents_t extents;
-  cairo_font_extents(cr, &extents);
-  cairo_text_extents_t x_extents;
-  cairo_text_extents(cr, "x", &x_extents);
+  const FaceDesign design = design_of(cairo_get_scaled_font(cr));
   FontMetrics metrics{};
-  metrics.ascent = static_cast<int>(std::ceil(extents.ascent));
-  metrics.descent = static_cast<int>(std::ceil(extents.descent));
+  if (design.units_per_em > 0) {
+    const long ppem = std::lround(font.pixel_size), em = design.units_per_em;
+    metrics.ascent = to_pixels(design.ascent, ppem, em);
+    metrics.descent = to_pixels(design.descent, ppem, em);
+    metrics.internal_leading = to_pixels(design.ascent + design.descent - em, ppem, em);
+    metrics.external_leading = std::max(0, to_pixels(design.external, ppem, em));
+    metrics.average_width = std::max(1, to_pixels(design.average, ppem, em));
+    metrics.max_width = to_pixels(design.widest, ppem, em);
+  } else {
+    cairo_font_extents_t extents;
+    cairo_font_extents(cr, &extents);
+    metrics.ascent = static_cast<int>(std::ceil(extents.ascent));
+    metrics.descent = static_cast<int>(std::ceil(extents.descent));
+    metrics.internal_leading = std::max(0, metrics.ascent + metrics.descent - static_cast<int>(font.pixel_size));
+    metrics.average_width = static_cast<int>(std::ceil(extents.max_x_advance / 2));
+    metrics.max_width = static_cast<int>(std::ceil(extents.max_x_advance));
+  }
   metrics.height = metrics.ascent + metrics.descent;
-  metrics.average_width = static_cast<int>(std::lround(x_extents.x_advance));
-  metrics.max_width = static_cast<int>(std::ceil(extents.max_x_advance));
   return metrics;
 }
 
@@ -174,11 +242,16 @@ std::string resolve_family(std::string_view face) {
   return family;
 }
 
+// The whole em height whose cell comes nearest the height asked for without
+// passing it.
 double em_for_cell_height(const FontSpec& font, int cell_height) {
-  FontSpec probe = font;
-  probe.pixel_size = 100;
-  FontMetrics metrics = font_metrics(probe);
-  return metrics.height > 0 ? cell_height * 100.0 / metrics.height : cell_height;
+  const FaceDesign design = design_of(font);
+  const long cell_units = design.ascent + design.descent;
+  if (design.units_per_em <= 0 || cell_units <= 0) return cell_height;
+  long ppem = scale_rounded(design.units_per_em, scale_rounded(cell_height, 0x10000, cell_units), 0x10000);
+  if (ppem > 1 && scale_rounded(cell_units, scale_rounded(ppem, 0x10000, design.units_per_em), 0x10000) > cell_height)
+    --ppem;
+  return static_cast<double>(ppem);
 }
 
 FontMetrics font_metrics(const FontSpec& font) { return measures(font).metrics; }

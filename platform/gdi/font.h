@@ -14,7 +14,9 @@ namespace gdi {
 struct FontMetrics {
   int ascent;
   int descent;
-  int height;  // ascent + descent: the cell height
+  int height;            // ascent + descent: the cell height
+  int internal_leading;  // of the cell, above the em square
+  int external_leading;  // the gap the face wants between lines
   int average_width;
   int max_width;
 };

@@ -1,6 +1,7 @@
 // Brushes, pens, stock objects and the object calls of every kind.
 #include "gdi/objects.h"
 
+#include <cstring>
 #include <deque>
 #include <set>
 
@@ -51,6 +52,18 @@ Pen* stock_pen(COLORREF colour, int style) {
   return pen;
 }
 
+// A stock font: made as CreateFontIndirectA makes a font, so that it measures
+// and describes itself as the system's does, and never deleted.
+HFONT stock_font(LONG height, LONG weight, const char* face) {
+  LOGFONTA logical{};
+  logical.lfHeight = height;
+  logical.lfWeight = weight;
+  std::strncpy(logical.lfFaceName, face, LF_FACESIZE - 1);
+  HFONT font = CreateFontIndirectA(&logical);
+  font_from(font)->permanent = true;
+  return font;
+}
+
 }  // namespace
 
 // Windows gives a process at most 10,000 GDI objects (its default quota).
@@ -73,14 +86,7 @@ HFONT make_font(const FontSpec& spec) {
 }
 
 HFONT default_gui_font() {
-  static HFONT font = [] {
-    FontSpec spec;
-    spec.family = "Liberation Sans";
-    spec.pixel_size = 11;  // 8 points at 96 dpi
-    HFONT made = make_font(spec);
-    font_from(made)->permanent = true;
-    return made;
-  }();
+  static HFONT font = stock_font(-11, FW_NORMAL, "MS Shell Dlg");  // 8 points at 96 dpi
   return font;
 }
 
@@ -122,10 +128,16 @@ HGDIOBJ WINAPI GetStockObject(int index) {
     case WHITE_PEN: return white_pen;
     case BLACK_PEN: return black_pen;
     case NULL_PEN: return null_pen;
-    case DEFAULT_GUI_FONT:
+    case DEFAULT_GUI_FONT: return default_gui_font();
     case SYSTEM_FONT:
-    case ANSI_VAR_FONT:
-    case DEVICE_DEFAULT_FONT: return default_gui_font();
+    case DEVICE_DEFAULT_FONT: {
+      static HFONT system = stock_font(16, FW_BOLD, "System");
+      return system;
+    }
+    case ANSI_VAR_FONT: {
+      static HFONT variable = stock_font(12, FW_NORMAL, "MS Sans Serif");
+      return variable;
+    }
     default: return nullptr;
   }
 }

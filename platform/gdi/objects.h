@@ -63,7 +63,7 @@ inline Font* font_from(HGDIOBJ h) { return static_cast<Font*>(object_from(h, Kin
 HBRUSH make_permanent_brush(COLORREF colour);
 // A new font object; the caller (CreateFontA, say) owns it until DeleteObject.
 HFONT make_font(const FontSpec& spec);
-// The default GUI font: the face the system picks for "Liberation Sans", 8 points at 96 dpi.
+// The default GUI font: "MS Shell Dlg" (drawn in a metric-compatible face), 8 points at 96 dpi.
 HFONT default_gui_font();
 
 // A brush handle or a system colour index + 1, as class backgrounds allow.

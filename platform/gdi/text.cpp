@@ -72,6 +72,33 @@ std::string without_prefixes(std::string_view text) {
   return out;
 }
 
+// A line's parts between tabs, each with where it starts. With DT_EXPANDTABS a
+// tab moves on to the next multiple of eight average character widths from
+// the line's start; without it, a tab is a character like any other.
+struct Run {
+  int x;
+  std::string_view text;
+};
+
+std::vector<Run> runs_of(const FontSpec& font, std::string_view line, UINT format) {
+  if (!(format & DT_EXPANDTABS)) return {Run{0, line}};
+  const int tab = 8 * std::max(1, font_metrics(font).average_width);
+  std::vector<Run> runs;
+  int x = 0;
+  for (;;) {
+    const size_t stop = std::min(line.find('\t'), line.size());
+    runs.push_back(Run{x, line.substr(0, stop)});
+    if (stop == line.size()) return runs;
+    x = (x + measure_text(font, line.substr(0, stop)).cx) / tab * tab + tab;
+    line.remove_prefix(stop + 1);
+  }
+}
+
+int width_of(const FontSpec& font, std::string_view line, UINT format) {
+  const Run last = runs_of(font, line, format).back();
+  return last.x + measure_text(font, last.text).cx;
+}
+
 // Splits into lines at line breaks and, with DT_WORDBREAK, between words that do not fit.
 std::vector<std::string> layout_lines(const FontSpec& font, const std::string& text, int width, UINT format) {
   std::vector<std::string> lines;
@@ -96,7 +123,7 @@ std::vector<std::string> layout_lines(const FontSpec& font, const std::string& t
     if (end == std::string::npos) end = text.size();
     if (text[i] == ' ') end = i + 1;
     std::string word = text.substr(i, end - i);
-    if ((format & DT_WORDBREAK) && !current.empty() && measure_text(font, current + word).cx > width) {
+    if ((format & DT_WORDBREAK) && !current.empty() && width_of(font, current + word, format) > width) {
       while (!current.empty() && current.back() == ' ') current.pop_back();
       flush();
       if (word == " ") word.clear();
@@ -145,7 +172,8 @@ BOOL WINAPI GetTextMetricsA(HDC handle, LPTEXTMETRICA metrics) {
   metrics->tmHeight = m.height;
   metrics->tmAscent = m.ascent;
   metrics->tmDescent = m.descent;
-  metrics->tmInternalLeading = m.height - static_cast<LONG>(spec.pixel_size);
+  metrics->tmInternalLeading = m.internal_leading;
+  metrics->tmExternalLeading = m.external_leading;
   metrics->tmAveCharWidth = m.average_width;
   metrics->tmMaxCharWidth = m.max_width;
   metrics->tmWeight = spec.weight;
@@ -161,7 +189,9 @@ BOOL WINAPI GetTextMetricsA(HDC handle, LPTEXTMETRICA metrics) {
   return TRUE;
 }
 
-// DrawTextA: lines laid out in the rectangle by the format; returns the text's height.
+// DrawTextA: lines laid out in the rectangle by the format; returns how far
+// below the rectangle's top the text ends (its height, unless a single line
+// is placed lower).
 int WINAPI DrawTextA(HDC handle, LPCSTR text, int length, LPRECT rect, UINT format) {
   DC* dc = dc_from(handle);
   if (dc == nullptr || rect == nullptr) return 0;
@@ -174,7 +204,7 @@ int WINAPI DrawTextA(HDC handle, LPCSTR text, int length, LPRECT rect, UINT form
   int height = line_height * static_cast<int>(lines.size());
   if (format & DT_CALCRECT) {
     int widest = 0;
-    for (const std::string& line : lines) widest = std::max<int>(widest, measure_text(font, line).cx);
+    for (const std::string& line : lines) widest = std::max(widest, width_of(font, line, format));
     rect->right = rect->left + widest;
     rect->bottom = rect->top + height;
     return height;
@@ -186,6 +216,7 @@ int WINAPI DrawTextA(HDC handle, LPCSTR text, int length, LPRECT rect, UINT form
     else if (format & DT_BOTTOM)
       y = rect->bottom - line_height;
   }
+  const int text_end = y - rect->top + height;
   // Lines more than a line away from what can change are not drawn (a glyph
   // may reach a little beyond its line): a long text in a small control is
   // mostly clipped away.
@@ -204,15 +235,16 @@ int WINAPI DrawTextA(HDC handle, LPCSTR text, int length, LPRECT rect, UINT form
       y += line_height;
       continue;
     }
-    int line_width = measure_text(font, line).cx;
+    int line_width = width_of(font, line, format);
     int x = rect->left;
     if (format & DT_CENTER)
       x = rect->left + (width - line_width) / 2;
     else if (format & DT_RIGHT)
       x = rect->right - line_width;
-    output(*dc, x, y, line, nullptr, (format & DT_NOCLIP) ? nullptr : rect);
+    for (const Run& run : runs_of(font, line, format))
+      output(*dc, x + run.x, y, run.text, nullptr, (format & DT_NOCLIP) ? nullptr : rect);
     y += line_height;
   }
   dc->text_align = saved_align;
-  return height;
+  return text_end;
 }

@@ -336,7 +336,7 @@ DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL 
 
 DWORD WINAPI GetQueueStatus(UINT flags) {
   DWORD changed = queue().changed & flags;
-  queue().changed = 0;
+  queue().changed &= ~flags;
   return MAKELONG(changed, present_bits() & flags);
 }
 

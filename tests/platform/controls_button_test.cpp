@@ -138,3 +138,80 @@ TEST_F(Buttons, TheFocusRectangleComesAndGoesWithTheFocus) {
 }
 
 }  // namespace
+
+namespace {
+
+// Each click on an automatic box or radio button moves its check on, as the
+// system's controls do; the plain styles leave the check to their parent.
+TEST_F(Buttons, AClickMovesTheCheckOfTheAutomaticStyles) {
+  const struct {
+    DWORD style;
+    std::vector<LRESULT> checks;  // after each of three clicks
+  } cases[] = {
+      {BS_AUTOCHECKBOX, {BST_CHECKED, BST_UNCHECKED, BST_CHECKED}},
+      {BS_AUTO3STATE, {BST_CHECKED, BST_INDETERMINATE, BST_UNCHECKED}},
+      {BS_AUTORADIOBUTTON, {BST_CHECKED, BST_CHECKED, BST_CHECKED}},
+      {BS_CHECKBOX, {BST_UNCHECKED, BST_UNCHECKED, BST_UNCHECKED}},
+      {BS_3STATE, {BST_UNCHECKED, BST_UNCHECKED, BST_UNCHECKED}},
+      {BS_RADIOBUTTON, {BST_UNCHECKED, BST_UNCHECKED, BST_UNCHECKED}},
+  };
+  for (const auto& c : cases) {
+    HWND box = control("Button", "Box", c.style, 120, 40, 120, 24, 2);
+    std::vector<LRESULT> seen;
+    for (int click = 0; click < 3; ++click) {
+      test_support::click_client(box, 10, 12);
+      pump_messages();
+      seen.push_back(SendMessageA(box, BM_GETCHECK, 0, 0));
+    }
+    EXPECT_EQ(seen, c.checks) << "style " << c.style;
+    EXPECT_EQ(notifications(box), std::vector<WORD>(3, BN_CLICKED)) << "style " << c.style;
+    DestroyWindow(box);
+    recorder.clear();
+  }
+}
+
+// What each style answers to WM_GETDLGCODE, which a dialog's keyboard handling asks.
+TEST_F(Buttons, EachStyleTellsTheDialogWhatItIs) {
+  const struct {
+    DWORD style;
+    LRESULT code;
+  } cases[] = {
+      {BS_PUSHBUTTON, DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON},
+      {BS_DEFPUSHBUTTON, DLGC_BUTTON | DLGC_DEFPUSHBUTTON},
+      {BS_CHECKBOX, DLGC_BUTTON},
+      {BS_AUTOCHECKBOX, DLGC_BUTTON},
+      {BS_3STATE, DLGC_BUTTON},
+      {BS_AUTO3STATE, DLGC_BUTTON},
+      {BS_RADIOBUTTON, DLGC_BUTTON | DLGC_RADIOBUTTON},
+      {BS_AUTORADIOBUTTON, DLGC_BUTTON | DLGC_RADIOBUTTON},
+      {BS_GROUPBOX, DLGC_STATIC},
+  };
+  for (const auto& c : cases) {
+    HWND made = control("Button", "B", c.style, 120, 40, 80, 24, 2);
+    EXPECT_EQ(SendMessageA(made, WM_GETDLGCODE, 0, 0), c.code) << "style " << c.style;
+    DestroyWindow(made);
+  }
+}
+
+// The button presses and releases itself with BM_SETSTATE, which a subclass sees.
+std::vector<WPARAM> pushes;
+WNDPROC button_class_procedure = nullptr;
+LRESULT CALLBACK watch_pushes(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == BM_SETSTATE) pushes.push_back(wparam);
+  return CallWindowProcA(button_class_procedure, window, message, wparam, lparam);
+}
+
+TEST_F(Buttons, APressIsToldToTheButtonItselfWithBmSetState) {
+  pushes.clear();
+  button_class_procedure =
+      reinterpret_cast<WNDPROC>(SetWindowLongPtrA(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(watch_pushes)));
+  test_support::click_client(button, 40, 12);
+  pump_messages();
+  ASSERT_GE(pushes.size(), 2u);
+  EXPECT_EQ(pushes.front(), static_cast<WPARAM>(TRUE));
+  EXPECT_EQ(pushes.back(), static_cast<WPARAM>(FALSE));
+  EXPECT_EQ(notifications(button), std::vector<WORD>{BN_CLICKED});
+  SetWindowLongPtrA(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(button_class_procedure));
+}
+
+}  // namespace

@@ -191,4 +191,58 @@ TEST_F(Edits, TheParentsEditColoursAreHonoured) {
   DeleteObject(yellow);
 }
 
+// Undo takes back a typed run as one and selects what it restored; a second
+// undo takes back the undo.
+TEST_F(Edits, UndoTakesBackATypedRunAsOneAndSelectsWhatItRestored) {
+  using Selection = std::pair<DWORD, DWORD>;
+  const struct {
+    const char* initial;
+    Selection selected;
+    std::vector<int> keys;  // typed characters, or VK_BACK
+    const char* typed;
+    Selection after_undo;
+    Selection after_redo;
+  } cases[] = {
+      {"xy", {2, 2}, {'a', 'b', 'c'}, "xyabc", {2, 2}, {2, 5}},
+      {"hello", {1, 4}, {'X', 'Y'}, "hXYo", {1, 4}, {1, 3}},
+      {"COM17", {5, 5}, {VK_BACK, VK_BACK}, "COM", {3, 5}, {3, 3}},
+  };
+  for (const auto& c : cases) {
+    SetWindowTextA(field, c.initial);
+    SetFocus(field);
+    SendMessageA(field, EM_SETSEL, c.selected.first, static_cast<LPARAM>(c.selected.second));
+    for (int key : c.keys) {
+      if (key == VK_BACK)
+        test_support::press_key(VK_BACK);
+      else
+        test_support::type_text(std::string(1, static_cast<char>(key)).c_str());
+    }
+    pump_messages();
+    ASSERT_EQ(text_of(field), c.typed);
+    EXPECT_TRUE(SendMessageA(field, EM_UNDO, 0, 0));
+    EXPECT_EQ(text_of(field), c.initial);
+    EXPECT_EQ(selection(), c.after_undo) << c.initial;
+    test_support::key_chord({VK_CONTROL, 'Z'});
+    pump_messages();
+    EXPECT_EQ(text_of(field), c.typed);
+    EXPECT_EQ(selection(), c.after_redo) << c.initial;
+  }
+}
+
+// ES_UPPERCASE and ES_LOWERCASE change every text the field is given.
+TEST_F(Edits, TheCaseStylesApplyToTheInitialAndTheSetText) {
+  const struct {
+    DWORD style;
+    const char* initial;
+    const char* set;
+  } cases[] = {{ES_UPPERCASE, "COM17", "PTS/4"}, {ES_LOWERCASE, "com17", "pts/4"}};
+  for (const auto& c : cases) {
+    HWND cased = control("Edit", "Com17", c.style, 50, 40, 120, 20, 5);
+    EXPECT_EQ(text_of(cased), c.initial);
+    SetWindowTextA(cased, "Pts/4");
+    EXPECT_EQ(text_of(cased), c.set);
+    DestroyWindow(cased);
+  }
+}
+
 }  // namespace

@@ -8,6 +8,7 @@
 #include <ole2.h>
 
 #include <string>
+#include <vector>
 
 #include "recorder.h"
 
@@ -119,6 +120,95 @@ TEST(Fonts, ATextIsAsWideAsItsCharactersSideBySide) {
       DeleteObject(font);
     }
   }
+}
+
+// GDI's metrics are the face's Windows metrics (the ascent and descent of its
+// OS/2 table, the external leading from its line gap, the average width
+// from the table too), each scaled to whole pixels on its own; a positive
+// height asks for the largest whole em whose cell fits.
+TEST(Fonts, TheMetricsAreTheFacesWindowsMetrics) {
+  const struct {
+    int height, weight;
+    LONG expected[7];  // height, ascent, descent, internal and external leading, average and widest width
+  } cases[] = {
+      {-40, FW_NORMAL, {44, 36, 8, 5, 1, 24, 50}}, {-37, FW_NORMAL, {41, 33, 8, 4, 1, 22, 46}},
+      {-11, FW_NORMAL, {12, 10, 2, 1, 0, 6, 14}},  {-50, FW_NORMAL, {56, 45, 11, 6, 2, 29, 63}},
+      {20, FW_NORMAL, {20, 16, 4, 2, 1, 11, 23}},  {16, FW_BOLD, {16, 13, 3, 2, 0, 9, 17}},
+      {41, FW_BOLD, {41, 33, 8, 4, 1, 23, 46}},    {2, FW_BOLD, {2, 2, 0, 0, 0, 1, 2}},
+  };
+  ScreenDC screen;
+  for (const auto& c : cases) {
+    HFONT font = CreateFontA(c.height, 0, 0, 0, c.weight, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
+    TEXTMETRICA m = metrics_of(screen.dc, font);
+    const LONG got[7] = {m.tmHeight,          m.tmAscent,       m.tmDescent,     m.tmInternalLeading,
+                         m.tmExternalLeading, m.tmAveCharWidth, m.tmMaxCharWidth};
+    EXPECT_EQ(std::vector<LONG>(got, got + 7), std::vector<LONG>(c.expected, c.expected + 7))
+        << "height " << c.height << ", weight " << c.weight;
+    DeleteObject(font);
+  }
+}
+
+TEST(Fonts, TheStockFontsAreTheSystemsOwn) {
+  const struct {
+    int stock;
+    LONG height, weight;
+    const char* face;
+    LONG cell;
+  } cases[] = {
+      {SYSTEM_FONT, 16, FW_BOLD, "System", 16},
+      {DEFAULT_GUI_FONT, -11, FW_NORMAL, "MS Shell Dlg", 12},
+      {ANSI_VAR_FONT, 12, FW_NORMAL, "MS Sans Serif", 12},
+  };
+  ScreenDC screen;
+  for (const auto& c : cases) {
+    HFONT font = static_cast<HFONT>(GetStockObject(c.stock));
+    LOGFONTA logical{};
+    ASSERT_EQ(GetObjectA(font, sizeof logical, &logical), static_cast<int>(sizeof logical));
+    EXPECT_EQ(logical.lfHeight, c.height) << c.face;
+    EXPECT_EQ(logical.lfWeight, c.weight) << c.face;
+    EXPECT_STREQ(logical.lfFaceName, c.face);
+    TEXTMETRICA metrics = metrics_of(screen.dc, font);
+    EXPECT_EQ(metrics.tmHeight, c.cell) << c.face;
+    EXPECT_EQ(metrics.tmWeight, c.weight) << c.face;
+  }
+}
+
+// DrawText's lines are the font's cell height apart; a single line placed in
+// the middle or at the bottom returns how far below the rectangle's top the
+// text ends; tabs expand to every eighth average character width.
+TEST(Fonts, DrawTextPlacesLinesByTheCellHeightAndExpandsTabs) {
+  ScreenDC screen;
+  HFONT font = CreateFontA(-40, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
+  TEXTMETRICA metrics = metrics_of(screen.dc, font);
+  HGDIOBJ old = SelectObject(screen.dc, font);
+  const LONG cell = metrics.tmHeight;
+  const struct {
+    const char* text;
+    UINT format;
+    int returned;
+  } cases[] = {
+      {"a\nb", 0, 2 * cell},
+      {"ab", DT_SINGLELINE, cell},
+      {"ab", DT_SINGLELINE | DT_VCENTER, (180 - cell) / 2 + cell},
+      {"ab", DT_SINGLELINE | DT_BOTTOM, 180},
+      {"ab", DT_VCENTER, cell},  // only a single line is placed
+  };
+  for (const auto& c : cases) {
+    RECT r{10, 20, 400, 200};
+    EXPECT_EQ(DrawTextA(screen.dc, c.text, -1, &r, c.format), c.returned) << c.format;
+  }
+  SIZE b{};
+  GetTextExtentPoint32A(screen.dc, "b", 1, &b);
+  for (const char* text : {"a\tb", "\tb", "abc\tb"}) {
+    RECT r{10, 20, 400, 200};
+    DrawTextA(screen.dc, text, -1, &r, DT_EXPANDTABS | DT_CALCRECT | DT_SINGLELINE);
+    EXPECT_EQ(r.right, 10 + 8 * metrics.tmAveCharWidth + b.cx) << text;
+  }
+  RECT two{10, 20, 400, 200};
+  DrawTextA(screen.dc, "a\tbcdefghi\tb", -1, &two, DT_EXPANDTABS | DT_CALCRECT | DT_SINGLELINE);
+  EXPECT_EQ(two.right, 10 + 16 * metrics.tmAveCharWidth + b.cx) << "the next stop after a long word";
+  SelectObject(screen.dc, old);
+  DeleteObject(font);
 }
 
 #ifndef _WIN32

@@ -43,6 +43,21 @@ TEST(Messages, PeekWithoutRemovingLeavesTheMessage) {
   EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_APP, WM_APP, PM_REMOVE));
 }
 
+// GetQueueStatus tells what arrived since it was last asked, and forgets only
+// the kinds it was asked about.
+TEST(Messages, QueueStatusForgetsOnlyTheKindsAskedAbout) {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  }
+  GetQueueStatus(QS_ALLINPUT);
+  PostMessageA(nullptr, WM_APP, 0, 0);
+  EXPECT_EQ(GetQueueStatus(QS_KEY), 0u) << "nothing of that kind";
+  EXPECT_EQ(GetQueueStatus(QS_POSTMESSAGE), static_cast<DWORD>(MAKELONG(QS_POSTMESSAGE, QS_POSTMESSAGE)));
+  EXPECT_EQ(GetQueueStatus(QS_POSTMESSAGE), static_cast<DWORD>(MAKELONG(0, QS_POSTMESSAGE))) << "still there, not new";
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  }
+}
+
 TEST(Messages, PaintComesAfterPostedMessagesAndIsNeverQueued) {
   Recorder recorder;
   HWND window = recorder.top_level("Paint", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100);

@@ -126,10 +126,61 @@ typedef struct _COMSTAT {
   DWORD cbOutQue;
 } COMSTAT, *LPCOMSTAT;
 
-// GetCommProperties: the fields this layer knows; the rest are 0 ("unknown").
+// GetCommProperties: the service, the provider, its capabilities (PCF_), what
+// can be set (SP_) and the rates (BAUD_), sizes (DATABITS_), stop bits and parities.
 #define SP_SERIALCOMM 0x00000001
 #define PST_RS232 0x00000001
+#define PCF_DTRDSR 0x0001
+#define PCF_RTSCTS 0x0002
+#define PCF_RLSD 0x0004
+#define PCF_PARITY_CHECK 0x0008
+#define PCF_XONXOFF 0x0010
+#define PCF_SETXCHAR 0x0020
+#define PCF_TOTALTIMEOUTS 0x0040
+#define PCF_INTTIMEOUTS 0x0080
+#define PCF_SPECIALCHARS 0x0100
+#define PCF_16BITMODE 0x0200
+#define SP_PARITY 0x0001
+#define SP_BAUD 0x0002
+#define SP_DATABITS 0x0004
+#define SP_STOPBITS 0x0008
+#define SP_HANDSHAKING 0x0010
+#define SP_PARITY_CHECK 0x0020
+#define SP_RLSD 0x0040
+#define BAUD_075 0x00000001
+#define BAUD_110 0x00000002
+#define BAUD_134_5 0x00000004
+#define BAUD_150 0x00000008
+#define BAUD_300 0x00000010
+#define BAUD_600 0x00000020
+#define BAUD_1200 0x00000040
+#define BAUD_1800 0x00000080
+#define BAUD_2400 0x00000100
+#define BAUD_4800 0x00000200
+#define BAUD_7200 0x00000400
+#define BAUD_9600 0x00000800
+#define BAUD_14400 0x00001000
+#define BAUD_19200 0x00002000
+#define BAUD_38400 0x00004000
+#define BAUD_56K 0x00008000
+#define BAUD_128K 0x00010000
+#define BAUD_115200 0x00020000
+#define BAUD_57600 0x00040000
 #define BAUD_USER 0x10000000
+#define DATABITS_5 0x0001
+#define DATABITS_6 0x0002
+#define DATABITS_7 0x0004
+#define DATABITS_8 0x0008
+#define DATABITS_16 0x0010
+#define DATABITS_16X 0x0020
+#define STOPBITS_10 0x0001
+#define STOPBITS_15 0x0002
+#define STOPBITS_20 0x0004
+#define PARITY_NONE 0x0100
+#define PARITY_ODD 0x0200
+#define PARITY_EVEN 0x0400
+#define PARITY_MARK 0x0800
+#define PARITY_SPACE 0x1000
 
 typedef struct _COMMPROP {
   WORD wPacketLength;

@@ -5,11 +5,14 @@
 //   driver_checks modes PORT    each mode of the table, as read back and as on the wire
 //   driver_checks open PORT     exit 0 when the port opens, 3 when it is refused
 //   driver_checks hold PORT     holds the port until a line (or the end) on stdin
-//   driver_checks unplug PORT   holds the port while the host pulls the adapter,
-//                               then opens it again once the host put it back
+//   driver_checks unplug PORT [PULL PUT_BACK]
+//                               holds the port while the host pulls the adapter
+//                               (or the shell command PULL does), then opens it
+//                               again once it is back
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -82,7 +85,11 @@ int check_modes(const std::string& port) {
                std::to_string(dcb.Parity) + " stop " + std::to_string(dcb.StopBits));
     const std::string wire = ask("wire " + port + " " + std::to_string(mode.baud) + " " + mode.wire_parity + " " +
                                  std::to_string(mode.data) + " " + (mode.stop == ONESTOPBIT ? "1" : "2"));
-    result(check + " on the wire", wire == "ok", wire);
+    if (wire == "blind") {
+      std::printf("@@ note the emulator does not show the line of %s\n", port.c_str());
+    } else {
+      result(check + " on the wire", wire == "ok", wire);
+    }
     serial_close(handle);
   }
 
@@ -140,39 +147,48 @@ bool exists(const std::string& path) {
   return stat(path.c_str(), &info) == 0;
 }
 
-int check_unplug(const std::string& port) {
+// Asks the host, or runs the command when there is one.
+std::string act(const std::string& request, const char* command) {
+  if (command == nullptr) return ask(request);
+  return std::system(command) == 0 ? "ok" : std::string(command) + " failed";
+}
+
+int check_unplug(const std::string& port, const char* pull, const char* put_back) {
   SerialPort handle = open_port(port, usual);
   result("unplug " + port + ", holder opens and talks", handle != nullptr && identifies(handle));
   if (handle == nullptr) return 1;
-  const std::string pulled = ask("unplug " + port);
+  const std::string pulled = act("unplug " + port, pull);
   result("unplug " + port + ", adapter pulled", pulled == "ok", pulled);
   result("unplug " + port + ", the port layer reports the loss", reports_failure(handle));
   serial_close(handle);
-  const std::string back = ask("replug " + port);
+  const std::string back = act("replug " + port, put_back);
   result("unplug " + port + ", adapter put back", back == "ok", back);
+  // The gadget's bytes reach the simulator through a relay that does not
+  // survive its own device going, so there the port has to open, not talk.
+  const bool talks = pull == nullptr;
   bool reopened = false;
   for (auto deadline = Clock::now() + 30s; !reopened && Clock::now() < deadline; std::this_thread::sleep_for(200ms)) {
     if (!exists("/dev/" + port)) continue;
     handle = open_port(port, usual);
     if (handle == nullptr) continue;
-    reopened = identifies(handle);
+    reopened = !talks || identifies(handle);
     serial_close(handle);
   }
-  result("unplug " + port + ", back under the same name, and talking", reopened);
+  result("unplug " + port + ", back under the same name" + (talks ? ", and talking" : ""), reopened);
   return failures == 0 ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: driver_checks modes|open|hold|unplug PORT\n");
+  if (argc != 3 && argc != 5) {
+    std::fprintf(stderr, "usage: driver_checks modes|open|hold|unplug PORT [PULL PUT_BACK]\n");
     return 2;
   }
   const std::string command = argv[1];
   const std::string port = argv[2];
   if (command == "modes") return check_modes(port);
-  if (command == "unplug") return check_unplug(port);
+  if (command == "unplug") return check_unplug(port, argc == 5 ? argv[3] : nullptr, argc == 5 ? argv[4] : nullptr);
   if (command == "open" || command == "hold") {
     SerialPort handle = open_port(port, usual);
     if (handle == nullptr) return 3;

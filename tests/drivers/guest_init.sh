@@ -99,7 +99,16 @@ second_open() {
   rm -f /tmp/holder.in
 }
 
+# The CDC-ACM device is this machine's own USB gadget (dummy_hcd, g_serial);
+# what the program sends it goes on through ttyS2 to the host's simulator.
+relay() {
+  stty -F /dev/ttyS2 19200 raw -echo
+  while :; do stty -F /dev/ttyGS0 raw -echo 2>/dev/null && cat /dev/ttyGS0 >/dev/ttyS2; sleep 0.2; done &
+  while :; do [ -e /dev/ttyGS0 ] && cat /dev/ttyS2 >/dev/ttyGS0; sleep 0.2; done &
+}
+
 for port in $ports; do
+  [ "$port" = ttyACM0 ] && relay
   if ! wait_for 60 "/dev/$port" test -e "/dev/$port"; then
     fail "$port present" "no /dev/$port; $(echo /dev/tty[SUA]*)"
     continue
@@ -117,7 +126,13 @@ for port in $ports; do
     check "latency 1 ms while $port is held" sh -c "echo read $held_latency; [ '$held_latency' = 1 ]"
     check "latency back to $before after $port closed" sh -c "echo read $after; [ '$after' = '$before' ]"
   fi
-  case $port in ttyUSB*) driver_checks unplug "$port" ;; esac
+  case $port in
+    ttyUSB*) driver_checks unplug "$port" ;;
+    ttyACM0)
+      # The gadget goes and comes back, as a device pulled and put back does.
+      driver_checks unplug "$port" "rmmod g_serial" "insmod /modules/g_serial.ko"
+      ;;
+  esac
 done
 echo "@@ done"
 poweroff -f

@@ -9,6 +9,8 @@ export PATH=/bin:/usr/bin HOME=/tmp XDG_CACHE_HOME=/tmp/cache
 mount -t proc proc /proc
 mount -t sysfs sys /sys
 mount -t devtmpfs dev /dev
+mkdir -p /dev/pts
+mount -t devpts devpts /dev/pts
 mount -t tmpfs tmp /tmp
 stty -echo -icanon icanon </dev/console
 exec </dev/console >/dev/console 2>&1
@@ -47,6 +49,23 @@ echo "tester:x:1000:1000::/tmp:/bin/sh" >>/etc/passwd
 
 ports=$(tr ' ' '\n' </proc/cmdline | sed -n 's/^velmorant.ports=//p' | tr ',' ' ')
 echo "@@ ports $ports"
+# bench/drivers_bench.sh: the program polls through each port and then
+# through a pseudo-terminal here, with a simulator of this machine's own.
+bench=$(tr ' ' '\n' </proc/cmdline | sed -n 's/^velmorant.bench=//p')
+if [ -n "$bench" ]; then
+  for port in $ports; do
+    wait_for 60 "/dev/$port" test -e "/dev/$port" && headless_demo "$bench" /tmp/bench.png "$port" >/dev/null 2>&1
+    echo "@@ polled $port"
+  done
+  velmorant-sim --scenario fixed --log /tmp/pty.log >/tmp/sim.out 2>&1 &
+  wait_for 20 "the simulator's port" grep -q "port pts/" /tmp/sim.out || cat /tmp/sim.out
+  pty=$(sed -n 's/.*port \(pts\/[0-9]*\).*/\1/p' /tmp/sim.out)
+  headless_demo "$bench" /tmp/bench.png "$pty" >/dev/null 2>&1
+  kill $!
+  sed 's/^/@@ pty-log /' /tmp/pty.log
+  echo "@@ done"
+  poweroff -f
+fi
 # The kernel console is never a port.
 check "console ttyS0 refused" sh -c 'driver_checks open ttyS0; [ $? -eq 3 ]'
 

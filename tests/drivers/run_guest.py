@@ -2,12 +2,14 @@
 """Boots the test machine once and runs the checks of tests/drivers/guest_init.sh
 against the real serial drivers, with velmorant-sim answering on this side.
 
-  run_guest.py KERNEL MODULES_DIR NATIVE_BUILD WORK_DIR [PORT...]
+  run_guest.py KERNEL MODULES_DIR NATIVE_BUILD WORK_DIR [--bench SECONDS] [PORT...]
 
 PORT is one of the table's rows below (default: all). The emulator runs
 without KVM (software emulation) so that it behaves the same everywhere. Ends
 with "checks: N passed, M failed" and a status that is 0 only when every
-check ran and passed."""
+check ran and passed. With --bench the program polls for SECONDS through each
+port and then through a pseudo-terminal inside the machine, and the polling
+periods are printed instead; nothing is checked."""
 import os
 import re
 import select
@@ -150,7 +152,7 @@ def make_initramfs(path, modules_dir, native, ports):
     with open(os.path.join(HERE, "guest_init.sh"), "rb") as f:
         cpio.file("init", f.read())
     programs = [os.path.join(native, p) for p in
-                ("tests/drivers/driver_checks", "tests/serial/serial_sim_tests", "tests/demo/headless_demo")]
+                ("tests/drivers/driver_checks", "tests/serial/serial_sim_tests", "tests/demo/headless_demo", "sim/velmorant-sim")]
     shared = set()
     for program in programs:
         stripped = path + ".program"
@@ -270,11 +272,27 @@ def wait_until(seconds, what, condition):
     return False
 
 
+def print_periods(where, log_lines):
+    """The median and 90th percentile of the time between speed requests."""
+    times = [float(line.split()[0]) for line in log_lines if line.split()[1:2] == ["0805\\r"]]
+    periods = sorted(b - a for a, b in zip(times, times[1:]))
+    if not periods:
+        print("bench: no polling seen through %s" % where)
+        return
+    pick = lambda share: periods[min(len(periods) - 1, int(share * len(periods)))] * 1000
+    print("bench: through %-18s %4d cycles, median %6.1f ms, 90th percentile %6.1f ms" %
+          (where, len(periods), pick(0.5), pick(0.9)))
+
+
 def main():
     if len(sys.argv) < 5:
         fail(__doc__)
     kernel, modules_dir, native, work = sys.argv[1:5]
-    ports = sys.argv[5:] or list(DRIVERS)
+    args = sys.argv[5:]
+    bench = None
+    if args[:1] == ["--bench"]:
+        bench, args = args[1], args[2:]
+    ports = args or list(DRIVERS)
     for p in ports:
         if p not in DRIVERS:
             fail("no row for port %s (rows: %s)" % (p, " ".join(DRIVERS)))
@@ -296,7 +314,8 @@ def main():
     command = [qemu, "-accel", "tcg", "-machine", "q35", "-cpu", "max", "-m", "512", "-smp", "1",
                "-nodefaults", "-display", "none", "-no-reboot", "-bios", "qboot.rom",
                "-kernel", kernel, "-initrd", initrd,
-               "-append", "console=ttyS0 panic=-1 quiet velmorant.ports=" + ",".join(ports),
+               "-append", "console=ttyS0 panic=-1 quiet velmorant.ports=" + ",".join(ports)
+               + (" velmorant.bench=" + bench if bench else ""),
                "-chardev", "stdio,id=console,signal=off", "-serial", "chardev:console",
                "-monitor", "unix:%s,server=on,wait=off" % monitor_path,
                "-D", trace, "-trace", "serial_update_parameters", "-trace", "usb_serial_*"]
@@ -311,6 +330,7 @@ def main():
     pending = b""
     booted = False
     console = open(os.path.join(work, "console.log"), "w")
+    pty_log = []
 
     def answer(text):
         guest.stdin.write(text.encode() + b"\n")
@@ -376,6 +396,8 @@ def main():
                 wait_until(20, "the adapter's line to be free for a new adapter",
                            lambda: not replies.append(monitor(monitor_path, ADAPTER_ADD)) and not replies[-1])
                 answer("ok" if not replies[-1] else replies[-1].replace("\n", " "))
+            elif word == "pty-log":
+                pty_log.append(rest)
             elif word == "done":
                 done = True
         if done:
@@ -389,6 +411,12 @@ def main():
     for sim, _ in sims.values():
         sim.terminate()
         sim.wait()
+    if bench:
+        for p in ports:
+            with open(os.path.join(work, "sim-%s.log" % p)) as f:
+                print_periods(p, f.read().splitlines())
+        print_periods("a pseudo-terminal", pty_log)
+        sys.exit(0 if done else 1)
     if not done:
         print("run_guest: the guest ended before its last check (console: %s)" % os.path.join(work, "console.log"))
         failed += 1

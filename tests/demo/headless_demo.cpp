@@ -24,6 +24,7 @@ struct Demo {
   std::chrono::seconds length{20};
   std::string png = "velmorant-demo.png";
   std::string port;
+  bool port_typed = false;
   bool connect_pressed = false;
   bool saved = false;
   std::string shown;
@@ -51,7 +52,8 @@ void click(int gadget) {
 void tick(void* context) {
   Demo& demo = *static_cast<Demo*>(context);
   HWND window = window_handle(WINDOW_MAIN);
-  if (!demo.port.empty()) {
+  if (!demo.port.empty() && !demo.port_typed) {
+    demo.port_typed = true;
     click(GADGET_PORT);
     platform_driver_key(VK_END, true);
     platform_driver_key(VK_END, false);
@@ -60,10 +62,11 @@ void tick(void* context) {
       platform_driver_key(VK_BACK, false);
     }
     platform_driver_type_text(demo.port.c_str());
-    demo.port.clear();  // Connect is pressed on the next tick, once the field holds it
-    return;
   }
-  if (!demo.connect_pressed) {
+  // Connect once the program has taken every key: a busy machine may take
+  // more than one tick for them.
+  const bool port_ready = demo.port.empty() || get_gadget_text(GADGET_PORT) == demo.port;
+  if (!demo.connect_pressed && port_ready) {
     demo.connect_pressed = true;
     click(GADGET_CONNECT);
     std::printf("pressed Connect (port %s, group %s)\n", get_gadget_text(GADGET_PORT).c_str(),

@@ -5,11 +5,18 @@
 //   driver_checks modes PORT    each mode of the table, as read back and as on the wire
 //   driver_checks open PORT     exit 0 when the port opens, 3 when it is refused
 //   driver_checks hold PORT     holds the port until a line (or the end) on stdin
+//   driver_checks keeps-low-latency PORT
+//                               a port set for low latency beforehand keeps it
+//                               after the port layer opened and closed it
 //   driver_checks unplug PORT [PULL PUT_BACK]
 //                               holds the port while the host pulls the adapter
 //                               (or the shell command PULL does), then opens it
 //                               again once it is back
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -153,6 +160,30 @@ std::string act(const std::string& request, const char* command) {
   return std::system(command) == 0 ? "ok" : std::string(command) + " failed";
 }
 
+// Sets or reads the low-latency flag behind the port layer's back.
+bool low_latency(int fd, int set) {
+  serial_struct serial{};
+  if (ioctl(fd, TIOCGSERIAL, &serial) != 0) return false;
+  if (set < 0) return serial.flags & ASYNC_LOW_LATENCY;
+  serial.flags = set ? serial.flags | ASYNC_LOW_LATENCY : serial.flags & ~ASYNC_LOW_LATENCY;
+  return ioctl(fd, TIOCSSERIAL, &serial) == 0 && low_latency(fd, -1) == (set != 0);
+}
+
+int check_keeps_low_latency(const std::string& port) {
+  const int fd = open(("/dev/" + port).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0 || !low_latency(fd, 1)) {
+    std::printf("@@ note %s takes no low-latency flag\n", port.c_str());
+    if (fd >= 0) close(fd);
+    return 0;
+  }
+  SerialPort handle = open_port(port, usual);
+  const bool opened = handle != nullptr && serial_close(handle);
+  result("low latency set beforehand stays after " + port + " closed", opened && low_latency(fd, -1));
+  low_latency(fd, 0);
+  close(fd);
+  return failures == 0 ? 0 : 1;
+}
+
 int check_unplug(const std::string& port, const char* pull, const char* put_back) {
   SerialPort handle = open_port(port, usual);
   result("unplug " + port + ", holder opens and talks", handle != nullptr && identifies(handle));
@@ -182,12 +213,13 @@ int check_unplug(const std::string& port, const char* pull, const char* put_back
 
 int main(int argc, char** argv) {
   if (argc != 3 && argc != 5) {
-    std::fprintf(stderr, "usage: driver_checks modes|open|hold|unplug PORT [PULL PUT_BACK]\n");
+    std::fprintf(stderr, "usage: driver_checks modes|open|hold|keeps-low-latency|unplug PORT [PULL PUT_BACK]\n");
     return 2;
   }
   const std::string command = argv[1];
   const std::string port = argv[2];
   if (command == "modes") return check_modes(port);
+  if (command == "keeps-low-latency") return check_keeps_low_latency(port);
   if (command == "unplug") return check_unplug(port, argc == 5 ? argv[3] : nullptr, argc == 5 ? argv[4] : nullptr);
   if (command == "open" || command == "hold") {
     SerialPort handle = open_port(port, usual);

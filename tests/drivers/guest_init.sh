@@ -152,6 +152,7 @@ for port in $ports; do
     check "latency 1 ms while $port is held" sh -c "echo read $held_latency; [ '$held_latency' = 1 ]"
     check "latency back to $before after $port closed" sh -c "echo read $after; [ '$after' = '$before' ]"
   fi
+  driver_checks keeps-low-latency "$port"
   case $port in
     ttyUSB*) driver_checks unplug "$port" ;;
     ttyACM0)

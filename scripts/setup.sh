@@ -14,6 +14,7 @@ packages=(
   xvfb xdotool x11-apps imagemagick
   python3
   dpkg-dev desktop-file-utils groff-base shellcheck lintian
+  qemu-system-x86 busybox-static
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: checks of the sources (includes, shellcheck), the native
-# build, the same tests under AddressSanitizer and UndefinedBehaviorSanitizer
+# build, (by choice: VELMORANT_STAGES=drivers) the real serial drivers in a
+# virtual machine, the same tests under AddressSanitizer and UndefinedBehaviorSanitizer
 # (with the fuzzers' short runs), the Windows
 # build under Wine, and the packages (scripts/package.sh). Warnings are errors
 # in every build. Installs what is missing first. Exits non-zero when any
@@ -54,7 +55,8 @@ stage() {
   record "$name" "$status" "$log"
 }
 
-# VELMORANT_STAGES picks stages by hand, e.g. "native windows"; all by default.
+# VELMORANT_STAGES picks stages by hand, e.g. "native windows"; all but
+# drivers by default.
 stages=" ${VELMORANT_STAGES:-checks native sanitizers windows packages} "
 wanted() { [[ $stages == *" $1 "* ]]; }
 
@@ -63,8 +65,9 @@ mkdir -p "$build"
 # script_stage NAME SCRIPT: a stage that runs one checking script.
 script_stage() {
   local name=$1 log=$build/$1.log
+  shift
   echo "== $name"
-  "$2" 2>&1 | tee "$log"
+  "$@" 2>&1 | tee "$log"
   record "$name" "${PIPESTATUS[0]}" "$log"
 }
 
@@ -72,6 +75,9 @@ script_stage() {
 wanted checks && script_stage checks "$root/scripts/check-sources.sh"
 
 wanted native && CTEST_JOBS=$jobs stage native "$build/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+# The real serial drivers in a virtual machine, with the native build's programs.
+wanted drivers && script_stage drivers "$root/scripts/drivers.sh" "$build/native" "$build"
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:strict_string_checks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}

@@ -8,7 +8,9 @@
 // share mode 0 (ports are exclusive)     flock(LOCK_EX | LOCK_NB) + TIOCEXCL
 // binary mode (the only one Win32 has)   raw termios
 // empty queues on open                   TCFLSH
+// bytes passed on at once                ASYNC_LOW_LATENCY while open
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <platform_ext.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -61,6 +63,16 @@ int open_flags(DWORD access) {
   return writes ? O_WRONLY : O_RDONLY;
 }
 
+// A USB adapter holds short replies back for its latency timer (16 ms on
+// FTDI chips) unless the port asks for low latency; a driver that knows no
+// such thing refuses the request, and the port works as it is.
+bool set_low_latency(int fd, bool on) {
+  serial_struct serial{};
+  if (ioctl(fd, TIOCGSERIAL, &serial) != 0 || ((serial.flags & ASYNC_LOW_LATENCY) != 0) == on) return false;
+  serial.flags = on ? serial.flags | ASYNC_LOW_LATENCY : serial.flags & ~ASYNC_LOW_LATENCY;
+  return ioctl(fd, TIOCSSERIAL, &serial) == 0;
+}
+
 HANDLE fail(DWORD error) {
   SetLastError(error);
   return INVALID_HANDLE_VALUE;
@@ -76,6 +88,7 @@ bool SerialDevice::close() {
   // TIOCEXCL outlives this descriptor while anyone else keeps the terminal
   // open (the simulator does), so it is lifted before letting go.
   if (exclusive) ioctl(fd_, TIOCNXCL);
+  if (low_latency_added) set_low_latency(fd_, false);  // the driver keeps it after the close
   const int result = ::close(fd_);
   fd_ = -1;
   if (result != 0) {
@@ -113,6 +126,7 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD /*share_mode*/, LPSEC
   }
   object->exclusive = true;
   ioctl(fd, TIOCEXCL);
+  object->low_latency_added = set_low_latency(fd, true);
   if (int error = line_make_raw(fd)) return fail(error_from_errno(error));
   // As a Windows driver does on open: nothing from before belongs to this holder.
   if (int error = line_purge(fd)) return fail(error_from_errno(error));

@@ -39,6 +39,7 @@ class SerialDevice final : public KernelObject {
   DWORD output_queue_size = 0;
   // Locked for this holder (flock, TIOCEXCL): unlocked again on close.
   bool exclusive = false;
+  bool low_latency_added = false;  // ASYNC_LOW_LATENCY set on open, cleared on close
   // Nothing was written since the output queue was last seen empty; it can
   // then only still be empty, and need not be asked for.
   bool output_drained = true;

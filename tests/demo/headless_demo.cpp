@@ -1,8 +1,9 @@
 // The demo without a display: runs the program in this process on the
 // headless display, presses Connect as a person would, prints every new
 // read-out as a line ("50 km/h"), and after the given time (or on Ctrl+C)
-// saves a picture of the window and ends.
-//   headless_demo [SECONDS [PNG]]   defaults: 20 s, velmorant-demo.png
+// saves a picture of the window and ends. Given a port, it first types it into
+// the port field.
+//   headless_demo [SECONDS [PNG [PORT]]]   defaults: 20 s, velmorant-demo.png, the field's own
 #include <windows.h>
 
 #include <chrono>
@@ -22,6 +23,8 @@ struct Demo {
   std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
   std::chrono::seconds length{20};
   std::string png = "velmorant-demo.png";
+  std::string port;
+  bool port_typed = false;
   bool connect_pressed = false;
   bool saved = false;
   std::string shown;
@@ -37,17 +40,35 @@ void save_picture(Demo& demo) {
   }
 }
 
+void click(int gadget) {
+  RECT box;
+  GetWindowRect(gadget_record(gadget)->control, &box);
+  platform_driver_mouse_move((box.left + box.right) / 2, (box.top + box.bottom) / 2);
+  platform_driver_mouse_button(VK_LBUTTON, true);
+  platform_driver_mouse_button(VK_LBUTTON, false);
+}
+
 // Called on the program's thread while its own loop waits.
 void tick(void* context) {
   Demo& demo = *static_cast<Demo*>(context);
   HWND window = window_handle(WINDOW_MAIN);
-  if (!demo.connect_pressed) {
+  if (!demo.port.empty() && !demo.port_typed) {
+    demo.port_typed = true;
+    click(GADGET_PORT);
+    platform_driver_key(VK_END, true);
+    platform_driver_key(VK_END, false);
+    for (std::size_t i = get_gadget_text(GADGET_PORT).size(); i > 0; --i) {
+      platform_driver_key(VK_BACK, true);
+      platform_driver_key(VK_BACK, false);
+    }
+    platform_driver_type_text(demo.port.c_str());
+  }
+  // Connect once the program has taken every key: a busy machine may take
+  // more than one tick for them.
+  const bool port_ready = demo.port.empty() || get_gadget_text(GADGET_PORT) == demo.port;
+  if (!demo.connect_pressed && port_ready) {
     demo.connect_pressed = true;
-    RECT button;
-    GetWindowRect(gadget_record(GADGET_CONNECT)->control, &button);
-    platform_driver_mouse_move((button.left + button.right) / 2, (button.top + button.bottom) / 2);
-    platform_driver_mouse_button(VK_LBUTTON, true);
-    platform_driver_mouse_button(VK_LBUTTON, false);
+    click(GADGET_CONNECT);
     std::printf("pressed Connect (port %s, group %s)\n", get_gadget_text(GADGET_PORT).c_str(),
                 get_gadget_text(GADGET_GROUP).c_str());
     std::fflush(stdout);
@@ -70,6 +91,7 @@ int main(int argc, char** argv) {
   Demo demo;
   if (argc > 1) demo.length = std::chrono::seconds(std::atoi(argv[1]));
   if (argc > 2) demo.png = argv[2];
+  if (argc > 3) demo.port = argv[3];
 
   start_support_layers();
   if (!build_main_window()) {

@@ -1,0 +1,165 @@
+#!/bin/sh
+# The test machine's first process (busybox sh). It loads the USB serial
+# drivers and runs the checks on each port named on the kernel command line
+# (velmorant.ports=ttyS1,ttyUSB0). Lines starting "@@ " tell the host what
+# happened ("@@ pass NAME", "@@ fail NAME: WHY") or ask it to look or act
+# ("@@ quiet-from ttyUSB0"); the host answers each question with one line on
+# the console: "ok", or what it saw instead.
+export PATH=/bin:/usr/bin HOME=/tmp XDG_CACHE_HOME=/tmp/cache
+mount -t proc proc /proc
+mount -t sysfs sys /sys
+mount -t devtmpfs dev /dev
+mkdir -p /dev/pts
+mount -t devpts devpts /dev/pts
+mount -t tmpfs tmp /tmp
+stty -echo -icanon icanon </dev/console
+exec </dev/console >/dev/console 2>&1
+
+pass() { echo "@@ pass $1"; }
+fail() { echo "@@ fail $1: $2"; }
+# check NAME COMMAND...: one result from the command's status.
+check() {
+  name=$1
+  shift
+  if "$@" >/tmp/check.out 2>&1; then pass "$name"; else fail "$name" "$(tail -n 5 /tmp/check.out | tr '\n' '|')"; fi
+}
+ask() {
+  echo "@@ $*"
+  read -r answer
+}
+# wait_for SECONDS WHAT COMMAND...: until the command succeeds; false, and a
+# line naming what was waited for, when the time is up.
+wait_for() {
+  tenths=$(($1 * 10)) what=$2
+  shift 2
+  while ! "$@" 2>/dev/null; do
+    tenths=$((tenths - 1))
+    if [ "$tenths" -le 0 ]; then
+      echo "waited in vain for $what"
+      return 1
+    fi
+    sleep 0.1
+  done
+}
+
+while read -r module; do
+  insmod "/modules/$module.ko" || fail "insmod $module" "did not load"
+done </modules.order
+echo "tester:x:1000:1000::/tmp:/bin/sh" >>/etc/passwd
+
+ports=$(tr ' ' '\n' </proc/cmdline | sed -n 's/^velmorant.ports=//p' | tr ',' ' ')
+echo "@@ ports $ports"
+# bench/drivers_bench.sh: the program polls through each port and then
+# through a pseudo-terminal here, with a simulator of this machine's own.
+bench=$(tr ' ' '\n' </proc/cmdline | sed -n 's/^velmorant.bench=//p')
+if [ -n "$bench" ]; then
+  for port in $ports; do
+    wait_for 60 "/dev/$port" test -e "/dev/$port" && headless_demo "$bench" /tmp/bench.png "$port" >/dev/null 2>&1
+    echo "@@ polled $port"
+  done
+  velmorant-sim --scenario fixed --log /tmp/pty.log >/tmp/sim.out 2>&1 &
+  wait_for 20 "the simulator's port" grep -q "port pts/" /tmp/sim.out || cat /tmp/sim.out
+  pty=$(sed -n 's/.*port \(pts\/[0-9]*\).*/\1/p' /tmp/sim.out)
+  headless_demo "$bench" /tmp/bench.png "$pty" >/dev/null 2>&1
+  kill $!
+  sed 's/^/@@ pty-log /' /tmp/pty.log
+  echo "@@ done"
+  poweroff -f
+fi
+# The kernel console is never a port.
+check "console ttyS0 refused" sh -c 'driver_checks open ttyS0; [ $? -eq 3 ]'
+
+# program_shows PORT: the program, the port typed in its field, shows the
+# simulator's speed.
+program_shows() {
+  headless_demo 8 "/tmp/$1.png" "$1" >"/tmp/program-$1.out" 2>&1
+  cat "/tmp/program-$1.out"
+  grep -q "pressed Connect (port $1," "/tmp/program-$1.out" && grep -qx "50 km/h" "/tmp/program-$1.out"
+}
+# conversation PORT: the port layer's tests against the simulator, the port as COM17.
+conversation() {
+  mkdir -p "/tmp/links-$1"
+  ln -sf "/dev/$1" "/tmp/links-$1/com17"
+  VELMORANT_DOSDEVICES=/tmp/links-$1 serial_sim_tests
+}
+holder_says() { grep -q "^@@ held" /tmp/holder.out; }
+# second_open PORT: while one holds the port, neither root nor another user
+# gets it, and the other user's try moves no modem line.
+second_open() {
+  port=$1
+  mkfifo /tmp/holder.in
+  driver_checks hold "$port" </tmp/holder.in >/tmp/holder.out 2>&1 &
+  holder=$!
+  exec 3>/tmp/holder.in
+  if wait_for 20 "the holder of $port" holder_says; then
+    # Root passes TIOCEXCL; until the lock comes before the open, its try
+    # goes through the driver's open, which raises DTR and RTS: shown, not judged.
+    ask quiet-from "$port"
+    check "second open of $port by root refused" sh -c "driver_checks open $port; [ \$? -eq 3 ]"
+    ask quiet-since "$port"
+    echo "@@ note root's second open of $port, modem lines: $answer"
+    ask quiet-from "$port"
+    check "second open of $port by another user refused" \
+      su -s /bin/sh tester -c "driver_checks open $port; [ \$? -eq 3 ]"
+    ask quiet-since "$port"
+    case $answer in
+      ok) pass "another user's try moves no modem line of $port" ;;
+      blind) echo "@@ note the trace does not show the modem lines of $port" ;;
+      *) fail "another user's try moves no modem line of $port" "$answer" ;;
+    esac
+    if [ -e "/sys/bus/usb-serial/devices/$port/latency_timer" ]; then
+      held_latency=$(cat "/sys/bus/usb-serial/devices/$port/latency_timer")
+    fi
+  else
+    fail "holder of $port" "$(cat /tmp/holder.out)"
+  fi
+  exec 3>&-
+  wait "$holder"
+  rm -f /tmp/holder.in
+}
+
+# The CDC-ACM device is this machine's own USB gadget (dummy_hcd, g_serial);
+# what the program sends it goes on through ttyS2 to the host's simulator.
+relay() {
+  stty -F /dev/ttyS2 19200 raw -echo
+  while :; do stty -F /dev/ttyGS0 raw -echo 2>/dev/null && cat /dev/ttyGS0 >/dev/ttyS2; sleep 0.2; done &
+  while :; do [ -e /dev/ttyGS0 ] && cat /dev/ttyS2 >/dev/ttyGS0; sleep 0.2; done &
+}
+
+case " $ports " in *" ttyACM0 "*) relay ;; esac
+# One check by hand (run_guest.py --only COMMAND).
+if [ -f /only.sh ]; then
+  sh /only.sh
+  echo "@@ done"
+  poweroff -f
+fi
+
+for port in $ports; do
+  if ! wait_for 60 "/dev/$port" test -e "/dev/$port"; then
+    fail "$port present" "no /dev/$port; $(echo /dev/tty[SUA]*)"
+    continue
+  fi
+  chmod 666 "/dev/$port"
+  latency=/sys/bus/usb-serial/devices/$port/latency_timer
+  [ -e "$latency" ] && before=$(cat "$latency")
+  check "conversation on $port" conversation "$port"
+  driver_checks modes "$port"
+  check "program on $port" program_shows "$port"
+  held_latency=
+  second_open "$port"
+  if [ -e "$latency" ]; then
+    after=$(cat "$latency")
+    check "latency 1 ms while $port is held" sh -c "echo read $held_latency; [ '$held_latency' = 1 ]"
+    check "latency back to $before after $port closed" sh -c "echo read $after; [ '$after' = '$before' ]"
+  fi
+  driver_checks keeps-low-latency "$port"
+  case $port in
+    ttyUSB*) driver_checks unplug "$port" ;;
+    ttyACM0)
+      # The gadget goes and comes back, as a device pulled and put back does.
+      driver_checks unplug "$port" "rmmod g_serial" "insmod /modules/g_serial.ko"
+      ;;
+  esac
+done
+echo "@@ done"
+poweroff -f

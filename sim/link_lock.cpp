@@ -7,17 +7,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <stdexcept>
 
 namespace {
-
-std::string contents(int fd) {
-  char text[256] = {};
-  const ssize_t length = pread(fd, text, sizeof text - 1, 0);
-  std::string holder(text, length > 0 ? static_cast<std::size_t>(length) : 0);
-  while (!holder.empty() && holder.back() == '\n') holder.pop_back();
-  return holder;
-}
 
 bool same_file(int fd, const std::string& path) {
   struct stat held {
@@ -32,13 +25,14 @@ void LinkLock::take(const std::string& link, const std::string& com_name, const 
   release();
   const std::string path = link + ".velmorant-sim.lock";
   for (;;) {
-    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) throw std::runtime_error("cannot open " + path + ": " + std::strerror(errno));
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (fd == -1) throw std::runtime_error("cannot open " + path + ": " + std::strerror(errno));
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
       const int error = errno;
-      const std::string other = contents(fd);
       close(fd);
       if (error != EWOULDBLOCK) throw std::runtime_error("cannot lock " + path + ": " + std::strerror(error));
+      std::string other;  // empty while the other simulator is still writing it
+      std::getline(std::ifstream(path), other);
       throw std::runtime_error(com_name + " is in use by another velmorant-sim" +
                                (other.empty() ? std::string() : " (" + other + ")"));
     }
@@ -51,8 +45,8 @@ void LinkLock::take(const std::string& link, const std::string& com_name, const 
     }
     close(fd);
   }
-  const std::string line = holder + "\n";
-  if (ftruncate(fd_, 0) != 0 || pwrite(fd_, line.data(), line.size(), 0) != static_cast<ssize_t>(line.size())) {
+  // The lock is ours: what an earlier, killed holder wrote goes.
+  if (!(std::ofstream(path, std::ios::trunc) << holder << '\n')) {
     const int error = errno;
     release();
     throw std::runtime_error("cannot write " + path + ": " + std::strerror(error));
@@ -60,9 +54,8 @@ void LinkLock::take(const std::string& link, const std::string& com_name, const 
 }
 
 void LinkLock::release() {
-  if (fd_ < 0) return;
+  if (!fd_) return;
   unlink(path_.c_str());  // while still locked, so nobody takes a file that is going away
-  close(fd_);
-  fd_ = -1;
-  path_.clear();
+  close(*fd_);
+  fd_.reset();
 }

@@ -5,6 +5,7 @@
 // so the link it left behind goes to the next one.
 #pragma once
 
+#include <optional>
 #include <string>
 
 class LinkLock {
@@ -22,6 +23,6 @@ class LinkLock {
   void release();
 
  private:
-  int fd_ = -1;
+  std::optional<int> fd_;  // the locked file, while it is held
   std::string path_;
 };

@@ -17,6 +17,7 @@
 #include <X11/cursorfont.h>
 
 #include <poll.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -254,9 +255,9 @@ void set_program_hints(::Display* x, ::Window xid, Atom net_wm_pid) {
   const unsigned long pid = static_cast<unsigned long>(getpid());
   XChangeProperty(x, xid, net_wm_pid, XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&pid),
                   1);
-  char host[256] = {};
-  gethostname(host, sizeof host - 1);
-  char* name = host;
+  utsname system{};
+  uname(&system);
+  char* name = system.nodename;
   XTextProperty machine{};
   if (XStringListToTextProperty(&name, 1, &machine) != 0) {
     XSetWMClientMachine(x, xid, &machine);

@@ -18,8 +18,9 @@ struct PngReader {
 
 cairo_status_t read_png(void* closure, unsigned char* out, unsigned int length) {
   auto* reader = static_cast<PngReader*>(closure);
-  if (reader->data.size() - reader->at < length) return CAIRO_STATUS_READ_ERROR;
-  std::memcpy(out, reader->data.data() + reader->at, length);
+  const std::span<const unsigned char> rest = reader->data.subspan(reader->at);
+  if (rest.size() < length) return CAIRO_STATUS_READ_ERROR;
+  std::memcpy(out, rest.data(), length);
   reader->at += length;
   return CAIRO_STATUS_SUCCESS;
 }

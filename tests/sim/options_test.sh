@@ -35,6 +35,9 @@ expect 2 '--fields wants items like "64 32", not "6432"' --fields=6432
 expect 1 'not a COM port name: LPT1' --link=LPT1
 expect 1 "^velmorant-sim: cannot open the log $work/none/log: No such file or directory$" --log="$work/none/log"
 expect 0 '^velmorant-sim [0-9.]+$' --fields='64 32,01 96' --log="$work/log" --version
+mkdir -p "$VELMORANT_DOSDEVICES/com9.velmorant-sim.lock"
+expect 1 "^velmorant-sim: cannot open $VELMORANT_DOSDEVICES/com9.velmorant-sim.lock: Is a directory$" --link COM9
+rmdir "$VELMORANT_DOSDEVICES/com9.velmorant-sim.lock"
 
 # start NAME ARGS...: a simulator in the background, its output in $work/NAME;
 # waits until it serves.

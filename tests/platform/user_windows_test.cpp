@@ -286,15 +286,19 @@ TEST(Windows, CreationShowingAndDestructionSendTheirMessagesInWin32sOrder) {
 // The client area is what WM_NCCALCSIZE answers, at creation and on every change of size.
 TEST(Windows, TheClientAreaIsWhatNcCalcSizeAnswers) {
   Recorder recorder;
+  static RECT asked_at_creation{};
   recorder.handler = [](HWND, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result) {
     if (message != WM_NCCALCSIZE) return false;
     RECT* rect = wparam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lparam)->rgrc[0] : reinterpret_cast<RECT*>(lparam);
+    if (!wparam) asked_at_creation = *rect;
     InflateRect(rect, -5, -7);
     *result = 0;
     return true;
   };
   HWND window = recorder.top_level("Inset", WS_POPUP, 10, 20, 100, 50);
   WindowGuard guard{window};
+  const RECT on_screen{10, 20, 110, 70};
+  EXPECT_TRUE(EqualRect(&asked_at_creation, &on_screen)) << "the window's rectangle on the screen";
   POINT origin{0, 0};
   ClientToScreen(window, &origin);
   EXPECT_EQ(origin.x, 15);

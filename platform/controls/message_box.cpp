@@ -191,6 +191,8 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
 
   bool owner_was_enabled = owner != nullptr && IsWindowEnabled(owner);
   if (owner_was_enabled) EnableWindow(owner, FALSE);
+  // A mode such as a drag that holds the mouse ends before the box shows, as on Win32.
+  if (GetCapture() != nullptr) SendMessageA(GetCapture(), WM_CANCELMODE, 0, 0);
   ShowWindow(box, SW_SHOW);
   SetFocus(GetDlgItem(box, state.default_id));
 

@@ -2,9 +2,10 @@
 // name without regard to case, or by the atom RegisterClassA returned.
 #include <windows.h>
 
-#include <strings.h>
-
-#include <list>
+#include <cctype>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "controls/controls.h"
 #include "user/window.h"
@@ -17,12 +18,29 @@ struct Registered {
   ATOM atom;
 };
 
-std::list<Registered>& classes() {
-  static std::list<Registered> all;
+// Classes by upper-cased name; a node's place never changes, so windows keep pointers to their class.
+std::map<std::string, Registered>& classes() {
+  static std::map<std::string, Registered> all;
   return all;
 }
 
-ATOM next_atom = 0xC000;
+// Class atoms are 0xC000 to 0xFFFF, as Win32's string atoms are: a freed atom
+// serves again, and only a full table refuses a class.
+constexpr ATOM first_atom = 0xC000;
+constexpr size_t atom_count = 0x4000;
+
+std::vector<Registered*>& atoms() {
+  static std::vector<Registered*> table(atom_count, nullptr);
+  return table;
+}
+
+size_t next_atom = 0;  // where the search for a free atom starts
+
+std::string key_of(const char* name) {
+  std::string key = name;
+  for (char& c : key) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+  return key;
+}
 
 // The system's classes exist before the program's first look at any class,
 // as they do on Windows: a plain program gets them without asking.
@@ -38,13 +56,13 @@ void ensure_system_classes() {
 WindowClass* find_class(const char* name) {
   ensure_system_classes();
   if (name == nullptr) return nullptr;
-  for (Registered& entry : classes()) {
-    if (IS_INTRESOURCE(name) ? entry.atom == static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(name))
-                             : strcasecmp(entry.window_class.name.c_str(), name) == 0) {
-      return &entry.window_class;
-    }
+  if (IS_INTRESOURCE(name)) {
+    size_t index = static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(name)) - size_t{first_atom};
+    Registered* entry = index < atom_count ? atoms()[index] : nullptr;
+    return entry == nullptr ? nullptr : &entry->window_class;
   }
-  return nullptr;
+  auto it = classes().find(key_of(name));
+  return it == classes().end() ? nullptr : &it->second.window_class;
 }
 
 void release_class(WindowClass* window_class) {
@@ -66,28 +84,39 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* wc) {
     SetLastError(ERROR_CLASS_ALREADY_EXISTS);
     return 0;
   }
-  Registered entry;
+  std::vector<Registered*>& table = atoms();
+  size_t free = 0;
+  while (free < atom_count && table[(next_atom + free) % atom_count] != nullptr) ++free;
+  if (free == atom_count) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return 0;
+  }
+  size_t index = (next_atom + free) % atom_count;
+  next_atom = index + 1;
+  Registered& entry = classes()[key_of(wc->lpszClassName)];
   entry.window_class.name = wc->lpszClassName;
   entry.window_class.info = *wc;
   entry.window_class.info.lpszClassName = nullptr;  // the caller's string need not outlive the call
   entry.window_class.info.lpszMenuName = nullptr;
-  entry.atom = next_atom++;
-  classes().push_back(entry);
+  entry.atom = static_cast<ATOM>(first_atom + index);
+  table[index] = &entry;
   return entry.atom;
 }
 
 BOOL WINAPI UnregisterClassA(LPCSTR class_name, HINSTANCE) {
-  for (auto it = classes().begin(); it != classes().end(); ++it) {
-    if (&it->window_class != find_class(class_name)) continue;
-    if (it->window_class.windows > 0) {
-      SetLastError(ERROR_CLASS_HAS_WINDOWS);
-      return FALSE;
-    }
-    classes().erase(it);
-    return TRUE;
+  WindowClass* window_class = find_class(class_name);
+  if (window_class == nullptr) {
+    SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
+    return FALSE;
   }
-  SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
-  return FALSE;
+  if (window_class->windows > 0) {
+    SetLastError(ERROR_CLASS_HAS_WINDOWS);
+    return FALSE;
+  }
+  auto it = classes().find(key_of(window_class->name.c_str()));
+  atoms()[it->second.atom - first_atom] = nullptr;
+  classes().erase(it);
+  return TRUE;
 }
 
 BOOL WINAPI GetClassInfoA(HINSTANCE, LPCSTR class_name, LPWNDCLASSA wc) {

@@ -45,6 +45,15 @@ LRESULT WINAPI DefWindowProcA(HWND handle, UINT message, WPARAM wparam, LPARAM l
         window->text = create->lpszName;
       return TRUE;
     }
+    case WM_NCCALCSIZE: {
+      // Both forms' first rectangle: the window's in, its client area's out.
+      RECT* rect = wparam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lparam)->rgrc[0] : reinterpret_cast<RECT*>(lparam);
+      RECT client =
+          client_area_for(window->style, window->ex_style, rect->right - rect->left, rect->bottom - rect->top);
+      OffsetRect(&client, rect->left, rect->top);
+      *rect = client;
+      return 0;
+    }
     case WM_CLOSE: DestroyWindow(handle); return 0;
     case WM_SETTEXT:
       window->text = lparam != 0 ? reinterpret_cast<const char*>(lparam) : "";

@@ -67,13 +67,16 @@ void activate_other_than(HWND window) {
   activate_window(next, false);
 }
 
+// The activation moves on first, and the window that takes it takes the
+// focus straight from where it was, as on Win32; a focus left inside the
+// window after that goes to its parent.
 void window_going_away(HWND window) {
-  if (focus != nullptr && (focus == window || IsChild(window, focus))) {
-    Window* w = find(window);
+  if (active == window) activate_other_than(window);
+  Window* w = find(window);
+  if (w != nullptr && focus != nullptr && (focus == window || IsChild(window, focus))) {
     HWND parent = w->parent;
     set_focus_window(parent != nullptr && IsWindowVisible(parent) ? parent : nullptr);
   }
-  if (active == window) activate_other_than(window);
 }
 
 }  // namespace user

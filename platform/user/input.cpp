@@ -280,7 +280,9 @@ bool take_input(MSG* msg, HWND filter, UINT first, UINT last, bool remove) {
     s.events.pop_front();
     if (e.kind != HardwareEvent::key) {
       detect_double_click(msg);
-      SendMessageA(msg->hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(msg->hwnd), MAKELPARAM(hit, msg->message));
+      // While the mouse is captured the cursor is the holder's business: Win32 sends no WM_SETCURSOR.
+      if (s.capture == nullptr)
+        SendMessageA(msg->hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(msg->hwnd), MAKELPARAM(hit, msg->message));
       if (e.kind == HardwareEvent::button && e.down && !mouse_activate(*msg, hit)) continue;
       if (!IsWindow(msg->hwnd)) continue;
       if (nonclient_tracking(*msg)) {
@@ -323,9 +325,10 @@ void update_key_state(const MSG& msg) {
   }
 }
 
-void drop_capture_of(HWND window) {
-  HWND capture = state().capture;
-  if (capture != nullptr && (capture == window || IsChild(window, capture))) ReleaseCapture();
+// A window that is destroyed loses the capture without being told, as on
+// Win32, where it holds the capture until its last message.
+void forget_capture_of(HWND window) {
+  if (state().capture == window) state().capture = nullptr;
 }
 
 }  // namespace user
@@ -372,7 +375,8 @@ HWND WINAPI SetCapture(HWND window) {
   HWND previous = s.capture;
   if (find(window) == nullptr) return previous;
   s.capture = window;
-  if (previous != nullptr && previous != window && IsWindow(previous)) {
+  // The holder is told even when it takes the capture again itself.
+  if (previous != nullptr && IsWindow(previous)) {
     SendMessageA(previous, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(window));
   }
   return previous;

@@ -19,6 +19,9 @@ bool nonclient_tracking(const MSG& msg);  // consumes mouse input while the clos
 bool set_window_position(HWND window, int x, int y, int width, int height, UINT flags);
 void fill_min_max_info(HWND window, MINMAXINFO* info);
 void describe_to_display(HWND window);  // a top-level window's title, sizing, owner and icon
+// The client area the window's procedure answers to WM_NCCALCSIZE for
+// `window_rect` (parent client coordinates), in window coordinates.
+RECT ask_client_area(HWND window, const RECT& window_rect, WINDOWPOS* pos);
 
 // paint.cpp
 void invalidate_window(HWND window, const RECT* client_rect, bool erase, bool children);
@@ -35,7 +38,7 @@ void activate_other_than(HWND window);
 void window_going_away(HWND window);  // hidden or destroyed: move the focus and activation elsewhere
 
 // input.cpp
-void drop_capture_of(HWND window);
+void forget_capture_of(HWND window);  // a destroyed window's, untold
 bool take_input(MSG* msg, HWND filter, UINT first, UINT last, bool remove);
 bool input_waiting();
 void update_key_state(const MSG& msg);

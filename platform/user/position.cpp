@@ -35,6 +35,30 @@ void show_state_changed(HWND handle, bool visible) {
 
 }  // namespace
 
+// WM_NCCALCSIZE: without a WINDOWPOS, the form CreateWindowExA sends, whose
+// rectangle is in screen coordinates; with one, the form of a change of
+// size, in parent client coordinates.
+RECT ask_client_area(HWND handle, const RECT& window_rect, WINDOWPOS* pos) {
+  Window* window = find(handle);
+  POINT origin{0, 0};
+  if (window->parent != nullptr) origin = client_origin(*find(window->parent));
+  RECT answer = window_rect;
+  if (pos == nullptr) {
+    OffsetRect(&answer, origin.x, origin.y);
+    SendMessageA(handle, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&answer));
+    OffsetRect(&answer, -origin.x, -origin.y);
+  } else {
+    NCCALCSIZE_PARAMS params{{window_rect, window->rect, window->client}, pos};
+    OffsetRect(&params.rgrc[2], window->rect.left, window->rect.top);
+    SendMessageA(handle, WM_NCCALCSIZE, TRUE, reinterpret_cast<LPARAM>(&params));
+    answer = params.rgrc[0];
+  }
+  OffsetRect(&answer, -window_rect.left, -window_rect.top);
+  answer.right = std::max(answer.right, answer.left);
+  answer.bottom = std::max(answer.bottom, answer.top);
+  return answer;
+}
+
 void describe_to_display(HWND handle) {
   Window* window = find(handle);
   if (window == nullptr || !window->surface) return;
@@ -77,10 +101,17 @@ bool set_window_position(HWND handle, int x, int y, int width, int height, UINT 
   if (window == nullptr) return false;
   pos.cx = std::max(pos.cx, 0);
   pos.cy = std::max(pos.cy, 0);
-  window->rect = RECT{pos.x, pos.y, pos.x + pos.cx, pos.y + pos.cy};
-  window->client = client_area_for(window->style, window->ex_style, pos.cx, pos.cy);
+  const RECT new_rect{pos.x, pos.y, pos.x + pos.cx, pos.y + pos.cy};
   bool moved = old_rect.left != pos.x || old_rect.top != pos.y;
   bool resized = old_rect.right - old_rect.left != pos.cx || old_rect.bottom - old_rect.top != pos.cy;
+  // A window that only moves keeps its client area where it is in it.
+  if (resized || (flags & SWP_FRAMECHANGED)) {
+    RECT client = ask_client_area(handle, new_rect, &pos);
+    window = find(handle);
+    if (window == nullptr) return false;
+    window->client = client;
+  }
+  window->rect = new_rect;
   if (window->surface && (moved || resized)) display::current().move_surface(*window->surface, window->rect);
   if (resized || (moved && window->parent != nullptr)) {
     if (!(flags & SWP_NOREDRAW)) {
@@ -152,6 +183,17 @@ BOOL WINAPI ShowWindow(HWND handle, int command) {
   SendMessageA(handle, WM_SHOWWINDOW, show, 0);
   window = find(handle);
   if (window == nullptr) return was_visible;
+  // A child of a hidden window only changes its style, as on Win32: nothing
+  // of it is on the screen before or after.
+  if (window->parent != nullptr && !state_changed && !IsWindowVisible(window->parent)) {
+    if (show) {
+      window->style |= WS_VISIBLE;
+    } else {
+      window->style &= ~WS_VISIBLE;
+      window_going_away(handle);
+    }
+    return was_visible;
+  }
   bool minimise = new_state & WS_MINIMIZE;
   window->style = new_state | (window->style & WS_VISIBLE);
   flags |= show && !minimise ? SWP_SHOWWINDOW : SWP_HIDEWINDOW;
@@ -198,7 +240,8 @@ BOOL WINAPI BringWindowToTop(HWND handle) {
   return TRUE;
 }
 
-// EnableWindow: a window that loses its input also loses the focus. Returns whether it was disabled before.
+// EnableWindow: a disabled window loses the focus, though a child of it
+// keeps it, as on Win32. Returns whether it was disabled before.
 BOOL WINAPI EnableWindow(HWND handle, BOOL enable) {
   Window* window = find_or_fail(handle);
   if (window == nullptr) return FALSE;
@@ -211,8 +254,8 @@ BOOL WINAPI EnableWindow(HWND handle, BOOL enable) {
     window = find(handle);
     if (window == nullptr) return FALSE;
     window->style |= WS_DISABLED;
-    HWND focus = GetFocus();
-    if (focus == handle || IsChild(handle, focus)) SetFocus(nullptr);
+    if (GetFocus() == handle) SetFocus(nullptr);
+    if (!IsWindow(handle)) return FALSE;
     SendMessageA(handle, WM_ENABLE, FALSE, 0);
   }
   return was_disabled;

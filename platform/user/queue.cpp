@@ -101,7 +101,8 @@ bool fetch(MSG* msg, HWND filter, UINT first, UINT last, UINT flags) {
     if (remove) q.posted.erase(it);
     return true;
   }
-  if (q.quit && (first == 0 && last == 0 ? true : (WM_QUIT >= first && WM_QUIT <= last))) {
+  // WM_QUIT comes whatever the range asked for, so that a filtered loop ends too.
+  if (q.quit) {
     *msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(q.quit_code), 0, now(), {}};
     GetCursorPos(&msg->pt);
     if (remove) q.quit = false;
@@ -160,8 +161,10 @@ WaitEnd wait(const int* fds, DWORD count, DWORD timeout_ms, Ready ready, DWORD* 
       if (spent >= timeout_ms) return WaitEnd::timeout;
       remaining = static_cast<int>(timeout_ms - spent);
     }
+    // A timer that is already due and did not make `ready()` true is of no
+    // interest to this wait: only one still to come may wake it.
     int timer = milliseconds_to_next_timer();
-    if (timer >= 0 && (remaining < 0 || timer < remaining)) remaining = timer;
+    if (timer > 0 && (remaining < 0 || timer < remaining)) remaining = timer;
     int tick = milliseconds_to_tick();
     if (tick >= 0 && (remaining < 0 || tick < remaining)) remaining = tick;
     if (read_display) continue;  // the hook's events first

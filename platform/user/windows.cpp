@@ -56,7 +56,18 @@ void free_window(HWND handle) {
   unlink(*window);
   release_class(window->window_class);
   purge_messages(handle);
+  kill_timers_of(handle);
+  forget_capture_of(handle);
   windows().erase(handle);
+}
+
+// WM_PARENTNOTIFY: a child tells its parent of its creation and destruction,
+// unless it was made with WS_EX_NOPARENTNOTIFY.
+void notify_parent(HWND handle, UINT event) {
+  Window* window = find(handle);
+  if (window == nullptr || window->parent == nullptr || (window->ex_style & WS_EX_NOPARENTNOTIFY)) return;
+  SendMessageA(window->parent, WM_PARENTNOTIFY, MAKEWPARAM(event, static_cast<WORD>(window->id)),
+               reinterpret_cast<LPARAM>(handle));
 }
 
 }  // namespace
@@ -198,11 +209,27 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
     return nullptr;
   }
   if (find(handle) == nullptr) return nullptr;
+  RECT client = ask_client_area(handle, find(handle)->rect, nullptr);
+  if (find(handle) == nullptr) return nullptr;
+  find(handle)->client = client;
   // A window refused by WM_CREATE gets only WM_NCDESTROY, as on Windows.
   if (SendMessageA(handle, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
     free_window(handle);
     return nullptr;
   }
+  // A child or pop-up window is told its size and place at once; an
+  // overlapped one, or one made minimised or maximised, when first shown.
+  if (!overlapped && !(style & (WS_MINIMIZE | WS_MAXIMIZE)) && IsWindow(handle)) {
+    Window* w = find(handle);
+    w->needs_size = false;
+    SendMessageA(handle, WM_SIZE, SIZE_RESTORED,
+                 MAKELPARAM(w->client.right - w->client.left, w->client.bottom - w->client.top));
+    w = find(handle);
+    if (w != nullptr)
+      SendMessageA(handle, WM_MOVE, 0, MAKELPARAM(w->rect.left + w->client.left, w->rect.top + w->client.top));
+  }
+  notify_parent(handle, WM_CREATE);
+  if (!IsWindow(handle)) return nullptr;
   if (style & WS_VISIBLE)
     ShowWindow(handle, (style & WS_MINIMIZE) ? SW_SHOWMINIMIZED : (style & WS_MAXIMIZE) ? SW_SHOWMAXIMIZED : SW_SHOW);
   return IsWindow(handle) ? handle : nullptr;
@@ -213,6 +240,9 @@ BOOL WINAPI DestroyWindow(HWND handle) {
   if (window == nullptr) return FALSE;
   if (window->destroying) return TRUE;
   window->destroying = true;
+  notify_parent(handle, WM_DESTROY);
+  window = find(handle);
+  if (window == nullptr) return TRUE;
   if (window->style & WS_VISIBLE) {
     if (window->parent != nullptr) {
       ShowWindow(handle, SW_HIDE);
@@ -228,7 +258,6 @@ BOOL WINAPI DestroyWindow(HWND handle) {
   }
   for (HWND top : owned) DestroyWindow(top);
   window_going_away(handle);
-  drop_capture_of(handle);
   send_destroy(handle);
   free_window(handle);
   return TRUE;

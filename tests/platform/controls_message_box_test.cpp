@@ -14,6 +14,7 @@ struct Person {
   std::function<void(HWND box)> act;
   HWND box = nullptr;
   bool owner_enabled_meanwhile = true;
+  HWND capture_meanwhile = nullptr;
   std::string caption, text;
 };
 
@@ -31,6 +32,7 @@ void CALLBACK on_timer(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
   person->box = box;
   person->owner_enabled_meanwhile = IsWindowEnabled(owner_window);
+  person->capture_meanwhile = GetCapture();
   char buffer[128] = {};
   GetWindowTextA(box, buffer, sizeof buffer);
   person->caption = buffer;
@@ -53,12 +55,46 @@ class MessageBoxes : public Controls {
     person = &seen;
     owner_window = parent;
     SetTimer(nullptr, 0, 50, on_timer);
-    int answer = MessageBoxA(parent, text, caption, type);
+    int answer = MessageBoxA(with_owner ? parent : nullptr, text, caption, type);
     person = nullptr;
     return answer;
   }
   Person seen;
+  bool with_owner = true;
 };
+
+// A box shown while a window holds the mouse (a sizing loop, say) first sends
+// that window WM_CANCELMODE, whose default processing ends the capture, so
+// that the box's own buttons get the clicks: whether the holder is the owner,
+// a child of it or another window, and whether there is an owner at all.
+TEST_F(MessageBoxes, ABoxCancelsTheCaptureHoldersModeBeforeItShows) {
+  HWND field = control("Static", "", 0, 10, 10, 50, 20);
+  HWND other = recorder.top_level("Other", WS_OVERLAPPED | WS_CAPTION | WS_VISIBLE, 300, 300, 100, 100);
+  WindowGuard guard{other};
+  static bool keep_mode = false;
+  recorder.handler = [](HWND, UINT message, WPARAM, LPARAM, LRESULT* result) {
+    *result = 0;
+    return keep_mode && message == WM_CANCELMODE;
+  };
+  struct Case {
+    HWND holder;
+    bool with_owner;
+  } cases[] = {{parent, true}, {field, true}, {other, true}, {parent, false}};
+  for (bool keep : {false, true}) {
+    keep_mode = keep;
+    for (const Case& c : cases) {
+      with_owner = c.with_owner;
+      SetCapture(c.holder);
+      EXPECT_EQ(show("Busy", "Note", MB_OK, [](HWND) { test_support::press_key(VK_RETURN); }), IDOK);
+      // The static text has no say: its procedure always ends the capture.
+      bool kept = keep && c.holder != field;
+      EXPECT_EQ(seen.capture_meanwhile, kept ? c.holder : nullptr)
+          << "holder " << c.holder << (c.with_owner ? " with" : " without") << " owner, mode kept " << keep;
+      ReleaseCapture();
+    }
+  }
+  recorder.handler = nullptr;
+}
 
 TEST_F(MessageBoxes, EnterAnswersOkAndTheOwnerIsDisabledOnlyWhileItShows) {
   int answer = show("Error during open COM17: Port", "Error", MB_OK, [](HWND) { test_support::press_key(VK_RETURN); });

@@ -166,6 +166,76 @@ TEST_F(Input, TakingTheCaptureTellsTheWindowThatHadIt) {
   ReleaseCapture();
 }
 
+// The capture's holder is told of every change, even a SetCapture it makes
+// again; a destroyed holder is not.
+TEST_F(Input, CaptureChangesAreToldToTheHolderExceptWhenItIsDestroyed) {
+  HWND area = recorder.child(window, 1, 0, 0, 50, 50);
+  SetCapture(area);
+  recorder.clear();
+  EXPECT_EQ(SetCapture(area), area);
+  EXPECT_EQ(recorder.only({WM_CAPTURECHANGED}),
+            (std::vector<Received>{{area, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(area)}}));
+  recorder.clear();
+  DestroyWindow(area);
+  EXPECT_TRUE(recorder.only({WM_CAPTURECHANGED}).empty());
+  EXPECT_EQ(GetCapture(), nullptr);
+}
+
+// The cursor is the capture's business: WM_SETCURSOR, whose default answer
+// sets the class cursor, is sent only while nothing holds the mouse.
+TEST_F(Input, SetCursorIsSentOnlyWhileTheMouseIsNotCaptured) {
+  HWND area = recorder.child(window, 1, 20, 30, 100, 50);
+  for (bool captured : {false, true}) {
+    if (captured) SetCapture(area);
+    recorder.clear();
+    for (int x : {10, 30}) {
+      POINT point{x, 10};
+      ClientToScreen(area, &point);
+      test_support::move_mouse_to(point);
+      pump_messages();
+    }
+    EXPECT_FALSE(recorder.only({WM_MOUSEMOVE}).empty());
+    EXPECT_EQ(recorder.only({WM_SETCURSOR}).empty(), captured) << (captured ? "captured" : "not captured");
+  }
+  ReleaseCapture();
+}
+
+// Disabling a window takes the focus and the capture only from the window
+// itself, not from a child of it.
+TEST_F(Input, DisablingAParentLeavesItsChildTheFocusAndTheCapture) {
+  HWND field = recorder.child(window, 1, 0, 0, 50, 20);
+  SetFocus(field);
+  SetCapture(field);
+  EnableWindow(window, FALSE);
+  EXPECT_EQ(GetFocus(), field);
+  EXPECT_EQ(GetCapture(), field);
+  EnableWindow(window, TRUE);
+  ReleaseCapture();
+  EnableWindow(field, FALSE);
+  EXPECT_EQ(GetFocus(), nullptr);
+}
+
+// When the active window closes, the window activated next takes the focus
+// itself, straight from the closing window's child.
+TEST_F(Input, ClosingTheActiveWindowGivesTheFocusToTheNextWindowItself) {
+  HWND field = recorder.child(window, 1, 0, 0, 50, 20);
+  SetFocus(field);
+  HWND other = recorder.top_level("Other", WS_OVERLAPPED | WS_CAPTION | WS_VISIBLE, 200, 200, 200, 100, window);
+  HWND other_field = recorder.child(other, 2, 0, 0, 50, 20);
+  SetFocus(other_field);
+  ASSERT_EQ(GetActiveWindow(), other);
+  recorder.clear();
+  DestroyWindow(other);
+  EXPECT_EQ(GetActiveWindow(), window);
+  EXPECT_EQ(GetFocus(), window);
+  const auto handle = [](HWND h) { return reinterpret_cast<LPARAM>(h); };
+  EXPECT_EQ(recorder.only({WM_ACTIVATE, WM_KILLFOCUS, WM_SETFOCUS}),
+            (std::vector<Received>{{other, WM_ACTIVATE, WA_INACTIVE, handle(window)},
+                                   {window, WM_ACTIVATE, WA_ACTIVE, handle(other)},
+                                   {other_field, WM_KILLFOCUS, static_cast<WPARAM>(handle(window)), 0},
+                                   {window, WM_SETFOCUS, static_cast<WPARAM>(handle(other_field)), 0}}));
+}
+
 TEST_F(Input, PlacingTheCursorMovesTheMouseOverTheWindowUnderIt) {
   HWND area = recorder.child(window, 1, 20, 30, 100, 50);
   POINT target{40, 20};

@@ -5,12 +5,32 @@
 
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
+
 #include "recorder.h"
 #include "test_support.h"
 
 namespace {
 
 using Messages = std::vector<UINT>;
+
+// The calling thread's processor time in microseconds.
+long long thread_cpu_us() {
+#ifdef _WIN32
+  FILETIME created, ended, kernel, user;
+  GetThreadTimes(GetCurrentThread(), &created, &ended, &kernel, &user);
+  const auto ticks = [](FILETIME t) {
+    return static_cast<long long>((ULONGLONG{t.dwHighDateTime} << 32) | t.dwLowDateTime);
+  };
+  return (ticks(kernel) + ticks(user)) / 10;
+#else
+  rusage use{};
+  getrusage(RUSAGE_THREAD, &use);
+  return (use.ru_utime.tv_sec + use.ru_stime.tv_sec) * 1000000LL + use.ru_utime.tv_usec + use.ru_stime.tv_usec;
+#endif
+}
 
 TEST(Messages, SentMessagesRunAtOnceAndPostedOnesWhenRetrieved) {
   Recorder recorder;
@@ -115,6 +135,56 @@ TEST(Messages, ATimerWakesTheWaitAndIsReportedOnce) {
   EXPECT_EQ(msg.wParam, 9u);
   EXPECT_FALSE(PeekMessageA(&msg, window, WM_TIMER, WM_TIMER, PM_REMOVE)) << "the next one is not due yet";
   KillTimer(window, 9);
+}
+
+TEST(Messages, QuitIsRetrievedWhateverTheRangeAsked) {
+  PostMessageA(nullptr, WM_APP + 2, 0, 0);
+  PostQuitMessage(4);
+  MSG msg;
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_USER, WM_USER, PM_REMOVE));
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+  EXPECT_EQ(msg.wParam, 4u);
+  PostQuitMessage(5);
+  EXPECT_FALSE(GetMessageA(&msg, nullptr, WM_USER, WM_USER));
+  EXPECT_EQ(msg.wParam, 5u);
+  EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_APP + 2, WM_APP + 2, PM_REMOVE)) << "the message outside the range stays";
+}
+
+TEST(Messages, ADestroyedWindowsTimersStopWithIt) {
+  static int procedure_calls = 0;
+  Recorder recorder;
+  HWND window = recorder.top_level("Timers", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100);
+  HWND child = recorder.child(window, 1, 0, 0, 50, 50);
+  SetTimer(window, 1, 10, nullptr);
+  SetTimer(window, 2, 10, [](HWND, UINT, UINT_PTR, DWORD) { ++procedure_calls; });
+  SetTimer(child, 3, 10, nullptr);
+  DestroyWindow(window);
+  test_support::pump_messages();
+  procedure_calls = 0;
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT), static_cast<DWORD>(WAIT_TIMEOUT));
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    EXPECT_NE(msg.message, static_cast<UINT>(WM_TIMER));
+    DispatchMessageA(&msg);
+  }
+  EXPECT_EQ(procedure_calls, 0);
+}
+
+// A due timer is no reason to wake a wait that asked only for posted
+// messages: such a wait sleeps to its end instead of spinning.
+TEST(Messages, ADueTimerNeitherEndsNorSpinsAWaitThatDoesNotAskForTimers) {
+  Recorder recorder;
+  HWND window = recorder.top_level("Due", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100);
+  WindowGuard guard{window};
+  test_support::pump_messages();
+  SetTimer(window, 1, 10, nullptr);
+  Sleep(30);
+  long long cpu_before = thread_cpu_us();
+  DWORD start = GetTickCount();
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 300, QS_POSTMESSAGE), static_cast<DWORD>(WAIT_TIMEOUT));
+  double wall_us = (GetTickCount() - start) * 1000.0;
+  EXPECT_LT((thread_cpu_us() - cpu_before) / wall_us, 0.2) << "the share of a core the wait used";
+  KillTimer(window, 1);
 }
 
 }  // namespace

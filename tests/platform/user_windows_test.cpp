@@ -224,6 +224,124 @@ TEST(Windows, ClassesAreUniqueAndStayWhileTheyHaveWindows) {
   DestroyWindow(window);
 }
 
+// A child or pop-up window is told its size and place right after WM_CREATE;
+// an overlapped one only when first shown. Showing and hiding go through
+// WM_WINDOWPOSCHANGING/CHANGED, except for a child of a hidden window, and a
+// child's parent hears of its creation and destruction unless the child asks
+// otherwise.
+TEST(Windows, CreationShowingAndDestructionSendTheirMessagesInWin32sOrder) {
+  Recorder recorder;
+  HWND parent = recorder.top_level("Parent", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200);
+  WindowGuard guard{parent};
+  const std::initializer_list<UINT> watched{WM_NCCREATE,  WM_NCCALCSIZE,        WM_CREATE,          WM_SIZE,
+                                            WM_MOVE,      WM_PARENTNOTIFY,      WM_SHOWWINDOW,      WM_DESTROY,
+                                            WM_NCDESTROY, WM_WINDOWPOSCHANGING, WM_WINDOWPOSCHANGED};
+  const Messages created{WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE, WM_SIZE, WM_MOVE};
+  const Messages shown_or_hidden{WM_SHOWWINDOW, WM_WINDOWPOSCHANGING, WM_WINDOWPOSCHANGED};
+  struct Case {
+    DWORD style, ex_style;
+    Messages on_create;  // the new window's and its parent's, in order
+    bool notified;
+    Messages on_first_show;
+  } cases[] = {
+      {WS_OVERLAPPEDWINDOW,
+       0,
+       {WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE},
+       false,
+       {WM_SHOWWINDOW, WM_WINDOWPOSCHANGING, WM_WINDOWPOSCHANGED, WM_SIZE, WM_MOVE}},
+      {WS_POPUP, 0, created, false, shown_or_hidden},
+      {WS_CHILD, 0, {WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE, WM_SIZE, WM_MOVE, WM_PARENTNOTIFY}, true, shown_or_hidden},
+      {WS_CHILD, WS_EX_NOPARENTNOTIFY, created, false, shown_or_hidden},
+  };
+  for (bool parent_visible : {false, true})
+    for (const Case& c : cases) {
+      ShowWindow(parent, parent_visible ? SW_SHOWNA : SW_HIDE);
+      recorder.clear();
+      HWND window = CreateWindowExA(c.ex_style, "Recorder", "", c.style, 10, 20, 100, 50, parent, nullptr,
+                                    GetModuleHandleA(nullptr), nullptr);
+      SCOPED_TRACE(testing::Message() << "style " << std::hex << c.style << " ex " << c.ex_style << " parent shown "
+                                      << parent_visible);
+      EXPECT_EQ(recorder.kinds(watched), c.on_create);
+      if (c.notified) {
+        EXPECT_EQ(recorder.only({WM_PARENTNOTIFY}),
+                  (std::vector<Received>{{parent, WM_PARENTNOTIFY, WM_CREATE, reinterpret_cast<LPARAM>(window)}}));
+      }
+      for (int command : {SW_SHOWNA, SW_HIDE}) {
+        recorder.clear();
+        ShowWindow(window, command);
+        // A child of a hidden window only changes its style.
+        if ((c.style & WS_CHILD) && !parent_visible)
+          EXPECT_EQ(recorder.kinds(watched, window), (Messages{WM_SHOWWINDOW}));
+        else
+          EXPECT_EQ(recorder.kinds(watched, window), command == SW_HIDE ? shown_or_hidden : c.on_first_show);
+      }
+      recorder.clear();
+      DestroyWindow(window);
+      Messages destroyed{WM_DESTROY, WM_NCDESTROY};
+      if (c.notified) destroyed.insert(destroyed.begin(), WM_PARENTNOTIFY);
+      EXPECT_EQ(recorder.kinds(watched), destroyed);
+    }
+}
+
+// The client area is what WM_NCCALCSIZE answers, at creation and on every change of size.
+TEST(Windows, TheClientAreaIsWhatNcCalcSizeAnswers) {
+  Recorder recorder;
+  static RECT asked_at_creation{};
+  recorder.handler = [](HWND, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result) {
+    if (message != WM_NCCALCSIZE) return false;
+    RECT* rect = wparam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lparam)->rgrc[0] : reinterpret_cast<RECT*>(lparam);
+    if (!wparam) asked_at_creation = *rect;
+    InflateRect(rect, -5, -7);
+    *result = 0;
+    return true;
+  };
+  HWND window = recorder.top_level("Inset", WS_POPUP, 10, 20, 100, 50);
+  WindowGuard guard{window};
+  const RECT on_screen{10, 20, 110, 70};
+  EXPECT_TRUE(EqualRect(&asked_at_creation, &on_screen)) << "the window's rectangle on the screen";
+  POINT origin{0, 0};
+  ClientToScreen(window, &origin);
+  EXPECT_EQ(origin.x, 15);
+  EXPECT_EQ(origin.y, 27);
+  RECT client;
+  for (SIZE size : {SIZE{100, 50}, SIZE{60, 40}}) {
+    SetWindowPos(window, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, size.cx - 10);
+    EXPECT_EQ(client.bottom, size.cy - 14);
+  }
+}
+
+// Class atoms come from a table of 16,384: freed atoms are used again, and
+// only a full table refuses, with ERROR_NOT_ENOUGH_MEMORY.
+TEST(Windows, ClassAtomsAreReusedAndOnlyAFullTableRefuses) {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "Again";
+  for (int i = 0; i < 20000; ++i) {
+    ATOM atom = RegisterClassA(&wc);
+    ASSERT_GE(atom, 0xC000) << "registration " << i << ", error " << GetLastError();
+    ASSERT_TRUE(UnregisterClassA("Again", wc.hInstance));
+  }
+  std::vector<std::string> names;
+  ATOM atom = 0;
+  do {
+    names.push_back("Full" + std::to_string(names.size()));
+    wc.lpszClassName = names.back().c_str();
+    atom = RegisterClassA(&wc);
+  } while (atom != 0 && names.size() <= 0x4000);
+  EXPECT_EQ(atom, 0);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
+  std::string refused = names.back();
+  names.pop_back();
+  ASSERT_TRUE(UnregisterClassA(names.back().c_str(), wc.hInstance));
+  names.back() = refused;
+  wc.lpszClassName = refused.c_str();
+  EXPECT_GE(RegisterClassA(&wc), 0xC000) << "a freed atom serves the next class";
+  for (const std::string& name : names) UnregisterClassA(name.c_str(), wc.hInstance);
+}
+
 TEST(Windows, CloseDefaultsToDestroying) {
   Recorder recorder;
   HWND window = recorder.top_level("Closing", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100);

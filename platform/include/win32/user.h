@@ -80,6 +80,11 @@ typedef struct tagWINDOWPOS {
   UINT flags;
 } WINDOWPOS, *LPWINDOWPOS, *PWINDOWPOS;
 
+typedef struct tagNCCALCSIZE_PARAMS {
+  RECT rgrc[3];
+  PWINDOWPOS lppos;
+} NCCALCSIZE_PARAMS, *LPNCCALCSIZE_PARAMS;
+
 typedef struct tagNMHDR {
   HWND hwndFrom;
   UINT_PTR idFrom;

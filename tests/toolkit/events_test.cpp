@@ -254,6 +254,10 @@ TEST_F(EventsTest, AGadgetFreedOrRemadeInItsOwnNotificationGivesNoEventAndKeepsT
       {"focus lost, freed", 2, false, [] { SetFocus(window_handle(0)); }, [] { free_gadget(2); }},
       {"focus lost, remade while the old field is destroyed", 2, true, [] { free_gadget(2); },
        [] { create_string_gadget(2, 50, 10, 50, 20, "again"); }},
+      {"focus lost as the field is freed", 2, false, [] { free_gadget(2); }, [] {}},
+      {"focus lost as the field is replaced, remade meanwhile", 2, true,
+       [] { EXPECT_EQ(create_string_gadget(2, 50, 10, 50, 20, "outer"), 0) << "the newer gadget keeps the number"; },
+       [] { create_string_gadget(2, 50, 10, 50, 20, "again"); }},
   };
   static std::function<void()> act;
   static ObjectNumber gadget;

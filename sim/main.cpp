@@ -18,8 +18,10 @@
 
 #include "port_watch.h"
 #include "pty_port.h"
+#include "replay.h"
 #include "request_log.h"
 #include "scenario.h"
+#include "tap.h"
 #include "velmorant_version.h"
 
 namespace {
@@ -36,6 +38,10 @@ struct Options {
   std::string link;
   std::string log;
   bool fast = false;
+  std::string replay;
+  ReplayTiming replay_timing = ReplayTiming::LineRate;
+  std::string tap;
+  std::string record;
 };
 
 void print_help() {
@@ -56,6 +62,14 @@ void print_help() {
                "                   \"# opened\" and \"# closed\" when the program opens\n"
                "                   and closes the port (also told on stdout)\n"
                "  --fast           answer at once instead of at the line's baud rate\n"
+               "  --replay FILE    answer as the transcript FILE recorded instead of a\n"
+               "                   scenario (man velmorant-sim tells the format)\n"
+               "  --replay-timing linerate|recorded\n"
+               "                   send each reply at the line's baud rate (default), or\n"
+               "                   each piece as long after the request as recorded\n"
+               "  --tap DEVICE     pass every byte to and from the interface on DEVICE\n"
+               "                   (e.g. /dev/ttyUSB0) instead of answering; needs --record\n"
+               "  --record FILE    append the transcript of what --tap passed to FILE\n"
                "  --speed KMH      speed of the fixed scenario (0..255); default 50\n"
                "  --cycles N       measuring replies before hang-up hangs up; default 5\n"
                "  --gap MS         pause between bytes of the trickle scenario; default 30\n"
@@ -107,6 +121,12 @@ std::vector<std::string> field_list(const std::string& text) {
   }
 }
 
+ReplayTiming replay_timing(const std::string& value) {
+  if (value == "linerate") return ReplayTiming::LineRate;
+  if (value == "recorded") return ReplayTiming::Recorded;
+  throw std::invalid_argument("--replay-timing wants linerate or recorded, not \"" + value + "\"");
+}
+
 Options parse_options(int argc, char** argv) {
   Options options;
   for (int i = 1; i < argc; ++i) {
@@ -131,6 +151,14 @@ Options parse_options(int argc, char** argv) {
       options.link = value;
     else if (option == "--log")
       options.log = value;
+    else if (option == "--replay")
+      options.replay = value;
+    else if (option == "--replay-timing")
+      options.replay_timing = replay_timing(value);
+    else if (option == "--tap")
+      options.tap = value;
+    else if (option == "--record")
+      options.record = value;
     else if (option == "--speed")
       options.scenario_options.speed = number_argument(option, value, 0, 255);
     else if (option == "--cycles")
@@ -150,6 +178,8 @@ Options parse_options(int argc, char** argv) {
     }
   }
   if (find_scenario(options.scenario) == nullptr) throw std::invalid_argument("unknown scenario: " + options.scenario);
+  if (options.tap.empty() != options.record.empty()) throw std::invalid_argument("--tap and --record go together");
+  if (!options.tap.empty() && !options.replay.empty()) throw std::invalid_argument("--tap or --replay, not both");
   return options;
 }
 
@@ -163,6 +193,8 @@ struct Outgoing {
   std::string flood;  // sent again whenever the bytes run out, until flood_end
   Clock::time_point flood_end{};
   std::string after_flood;
+  // Pieces released into bytes at their time (a replay at the recorded timing).
+  std::deque<std::pair<Clock::time_point, std::string>> later;
 };
 
 class Simulator {
@@ -174,6 +206,7 @@ class Simulator {
   void run(const sigset_t& unblocked) {
     while (!stop_requested) {
       refill();
+      release_later();
       pollfd entries[2] = {{port_.master(), POLLIN, 0}, {watch_.fd(), POLLIN, 0}};
       pollfd& entry = entries[0];
       if (!out_.bytes.empty() && blocked_) entry.events |= POLLOUT;
@@ -184,14 +217,20 @@ class Simulator {
         const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
         timeout = {static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
         wait = &timeout;
+      } else if (out_.bytes.empty() && !out_.later.empty()) {
+        const auto left = std::max(Clock::duration::zero(), out_.later.front().first - Clock::now());
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+        timeout = {static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+        wait = &timeout;
       }
       const int ready = ppoll(entries, 2, wait, &unblocked);
       if (ready < 0 && errno != EINTR) throw std::runtime_error("poll failed");
       if (ready > 0 && (entries[1].revents & POLLIN)) follow_port_changes();
       if (ready > 0 && (entry.revents & POLLIN)) receive();
       if (ready > 0 && (entry.revents & POLLOUT)) blocked_ = false;
+      release_later();
       send_due();
-      if (out_.bytes.empty() && out_.hang_up_when_sent) {
+      if (out_.bytes.empty() && out_.later.empty() && out_.hang_up_when_sent) {
         std::cout << "velmorant-sim: hanging up" << std::endl;
         return;
       }
@@ -219,6 +258,7 @@ class Simulator {
         out_.bytes.clear();
         out_.flood.clear();
         out_.after_flood.clear();
+        out_.later.clear();
         blocked_ = false;
       }
     }
@@ -253,6 +293,7 @@ class Simulator {
     } else {
       out_.after_flood += answer->bytes;  // what is asked during a flood is answered after it
     }
+    for (auto& [after, bytes] : answer->later) out_.later.emplace_back(Clock::now() + after, std::move(bytes));
     out_.gap = answer->byte_gap;
     out_.hang_up_when_sent = out_.hang_up_when_sent || answer->hang_up_after;
     if (!answer->flood.empty()) {
@@ -273,6 +314,15 @@ class Simulator {
       return;
     }
     while (out_.bytes.size() < 4096) out_.bytes.insert(out_.bytes.end(), out_.flood.begin(), out_.flood.end());
+  }
+
+  void release_later() {
+    const auto now = Clock::now();
+    while (!out_.later.empty() && out_.later.front().first <= now) {
+      if (out_.bytes.empty()) out_.next_send = std::max(out_.next_send, out_.later.front().first);
+      out_.bytes.insert(out_.bytes.end(), out_.later.front().second.begin(), out_.later.front().second.end());
+      out_.later.pop_front();
+    }
   }
 
   Clock::duration byte_time() const {
@@ -344,16 +394,35 @@ int main(int argc, char** argv) {
 
     RequestLog log;
     if (!options.log.empty() && !log.open(options.log)) throw std::runtime_error("cannot open the log " + options.log);
-    std::unique_ptr<Interface> interface = find_scenario(options.scenario)->make(options.scenario_options);
+    // A transcript is read whole before the port appears: a malformed one is
+    // refused with nothing served.
+    std::unique_ptr<Interface> interface = options.replay.empty()
+                                               ? find_scenario(options.scenario)->make(options.scenario_options)
+                                               : Replay::load(options.replay, options.replay_timing);
+    TranscriptWriter record;
+    if (!options.record.empty() && !record.open(options.record, "velmorant-sim tap " + options.tap)) {
+      throw std::runtime_error("cannot write the record " + options.record);
+    }
     PtyPort port;
+    std::unique_ptr<Tap> tap;
+    PortWatch watch(port.device_path());
+    if (!options.tap.empty()) tap = std::make_unique<Tap>(port, watch, options.tap, record);
     if (!options.link.empty()) port.link_as(options.link);
 
-    std::cout << "velmorant-sim: scenario " << options.scenario << ", port " << port.port_name();
+    const std::string source = !options.replay.empty() ? "replay " + options.replay
+                               : tap                   ? "tap " + options.tap
+                                                       : options.scenario;
+    std::cout << "velmorant-sim: scenario " << source << ", port " << port.port_name();
     if (!options.link.empty()) std::cout << ", also " << options.link << " (" << port.link_path() << ")";
     std::cout << std::endl;
 
-    PortWatch watch(port.device_path());
-    Simulator(port, watch, *interface, log, options.fast).run(unblocked);
+    if (tap) {
+      tap->run(stop_requested, unblocked);
+    } else {
+      // At the recorded timing the recorded pieces already hold the line's time.
+      const bool fast = options.fast || (!options.replay.empty() && options.replay_timing == ReplayTiming::Recorded);
+      Simulator(port, watch, *interface, log, fast).run(unblocked);
+    }
     port.hang_up();
     return 0;
   } catch (const std::invalid_argument& error) {

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <fstream>
 
+#include "transcript.h"
+
 namespace {
 
 using std::chrono::microseconds;
@@ -51,7 +53,15 @@ TEST(Replay, EachRequestGetsItsRecordedRepliesInOrderAndThenAgain) {
       {"0805\r", "(silence)"},   {"05\r", "C\r>"},   {"0805\r", "A\r>"}, {"ati\r", "Velmorant\r>"},
       {"08\r", "?\r>"},          {"0805", "?\r>"},
   };
-  for (const auto& exchange : exchanges) EXPECT_EQ(bytes_of(replay->answer(exchange.request)), exchange.reply);
+  for (const auto& exchange : exchanges) {
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(bytes_of(replay->answer(exchange.request)), exchange.reply);
+    const std::string told = testing::internal::GetCapturedStderr();
+    const bool unknown = exchange.request == "08\r" || exchange.request == "0805";
+    EXPECT_EQ(told, unknown ? "velmorant-sim: not in the transcript: " + escape_bytes(exchange.request) +
+                                  " (answered \"?\")\n"
+                            : "");
+  }
 }
 
 TEST(Replay, AtTheRecordedTimingEachPieceKeepsItsTimeAfterTheRequest) {

@@ -230,7 +230,8 @@ TEST(WindowShows, WhatTheRecordedRunShowed) {
     const char* seconds = std::getenv("VELMORANT_RUN_SECONDS");
     script.wait_for(std::chrono::seconds(seconds != nullptr ? std::atoi(seconds) : 2));
   }
-  const ProgramRun run = run_program_window(script, 30s);
+  // A read-out comes every 100 ms and a little: three times that is plenty.
+  const ProgramRun run = run_program_window(script, std::max<Clock::duration>(30s, wanted * 300ms));
   ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
   const Shown shown{readouts, run.log_at_end};
   if (std::getenv("VELMORANT_WINDOW_COMPARE") == nullptr) {

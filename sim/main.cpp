@@ -206,19 +206,19 @@ class Simulator {
   void run(const sigset_t& unblocked) {
     while (!stop_requested) {
       refill();
-      release_later();
       pollfd entries[2] = {{port_.master(), POLLIN, 0}, {watch_.fd(), POLLIN, 0}};
       pollfd& entry = entries[0];
       if (!out_.bytes.empty() && blocked_) entry.events |= POLLOUT;
       timespec timeout{};
       timespec* wait = nullptr;
+      std::optional<Clock::time_point> wake;
       if (!out_.bytes.empty() && !blocked_) {
-        const auto left = std::max(Clock::duration::zero(), out_.next_send - Clock::now());
-        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-        timeout = {static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
-        wait = &timeout;
+        wake = out_.next_send;
       } else if (out_.bytes.empty() && !out_.later.empty()) {
-        const auto left = std::max(Clock::duration::zero(), out_.later.front().first - Clock::now());
+        wake = out_.later.front().first;
+      }
+      if (wake) {
+        const auto left = std::max(Clock::duration::zero(), *wake - Clock::now());
         const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
         timeout = {static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
         wait = &timeout;

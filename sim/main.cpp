@@ -39,7 +39,7 @@ struct Options {
   std::string log;
   bool fast = false;
   std::string replay;
-  ReplayTiming replay_timing = ReplayTiming::LineRate;
+  std::optional<ReplayTiming> replay_timing;
   std::string tap;
   std::string record;
 };
@@ -180,6 +180,7 @@ Options parse_options(int argc, char** argv) {
   if (find_scenario(options.scenario) == nullptr) throw std::invalid_argument("unknown scenario: " + options.scenario);
   if (options.tap.empty() != options.record.empty()) throw std::invalid_argument("--tap and --record go together");
   if (!options.tap.empty() && !options.replay.empty()) throw std::invalid_argument("--tap or --replay, not both");
+  if (options.replay_timing && options.replay.empty()) throw std::invalid_argument("--replay-timing needs --replay");
   return options;
 }
 
@@ -396,9 +397,9 @@ int main(int argc, char** argv) {
     if (!options.log.empty() && !log.open(options.log)) throw std::runtime_error("cannot open the log " + options.log);
     // A transcript is read whole before the port appears: a malformed one is
     // refused with nothing served.
-    std::unique_ptr<Interface> interface = options.replay.empty()
-                                               ? find_scenario(options.scenario)->make(options.scenario_options)
-                                               : Replay::load(options.replay, options.replay_timing);
+    std::unique_ptr<Interface> interface =
+        options.replay.empty() ? find_scenario(options.scenario)->make(options.scenario_options)
+                               : Replay::load(options.replay, options.replay_timing.value_or(ReplayTiming::LineRate));
     TranscriptWriter record;
     if (!options.record.empty() && !record.open(options.record, "velmorant-sim tap " + options.tap)) {
       throw std::runtime_error("cannot write the record " + options.record);
@@ -420,7 +421,7 @@ int main(int argc, char** argv) {
       tap->run(stop_requested, unblocked);
     } else {
       // At the recorded timing the recorded pieces already hold the line's time.
-      const bool fast = options.fast || (!options.replay.empty() && options.replay_timing == ReplayTiming::Recorded);
+      const bool fast = options.fast || options.replay_timing == ReplayTiming::Recorded;
       Simulator(port, watch, *interface, log, fast).run(unblocked);
     }
     port.hang_up();

@@ -2,7 +2,7 @@
 # velmorant-sim refuses a malformed transcript at start: a bad escape, an
 # unknown direction, time going back, a 10 MB line and a binary file each end
 # it with a nonzero exit code and the file and line on stderr, before any
-# port is offered.
+# port is offered; so do options that do not fit together.
 #   replay_refused.sh SIM
 set -u
 sim=$1
@@ -36,4 +36,20 @@ for case in "escape.txt:2:" "direction.txt:3:" "time.txt:2:" "long.txt:2:" "bina
     failures=$((failures + 1))
   fi
 done
+while IFS='|' read -r options message; do
+  read -r -a words <<<"$options"
+  "$sim" "${words[@]}" >"$work/out" 2>"$work/err"
+  status=$?
+  if [ "$status" -ne 2 ] || ! grep -qF "velmorant-sim: $message" "$work/err" || [ -s "$work/out" ]; then
+    echo "FAILED: $options: exit status $status, stderr:" >&2
+    cat "$work/err" >&2
+    failures=$((failures + 1))
+  fi
+done <<EOF
+--replay-timing recorded|--replay-timing needs --replay
+--replay $work/time.txt --replay-timing sometimes|--replay-timing wants linerate or recorded, not "sometimes"
+--tap /dev/null|--tap and --record go together
+--record $work/r.txt|--tap and --record go together
+--tap /dev/null --record $work/r.txt --replay $work/time.txt|--tap or --replay, not both
+EOF
 exit $((failures > 0))

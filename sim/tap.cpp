@@ -43,8 +43,8 @@ Tap::Tap(PtyPort& port, PortWatch& watch, const std::string& device, TranscriptW
     close(device_);
     throw std::runtime_error("cannot tap " + device + ": " + why);
   }
-  termios settings{};
-  tcgetattr(device_, &settings);
+  tcgetattr(device_, &original_);
+  termios settings = original_;
   cfmakeraw(&settings);
   settings.c_cflag |= CLOCAL | CREAD;
   tcsetattr(device_, TCSANOW, &settings);
@@ -53,7 +53,8 @@ Tap::Tap(PtyPort& port, PortWatch& watch, const std::string& device, TranscriptW
 }
 
 Tap::~Tap() {
-  if (device_ >= 0) close(device_);
+  tcsetattr(device_, TCSANOW, &original_);
+  close(device_);
 }
 
 void Tap::run(const volatile sig_atomic_t& stop, const sigset_t& unblocked) {

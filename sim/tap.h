@@ -20,6 +20,7 @@ class Tap {
   // Opens DEVICE; throws std::runtime_error when it cannot be opened as a
   // serial line.
   Tap(PtyPort& port, PortWatch& watch, const std::string& device, TranscriptWriter& record);
+  // Gives DEVICE back its settings from before the tap.
   ~Tap();
   Tap(const Tap&) = delete;
   Tap& operator=(const Tap&) = delete;
@@ -41,4 +42,5 @@ class Tap {
   TranscriptWriter& record_;
   int device_ = -1;
   termios applied_{};
+  termios original_{};
 };

@@ -24,14 +24,20 @@ port() {
 "$sim" --scenario fixed --speed 88 >"$work/device.out" 2>&1 &
 device_pid=$!
 device=$(port device)
-"$sim" --tap "/dev/$device" --record "$work/record.txt" >"$work/tap.out" 2>&1 &
-tap_pid=$!
-tap=$(port tap)
-if [ -z "$device" ] || [ -z "$tap" ]; then
-  cat "$work"/*.out >&2
-  exit 1
-fi
+before=$(stty -F "/dev/$device" -g)
 
+# start_tap: starts a tap in front of the device, recording to record.txt.
+start_tap() {
+  "$sim" --tap "/dev/$device" --record "$work/record.txt" >"$work/tap.out" 2>&1 &
+  tap_pid=$!
+  tap=$(port tap)
+  if [ -z "$device" ] || [ -z "$tap" ]; then
+    cat "$work"/*.out >&2
+    exit 1
+  fi
+}
+
+start_tap
 # A pseudo-terminal keeps 8 data bits without parity whatever it is told:
 # the baud rate and the stop bits are what it can show.
 stty -F "/dev/$tap" raw -echo 9600 cstopb
@@ -49,7 +55,11 @@ received=$(sed -n 's/^[0-9.]* < //p' "$work/record.txt" | tr -d '\n')
 [ "$received" = 'Velmorant VD-1 simulator\r>' ] || fail "recorded reply: $received"
 grep -q '^# start velmorant-sim tap /dev/pts/' "$work/record.txt" || fail "no start note"
 grep -q '^# opened$' "$work/record.txt" || fail "no open note"
+kill -TERM "$tap_pid"
+wait "$tap_pid" || fail "the tap ended with status $? on SIGTERM"
+[ "$(stty -F "/dev/$device" -g)" = "$before" ] || fail "the tap left the device's settings changed"
 
+start_tap
 kill -TERM "$device_pid"
 wait "$device_pid"
 for _ in $(seq 100); do kill -0 "$tap_pid" 2>/dev/null || break; sleep 0.05; done

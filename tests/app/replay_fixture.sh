@@ -5,6 +5,7 @@
 #   replay_fixture.sh SIM LINK_FOLDER TRANSCRIPT READOUTS [SCENARIO_OPTIONS...] -- COMMAND [ARGS...]
 # COMMAND runs program_tests. A scenario of "--" alone skips the live run
 # and compares with what VELMORANT_WINDOW_SHOWS holds already.
+# VELMORANT_REPLAY_TIMING picks the replay's timing (linerate by default).
 set -u
 sim=$1
 links=$2
@@ -25,4 +26,5 @@ if [ ${#scenario[@]} -gt 0 ]; then
   trap 'rm -f "$VELMORANT_WINDOW_SHOWS"' EXIT
   "$with_sim" "$sim" "$links" "${scenario[@]}" -- "$@" --gtest_filter=WindowShows.* || exit 1
 fi
-VELMORANT_WINDOW_COMPARE=1 "$with_sim" "$sim" "$links" --replay "$transcript" -- "$@" --gtest_filter=WindowShows.*
+VELMORANT_WINDOW_COMPARE=1 "$with_sim" "$sim" "$links" --replay "$transcript" \
+  --replay-timing "${VELMORANT_REPLAY_TIMING:-linerate}" -- "$@" --gtest_filter=WindowShows.*

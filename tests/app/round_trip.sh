@@ -2,7 +2,8 @@
 # The round trip: the program, traced, runs against velmorant-sim --tap in
 # front of the ramp scenario until it has shown READOUTS read-outs; its trace
 # and the tap's record must hold the same bytes, and the program run against
-# velmorant-sim --replay of the record must show the same read-outs.
+# velmorant-sim --replay of the record, at the recorded timing, must show the
+# same read-outs.
 #   round_trip.sh SIM LINK_FOLDER WORK_FOLDER READOUTS -- COMMAND [ARGS...]
 # COMMAND runs program_tests. The files stay in WORK_FOLDER to look at.
 set -u
@@ -19,4 +20,4 @@ rm -f "$VELMORANT_WINDOW_SHOWS" "$VELMORANT_TRACE" "$VELMORANT_RECORD"
 "$here/tap_run.sh" "$sim" "$links" "$VELMORANT_RECORD" --scenario ramp -- "$@" --gtest_filter=WindowShows.* || exit 1
 "$@" --gtest_filter=RoundTrip.* || exit 1
 unset VELMORANT_TRACE
-"$here/replay_fixture.sh" "$sim" "$links" "$VELMORANT_RECORD" "$VELMORANT_READOUTS" -- "$@"
+VELMORANT_REPLAY_TIMING=recorded "$here/replay_fixture.sh" "$sim" "$links" "$VELMORANT_RECORD" "$VELMORANT_READOUTS" -- "$@"

@@ -40,10 +40,13 @@ start_tap() {
 start_tap
 # A pseudo-terminal keeps 8 data bits without parity whatever it is told:
 # the baud rate and the stop bits are what it can show.
-stty -F "/dev/$tap" raw -echo 9600 cstopb
+# The speed first, then the stop bits alone, each followed by a request.
+stty -F "/dev/$tap" raw -echo 9600
+printf 'atz\r' >"/dev/$tap"
+stty -F "/dev/$tap" cstopb
 printf 'ati\r' >"/dev/$tap"
 for _ in $(seq 100); do
-  grep -q '^[0-9.]* < .*\\r>$' "$work/record.txt" && break
+  grep -q '^[0-9.]* < .*simulator\\r>$' "$work/record.txt" && break
   sleep 0.05
 done
 settings=$(stty -F "/dev/$device" -a)
@@ -52,7 +55,7 @@ for wanted in "speed 9600 baud" " cstopb"; do
 done
 grep -q '^[0-9]*\.[0-9]\{6\} > ati\\r$' "$work/record.txt" || fail "the request is not recorded"
 received=$(sed -n 's/^[0-9.]* < //p' "$work/record.txt" | tr -d '\n')
-[ "$received" = 'Velmorant VD-1 simulator\r>' ] || fail "recorded reply: $received"
+[ "$received" = '?\r>Velmorant VD-1 simulator\r>' ] || fail "recorded replies: $received"
 grep -q '^# start velmorant-sim tap /dev/pts/' "$work/record.txt" || fail "no start note"
 grep -q '^# opened$' "$work/record.txt" || fail "no open note"
 kill -TERM "$tap_pid"

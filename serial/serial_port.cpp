@@ -2,7 +2,11 @@
 
 #include <cstring>
 
+#include "serial_trace.h"
+
 namespace {
+
+SerialTrace* trace = nullptr;
 
 constexpr char device_prefix[] = "\\\\.\\";
 
@@ -82,10 +86,8 @@ BOOL modem_line(SerialPort port, DWORD bit) {
   return (status & bit) ? 1 : 0;
 }
 
-}  // namespace
-
-SerialPort serial_open(const char* settings, std::int32_t handshake, std::int32_t input_size,
-                       std::int32_t output_size) {
+SerialPort open_configured(const char* settings, std::int32_t handshake, std::int32_t input_size,
+                           std::int32_t output_size) {
   if (settings == nullptr) return nullptr;
   const std::size_t name_length = std::strcspn(settings, ":");
   if (name_length > SERIAL_PORT_NAME_MAX) return nullptr;  // would not fit the 12-byte path
@@ -114,7 +116,21 @@ SerialPort serial_open(const char* settings, std::int32_t handshake, std::int32_
   return handle;
 }
 
-BOOL serial_close(SerialPort port) { return CloseHandle(port); }
+}  // namespace
+
+void serial_set_trace(SerialTrace* observer) { trace = observer; }
+
+SerialPort serial_open(const char* settings, std::int32_t handshake, std::int32_t input_size,
+                       std::int32_t output_size) {
+  const SerialPort port = open_configured(settings, handshake, input_size, output_size);
+  if (trace != nullptr) trace->opened(settings != nullptr ? settings : "", port != nullptr);
+  return port;
+}
+
+BOOL serial_close(SerialPort port) {
+  if (trace != nullptr) trace->closed();
+  return CloseHandle(port);
+}
 
 BOOL serial_set_timeouts(SerialPort port, DWORD read_interval, DWORD read_constant, DWORD read_multiplier,
                          DWORD write_constant, DWORD write_multiplier) {
@@ -131,13 +147,17 @@ BOOL serial_set_timeouts(SerialPort port, DWORD read_interval, DWORD read_consta
 BOOL serial_write(SerialPort port, const void* buffer, DWORD length) {
   if (is_refused(port)) return FALSE;
   DWORD written = 0;
-  return WriteFile(port, buffer, length, &written, nullptr) && written == length ? 1 : 0;
+  const BOOL wrote = WriteFile(port, buffer, length, &written, nullptr);
+  if (trace != nullptr && written > 0) trace->sent(std::string_view(static_cast<const char*>(buffer), written));
+  return wrote && written == length ? 1 : 0;
 }
 
 BOOL serial_read(SerialPort port, void* buffer, DWORD length) {
   if (is_refused(port)) return FALSE;
   DWORD read = 0;
-  return ReadFile(port, buffer, length, &read, nullptr);
+  const BOOL result = ReadFile(port, buffer, length, &read, nullptr);
+  if (trace != nullptr && read > 0) trace->received(std::string_view(static_cast<const char*>(buffer), read));
+  return result;
 }
 
 DWORD serial_input_count(SerialPort port) {

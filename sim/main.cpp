@@ -19,8 +19,10 @@
 
 #include "port_watch.h"
 #include "pty_port.h"
+#include "replay.h"
 #include "request_log.h"
 #include "scenario.h"
+#include "tap.h"
 #include "velmorant_version.h"
 
 namespace {
@@ -37,6 +39,10 @@ struct Options {
   std::string link;
   std::string log;
   bool fast = false;
+  std::string replay;
+  std::optional<ReplayTiming> replay_timing;
+  std::string tap;
+  std::string record;
 };
 
 void print_help() {
@@ -58,6 +64,14 @@ void print_help() {
                "                   \"# opened\" and \"# closed\" when the program opens\n"
                "                   and closes the port (also told on stdout)\n"
                "  --fast           answer at once instead of at the line's baud rate\n"
+               "  --replay FILE    answer as the transcript FILE recorded instead of a\n"
+               "                   scenario (man velmorant-sim tells the format)\n"
+               "  --replay-timing linerate|recorded\n"
+               "                   send each reply at the line's baud rate (default), or\n"
+               "                   each piece as long after the request as recorded\n"
+               "  --tap DEVICE     pass every byte to and from the interface on DEVICE\n"
+               "                   (e.g. /dev/ttyUSB0) instead of answering; needs --record\n"
+               "  --record FILE    append the transcript of what --tap passed to FILE\n"
                "  --speed KMH      speed of the fixed scenario (0..255); default 50\n"
                "  --cycles N       measuring replies before hang-up hangs up; default 5\n"
                "  --gap MS         pause between bytes of the trickle scenario; default 30\n"
@@ -109,6 +123,12 @@ std::vector<std::string> field_list(const std::string& text) {
   }
 }
 
+ReplayTiming replay_timing(const std::string& value) {
+  if (value == "linerate") return ReplayTiming::LineRate;
+  if (value == "recorded") return ReplayTiming::Recorded;
+  throw std::invalid_argument("--replay-timing wants linerate or recorded, not \"" + value + "\"");
+}
+
 Options parse_options(int argc, char** argv) {
   Options options;
   for (int i = 1; i < argc; ++i) {
@@ -133,6 +153,14 @@ Options parse_options(int argc, char** argv) {
       options.link = value;
     else if (option == "--log")
       options.log = value;
+    else if (option == "--replay")
+      options.replay = value;
+    else if (option == "--replay-timing")
+      options.replay_timing = replay_timing(value);
+    else if (option == "--tap")
+      options.tap = value;
+    else if (option == "--record")
+      options.record = value;
     else if (option == "--speed")
       options.scenario_options.speed = number_argument(option, value, 0, 255);
     else if (option == "--cycles")
@@ -156,6 +184,9 @@ Options parse_options(int argc, char** argv) {
     for (const ScenarioInfo& info : scenarios()) names += (names.empty() ? "" : ", ") + std::string(info.name);
     throw std::invalid_argument("unknown scenario: " + options.scenario + "; the scenarios are " + names);
   }
+  if (options.tap.empty() != options.record.empty()) throw std::invalid_argument("--tap and --record go together");
+  if (!options.tap.empty() && !options.replay.empty()) throw std::invalid_argument("--tap or --replay, not both");
+  if (options.replay_timing && options.replay.empty()) throw std::invalid_argument("--replay-timing needs --replay");
   return options;
 }
 
@@ -185,6 +216,8 @@ struct Outgoing {
   std::string flood;  // sent again whenever the bytes run out, until flood_end
   Clock::time_point flood_end{};
   std::string after_flood;
+  // Pieces released into bytes at their time (a replay at the recorded timing).
+  std::deque<std::pair<Clock::time_point, std::string>> later;
 };
 
 class Simulator {
@@ -201,8 +234,14 @@ class Simulator {
       if (!out_.bytes.empty() && blocked_) entry.events |= POLLOUT;
       timespec timeout{};
       timespec* wait = nullptr;
+      std::optional<Clock::time_point> wake;
       if (!out_.bytes.empty() && !blocked_) {
-        const auto left = std::max(Clock::duration::zero(), out_.next_send - Clock::now());
+        wake = out_.next_send;
+      } else if (out_.bytes.empty() && !out_.later.empty()) {
+        wake = out_.later.front().first;
+      }
+      if (wake) {
+        const auto left = std::max(Clock::duration::zero(), *wake - Clock::now());
         const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
         timeout = {static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
         wait = &timeout;
@@ -212,8 +251,9 @@ class Simulator {
       if (ready > 0 && (entries[1].revents & POLLIN)) follow_port_changes();
       if (ready > 0 && (entry.revents & POLLIN)) receive();
       if (ready > 0 && (entry.revents & POLLOUT)) blocked_ = false;
+      release_later();
       send_due();
-      if (out_.bytes.empty() && out_.hang_up_when_sent) {
+      if (out_.bytes.empty() && out_.later.empty() && out_.hang_up_when_sent) {
         std::cout << "velmorant-sim: hanging up" << std::endl;
         return;
       }
@@ -241,6 +281,7 @@ class Simulator {
         out_.bytes.clear();
         out_.flood.clear();
         out_.after_flood.clear();
+        out_.later.clear();
         blocked_ = false;
       }
     }
@@ -275,6 +316,7 @@ class Simulator {
     } else {
       out_.after_flood += answer->bytes;  // what is asked during a flood is answered after it
     }
+    for (auto& [after, bytes] : answer->later) out_.later.emplace_back(Clock::now() + after, std::move(bytes));
     out_.gap = answer->byte_gap;
     out_.hang_up_when_sent = out_.hang_up_when_sent || answer->hang_up_after;
     if (!answer->flood.empty()) {
@@ -295,6 +337,15 @@ class Simulator {
       return;
     }
     while (out_.bytes.size() < 4096) out_.bytes.insert(out_.bytes.end(), out_.flood.begin(), out_.flood.end());
+  }
+
+  void release_later() {
+    const auto now = Clock::now();
+    while (!out_.later.empty() && out_.later.front().first <= now) {
+      if (out_.bytes.empty()) out_.next_send = std::max(out_.next_send, out_.later.front().first);
+      out_.bytes.insert(out_.bytes.end(), out_.later.front().second.begin(), out_.later.front().second.end());
+      out_.later.pop_front();
+    }
   }
 
   Clock::duration byte_time() const {
@@ -371,16 +422,35 @@ int main(int argc, char** argv) {
     if (!options.log.empty() && !log.open(options.log)) {
       throw std::runtime_error("cannot open the log " + options.log + ": " + std::strerror(errno));
     }
-    std::unique_ptr<Interface> interface = find_scenario(options.scenario)->make(options.scenario_options);
+    // A transcript is read whole before the port appears: a malformed one is
+    // refused with nothing served.
+    std::unique_ptr<Interface> interface =
+        options.replay.empty() ? find_scenario(options.scenario)->make(options.scenario_options)
+                               : Replay::load(options.replay, options.replay_timing.value_or(ReplayTiming::LineRate));
+    TranscriptWriter record;
+    if (!options.record.empty() && !record.open(options.record, "velmorant-sim tap " + options.tap)) {
+      throw std::runtime_error("cannot write the record " + options.record + ": " + std::strerror(errno));
+    }
     PtyPort port;
+    std::unique_ptr<Tap> tap;
+    PortWatch watch(port.device_path());
+    if (!options.tap.empty()) tap = std::make_unique<Tap>(port, watch, options.tap, record);
     if (!options.link.empty()) port.link_as(options.link);
 
-    std::cout << "velmorant-sim: scenario " << options.scenario << ", port " << port.port_name();
+    const std::string source = !options.replay.empty() ? "replay " + options.replay
+                               : tap                   ? "tap " + options.tap
+                                                       : options.scenario;
+    std::cout << "velmorant-sim: scenario " << source << ", port " << port.port_name();
     if (!options.link.empty()) std::cout << ", also " << options.link << " (" << port.link_path() << ")";
     std::cout << std::endl;
 
-    PortWatch watch(port.device_path());
-    Simulator(port, watch, *interface, log, options.fast).run(unblocked);
+    if (tap) {
+      tap->run(stop_requested, unblocked);
+    } else {
+      // At the recorded timing the recorded pieces already hold the line's time.
+      const bool fast = options.fast || options.replay_timing == ReplayTiming::Recorded;
+      Simulator(port, watch, *interface, log, fast).run(unblocked);
+    }
     port.hang_up();
     return 0;
   } catch (const std::invalid_argument& error) {

@@ -15,6 +15,8 @@ class PtyPort {
   PtyPort& operator=(const PtyPort&) = delete;
 
   int master() const { return master_; }
+  // The terminal's own end, which holds the settings the program gave it.
+  int line() const { return slave_; }
   // "pts/4": the name to type into the program.
   std::string port_name() const;
   const std::string& device_path() const { return path_; }

@@ -10,11 +10,12 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 struct Answer {
   std::string bytes;
-  std::chrono::milliseconds delay{0};     // pause before the first byte
+  std::chrono::microseconds delay{0};     // pause before the first byte
   std::chrono::milliseconds byte_gap{0};  // extra pause after every byte
   bool hang_up_after = false;             // close the line once this is sent
   // A device that floods the line: once the bytes are out, `flood` again and
@@ -22,6 +23,9 @@ struct Answer {
   std::string flood{};
   std::chrono::milliseconds flood_for = std::chrono::milliseconds::max();
   std::string after_flood{};
+  // Bytes that follow each at once this long after the request, as a replay
+  // at the recorded timing sends them.
+  std::vector<std::pair<std::chrono::microseconds, std::string>> later{};
 };
 
 struct ScenarioOptions {

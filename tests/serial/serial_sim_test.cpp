@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "serial_port.h"
+#include "serial_trace.h"
 
 namespace {
 
@@ -90,6 +91,39 @@ TEST_F(OverTheSimulator, MaxdwordIntervalWaitsForItsConstantWhenNothingComes) {
   ASSERT_TRUE(ReadFile(port_, buffer, sizeof buffer, &read, nullptr));
   EXPECT_EQ(read, 0u);
   EXPECT_GE(Clock::now() - start, 250ms);
+}
+
+// What a trace is told: each open with its settings and result, the bytes
+// each write put out and each read took in (nothing for a write of none or a
+// read that found none), and each close; nothing once it is taken away.
+class Observer : public SerialTrace {
+ public:
+  void opened(std::string_view settings_text, bool succeeded) override {
+    told += "open " + std::string(settings_text) + (succeeded ? " ok;" : " failed;");
+  }
+  void sent(std::string_view bytes) override { told += "> " + std::string(bytes) + ";"; }
+  void received(std::string_view bytes) override { told += "< " + std::string(bytes) + ";"; }
+  void closed() override { told += "closed;"; }
+  std::string told;
+};
+
+TEST(Traced, ATraceIsToldEveryOpenTransferAndClose) {
+  Observer observer;
+  serial_set_trace(&observer);
+  EXPECT_EQ(serial_open("COM99: baud=19200", HANDSHAKE_NONE, 255, 255), nullptr);
+  const SerialPort port = serial_open(settings, HANDSHAKE_NONE, 255, 255);
+  ASSERT_NE(port, nullptr);
+  EXPECT_EQ(serial_write(port, "", 0), 1);
+  char byte = 0;
+  EXPECT_NE(serial_read(port, &byte, 1), 0);  // nothing waits: times out with none
+  const std::string reply = exchange(port, "ati\r");
+  EXPECT_NE(serial_close(port), 0);
+  serial_set_trace(nullptr);
+  serial_close(serial_open(settings, HANDSHAKE_NONE, 255, 255));
+
+  std::string expected = "open COM99: baud=19200 failed;open " + std::string(settings) + " ok;> ati\r;";
+  for (char c : reply) expected += "< " + std::string(1, c) + ";";
+  EXPECT_EQ(observer.told, expected + "closed;");
 }
 
 }  // namespace

@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# velmorant-sim --tap in front of a second simulator: a request written to the
+# tap's port reaches the device with the line settings given to the tap's
+# port, the reply is recorded, the device's hang-up is noted and ends the tap,
+# and a device that is no serial line is refused.
+#   tap_test.sh SIM
+set -u
+sim=$1
+work=$(mktemp -d)
+device_pid='' tap_pid=''
+trap 'kill $device_pid $tap_pid 2>/dev/null; rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAILED: $*" >&2; failures=$((failures + 1)); }
+
+# port NAME: waits for the simulator writing NAME.out to offer its port and prints it.
+port() {
+  for _ in $(seq 200); do
+    grep -q '^velmorant-sim: scenario' "$work/$1.out" && break
+    sleep 0.05
+  done
+  sed -n 's/^velmorant-sim: scenario .*, port \(pts\/[0-9]*\).*/\1/p' "$work/$1.out"
+}
+
+"$sim" --scenario fixed --speed 88 >"$work/device.out" 2>&1 &
+device_pid=$!
+device=$(port device)
+before=$(stty -F "/dev/$device" -g)
+
+# start_tap: starts a tap in front of the device, recording to record.txt.
+start_tap() {
+  "$sim" --tap "/dev/$device" --record "$work/record.txt" >"$work/tap.out" 2>&1 &
+  tap_pid=$!
+  tap=$(port tap)
+  if [ -z "$device" ] || [ -z "$tap" ]; then
+    cat "$work"/*.out >&2
+    exit 1
+  fi
+}
+
+start_tap
+# A pseudo-terminal keeps 8 data bits without parity whatever it is told:
+# the baud rate and the stop bits are what it can show.
+# The speed first, then the stop bits alone, each followed by a request.
+stty -F "/dev/$tap" raw -echo 9600
+printf 'atz\r' >"/dev/$tap"
+stty -F "/dev/$tap" cstopb
+printf 'ati\r' >"/dev/$tap"
+for _ in $(seq 100); do
+  grep -q '^[0-9.]* < .*simulator\\r>$' "$work/record.txt" && break
+  sleep 0.05
+done
+settings=$(stty -F "/dev/$device" -a)
+for wanted in "speed 9600 baud" " cstopb"; do
+  grep -q -- "$wanted" <<<"$settings" || fail "the device's settings lack \"$wanted\": $settings"
+done
+# The two requests may come in one piece or two, as the tap read them.
+sent=$(sed -n 's/^[0-9]*\.[0-9]\{6\} > //p' "$work/record.txt" | tr -d '\n')
+[ "$sent" = 'atz\rati\r' ] || fail "recorded requests: $sent"
+received=$(sed -n 's/^[0-9.]* < //p' "$work/record.txt" | tr -d '\n')
+[ "$received" = '?\r>Velmorant VD-1 simulator\r>' ] || fail "recorded replies: $received"
+grep -q '^# start velmorant-sim tap /dev/pts/' "$work/record.txt" || fail "no start note"
+grep -q '^# opened$' "$work/record.txt" || fail "no open note"
+kill -TERM "$tap_pid"
+wait "$tap_pid" || fail "the tap ended with status $? on SIGTERM"
+[ "$(stty -F "/dev/$device" -g)" = "$before" ] || fail "the tap left the device's settings changed"
+
+start_tap
+kill -TERM "$device_pid"
+wait "$device_pid"
+for _ in $(seq 100); do kill -0 "$tap_pid" 2>/dev/null || break; sleep 0.05; done
+if kill -0 "$tap_pid" 2>/dev/null; then
+  fail "the tap outlived its device"
+else
+  wait "$tap_pid" || fail "the tap ended with status $?"
+fi
+[ "$(tail -n 1 "$work/record.txt")" = "# hang-up" ] || fail "the hang-up is not the record's last line"
+grep -q "hung up" "$work/tap.out" || fail "the tap did not say its device hung up"
+
+if "$sim" --tap /dev/null --record "$work/null.txt" >"$work/null.out" 2>&1; then
+  fail "/dev/null was tapped"
+fi
+grep -q "cannot tap /dev/null: not a serial line" "$work/null.out" || fail "$(cat "$work/null.out")"
+exit $((failures > 0))

@@ -141,6 +141,19 @@ LRESULT press_with_mouse(HWND window) {
   return 0;
 }
 
+// A double click is told to the parent, not taken as a second press, by the
+// styles that always tell it (radio buttons, user and owner-drawn buttons)
+// and by any button with BS_NOTIFY.
+LRESULT double_click(HWND window) {
+  const LONG type = type_of(window);
+  if ((GetWindowLongA(window, GWL_STYLE) & BS_NOTIFY) || type == BS_RADIOBUTTON || type == BS_USERBUTTON ||
+      type == BS_OWNERDRAW) {
+    notify_parent(window, BN_DOUBLECLICKED);
+    return 0;
+  }
+  return press_with_mouse(window);
+}
+
 LRESULT track_mouse(HWND window, const ButtonState& s, LPARAM lparam) {
   if (GetCapture() == window && s.pressing) send_pushed(window, over_button(window, lparam));
   return 0;
@@ -239,8 +252,8 @@ LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lpar
     case WM_NCDESTROY: return destroy_with_state<ButtonState>(window, message, wparam, lparam);
     case WM_ERASEBKGND: return 1;
     case WM_PAINT: return paint_message(window, wparam, paint);
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK: return press_with_mouse(window);
+    case WM_LBUTTONDOWN: return press_with_mouse(window);
+    case WM_LBUTTONDBLCLK: return double_click(window);
     case WM_MOUSEMOVE: return track_mouse(window, s, lparam);
     case WM_LBUTTONUP: return release(window, s, over_button(window, lparam) ? PressEnd::Click : PressEnd::Cancel);
     case WM_KEYDOWN: return key_down(window, s, wparam, lparam);

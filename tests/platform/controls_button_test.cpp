@@ -159,14 +159,41 @@ TEST_F(Buttons, AClickMovesTheCheckOfTheAutomaticStyles) {
     HWND box = control("Button", "Box", c.style, 120, 40, 120, 24, 2);
     std::vector<LRESULT> seen;
     for (int click = 0; click < 3; ++click) {
-      test_support::click_client(box, 10, 12);
+      test_support::click_client(box, 10 + 30 * click, 12);  // apart, so never a double click
       pump_messages();
       seen.push_back(SendMessageA(box, BM_GETCHECK, 0, 0));
     }
     EXPECT_EQ(seen, c.checks) << "style " << c.style;
     EXPECT_EQ(notifications(box), std::vector<WORD>(3, BN_CLICKED)) << "style " << c.style;
+    SendMessageA(box, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 12));
+    SendMessageA(box, WM_LBUTTONUP, 0, MAKELPARAM(-50, 12));
+    EXPECT_EQ(SendMessageA(box, BM_GETCHECK, 0, 0), c.checks.back()) << "a press let go outside is no click";
+    EXPECT_EQ(notifications(box).size(), 3u);
     DestroyWindow(box);
     recorder.clear();
+  }
+}
+
+// Radio buttons and buttons with BS_NOTIFY tell the parent of a double click;
+// for the others it is one more press.
+TEST_F(Buttons, ADoubleClickIsToldByRadioButtonsAndNotifyingButtons) {
+  const struct {
+    DWORD style;
+    WORD code;
+  } cases[] = {
+      {BS_RADIOBUTTON, BN_DOUBLECLICKED},
+      {BS_CHECKBOX | BS_NOTIFY, BN_DOUBLECLICKED},
+      {BS_AUTORADIOBUTTON, BN_CLICKED},
+      {BS_PUSHBUTTON, BN_CLICKED},
+  };
+  for (const auto& c : cases) {
+    HWND box = control("Button", "Box", c.style, 120, 40, 120, 24, 2);
+    SetFocus(box);
+    recorder.clear();
+    SendMessageA(box, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(10, 12));
+    SendMessageA(box, WM_LBUTTONUP, 0, MAKELPARAM(10, 12));
+    EXPECT_EQ(notifications(box), std::vector<WORD>{c.code}) << "style " << c.style;
+    DestroyWindow(box);
   }
 }
 

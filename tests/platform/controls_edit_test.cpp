@@ -30,6 +30,7 @@ TEST_F(Edits, TheInitialTextArrivesWithoutNotificationsAndTheCaretAtTheStart) {
   EXPECT_EQ(text_of(field), "COM17");
   EXPECT_EQ(selection(), (std::pair<DWORD, DWORD>{0, 0}));
   EXPECT_TRUE(notifications(field).empty());
+  EXPECT_FALSE(SendMessageA(field, EM_CANUNDO, 0, 0));
 }
 
 TEST_F(Edits, AClickFocusesTheFieldAndTypingNotifiesEachChange) {
@@ -198,24 +199,25 @@ TEST_F(Edits, UndoTakesBackATypedRunAsOneAndSelectsWhatItRestored) {
   const struct {
     const char* initial;
     Selection selected;
-    std::vector<int> keys;  // typed characters, or VK_BACK
+    const char* keys;  // typed, with \b for Backspace and \x7f for Delete
     const char* typed;
     Selection after_undo;
     Selection after_redo;
   } cases[] = {
-      {"xy", {2, 2}, {'a', 'b', 'c'}, "xyabc", {2, 2}, {2, 5}},
-      {"hello", {1, 4}, {'X', 'Y'}, "hXYo", {1, 4}, {1, 3}},
-      {"COM17", {5, 5}, {VK_BACK, VK_BACK}, "COM", {3, 5}, {3, 3}},
+      {"xy", {2, 2}, "abc", "xyabc", {2, 2}, {2, 5}},
+      {"hello", {1, 4}, "XY", "hXYo", {1, 4}, {1, 3}},
+      {"COM17", {5, 5}, "\b\b", "COM", {3, 5}, {3, 3}},
+      {"COM17", {0, 0}, "\x7f\x7f", "M17", {0, 2}, {0, 0}},
   };
   for (const auto& c : cases) {
     SetWindowTextA(field, c.initial);
     SetFocus(field);
     SendMessageA(field, EM_SETSEL, c.selected.first, static_cast<LPARAM>(c.selected.second));
-    for (int key : c.keys) {
-      if (key == VK_BACK)
-        test_support::press_key(VK_BACK);
+    for (const char* key = c.keys; *key != '\0'; ++key) {
+      if (*key == '\b' || *key == '\x7f')
+        test_support::press_key(*key == '\b' ? VK_BACK : VK_DELETE);
       else
-        test_support::type_text(std::string(1, static_cast<char>(key)).c_str());
+        test_support::type_text(std::string(1, *key).c_str());
     }
     pump_messages();
     ASSERT_EQ(text_of(field), c.typed);
@@ -227,6 +229,9 @@ TEST_F(Edits, UndoTakesBackATypedRunAsOneAndSelectsWhatItRestored) {
     EXPECT_EQ(text_of(field), c.typed);
     EXPECT_EQ(selection(), c.after_redo) << c.initial;
   }
+  SendMessageA(field, EM_SETREADONLY, TRUE, 0);
+  SendMessageA(field, EM_UNDO, 0, 0);
+  EXPECT_EQ(text_of(field), "M17") << "a read-only field keeps its text";
 }
 
 // ES_UPPERCASE and ES_LOWERCASE change every text the field is given.

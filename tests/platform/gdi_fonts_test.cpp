@@ -197,16 +197,21 @@ TEST(Fonts, DrawTextPlacesLinesByTheCellHeightAndExpandsTabs) {
     RECT r{10, 20, 400, 200};
     EXPECT_EQ(DrawTextA(screen.dc, c.text, -1, &r, c.format), c.returned) << c.format;
   }
-  SIZE b{};
+  SIZE b{}, words{};
   GetTextExtentPoint32A(screen.dc, "b", 1, &b);
-  for (const char* text : {"a\tb", "\tb", "abc\tb"}) {
+  const struct {
+    const char* text;
+    int stops;  // of eight average widths each, before the last "b"
+  } tabs[] = {{"a\tb", 1}, {"\tb", 1}, {"abc\tb", 1}, {"mmmmmm\tb", 2}, {"a\tbcdefghi\tb", 2}};
+  for (const auto& t : tabs) {
     RECT r{10, 20, 400, 200};
-    DrawTextA(screen.dc, text, -1, &r, DT_EXPANDTABS | DT_CALCRECT | DT_SINGLELINE);
-    EXPECT_EQ(r.right, 10 + 8 * metrics.tmAveCharWidth + b.cx) << text;
+    DrawTextA(screen.dc, t.text, -1, &r, DT_EXPANDTABS | DT_CALCRECT | DT_SINGLELINE);
+    EXPECT_EQ(r.right, 10 + t.stops * 8 * metrics.tmAveCharWidth + b.cx) << t.text;
   }
-  RECT two{10, 20, 400, 200};
-  DrawTextA(screen.dc, "a\tbcdefghi\tb", -1, &two, DT_EXPANDTABS | DT_CALCRECT | DT_SINGLELINE);
-  EXPECT_EQ(two.right, 10 + 16 * metrics.tmAveCharWidth + b.cx) << "the next stop after a long word";
+  GetTextExtentPoint32A(screen.dc, "ab cd", 5, &words);
+  RECT fits{10, 20, 10 + words.cx, 200};
+  EXPECT_EQ(DrawTextA(screen.dc, "ab cd", -1, &fits, DT_CALCRECT | DT_WORDBREAK), cell) << "a line that just fits";
+  EXPECT_EQ(fits.right, 10 + words.cx) << "measured without tabs";
   SelectObject(screen.dc, old);
   DeleteObject(font);
 }

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "handle_table.h"
+#include "port_lock.h"
 
 // The driver's cumulative error counters (TIOCGICOUNT), where it keeps them.
 struct LineCounters {
@@ -39,6 +40,8 @@ class SerialDevice final : public KernelObject {
   DWORD output_queue_size = 0;
   // Locked for this holder (flock, TIOCEXCL): unlocked again on close.
   bool exclusive = false;
+  // The lock file taken for this holder, removed when the object goes.
+  PortLock lock;
   // Nothing was written since the output queue was last seen empty; it can
   // then only still be empty, and need not be asked for.
   bool output_drained = true;

@@ -82,7 +82,7 @@ std::string_view without_trailing_dots_and_spaces(std::string_view name) {
 // 0 when the checked device may still be opened: the same device behind the
 // path, nobody's terminal, nobody holding it but the descriptor own_fd.
 DWORD recheck(const std::string& path, const PortTarget& checked, int own_fd) {
-  const PortTarget now = resolve_port(path);
+  const PortTarget now = resolve_port(path, own_fd);
   if (now.refusal != 0) return now.refusal;
   if (now.device != checked.device) return ERROR_FILE_NOT_FOUND;
   if (find_port_holder(now.device, now.node_device, now.node_inode, own_fd)) return ERROR_SHARING_VIOLATION;

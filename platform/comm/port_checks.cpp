@@ -41,8 +41,9 @@ bool is_kernel_console(dev_t device) {
   return list_holds(list, name);
 }
 
-bool is_standard_stream(dev_t device) {
+bool is_standard_stream(dev_t device, int own_fd) {
   for (int stream : {0, 1, 2}) {
+    if (stream == own_fd) continue;
     struct stat info {};
     if (fstat(stream, &info) == 0 && S_ISCHR(info.st_mode) && info.st_rdev == device) return true;
   }
@@ -114,7 +115,7 @@ dev_t device_of_tty_number(unsigned long tty_number) {
   return makedev(major_number, minor_number);
 }
 
-PortTarget resolve_port(const std::string& path) {
+PortTarget resolve_port(const std::string& path, int own_fd) {
   PortTarget target;
   char resolved[PATH_MAX];
   if (realpath(path.c_str(), resolved) == nullptr) {
@@ -132,7 +133,7 @@ PortTarget resolve_port(const std::string& path) {
   target.node_inode = info.st_ino;
   if (!is_terminal_device(info.st_rdev)) {
     target.refusal = ERROR_FILE_NOT_FOUND;  // not a serial line at all
-  } else if (is_system_terminal(major(info.st_rdev), minor(info.st_rdev)) || is_standard_stream(info.st_rdev) ||
+  } else if (is_system_terminal(major(info.st_rdev), minor(info.st_rdev)) || is_standard_stream(info.st_rdev, own_fd) ||
              is_controlling_terminal(info.st_rdev) || is_kernel_console(info.st_rdev)) {
     target.refusal = ERROR_BAD_DEVICE;  // a terminal, not a line to a device
   }

@@ -14,7 +14,8 @@
 
 // The device a path leads to, once every link is followed, and whether it may
 // be opened as a port: 0 when it may, else the Win32 error of the refusal.
-// Nothing is opened to find out.
+// Nothing is opened to find out. own_fd, once the port is open, is its own
+// descriptor, which is no standard stream whatever its number.
 // A terminal that is no serial line, or one that someone uses as a terminal,
 // is refused with ERROR_BAD_DEVICE; a device that is no terminal at all, as a
 // name that names no port.
@@ -25,7 +26,7 @@ struct PortTarget {
   ino_t node_inode = 0;
   DWORD refusal = 0;
 };
-PortTarget resolve_port(const std::string& path);
+PortTarget resolve_port(const std::string& path, int own_fd = -1);
 
 // For a port just opened (O_NOCTTY, nothing set yet): 0 when it is the device
 // that was checked and still nobody's controlling terminal, else the error.

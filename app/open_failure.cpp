@@ -18,14 +18,13 @@ std::string port_list_sentence(const std::vector<std::string>& ports) {
 // A name too long for the port field: the name under /dev when that fits,
 // else a COMn name for the device.
 std::string too_long_cause(std::string_view name) {
-  std::string cause = std::string(name) + " is too long for the port field (" +
-                      std::to_string(SERIAL_PORT_NAME_MAX) + " characters at most). ";
+  std::string cause = std::string(name) + " is too long for the port field (" + std::to_string(SERIAL_PORT_NAME_MAX) +
+                      " characters at most). ";
   if (name.starts_with(device_folder) && name.size() - device_folder.size() <= SERIAL_PORT_NAME_MAX) {
     return cause + "Type " + std::string(name.substr(device_folder.size())) + " instead.";
   }
   const std::string device = name.starts_with("/") ? std::string(name) : std::string(device_folder) + std::string(name);
-  return cause + "Give the device a COM name with \"velmorant-demo --link-port COM5 " + device +
-         "\", then type COM5.";
+  return cause + "Give the device a COM name with \"velmorant-demo --link-port COM5 " + device + "\", then type COM5.";
 }
 
 }  // namespace
@@ -42,8 +41,8 @@ std::vector<std::string> serial_port_names() {
     DWORD device_length = sizeof device;
     DWORD name_size = sizeof name;
     DWORD type = 0;
-    const LSTATUS status = RegEnumValueA(key, index, device, &device_length, nullptr, &type,
-                                         reinterpret_cast<LPBYTE>(name), &name_size);
+    const LSTATUS status =
+        RegEnumValueA(key, index, device, &device_length, nullptr, &type, reinterpret_cast<LPBYTE>(name), &name_size);
     if (status == ERROR_NO_MORE_ITEMS) break;
     if (status != ERROR_SUCCESS || type != REG_SZ || name_size == 0) continue;
     names.emplace_back(name, strnlen(name, name_size));
@@ -55,8 +54,7 @@ std::vector<std::string> serial_port_names() {
 std::string open_failure_cause(std::string_view port_name, DWORD error, const std::vector<std::string>& ports) {
   const std::string name(port_name);
   switch (error) {
-    case ERROR_FILENAME_EXCED_RANGE:
-      return too_long_cause(port_name);
+    case ERROR_FILENAME_EXCED_RANGE: return too_long_cause(port_name);
     case ERROR_INVALID_NAME:
       if (port_name.starts_with(device_folder)) {
         return "Type the name without " + std::string(device_folder) + ": " +
@@ -64,8 +62,7 @@ std::string open_failure_cause(std::string_view port_name, DWORD error, const st
       }
       return name + " is not a port name." + port_list_sentence(ports);
     case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-      return "There is no port " + name + "." + port_list_sentence(ports);
+    case ERROR_PATH_NOT_FOUND: return "There is no port " + name + "." + port_list_sentence(ports);
     case ERROR_ACCESS_DENIED:
       return "Access to " + name +
              " was refused: another program may be using it, or your account may not use it. On Linux, join the "
@@ -75,8 +72,7 @@ std::string open_failure_cause(std::string_view port_name, DWORD error, const st
     case ERROR_BAD_DEVICE:
       return name + " is a terminal or console, not a serial line. Type the name of the port the interface is on." +
              port_list_sentence(ports);
-    default:
-      return "The system reported error " + std::to_string(error) + " for " + name + ".";
+    default: return "The system reported error " + std::to_string(error) + " for " + name + ".";
   }
 }
 

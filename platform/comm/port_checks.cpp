@@ -88,7 +88,8 @@ std::string read_small_file(const std::string& path) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return text;
   char buffer[4096];
-  for (ssize_t count; (count = read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(count));
+  for (ssize_t count; (count = read(fd, buffer, sizeof buffer)) > 0;)
+    text.append(buffer, static_cast<std::size_t>(count));
   close(fd);
   return text;
 }

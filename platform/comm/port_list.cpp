@@ -57,9 +57,8 @@ std::vector<PortEntry> list_serial_ports() {
     std::transform(name.begin(), name.begin() + 3, name.begin(), [](char c) { return c & ~0x20; });
     links.push_back({name, fs::read_symlink(entry.path(), error).string()});
   }
-  std::sort(links.begin(), links.end(), [](const auto& a, const auto& b) {
-    return *com_port_number(a.name) < *com_port_number(b.name);
-  });
+  std::sort(links.begin(), links.end(),
+            [](const auto& a, const auto& b) { return *com_port_number(a.name) < *com_port_number(b.name); });
   ports.insert(ports.end(), links.begin(), links.end());
   return ports;
 }

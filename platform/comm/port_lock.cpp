@@ -81,8 +81,10 @@ DWORD PortLock::acquire(const std::string& device_path) {
       const bool written = write(fd, text, static_cast<std::size_t>(length)) == length;
       close(fd);
       // A file without its pid would keep every program off the line for good.
-      if (written) path_ = path;
-      else unlink(path.c_str());
+      if (written)
+        path_ = path;
+      else
+        unlink(path.c_str());
       return 0;
     }
     if (errno != EEXIST) return 0;  // a folder this program may not write to

@@ -15,8 +15,12 @@ TEST(OpenFailure, EachCauseSaysWhyAndWhatToDo) {
     const char* cause;
   } cases[] = {
       {"COM99", ERROR_FILE_NOT_FOUND, ports, "There is no port COM99. The serial ports here are: ttyUSB0, COM5."},
-      {"COM99", ERROR_PATH_NOT_FOUND, {}, "There is no port COM99. No serial port was found: check that the adapter is plugged in."},
-      {"/dev/x1", ERROR_INVALID_NAME, ports, "Type the name without /dev/: x1. The serial ports here are: ttyUSB0, COM5."},
+      {"COM99",
+       ERROR_PATH_NOT_FOUND,
+       {},
+       "There is no port COM99. No serial port was found: check that the adapter is plugged in."},
+      {"/dev/x1", ERROR_INVALID_NAME, ports,
+       "Type the name without /dev/: x1. The serial ports here are: ttyUSB0, COM5."},
       {"a\\b", ERROR_INVALID_NAME, {"COM1"}, "a\\b is not a port name. The serial ports here are: COM1."},
       {"ttyUSB0", ERROR_ACCESS_DENIED, ports,
        "Access to ttyUSB0 was refused: another program may be using it, or your account may not use it. On Linux, "
@@ -46,8 +50,9 @@ TEST(OpenFailure, EachCauseSaysWhyAndWhatToDo) {
 
 TEST(OpenFailure, MessageKeepsItsFirstLineAndAddsTheCause) {
   const std::string message = open_failure_message("COM17", ERROR_SHARING_VIOLATION);
-  EXPECT_EQ(message, "Error during open COM17: Port\n\nCOM17 is in use by another program. Close that program, then "
-                     "press Connect again.");
+  EXPECT_EQ(message,
+            "Error during open COM17: Port\n\nCOM17 is in use by another program. Close that program, then "
+            "press Connect again.");
 }
 
 }  // namespace

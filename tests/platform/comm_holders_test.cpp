@@ -67,8 +67,9 @@ TEST(CommHolders, LineHeldByAnotherProgramIsRefusedUntouched) {
       {Hold::lock_file, Who::root, Who::nobody}, {Hold::lock_file, Who::root, Who::root},
   };
   for (const auto& c : cases) {
-    const std::string label = std::to_string(static_cast<int>(c.hold)) + "/" + std::to_string(static_cast<int>(c.holder)) +
-                              "/" + std::to_string(static_cast<int>(c.opener));
+    const std::string label = std::to_string(static_cast<int>(c.hold)) + "/" +
+                              std::to_string(static_cast<int>(c.holder)) + "/" +
+                              std::to_string(static_cast<int>(c.opener));
     PtyPair pty;
     ASSERT_EQ(chmod(pty.dev_path().c_str(), 0666), 0);
     pty.change_settings([](termios& t) { cfsetspeed(&t, B1200); });
@@ -177,9 +178,10 @@ TEST(CommHolders, LockFileNamesAndTexts) {
     const char* text;
     std::optional<pid_t> pid;
   } texts[] = {
-      {"      4242\n", 4242}, {"4242\n", 4242},         {"4242", 4242},         {"0000004242\n", 4242},
-      {"", std::nullopt},     {"   \n", std::nullopt},   {"42x\n", std::nullopt}, {"0\n", std::nullopt},
-      {"-5\n", std::nullopt}, {"99999999999\n", std::nullopt}, {"\n42\n", std::nullopt},
+      {"      4242\n", 4242},          {"4242\n", 4242},         {"4242", 4242},
+      {"0000004242\n", 4242},          {"", std::nullopt},       {"   \n", std::nullopt},
+      {"42x\n", std::nullopt},         {"0\n", std::nullopt},    {"-5\n", std::nullopt},
+      {"99999999999\n", std::nullopt}, {"\n42\n", std::nullopt},
   };
   for (const auto& t : texts) EXPECT_EQ(lock_file_pid(t.text), t.pid) << '"' << t.text << '"';
 }

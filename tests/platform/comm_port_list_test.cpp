@@ -46,7 +46,7 @@ std::vector<std::string> registry_values() {
   char name[256], data[64];
   DWORD name_length = sizeof name, data_size = sizeof data, type = 0;
   for (DWORD i = 0; RegEnumValueA(key, i, name, &name_length, nullptr, &type, reinterpret_cast<BYTE*>(data),
-                                   &data_size) == ERROR_SUCCESS;
+                                  &data_size) == ERROR_SUCCESS;
        ++i) {
     values.push_back(std::string(name, name_length) + "=" + std::string(data, data_size - 1) +
                      (type == REG_SZ ? "" : " (not REG_SZ)"));
@@ -65,7 +65,7 @@ TEST(CommPortList, RegistryListsTheSerialLinesAndTheComLinks) {
   links.link("com5", "/dev/ttyUSB0");
   links.link("lpt1", "/dev/null");
   const std::vector<std::string> expected = {
-      "/dev/ttyACM0=ttyACM0", "/dev/ttyAMA0=ttyAMA0", "/dev/ttyS0=ttyS0",     "/dev/ttyUSB0=ttyUSB0",
+      "/dev/ttyACM0=ttyACM0", "/dev/ttyAMA0=ttyAMA0", "/dev/ttyS0=ttyS0", "/dev/ttyUSB0=ttyUSB0",
       "/dev/ttyUSB1=ttyUSB1", "/dev/ttyUSB0=COM5",    "/dev/pts/4=COM17",
   };
   EXPECT_EQ(registry_values(), expected);
@@ -81,12 +81,14 @@ TEST(CommPortList, RegistryAnswersAsWin32Does) {
   char name[8], data[4];
   DWORD name_length = sizeof name, data_size = sizeof data, type = 0;
   EXPECT_EQ(RegEnumValueA(key, 0, name, &name_length, nullptr, &type, reinterpret_cast<BYTE*>(data), &data_size),
-            ERROR_MORE_DATA) << "/dev/ttyACM0 needs 13 characters";
+            ERROR_MORE_DATA)
+      << "/dev/ttyACM0 needs 13 characters";
   char long_name[32];
   name_length = sizeof long_name;
   data_size = sizeof data;
   EXPECT_EQ(RegEnumValueA(key, 0, long_name, &name_length, nullptr, &type, reinterpret_cast<BYTE*>(data), &data_size),
-            ERROR_MORE_DATA) << "ttyACM0 needs 8 bytes";
+            ERROR_MORE_DATA)
+      << "ttyACM0 needs 8 bytes";
   EXPECT_EQ(data_size, 8u);
   name_length = sizeof long_name;
   EXPECT_EQ(RegEnumValueA(key, 0, long_name, &name_length, nullptr, &type, nullptr, &data_size), ERROR_SUCCESS);
@@ -96,6 +98,33 @@ TEST(CommPortList, RegistryAnswersAsWin32Does) {
   EXPECT_EQ(RegEnumValueA(key, 5, long_name, &name_length, nullptr, &type, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
   EXPECT_EQ(RegEnumValueA(nullptr, 0, long_name, &name_length, nullptr, &type, nullptr, nullptr), ERROR_INVALID_HANDLE);
   EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+}
+
+}  // namespace
+
+namespace {
+
+// --link-port's system call: the link CreateFileA follows, replaced when
+// given again, removed on request; only COM names.
+TEST(CommPortList, DefineDosDeviceMakesTheComLink) {
+  PtyPair pty;
+  ComLinkFolder links;
+  ASSERT_TRUE(DefineDosDeviceA(0, "COM5", "/dev/null"));
+  ASSERT_TRUE(DefineDosDeviceA(0, "com5", pty.dev_path().c_str())) << "replaced";
+  HANDLE port = CreateFileA("\\\\.\\COM5", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_NE(port, INVALID_HANDLE_VALUE);
+  CloseHandle(port);
+  EXPECT_TRUE(DefineDosDeviceA(DDD_REMOVE_DEFINITION, "COM5", nullptr));
+  SetLastError(0);
+  EXPECT_FALSE(DefineDosDeviceA(DDD_REMOVE_DEFINITION, "COM5", nullptr));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  for (const char* name : {"LPT1", "COM0", "ttyUSB0"}) {
+    SetLastError(0);
+    EXPECT_FALSE(DefineDosDeviceA(0, name, "/dev/null")) << name;
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER)) << name;
+  }
+  EXPECT_FALSE(DefineDosDeviceA(0, "COM6", "relative/path"));
+  EXPECT_FALSE(DefineDosDeviceA(0, "COM6", nullptr));
 }
 
 }  // namespace

@@ -53,13 +53,6 @@ std::optional<pid_t> lock_file_pid(std::string_view text) {
   return static_cast<pid_t>(pid);
 }
 
-std::optional<pid_t> lock_file_holder(const std::string& device_path) {
-  const std::string path = lock_file_path(device_path);
-  if (lock_state(path) != LockState::held) return std::nullopt;
-  // Held, by whom it says; a file without a readable pid names nobody.
-  return lock_file_pid(read_small_file(path)).value_or(-1);
-}
-
 PortLock& PortLock::operator=(PortLock&& other) noexcept {
   if (this != &other) {
     release();
@@ -87,8 +80,11 @@ DWORD PortLock::acquire(const std::string& device_path) {
         unlink(path.c_str());
       return 0;
     }
-    if (errno != EEXIST) return 0;  // a folder this program may not write to
+    // A folder this program may not write to (or none): another program's
+    // lock still counts, but none of ours can be made.
+    const bool can_lock = errno == EEXIST;
     const LockState state = lock_state(path);
+    if (!can_lock) return state == LockState::held ? ERROR_SHARING_VIOLATION : 0;
     if (state == LockState::held) return ERROR_SHARING_VIOLATION;
     if (state == LockState::stale) unlink(path.c_str());
   }

@@ -24,10 +24,6 @@ std::string lock_file_name(std::string_view device_path);
 // up to the line end; nothing for any other text.
 std::optional<pid_t> lock_file_pid(std::string_view text);
 
-// The live process that holds the device's lock file, if any. A file naming
-// a process that is gone is stale and does not count.
-std::optional<pid_t> lock_file_holder(const std::string& device_path);
-
 // This process's lock on one device, released when it goes out of scope.
 class PortLock {
  public:

@@ -1,14 +1,18 @@
 // The program's entry. Without arguments it opens its window; "--trace FILE"
-// also writes a transcript of the line to FILE. Exit code 0, or 2 when the
-// arguments are refused (before the window opens).
+// opens it too and writes a transcript of the line to FILE; other options are
+// the command line's (ports, help, version) and end without a window. Exit
+// code 0, or 2 when the arguments are refused (before any window opens).
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 
+#include "command_line.h"
 #include "main_window.h"
 #include "trace.h"
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--trace") != 0) return run_command_line(argc, argv, stdout, stderr);
   TraceFile trace;
   const std::string refused = take_arguments(argc, argv, trace);
   if (!refused.empty()) {

@@ -7,6 +7,7 @@
 #include "events.h"
 #include "fonts.h"
 #include "gadgets.h"
+#include "open_failure.h"
 #include "requester.h"
 #include "serial_port.h"
 #include "text.h"
@@ -64,7 +65,9 @@ void on_connect() {
   state.settings = get_gadget_text(GADGET_PORT) + Text(SERIAL_SETTINGS_SUFFIX);
   state.port = serial_open(state.settings.c_str(), HANDSHAKE_NONE, QUEUE_SIZE, QUEUE_SIZE);
   if (state.port == 0) {
-    const Text message = "Error during open " + get_gadget_text(GADGET_PORT) + ": Port";
+    const DWORD error = GetLastError();
+    // The first line as it always was; the cause and what to do below it.
+    const Text message = open_failure_message(get_gadget_text(GADGET_PORT), error);
     message_requester("Error", message.c_str(), 0);
     return;
   }

@@ -90,10 +90,18 @@ SerialPort open_configured(const char* settings, std::int32_t handshake, std::in
                            std::int32_t output_size) {
   if (settings == nullptr) return nullptr;
   const std::size_t name_length = std::strcspn(settings, ":");
-  if (name_length > SERIAL_PORT_NAME_MAX) return nullptr;  // would not fit the 12-byte path
+  if (name_length > SERIAL_PORT_NAME_MAX) {  // would not fit the 12-byte path
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return nullptr;
+  }
   char path[sizeof device_prefix + SERIAL_PORT_NAME_MAX] = {};
   std::memcpy(path, device_prefix, sizeof device_prefix - 1);
   std::memcpy(path + sizeof device_prefix - 1, settings, name_length);
+  // A settings text the port would refuse is refused before the port is
+  // opened: opening alone may change the line.
+  DCB parsed{};
+  parsed.DCBlength = sizeof parsed;
+  if (!BuildCommDCBA(settings, &parsed)) return nullptr;
 
   HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;

@@ -5,7 +5,11 @@
 // \\.\ttyUSB0, \\.\pts/7                 /dev/ttyUSB0, /dev/pts/7
 //                                        (links followed; only serial lines
 //                                        nobody uses as a terminal: port_checks.h)
-// share mode 0 (ports are exclusive)     flock(LOCK_EX | LOCK_NB) + TIOCEXCL
+// \\.\COM17. and \\.\COM17 (trailing     trailing dots and spaces dropped;
+// dots, spaces), \\.\COM17: (colon)      a colon names no device
+// share mode 0 (ports are exclusive)     lock file + flock(LOCK_EX | LOCK_NB) +
+//                                        TIOCEXCL; a line anyone holds is refused
+//                                        (ERROR_SHARING_VIOLATION) unopened
 // binary mode (the only one Win32 has)   raw termios
 // empty queues on open                   TCFLSH
 // bytes passed on at once                ASYNC_LOW_LATENCY while open
@@ -15,6 +19,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,6 +29,7 @@
 #include "com_links.h"
 #include "line_settings.h"
 #include "port_checks.h"
+#include "port_holders.h"
 #include "serial_device.h"
 
 namespace {
@@ -78,6 +84,23 @@ HANDLE fail(DWORD error) {
   return INVALID_HANDLE_VALUE;
 }
 
+// Win32 drops a path's trailing dots and spaces ("COM17." and "COM17 " open
+// COM17).
+std::string_view without_trailing_dots_and_spaces(std::string_view name) {
+  const std::size_t end = name.find_last_not_of(". ");
+  return end == std::string_view::npos ? std::string_view{} : name.substr(0, end + 1);
+}
+
+// 0 when the checked device may still be opened: the same device behind the
+// path, nobody's terminal, nobody holding it but the descriptor own_fd.
+DWORD recheck(const std::string& path, const PortTarget& checked, int own_fd) {
+  const PortTarget now = resolve_port(path, own_fd);
+  if (now.refusal != 0) return now.refusal;
+  if (now.device != checked.device) return ERROR_FILE_NOT_FOUND;
+  if (find_port_holder(now.device, now.node_device, now.node_inode, own_fd)) return ERROR_SHARING_VIOLATION;
+  return 0;
+}
+
 }  // namespace
 
 SerialDevice::~SerialDevice() {
@@ -101,33 +124,51 @@ bool SerialDevice::close() {
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD /*share_mode*/, LPSECURITY_ATTRIBUTES /*security*/,
                           DWORD disposition, DWORD flags, HANDLE /*template_file*/) {
   if (name == nullptr) return fail(ERROR_PATH_NOT_FOUND);
-  const std::string_view path(name);
+  const std::string_view name_text(name);
   // Not a device: a plain name ("COM17") would be a file of the current
   // folder, which is not found; one with folders, a path that is not.
-  if (!path.starts_with(device_prefix))
-    return fail(path.find_first_of("/\\") == std::string_view::npos ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
-  const std::string_view device = path.substr(device_prefix.size());
+  if (!name_text.starts_with(device_prefix))
+    return fail(name_text.find_first_of("/\\") == std::string_view::npos ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+  const std::string_view device = without_trailing_dots_and_spaces(name_text.substr(device_prefix.size()));
+  if (device.find(':') != std::string_view::npos) return fail(ERROR_FILE_NOT_FOUND);
   if (!is_acceptable_name(device)) return fail(ERROR_INVALID_NAME);
   if (disposition != OPEN_EXISTING) return fail(ERROR_INVALID_PARAMETER);
   if (flags & FILE_FLAG_OVERLAPPED) return fail(ERROR_INVALID_PARAMETER);  // only synchronous I/O here
 
-  // Resolve, check, then open; and check again what was opened, in case the
-  // path was changed in between. Non-blocking, so that opening never waits
-  // for a carrier and every wait happens in poll() under the port's timeouts.
-  const PortTarget target = resolve_port(device_path(device));
+  // Another program's line is refused before it is opened: the kernel's open
+  // alone raises DTR and RTS. So: resolve and check; take the lock file;
+  // check again, since a session may have taken the terminal meanwhile; open
+  // (non-blocking, so that opening never waits for a carrier and every wait
+  // happens in poll() under the port's timeouts); check what was opened; lock
+  // it; and check once more before the first setting.
+  const std::string path = device_path(device);
+  const PortTarget target = resolve_port(path);
   if (target.refusal != 0) return fail(target.refusal);
-  const int fd = open(target.path.c_str(), open_flags(access) | O_NOCTTY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
-  if (fd < 0) return fail(errno == EBUSY ? ERROR_ACCESS_DENIED : error_from_errno(errno));  // EBUSY: TIOCEXCL
-  auto object = std::make_unique<SerialDevice>(fd);
-  if (DWORD refusal = check_opened_port(fd, target.device)) return fail(refusal);
+  PortLock lock;
+  if (DWORD refusal = lock.acquire(target.path)) return fail(refusal);
+  if (DWORD refusal = recheck(path, target, -1)) return fail(refusal);
 
+  const int fd = open(target.path.c_str(), open_flags(access) | O_NOCTTY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return fail(errno == EBUSY ? ERROR_SHARING_VIOLATION : error_from_errno(errno));  // EBUSY: TIOCEXCL
+  auto object = std::make_unique<SerialDevice>(fd);
+  object->lock = std::move(lock);
+  if (DWORD refusal = check_opened_port(fd, target.device)) return fail(refusal);
+  if (DWORD refusal = recheck(path, target, fd)) return fail(refusal);
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    return fail(errno == EWOULDBLOCK ? ERROR_ACCESS_DENIED : error_from_errno(errno));
+    return fail(errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : error_from_errno(errno));
   }
   object->exclusive = true;
   ioctl(fd, TIOCEXCL);
-  object->low_latency_added = set_low_latency(fd, true);
+  termios before{};
+  tcgetattr(fd, &before);
   if (int error = line_make_raw(fd)) return fail(error_from_errno(error));
+  // Root passes over TIOCEXCL: a session that took the terminal in the
+  // instant before the settings gets them back, and the line is refused.
+  if (DWORD refusal = recheck(path, target, fd)) {
+    tcsetattr(fd, TCSANOW, &before);
+    return fail(refusal);
+  }
+  object->low_latency_added = set_low_latency(fd, true);
   // As a Windows driver does on open: nothing from before belongs to this holder.
   if (int error = line_purge(fd)) return fail(error_from_errno(error));
   object->settings = settings_on_open();

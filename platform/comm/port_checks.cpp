@@ -1,6 +1,7 @@
 #include "port_checks.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -40,18 +41,21 @@ bool is_kernel_console(dev_t device) {
   return list_holds(list, name);
 }
 
-bool is_standard_stream(dev_t device) {
+bool is_standard_stream(dev_t device, int own_fd) {
   for (int stream : {0, 1, 2}) {
+    if (stream == own_fd) continue;
     struct stat info {};
     if (fstat(stream, &info) == 0 && S_ISCHR(info.st_mode) && info.st_rdev == device) return true;
   }
   return false;
 }
 
-// Whether any process has the terminal as its controlling terminal (a shell,
-// a getty, an editor): the seventh field of /proc/PID/stat. The terminal end
-// of a pseudo-terminal tells this only to its own session (TIOCGSID), so the
-// processes are asked instead.
+}  // namespace
+
+// A shell, a getty or an editor has its terminal as controlling terminal: the
+// seventh field of /proc/PID/stat. The terminal end of a pseudo-terminal
+// tells this only to its own session (TIOCGSID), so the processes are asked
+// instead.
 bool is_controlling_terminal(dev_t device) {
   DIR* processes = opendir("/proc");
   if (processes == nullptr) return false;
@@ -59,22 +63,36 @@ bool is_controlling_terminal(dev_t device) {
   // Every entry is tried: only those of processes have a stat file ("self"
   // is this process once more).
   for (const dirent* entry; !found && (entry = readdir(processes)) != nullptr;) {
-    std::string line;
-    std::getline(std::ifstream(std::string("/proc/") + entry->d_name + "/stat"), line);
-    const std::size_t command_end = line.rfind(')');  // the command itself may hold anything
-    if (command_end == std::string::npos) continue;
-    std::istringstream fields(line.substr(command_end + 1));
-    std::string state, parent, group, session;
-    unsigned long terminal = 0;
-    if (fields >> state >> parent >> group >> session >> terminal && terminal != 0) {
-      found = device_of_tty_number(terminal) == device;
-    }
+    const std::string stat = read_small_file(std::string("/proc/") + entry->d_name + "/stat");
+    const unsigned long terminal = stat_terminal_number(stat);
+    found = terminal != 0 && device_of_tty_number(terminal) == device;
   }
   closedir(processes);
   return found;
 }
 
-}  // namespace
+unsigned long stat_terminal_number(std::string_view stat) {
+  // The command name may hold anything, a newline and ")" too: the fields
+  // follow the last ")".
+  const std::size_t command_end = stat.rfind(')');
+  if (command_end == std::string_view::npos) return 0;
+  std::istringstream fields{std::string(stat.substr(command_end + 1))};
+  std::string state, parent, group, session;
+  unsigned long terminal = 0;
+  if (!(fields >> state >> parent >> group >> session >> terminal)) return 0;
+  return terminal;
+}
+
+std::string read_small_file(const std::string& path) {
+  std::string text;
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return text;
+  char buffer[4096];
+  for (ssize_t count; (count = read(fd, buffer, sizeof buffer)) > 0;)
+    text.append(buffer, static_cast<std::size_t>(count));
+  close(fd);
+  return text;
+}
 
 bool is_system_terminal(unsigned major_number, unsigned minor_number) {
   return major_number == 5 || (major_number == 4 && minor_number < 64) || major_number == 7;
@@ -98,7 +116,7 @@ dev_t device_of_tty_number(unsigned long tty_number) {
   return makedev(major_number, minor_number);
 }
 
-PortTarget resolve_port(const std::string& path) {
+PortTarget resolve_port(const std::string& path, int own_fd) {
   PortTarget target;
   char resolved[PATH_MAX];
   if (realpath(path.c_str(), resolved) == nullptr) {
@@ -112,12 +130,13 @@ PortTarget resolve_port(const std::string& path) {
     return target;
   }
   target.device = info.st_rdev;
-  // Not a serial line at all: as a name that names no port.
-  if (is_system_terminal(major(info.st_rdev), minor(info.st_rdev)) || !is_terminal_device(info.st_rdev)) {
-    target.refusal = ERROR_FILE_NOT_FOUND;
-  } else if (is_standard_stream(info.st_rdev) || is_controlling_terminal(info.st_rdev) ||
-             is_kernel_console(info.st_rdev)) {
-    target.refusal = ERROR_ACCESS_DENIED;  // a line in use
+  target.node_device = info.st_dev;
+  target.node_inode = info.st_ino;
+  if (!is_terminal_device(info.st_rdev)) {
+    target.refusal = ERROR_FILE_NOT_FOUND;  // not a serial line at all
+  } else if (is_system_terminal(major(info.st_rdev), minor(info.st_rdev)) || is_standard_stream(info.st_rdev, own_fd) ||
+             is_controlling_terminal(info.st_rdev) || is_kernel_console(info.st_rdev)) {
+    target.refusal = ERROR_BAD_DEVICE;  // a terminal, not a line to a device
   }
   return target;
 }
@@ -127,6 +146,6 @@ DWORD check_opened_port(int fd, dev_t device) {
   struct stat info {};
   if (fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode) || info.st_rdev != device) return ERROR_FILE_NOT_FOUND;
   pid_t session = 0;
-  if (ioctl(fd, TIOCGSID, &session) == 0) return ERROR_ACCESS_DENIED;  // our own controlling terminal
+  if (ioctl(fd, TIOCGSID, &session) == 0) return ERROR_BAD_DEVICE;  // our own controlling terminal
   return isatty(fd) == 1 ? 0 : ERROR_FILE_NOT_FOUND;
 }

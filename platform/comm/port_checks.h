@@ -14,17 +14,33 @@
 
 // The device a path leads to, once every link is followed, and whether it may
 // be opened as a port: 0 when it may, else the Win32 error of the refusal.
-// Nothing is opened to find out.
+// Nothing is opened to find out. own_fd, once the port is open, is its own
+// descriptor, which is no standard stream whatever its number.
+// A terminal that is no serial line, or one that someone uses as a terminal,
+// is refused with ERROR_BAD_DEVICE; a device that is no terminal at all, as a
+// name that names no port.
 struct PortTarget {
   std::string path;  // under /dev, no links left
   dev_t device = 0;
+  dev_t node_device = 0;  // where the device node itself lives (for its locks)
+  ino_t node_inode = 0;
   DWORD refusal = 0;
 };
-PortTarget resolve_port(const std::string& path);
+PortTarget resolve_port(const std::string& path, int own_fd = -1);
 
 // For a port just opened (O_NOCTTY, nothing set yet): 0 when it is the device
 // that was checked and still nobody's controlling terminal, else the error.
 DWORD check_opened_port(int fd, dev_t device);
+
+// Whether any process has the terminal as its controlling terminal.
+bool is_controlling_terminal(dev_t device);
+// The controlling terminal's number (tty_nr) in the text of /proc/PID/stat,
+// 0 when it has none or the text is not such a file's.
+unsigned long stat_terminal_number(std::string_view stat);
+
+// The whole text of a small file (under /proc, /sys or the lock folder);
+// empty when it cannot be read.
+std::string read_small_file(const std::string& path);
 
 // The pieces, on their own:
 // The system's own terminals, never a serial line: /dev/tty, /dev/console,

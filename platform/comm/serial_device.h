@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "handle_table.h"
+#include "port_lock.h"
 
 // The driver's cumulative error counters (TIOCGICOUNT), where it keeps them.
 struct LineCounters {
@@ -40,6 +41,8 @@ class SerialDevice final : public KernelObject {
   // Locked for this holder (flock, TIOCEXCL): unlocked again on close.
   bool exclusive = false;
   bool low_latency_added = false;  // ASYNC_LOW_LATENCY set on open, cleared on close
+  // The lock file taken for this holder, removed when the object goes.
+  PortLock lock;
   // Nothing was written since the output queue was last seen empty; it can
   // then only still be empty, and need not be asked for.
   bool output_drained = true;

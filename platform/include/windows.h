@@ -9,6 +9,7 @@
 #include "win32/types.h"
 #include "win32/kernel.h"
 #include "win32/comm.h"
+#include "win32/registry.h"
 #include "win32/gdi.h"
 #include "win32/user.h"
 // As the SDK's windows.h, this brings the OLE declarations too.

@@ -71,7 +71,7 @@ TEST(CommOpen, SecondOpenOfAnOpenPortIsRefusedUntilItIsClosed) {
 
   SetLastError(0);
   EXPECT_EQ(open_device(pty.device_path()), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
 
   EXPECT_TRUE(CloseHandle(first));
   HANDLE again = open_device(pty.device_path());
@@ -225,31 +225,31 @@ TEST(CommOpen, NamesOfTerminalsInUseAndOfOtherDevicesAreRefusedWithoutTouchingTh
       std::string name;
       DWORD error;
     } cases[] = {
-        {"tty", ERROR_FILE_NOT_FOUND},
-        {"stdin", ERROR_ACCESS_DENIED},
-        {"stdout", ERROR_ACCESS_DENIED},
-        {"stderr", ERROR_ACCESS_DENIED},
-        {"fd/0", ERROR_ACCESS_DENIED},
-        {"fd/1", ERROR_ACCESS_DENIED},
-        {"fd/2", ERROR_ACCESS_DENIED},
-        {own, ERROR_ACCESS_DENIED},
-        {other_terminal, ERROR_ACCESS_DENIED},
-        {shm_link, ERROR_ACCESS_DENIED},
+        {"tty", ERROR_BAD_DEVICE},
+        {"stdin", ERROR_BAD_DEVICE},
+        {"stdout", ERROR_BAD_DEVICE},
+        {"stderr", ERROR_BAD_DEVICE},
+        {"fd/0", ERROR_BAD_DEVICE},
+        {"fd/1", ERROR_BAD_DEVICE},
+        {"fd/2", ERROR_BAD_DEVICE},
+        {own, ERROR_BAD_DEVICE},
+        {other_terminal, ERROR_BAD_DEVICE},
+        {shm_link, ERROR_BAD_DEVICE},
         {shm_link + "-file", ERROR_FILE_NOT_FOUND},
-        {"COM5", ERROR_ACCESS_DENIED},
-        {"console", ERROR_FILE_NOT_FOUND},
-        {"tty0", ERROR_FILE_NOT_FOUND},
-        {"tty1", ERROR_FILE_NOT_FOUND},
-        {"tty63", ERROR_FILE_NOT_FOUND},
-        {"ptmx", ERROR_FILE_NOT_FOUND},
-        {"pts/ptmx", ERROR_FILE_NOT_FOUND},
+        {"COM5", ERROR_BAD_DEVICE},
+        {"console", ERROR_BAD_DEVICE},
+        {"tty0", ERROR_BAD_DEVICE},
+        {"tty1", ERROR_BAD_DEVICE},
+        {"tty63", ERROR_BAD_DEVICE},
+        {"ptmx", ERROR_BAD_DEVICE},
+        {"pts/ptmx", ERROR_BAD_DEVICE},
         {"vcs", ERROR_FILE_NOT_FOUND},
         {"vcsa1", ERROR_FILE_NOT_FOUND},
         {"null", ERROR_FILE_NOT_FOUND},
         {"zero", ERROR_FILE_NOT_FOUND},
         {"pts", ERROR_FILE_NOT_FOUND},
         {"shm", ERROR_FILE_NOT_FOUND},
-        {"COM1", com1_is_console ? DWORD{ERROR_ACCESS_DENIED} : DWORD{ERROR_FILE_NOT_FOUND}},
+        {"COM1", com1_is_console ? DWORD{ERROR_BAD_DEVICE} : DWORD{ERROR_FILE_NOT_FOUND}},
     };
     std::string faults;
     for (const auto& c : cases) {
@@ -367,12 +367,12 @@ TEST(CommOpen, OpenPortIsExclusiveForOtherProcessesToo) {
   // flag a refused open must not lift on its way out.
   SetLastError(0);
   EXPECT_EQ(open_device(pty.device_path()), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
   Child second([&]() -> std::string {
     if (std::string failure = become_unprivileged(); !failure.empty()) return failure;
     SetLastError(0);
     if (open_device(pty.device_path()) != INVALID_HANDLE_VALUE) return "opened through the layer";
-    if (GetLastError() != ERROR_ACCESS_DENIED) return "error " + std::to_string(GetLastError());
+    if (GetLastError() != ERROR_SHARING_VIOLATION) return "error " + std::to_string(GetLastError());
     const int fd = open(pty.dev_path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (fd >= 0) return "opened by another program";
     return errno == EBUSY ? "refused" : std::string("errno ") + std::strerror(errno);

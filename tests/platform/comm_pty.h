@@ -48,6 +48,13 @@ class PtyPair {
     return result;
   }
 
+  // Bytes received and not yet read by anyone.
+  int unread() const {
+    int count = -1;
+    ioctl(terminal_, FIONREAD, &count);
+    return count;
+  }
+
   // Changes the terminal's settings from outside, as another program (stty) may.
   void change_settings(const std::function<void(termios&)>& edit) const {
     termios settings = this->settings();

@@ -96,16 +96,18 @@ TEST_F(SerialLayer, SevenCharacterNameFitsAndEightDoNot) {
 }
 
 TEST_F(SerialLayer, TextWithoutColonIsAllPortName) {
-  // The whole text names the port, and the same text then fails as settings:
-  // the port was found and opened, but is reported as not opened.
-  SetLastError(0);
-  EXPECT_EQ(open(pty_.name()), nullptr);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER)) << "found, then not configurable";
+  // The whole text names the port, and the same text fails as settings: it is
+  // refused before the port is even looked for, and the line stays as it was.
+  pty_.change_settings([](termios& t) { t.c_lflag |= ICANON | ECHO; });
+  const termios before = pty_.settings();
+  for (const std::string& text : {pty_.name(), std::string("pts/999"), pty_.name() + ": speed=fast"}) {
+    SetLastError(0);
+    EXPECT_EQ(open(text), nullptr) << text;
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER)) << text;
+  }
+  const termios after = pty_.settings();
+  EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
   EXPECT_TRUE(can_be_opened(pty_.device_path()));
-
-  SetLastError(0);
-  EXPECT_EQ(open("pts/999"), nullptr);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND)) << "a name that is not there";
 }
 
 TEST_F(SerialLayer, PortThatCannotBeConfiguredIsClosedAndReportedAsNotOpened) {

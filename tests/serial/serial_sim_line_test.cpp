@@ -130,7 +130,7 @@ TEST(SimulatorLine, KilledHolderDoesNotLeaveTheLineLocked) {
   Child holder(unprivileged(try_open), true);
   ASSERT_EQ(holder.report(), "opened");
   Child second(unprivileged(try_open));
-  EXPECT_EQ(second.report(), "refused with " + std::to_string(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(second.report(), "refused with " + std::to_string(ERROR_SHARING_VIOLATION));
   EXPECT_TRUE(second.finished());
 
   holder.kill_now();

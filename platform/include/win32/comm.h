@@ -213,3 +213,9 @@ BOOL WINAPI SetCommTimeouts(HANDLE file, LPCOMMTIMEOUTS timeouts);
 BOOL WINAPI ClearCommError(HANDLE file, LPDWORD errors, LPCOMSTAT status);
 BOOL WINAPI EscapeCommFunction(HANDLE file, DWORD function);
 BOOL WINAPI GetCommModemStatus(HANDLE file, LPDWORD modem_status);
+
+// DOS device names: a COM name made to stand for a device (the link folder's
+// "comN" link here; a session's name mapping on Windows).
+#define DDD_RAW_TARGET_PATH 0x1
+#define DDD_REMOVE_DEFINITION 0x2
+BOOL WINAPI DefineDosDeviceA(DWORD flags, LPCSTR device_name, LPCSTR target_path);

@@ -1,0 +1,88 @@
+#include "command_line.h"
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "velmorant_version.h"
+
+namespace {
+
+constexpr const char* usage =
+    "Usage: velmorant-demo [--trace FILE | --list-ports | --link-port COMn DEVICE | --help | --version]\n"
+    "Without options the window opens.\n"
+    "  --trace FILE              open the window and append every byte of the line to FILE\n"
+    "  --list-ports              print the serial ports: the name to type, then the device\n"
+    "  --link-port COMn DEVICE   give DEVICE (such as /dev/serial/by-id/...) the port name COMn\n"
+    "  --help                    print this text\n"
+    "  --version                 print the program's version\n";
+
+// The name that DefineDosDeviceA accepts for a COM port: COM1 to COM9999.
+bool is_com_name(std::string_view name) {
+  if (name.size() < 4 || name.size() > 7) return false;
+  if ((name[0] & ~0x20) != 'C' || (name[1] & ~0x20) != 'O' || (name[2] & ~0x20) != 'M' || name[3] == '0') return false;
+  return name.substr(3).find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+int list_ports(std::FILE* out) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    std::fputs("No serial port was found.\n", out);
+    return 0;
+  }
+  int count = 0;
+  for (DWORD index = 0;; ++index) {
+    char device[512];
+    char name[64];
+    DWORD device_length = sizeof device;
+    DWORD name_size = sizeof name;
+    DWORD type = 0;
+    const LSTATUS status =
+        RegEnumValueA(key, index, device, &device_length, nullptr, &type, reinterpret_cast<LPBYTE>(name), &name_size);
+    if (status == ERROR_NO_MORE_ITEMS) break;
+    if (status != ERROR_SUCCESS || type != REG_SZ) continue;
+    std::fprintf(out, "%-8.*s %.*s\n", static_cast<int>(name_size > 0 ? name_size - 1 : 0), name,
+                 static_cast<int>(device_length), device);
+    ++count;
+  }
+  RegCloseKey(key);
+  if (count == 0) std::fputs("No serial port was found.\n", out);
+  return 0;
+}
+
+int link_port(std::string_view name, const char* device, std::FILE* out, std::FILE* err) {
+  if (!is_com_name(name)) {
+    std::fprintf(err, "velmorant-demo: %.*s is not a COM name (COM1 to COM9999)\n", static_cast<int>(name.size()),
+                 name.data());
+    return EXIT_USAGE;
+  }
+  const std::string port(name);
+  if (!DefineDosDeviceA(0, port.c_str(), device)) {
+    std::fprintf(err, "velmorant-demo: cannot link %s to %s (error %lu)\n", port.c_str(), device,
+                 static_cast<unsigned long>(GetLastError()));
+    return 1;
+  }
+  std::fprintf(out, "%s now stands for %s: type %s in the port field.\n", port.c_str(), device, port.c_str());
+  return 0;
+}
+
+}  // namespace
+
+int run_command_line(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
+  const std::string_view option = argc > 1 ? argv[1] : "";
+  if (option == "--help" && argc == 2) {
+    std::fputs(usage, out);
+    return 0;
+  }
+  if (option == "--version" && argc == 2) {
+    std::fprintf(out, "velmorant-demo %d.%d.%d\n", VELMORANT_VERSION_MAJOR, VELMORANT_VERSION_MINOR,
+                 VELMORANT_VERSION_PATCH);
+    return 0;
+  }
+  if (option == "--list-ports" && argc == 2) return list_ports(out);
+  if (option == "--link-port" && argc == 4) return link_port(argv[2], argv[3], out, err);
+  std::fprintf(err, "velmorant-demo: unknown option or wrong arguments: %.*s\n%s", static_cast<int>(option.size()),
+               option.data(), usage);
+  return EXIT_USAGE;
+}

@@ -1,0 +1,14 @@
+// What the program does when it is started with arguments: --help and
+// --version print and end; --list-ports prints the serial ports the system
+// lists; --link-port gives a device a COM name. Without arguments the window
+// opens (the caller's business).
+#pragma once
+
+#include <cstdio>
+
+// Exit codes: 0 done, 1 the asked thing failed, 2 a command line not understood.
+inline constexpr int EXIT_USAGE = 2;
+
+// Runs the command line (argv[1..argc-1], at least one argument), writing to
+// out and err; returns the program's exit code.
+int run_command_line(int argc, const char* const* argv, std::FILE* out, std::FILE* err);

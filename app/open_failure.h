@@ -1,0 +1,22 @@
+// Why a port could not be opened, in words a user can act on: the second
+// paragraph of the open-failure message, from the system's error code and the
+// system's list of serial ports. The same codes mean the same on Windows,
+// under Wine and on Linux, where the platform layer chooses them so.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The serial ports the system lists (HKLM\HARDWARE\DEVICEMAP\SERIALCOMM), by
+// the name to type, in the system's order; empty when it lists none.
+std::vector<std::string> serial_port_names();
+
+// The cause and what to do, for the port name as typed and the error that
+// the open left (GetLastError), given the ports that exist.
+std::string open_failure_cause(std::string_view port_name, DWORD error, const std::vector<std::string>& ports);
+
+// The whole message: "Error during open NAME: Port", a blank line, the cause.
+std::string open_failure_message(std::string_view port_name, DWORD error);

@@ -1,0 +1,59 @@
+// The program's command line: what it prints, where, and its exit codes.
+#include "command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Answer {
+  int code;
+  std::string out, err;
+};
+
+std::string contents(std::FILE* file) {
+  std::string text;
+  std::rewind(file);
+  for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+  std::fclose(file);
+  return text;
+}
+
+Answer run(std::vector<const char*> arguments) {
+  arguments.insert(arguments.begin(), "velmorant-demo");
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  const int code = run_command_line(static_cast<int>(arguments.size()), arguments.data(), out, err);
+  return {code, contents(out), contents(err)};
+}
+
+TEST(CommandLine, OptionsAnswerWithTheirExitCodes) {
+  const struct {
+    std::vector<const char*> arguments;
+    int code;
+    const char* out_starts;
+    const char* err_starts;
+  } cases[] = {
+      {{"--help"}, 0, "Usage: velmorant-demo [", ""},
+      {{"--version"}, 0, "velmorant-demo 1.", ""},
+      {{"--list-ports"}, 0, "", ""},
+      {{"--bogus"}, EXIT_USAGE, "", "velmorant-demo: unknown option or wrong arguments: --bogus\nUsage:"},
+      {{"--help", "x"}, EXIT_USAGE, "", "velmorant-demo: unknown option"},
+      {{"--link-port", "COM5"}, EXIT_USAGE, "", "velmorant-demo: unknown option"},
+      {{"--link-port", "LPT1", "/dev/ttyUSB0"}, EXIT_USAGE, "", "velmorant-demo: LPT1 is not a COM name"},
+      {{"--link-port", "COM0", "/dev/ttyUSB0"}, EXIT_USAGE, "", "velmorant-demo: COM0 is not a COM name"},
+      {{"--link-port", "COM1x", "/dev/ttyUSB0"}, EXIT_USAGE, "", "velmorant-demo: COM1x is not a COM name"},
+  };
+  for (const auto& c : cases) {
+    const Answer answer = run(c.arguments);
+    EXPECT_EQ(answer.code, c.code) << c.arguments[0];
+    EXPECT_TRUE(answer.out.starts_with(c.out_starts)) << answer.out;
+    EXPECT_TRUE(answer.err.starts_with(c.err_starts)) << answer.err;
+    EXPECT_EQ(answer.out.empty(), c.code != 0) << "output, or an error, never both";
+  }
+}
+
+}  // namespace

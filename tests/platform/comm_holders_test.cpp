@@ -1,0 +1,282 @@
+// Opening a line that another program holds, by any means, is refused before
+// the device is opened, and nothing of the holder's line changes.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <sys/file.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <cstring>
+#include <fstream>
+
+#include "comm/port_checks.h"
+#include "comm/port_holders.h"
+#include "comm/port_lock.h"
+#include "comm_pty.h"
+
+namespace {
+
+HANDLE open_device(const std::string& path) {
+  return CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+std::string lock_path(const PtyPair& pty) { return std::string(LOCK_FOLDER) + "/" + lock_file_name(pty.dev_path()); }
+
+// In a child: lets go of the pseudo-terminal masters inherited from the test,
+// which would make it the line's other side instead of a program using it.
+void close_pty_masters() {
+  for (int fd = 3; fd < 1024; ++fd) {
+    struct stat info {};
+    if (fstat(fd, &info) == 0 && S_ISCHR(info.st_mode) && info.st_rdev == makedev(5, 2)) close(fd);
+  }
+}
+
+// In a child: runs as "nobody", as a program started by that user would
+// (readable by its own user under /proc, which a mere setuid does not give).
+std::string become_nobody() {
+  std::string failure = become_unprivileged();
+  prctl(PR_SET_DUMPABLE, 1);
+  return failure;
+}
+
+std::string write_lock_file(const std::string& path, pid_t pid) {
+  std::ofstream file(path);
+  file << std::string(10 - std::to_string(pid).size(), ' ') << pid << "\n";
+  return file ? "" : "cannot write " + path;
+}
+
+enum class Hold { plain, flock, exclusive, lock_file };
+enum class Who { root, nobody };
+
+// A program holding the line as `hold` says, with unread input waiting and
+// its settings as it left them; a port opened by root or by nobody is
+// refused with ERROR_SHARING_VIOLATION, and neither changes.
+TEST(CommHolders, LineHeldByAnotherProgramIsRefusedUntouched) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to act as two users";
+  const struct {
+    Hold hold;
+    Who holder, opener;
+  } cases[] = {
+      {Hold::plain, Who::nobody, Who::nobody},   {Hold::plain, Who::nobody, Who::root},
+      {Hold::plain, Who::root, Who::root},       {Hold::flock, Who::nobody, Who::nobody},
+      {Hold::flock, Who::root, Who::nobody},     {Hold::flock, Who::root, Who::root},
+      {Hold::exclusive, Who::nobody, Who::root}, {Hold::exclusive, Who::root, Who::root},
+      {Hold::exclusive, Who::root, Who::nobody}, {Hold::lock_file, Who::nobody, Who::root},
+      {Hold::lock_file, Who::root, Who::nobody}, {Hold::lock_file, Who::root, Who::root},
+  };
+  for (const auto& c : cases) {
+    const std::string label = std::to_string(static_cast<int>(c.hold)) + "/" +
+                              std::to_string(static_cast<int>(c.holder)) + "/" +
+                              std::to_string(static_cast<int>(c.opener));
+    PtyPair pty;
+    ASSERT_EQ(chmod(pty.dev_path().c_str(), 0666), 0);
+    pty.change_settings([](termios& t) { cfsetspeed(&t, B1200); });
+    Child holder(
+        [&]() -> std::string {
+          close_pty_masters();
+          if (c.holder == Who::nobody) {
+            if (std::string failure = become_nobody(); !failure.empty()) return failure;
+          }
+          if (c.hold == Hold::lock_file) return write_lock_file(lock_path(pty), getpid()) + "holding";
+          const int fd = open(pty.dev_path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+          if (fd < 0) return "cannot open";
+          if (c.hold == Hold::flock && flock(fd, LOCK_EX | LOCK_NB) != 0) return "cannot flock";
+          if (c.hold == Hold::exclusive && ioctl(fd, TIOCEXCL) != 0) return "cannot set TIOCEXCL";
+          return "holding";
+        },
+        true);
+    ASSERT_EQ(holder.report(), "holding") << label;
+    pty.send("unread input!\n");
+    for (int i = 0; i < 500 && pty.unread() != 14; ++i) usleep(1000);
+    ASSERT_EQ(pty.unread(), 14) << label;
+    const termios before = pty.settings();
+    Child opener([&]() -> std::string {
+      if (c.opener == Who::nobody) {
+        if (std::string failure = become_nobody(); !failure.empty()) return failure;
+      }
+      SetLastError(0);
+      HANDLE port = open_device(pty.device_path());
+      if (port != INVALID_HANDLE_VALUE) return "opened";
+      return "refused with " + std::to_string(GetLastError());
+    });
+    EXPECT_EQ(opener.report(), "refused with " + std::to_string(ERROR_SHARING_VIOLATION)) << label;
+    EXPECT_TRUE(opener.finished()) << label;
+    const termios after = pty.settings();
+    EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0) << label;
+    EXPECT_EQ(pty.unread(), 14) << label;
+    holder.kill_now();
+    std::remove(lock_path(pty).c_str());
+  }
+}
+
+// The lock file: written before the open with this process's pid, removed on
+// close; one whose process is gone (killed, say) is taken over.
+TEST(CommHolders, LockFileIsOursWhileOpenAndAStaleOneIsTakenOver) {
+  PtyPair pty;
+  const std::string path = lock_path(pty);
+  std::remove(path.c_str());
+  auto lock_text = [&] {
+    std::ifstream file(path);
+    return std::string{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  };
+  HANDLE port = open_device(pty.device_path());
+  ASSERT_NE(port, INVALID_HANDLE_VALUE);
+  char expected[16];
+  std::snprintf(expected, sizeof expected, "%10d\n", static_cast<int>(getpid()));
+  EXPECT_EQ(lock_text(), expected);
+  SetLastError(0);
+  EXPECT_EQ(open_device(pty.device_path()), INVALID_HANDLE_VALUE) << "this process's lock holds too";
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  EXPECT_TRUE(CloseHandle(port));
+  EXPECT_NE(access(path.c_str(), F_OK), 0) << "removed on close";
+
+  // A holder killed while holding leaves its file behind, naming a dead process.
+  Child killed([&] { return open_device(pty.device_path()) != INVALID_HANDLE_VALUE ? "holding" : "refused"; }, true);
+  ASSERT_EQ(killed.report(), "holding");
+  killed.kill_now();
+  const std::string stale = lock_text();
+  ASSERT_EQ(lock_file_pid(stale).has_value(), true) << stale;
+  port = open_device(pty.device_path());
+  EXPECT_NE(port, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(lock_text(), expected);
+  EXPECT_TRUE(CloseHandle(port));
+  for (const std::string& text : {std::string(""), std::string(" 12x\n"), stale}) {
+    std::ofstream(path) << text;
+    port = open_device(pty.device_path());
+    // A file that names no pid is somebody's, being written.
+    EXPECT_EQ(port != INVALID_HANDLE_VALUE, text == stale) << '"' << text << '"';
+    if (port != INVALID_HANDLE_VALUE) CloseHandle(port);
+  }
+  std::remove(path.c_str());
+}
+
+// Win32's path rules: trailing dots and spaces are dropped, a colon names no
+// device (as Wine answers for "\\.\COM1 ", "\\.\COM1." and "\\.\COM1::").
+TEST(CommHolders, TrailingDotsAndSpacesAreDroppedAndColonsRefused) {
+  PtyPair pty;
+  ComLinkFolder links;
+  links.link("com17", pty.dev_path());
+  for (const char* name : {"COM17", "COM17 ", "COM17.", "COM17. .", "COM17  "}) {
+    HANDLE port = open_device(std::string("\\\\.\\") + name);
+    EXPECT_NE(port, INVALID_HANDLE_VALUE) << '"' << name << '"';
+    CloseHandle(port);
+  }
+  for (const char* name : {"COM17:", "COM17::", "COM17: ", ".", " "}) {
+    SetLastError(0);
+    EXPECT_EQ(open_device(std::string("\\\\.\\") + name), INVALID_HANDLE_VALUE) << '"' << name << '"';
+    EXPECT_NE(GetLastError(), 0u) << '"' << name << '"';
+  }
+}
+
+TEST(CommHolders, LockFileNamesAndTexts) {
+  EXPECT_EQ(lock_file_name("/dev/ttyUSB0"), "LCK..ttyUSB0");
+  EXPECT_EQ(lock_file_name("/dev/pts/4"), "LCK..pts_4");
+  EXPECT_EQ(lock_file_name("/dev/serial/by-id/usb-x"), "LCK..serial_by-id_usb-x");
+  const struct {
+    const char* text;
+    std::optional<pid_t> pid;
+  } texts[] = {
+      {"      4242\n", 4242},          {"4242\n", 4242},         {"4242", 4242},
+      {"0000004242\n", 4242},          {"", std::nullopt},       {"   \n", std::nullopt},
+      {"42x\n", std::nullopt},         {"0\n", std::nullopt},    {"-5\n", std::nullopt},
+      {"99999999999\n", std::nullopt}, {"\n42\n", std::nullopt},
+  };
+  for (const auto& t : texts) EXPECT_EQ(lock_file_pid(t.text), t.pid) << '"' << t.text << '"';
+}
+
+TEST(CommHolders, ProcLocksLinesAndMasterIndexesAreRead) {
+  const dev_t node = makedev(0, 5);
+  const struct {
+    const char* line;
+    std::optional<pid_t> pid;
+  } lines[] = {
+      {"1: FLOCK  ADVISORY  WRITE 4242 00:05:87 0 EOF", 4242},
+      {"2: POSIX  ADVISORY  WRITE 77 00:05:87 0 EOF", 77},
+      {"3: OFDLCK ADVISORY  WRITE -1 00:05:87 0 EOF", -1},
+      {"4: -> FLOCK  ADVISORY  WRITE 99 00:05:87 0 EOF", 99},
+      {"5: FLOCK  ADVISORY  WRITE 4242 00:05:88 0 EOF", std::nullopt},
+      {"6: FLOCK  ADVISORY  WRITE 4242 00:06:87 0 EOF", std::nullopt},
+      {"7: FLOCK  ADVISORY  WRITE 4242 01:05:87 0 EOF", std::nullopt},
+      {"8: FLOCK  ADVISORY  WRITE 4242 00:05:87x 0 EOF", std::nullopt},
+      {"9: FLOCK  ADVISORY  WRITE 4242 00-05:87 0 EOF", std::nullopt},
+      {"10: FLOCK  ADVISORY  WRITE 4242", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const auto& l : lines) EXPECT_EQ(lock_line_pid(l.line, node, 87), l.pid) << l.line;
+  EXPECT_EQ(lock_line_pid("1: FLOCK ADVISORY WRITE 5 fd:1a:3 0 EOF", makedev(0xfd, 0x1a), 3), 5);
+
+  EXPECT_EQ(fdinfo_tty_index("pos:\t0\nflags:\t02\nmnt_id:\t24\nino:\t90\ntty-index:\t4\n"), 4u);
+  EXPECT_EQ(fdinfo_tty_index("tty-index:  300"), 300u);
+  EXPECT_EQ(fdinfo_tty_index("pos:\t0\nflags:\t02\n"), std::nullopt);
+  EXPECT_EQ(fdinfo_tty_index("tty-index:\t\n"), std::nullopt);
+  EXPECT_EQ(fdinfo_tty_index("tty-index:\t4x\n"), std::nullopt);
+  EXPECT_EQ(fdinfo_tty_index("xtty-index:\t4\n"), std::nullopt);
+}
+
+// The command name in /proc/PID/stat may hold anything, a newline and ")" too.
+TEST(CommHolders, ControllingTerminalIsReadFromTheWholeStatText) {
+  const struct {
+    const char* stat;
+    unsigned long terminal;
+  } stats[] = {
+      {"42 (bash) S 1 42 42 34817 42 4194560 0", 34817},
+      {"42 (a\nb) S 1 42 42 34818 42 0", 34818},
+      {"42 (a) b\n) S 1 42 42 34819 42 0", 34819},
+      {"42 (sleep) S 1 42 42 0 -1 0", 0},
+      {"42 (sleep S 1 42 42 34817", 0},
+      {"42 (x) S 1 42", 0},
+  };
+  for (const auto& s : stats) EXPECT_EQ(stat_terminal_number(s.stat), s.terminal) << s.stat;
+}
+
+// Sessions start on a terminal while the port is being opened: a session
+// that has made the terminal its own, and set it as it wants it, keeps its
+// settings whatever the order in which the two ran. As root the terminal's
+// exclusive use does not stop the session, so the open must see it.
+TEST(CommHolders, SessionTakingTheTerminalDuringTheOpenIsNeverDisturbed) {
+  for (const Who who : {Who::root, Who::nobody}) {
+    if (who == Who::nobody && geteuid() != 0) continue;  // already unprivileged: the root round stands for it
+    PtyPair pty;
+    ASSERT_EQ(chmod(pty.dev_path().c_str(), 0666), 0);
+    pty.change_settings([](termios& t) { t.c_lflag |= ICANON | ECHO; });
+    const termios cooked = pty.settings();
+    int disturbed = 0, opened = 0, sessions = 0;
+    constexpr int rounds = 1000;
+    for (int round = 0; round < rounds; ++round) {
+      int go[2];
+      ASSERT_EQ(pipe(go), 0);
+      Child session([&]() -> std::string {
+        close_pty_masters();
+        if (who == Who::nobody) become_nobody();
+        if (setsid() < 0) return "no session";
+        const int fd = open(pty.dev_path().c_str(), O_RDWR | O_NONBLOCK);  // becomes its terminal
+        if (fd < 0) return "busy";
+        termios own{};
+        tcgetattr(fd, &own);
+        own.c_lflag |= ICANON | ECHO;
+        tcsetattr(fd, TCSANOW, &own);
+        char byte = 0;
+        close(go[1]);
+        if (read(go[0], &byte, 1) < 0) return "no go";  // until the open is over
+        tcgetattr(fd, &own);
+        return (own.c_lflag & (ICANON | ECHO)) == (ICANON | ECHO) ? "kept" : "disturbed";
+      });
+      close(go[0]);
+      HANDLE port = open_device(pty.device_path());
+      if (port != INVALID_HANDLE_VALUE) ++opened;
+      close(go[1]);
+      const std::string report = session.report();
+      if (report == "disturbed") ++disturbed;
+      if (report != "busy") ++sessions;
+      session.finished();
+      if (port != INVALID_HANDLE_VALUE) CloseHandle(port);
+      pty.change_settings([&](termios& t) { t = cooked; });
+    }
+    EXPECT_EQ(disturbed, 0) << (who == Who::root ? "root" : "nobody") << ": opened " << opened << ", sessions "
+                            << sessions;
+  }
+}
+
+}  // namespace

@@ -3,7 +3,6 @@
 #include <mmsystem.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <atomic>
 
 #include "events.h"

@@ -110,10 +110,9 @@ class Connection {
   }
 
   // One polling cycle; false once the window has been asked to close or the
-  // line was lost. The
-  // pause is counted from the moment the last reply was complete, so that
-  // showing it does not lengthen the period: that stays 100 ms plus the time
-  // the interface takes to answer.
+  // line was lost. The pause is counted from the moment the last reply was
+  // complete, so that showing it does not lengthen the period: that stays
+  // 100 ms plus the time the interface takes to answer.
   bool poll_group() {
     pause(reply_complete_at_);
     last_event_ = event_poll();
@@ -139,8 +138,8 @@ class Connection {
   // Reads bytes into the reply, echoing each into the log, until no byte waits
   // and the reply holds the prompt. Bytes already waiting after the prompt
   // belong to the same reply. False when it was given up because the window
-  // is closing or the line was lost. The echo of the reply's last bytes is left in echo_ for the
-  // caller, who knows whether the log keeps it.
+  // is closing or the line was lost. The echo of the reply's last bytes is
+  // left in echo_ for the caller, who knows whether the log keeps it.
   //
   // While bytes keep coming the window is served once per SERVE_PERIOD, not
   // for every byte: one repaint then shows several echoed bytes, and neither

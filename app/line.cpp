@@ -9,9 +9,9 @@ DWORD Line::input_count() {
   return count;
 }
 
-bool Line::read(char* byte) {
+bool Line::read(char* into) {
   SetLastError(ERROR_SUCCESS);
-  if (serial_read(port_, byte, 1) != 0) return true;
+  if (serial_read(port_, into, 1) != 0) return true;
   note_failure_if_reported();
   return false;
 }

@@ -24,8 +24,8 @@ class Line {
 
   // Bytes waiting; 0 also when the count cannot be asked, which loses the line.
   DWORD input_count();
-  // One byte into byte[0]; false when nothing was read.
-  bool read(char* byte);
+  // One byte into into[0]; false when nothing was read.
+  bool read(char* into);
   void write(std::string_view bytes);
   // The line woke a wait with nothing to read: it has hung up.
   void note_hang_up() { lost_ = true; }

@@ -64,8 +64,12 @@ TEST(InterfaceReplugged, TheLossIsToldAndTheProgramPollsAgainWhenItIsBack) {
   EXPECT_FALSE(speed_while_lost) << "no speed is shown while the interface is away";
   EXPECT_GT(std::count_if(bar_while_away.begin(), bar_while_away.end(), [](int at) { return at > 0; }), 0)
       << "the bar steps while the port is tried again";
-  // Whatever of the last reply came before the loss, then the loss and the news.
-  EXPECT_LT(log_back.find("Interface lost on COM17\r"), log_back.find("\rInterface back on COM17\r")) << log_back;
+  // Each news is a line of its own, after whatever of the last reply came before the loss.
+  const std::size_t lost_at = log_back.find("Interface lost on COM17\r");
+  ASSERT_NE(lost_at, std::string::npos) << log_back;
+  EXPECT_TRUE(lost_at == 0 || log_back[lost_at - 1] == '\r') << log_back;
+  EXPECT_EQ(log_back.find("\r\r"), std::string::npos) << "no empty lines: " << log_back;
+  EXPECT_LT(lost_at, log_back.find("\rInterface back on COM17\r")) << log_back;
   // What the line saw: the old port closed when the hang-up was noticed, then
   // the same requests as at the first Connect on the new terminal.
   const std::vector<Received> log = simulator_log();

@@ -152,9 +152,9 @@ TEST(LineWaitsAfterHangUp, TheWaitsNeitherSpinNorSeeBytes) {
     EXPECT_TRUE(line.lost()) << "a line that hung up is lost";
     EXPECT_LT(cost.cpu_share, 0.3);
     // Nothing more can come: a wait for input ends at once.
-    const auto far = Clock::now() + 10s;
-    service.serve_until(far, WindowService::Wake::OnInput, false);
-    EXPECT_LT(Clock::now(), far);
+    const auto later = Clock::now() + 10s;
+    service.serve_until(later, WindowService::Wake::OnInput, false);
+    EXPECT_LT(Clock::now(), later);
   }
   serial_close(port);
   windows_close_all();

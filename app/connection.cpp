@@ -15,52 +15,93 @@ constexpr auto SERVE_PERIOD = std::chrono::milliseconds(20);
 
 class Connection {
  public:
-  explicit Connection(SerialPort port) : port_(port), service_(port) {}
+  Connection(SerialPort port, std::string_view settings)
+      : settings_(settings), port_name_(settings.substr(0, settings.find(':'))), line_(port), service_(line_) {}
 
+  // Talks to the interface until the window is closed. A lost interface is
+  // told at once, its handle closed, and the port opened again until it is
+  // back, when the conversation starts anew.
   void run() {
-    if (identify_interface() && connect_control_unit()) {
-      polling_ = true;
-      while (poll_group()) {
-      }
+    while (converse() && await_return()) {
     }
-    serial_close(port_);
+    line_.close();
   }
 
  private:
+  // One conversation on the open port. True when it ended because the
+  // interface was lost, false when the window is closing.
+  bool converse() {
+    if (identify_interface()) {
+      if (rejoined_) log_line("Interface back on " + port_name_);
+      if (connect_control_unit()) {
+        polling_ = true;
+        while (poll_group()) {
+        }
+      }
+    }
+    polling_ = false;
+    if (service_.close_requested() || !line_.lost()) return false;
+    line_.close();
+    flush_echo();
+    show(GADGET_RESULT, "");
+    log_line("Interface lost on " + port_name_);
+    return true;
+  }
+
+  // Opens the port again every REOPEN_INTERVAL_MS, the progress bar stepping
+  // as in the connect wait and the window served meanwhile. True once the
+  // port is open, false when the window was closed.
+  bool await_return() {
+    progress_ = 0;
+    for (;;) {
+      for (int step = 0; step < REOPEN_INTERVAL_MS / POLL_INTERVAL_MS; ++step) {
+        if (!pause()) return false;
+        step_progress();
+      }
+      if (line_.reopen(settings_)) break;
+    }
+    identification_ = Identification{};
+    reply_.clear();
+    echo_.clear();
+    rejoined_ = true;
+    return true;
+  }
+
   // Repeats "ati\r" until the answers, collected without clearing, contain
-  // the identification. False when the window was closed meanwhile.
+  // the identification. False when the window was closed or the line lost
+  // meanwhile.
   bool identify_interface() {
     identification_ = Identification{};
     for (;;) {
       send(IDENTIFY_REQUEST);
-      if (!pause() || !read_identification()) return false;
+      if (line_.lost() || !pause() || !read_identification()) return false;
       if (identification_.found()) return true;
     }
   }
 
   // Reads the bytes waiting after an identification request. A device that
   // never stops sending keeps this going: the window is served meanwhile and
-  // a close ends it. False when it did.
+  // a close ends it. False when it did, or when the line was lost.
   bool read_identification() {
     auto served_at = Clock::now();
-    while (serial_input_count(port_) > 0) {
+    while (line_.input_count() > 0) {
       if (read_byte()) identification_.add(read_buffer_[0]);
       if (Clock::now() - served_at < SERVE_PERIOD) continue;
       service_.serve_ready_events();
       if (service_.close_requested()) return false;
       served_at = Clock::now();
     }
-    return true;
+    return !line_.lost();
   }
 
   // Sends "atd01\r", steps the progress bar every 100 ms until the first byte
   // of the answer arrives, shows the answer and ends its log line.
   bool connect_control_unit() {
     send(CONNECT_REQUEST);
-    while (serial_input_count(port_) == 0) {
-      if (!pause()) return false;
-      if (++progress_ == PROGRESS_WRAP) progress_ = 0;
-      set_gadget_state(GADGET_PROGRESS, progress_);
+    progress_ = 0;
+    while (line_.input_count() == 0) {
+      if (line_.lost() || !pause()) return false;
+      step_progress();
     }
     if (!collect_reply()) return false;
     echo_.add("\r");
@@ -68,10 +109,10 @@ class Connection {
     return true;
   }
 
-  // One polling cycle; false once the window has been asked to close. The
-  // pause is counted from the moment the last reply was complete, so that
-  // showing it does not lengthen the period: that stays 100 ms plus the time
-  // the interface takes to answer.
+  // One polling cycle; false once the window has been asked to close or the
+  // line was lost. The pause is counted from the moment the last reply was
+  // complete, so that showing it does not lengthen the period: that stays
+  // 100 ms plus the time the interface takes to answer.
   bool poll_group() {
     pause(reply_complete_at_);
     last_event_ = event_poll();
@@ -91,14 +132,14 @@ class Connection {
       }
     }
     flush_echo();
-    return !service_.close_requested();
+    return !service_.close_requested() && !line_.lost();
   }
 
   // Reads bytes into the reply, echoing each into the log, until no byte waits
   // and the reply holds the prompt. Bytes already waiting after the prompt
   // belong to the same reply. False when it was given up because the window
-  // is closing. The echo of the reply's last bytes is left in echo_ for the
-  // caller, who knows whether the log keeps it.
+  // is closing or the line was lost. The echo of the reply's last bytes is
+  // left in echo_ for the caller, who knows whether the log keeps it.
   //
   // While bytes keep coming the window is served once per SERVE_PERIOD, not
   // for every byte: one repaint then shows several echoed bytes, and neither
@@ -115,7 +156,7 @@ class Connection {
       // wait below returns at once for one that does. Only a reply that holds
       // the prompt needs the answer, to know whether it goes on.
       bool took_byte = false;
-      if (byte_waits || (reply_.holds_prompt() && serial_input_count(port_) > 0)) {
+      if (byte_waits || (reply_.holds_prompt() && line_.input_count() > 0)) {
         byte_waits = false;
         took_byte = true;
         if (read_byte()) {
@@ -152,6 +193,7 @@ class Connection {
   // Outside polling a close ends any wait at once; during polling the reply
   // under way gets a short grace to complete.
   bool giving_up() const {
+    if (line_.lost()) return true;
     if (!service_.close_requested()) return false;
     if (!polling_) return true;
     return Clock::now() >= service_.close_requested_at() + std::chrono::milliseconds(CLOSE_GRACE_MS);
@@ -174,6 +216,17 @@ class Connection {
     if (get_gadget_text(gadget) != text) set_gadget_text(gadget, Text(text).c_str());
   }
 
+  // Ends the log's current line, if it has one, and adds text as a line of its own.
+  void log_line(const Text& text) {
+    const Text log = get_gadget_text(GADGET_LOG);
+    append_log((log.empty() || log.back() == '\r' ? "" : "\r") + text + "\r");
+  }
+
+  void step_progress() {
+    if (++progress_ == PROGRESS_WRAP) progress_ = 0;
+    set_gadget_state(GADGET_PROGRESS, progress_);
+  }
+
   void flush_echo() {
     if (echo_.pending().empty()) return;
     append_log(echo_.pending());
@@ -182,11 +235,11 @@ class Connection {
 
   // One byte into the first place of the read buffer; a zero byte then makes
   // it the empty text, so it is added nowhere.
-  bool read_byte() { return serial_read(port_, read_buffer_, 1) != 0; }
+  bool read_byte() { return line_.read(read_buffer_); }
 
   void send(std::string_view request) {
     command_ = request;
-    serial_write(port_, command_.data(), static_cast<DWORD>(command_.size()));
+    line_.write(command_);
   }
 
   // Pauses POLL_INTERVAL_MS from start with the window served. During polling
@@ -198,7 +251,9 @@ class Connection {
     return polling_ || !service_.close_requested();
   }
 
-  SerialPort port_;
+  const Text settings_;
+  const Text port_name_;
+  Line line_;
   WindowService service_;
   Identification identification_;
   Reply reply_;
@@ -209,8 +264,9 @@ class Connection {
   int progress_ = 0;
   int last_event_ = EV_NONE;
   bool polling_ = false;
+  bool rejoined_ = false;  // the port was opened again after the interface was lost
 };
 
 }  // namespace
 
-void run_connection(SerialPort port) { Connection(port).run(); }
+void run_connection(SerialPort port, std::string_view settings) { Connection(port, settings).run(); }

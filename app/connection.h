@@ -16,6 +16,9 @@ inline constexpr int PROGRESS_WRAP = 101;
 // for this long before the port is closed anyway.
 inline constexpr int CLOSE_GRACE_MS = 500;
 
-// Runs the whole sequence on the open port and closes it. Returns once the
-// window has been asked to close.
-void run_connection(SerialPort port);
+// A lost interface is looked for again this often, by opening its port anew.
+inline constexpr int REOPEN_INTERVAL_MS = 500;
+
+// Runs the whole sequence on the port opened with the settings text and
+// closes it. Returns once the window has been asked to close.
+void run_connection(SerialPort port, std::string_view settings);

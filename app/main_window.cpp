@@ -55,7 +55,7 @@ bool build_main_window() {
   create_text_gadget(GADGET_RESULT, 20, 260, 220, 280, "", TEXT_CENTER);
   // Without the font the result is shown in the default one.
   if (load_font(FONT_RESULT, "Arial", 30, 0) != 0) set_gadget_font(GADGET_RESULT, font_handle(FONT_RESULT));
-  install_close_signals(window_handle(WINDOW_MAIN));
+  close_signals_reach(window_handle(WINDOW_MAIN));
   return true;
 }
 
@@ -71,7 +71,7 @@ void on_connect() {
     message_requester("Error", message.c_str(), 0);
     return;
   }
-  run_connection(state.port);
+  run_connection(state.port, state.settings);
   state.port = 0;
   // The sequence ends only on a close request, which ends the program too.
   state.event = EV_CLOSE;
@@ -92,6 +92,7 @@ void run_event_loop() {
 }
 
 int run_program() {
+  install_close_signals();
   start_support_layers();
   if (build_main_window()) run_event_loop();
   stop_support_layers();

@@ -25,7 +25,7 @@ inline constexpr int QUEUE_SIZE = 255;
 
 void start_support_layers();
 // False when the window could not be opened. Once built, the window also
-// answers the console's close events (see install_close_signals).
+// answers the console's close events (see close_signals_reach).
 bool build_main_window();
 void on_connect();
 void stop_support_layers();

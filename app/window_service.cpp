@@ -27,14 +27,24 @@ constexpr auto line_check_period = std::chrono::milliseconds(20);  // only once 
 #endif
 
 // Written by the program's thread, read by the thread a console control
-// event runs on.
+// event runs on. An event that comes while there is no window (before the
+// first is made) is kept pending and asks the next window to close; exactly
+// one of the two threads posts, whichever order they take.
 std::atomic<HWND> close_target{nullptr};
+std::atomic<bool> close_pending{false};
 
 BOOL WINAPI on_console_control(DWORD event) {
-  PostMessageA(close_target.load(), WM_CLOSE, 0, 0);
-  // Windows ends the process as soon as this returns from a close, logoff or
-  // shutdown event. Held here, the thread lets the program end by itself, with
-  // the port closed and exit code 0, which ends this thread too.
+  HWND window = close_target.load();
+  if (window == nullptr) {
+    close_pending.store(true);
+    window = close_target.load();
+    if (window != nullptr && !close_pending.exchange(false)) window = nullptr;
+  }
+  if (window != nullptr) PostMessageA(window, WM_CLOSE, 0, 0);
+  // The process ends as soon as this returns from a close, logoff or
+  // shutdown event, and a few seconds after it at the latest. Held here, the
+  // thread lets the program end by itself, with the port closed and exit
+  // code 0, when its window's thread is free to.
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) Sleep(INFINITE);
   return TRUE;
 }
@@ -60,17 +70,23 @@ LRESULT CALLBACK close_boxes_first(HWND window, UINT message, WPARAM wparam, LPA
 
 }  // namespace
 
-void install_close_signals(HWND window) {
+void install_close_signals() {
+  static const bool installed = SetConsoleCtrlHandler(on_console_control, TRUE) != FALSE;
+  (void)installed;
+}
+
+void close_signals_reach(HWND window) {
+  install_close_signals();
   window_procedure_beneath =
       reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(close_boxes_first)));
-  const bool first = close_target.exchange(window) == nullptr;
-  if (first) SetConsoleCtrlHandler(on_console_control, TRUE);
+  close_target.store(window);
+  if (close_pending.exchange(false)) PostMessageA(window, WM_CLOSE, 0, 0);
 }
 
 // A high-resolution timer keeps the waits' deadlines to the millisecond
 // without raising the system timer's period for every program; where it is
 // refused (before Windows 10 1803) a plain timer and a raised period serve.
-WindowService::WindowService(SerialPort port) : port_(port) {
+WindowService::WindowService(Line& line) : line_(line) {
   timer_ = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
   if (timer_ == nullptr) {
     timer_ = CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
@@ -99,7 +115,7 @@ void WindowService::serve_until(Clock::time_point deadline, Wake wake, bool stop
     serve_ready_events();
     if (stop_on_close && close_requested_) return;
     if (Clock::now() >= deadline) return;
-    if (wake == Wake::OnInput && serial_input_count(port_) > 0) return;
+    if (wake == Wake::OnInput && (line_.input_count() > 0 || line_.lost())) return;
     wait_once(deadline, wake == Wake::OnInput, QS_ALLINPUT);
   }
 }
@@ -107,20 +123,21 @@ void WindowService::serve_until(Clock::time_point deadline, Wake wake, bool stop
 bool WindowService::wait_for_line(Clock::time_point deadline) {
   // A line that does not signal is asked first: a byte that already waits
   // is taken without a wait on the timer.
-  const bool line_signals = line_is_waitable && !line_hung_up_;
-  if (!line_signals && serial_input_count(port_) > 0) return true;
+  if (!line_is_waitable && line_.input_count() > 0) return true;
   for (;;) {
+    if (line_.lost()) return false;
     if (wait_once(deadline, true, 0)) return true;
-    if (Clock::now() >= deadline) return false;
-    if (serial_input_count(port_) > 0) return true;
+    if (line_.lost() || Clock::now() >= deadline) return false;
+    if (line_.input_count() > 0) return true;
   }
 }
 
 bool WindowService::wait_once(Clock::time_point deadline, bool watch_line, DWORD wake_mask) {
-  HANDLE handles[2] = {timer_, port_};
-  // No longer watched, the line is looked at (by the caller, who asks for
-  // its input count) whenever the timer ends a wait.
-  const bool line_signals = watch_line && line_is_waitable && !line_hung_up_;
+  HANDLE handles[2] = {timer_, line_.port()};
+  // A line that does not signal is looked at (by the caller, who asks for
+  // its input count) whenever the timer ends a wait. A lost one would wake
+  // every wait at once, so it is not watched at all.
+  const bool line_signals = watch_line && line_is_waitable && !line_.lost();
   if (watch_line && !line_signals) deadline = std::min(deadline, Clock::now() + line_check_period);
   // The timer counts in 100 ns units; a deadline that lies beyond any wait is not set.
   if (deadline != Clock::time_point::max()) {
@@ -135,7 +152,7 @@ bool WindowService::wait_once(Clock::time_point deadline, bool watch_line, DWORD
   const DWORD woke = MsgWaitForMultipleObjects(line_signals ? 2 : 1, handles, FALSE, INFINITE, wake_mask);
   if (woke != WAIT_OBJECT_0 + 1 || !line_signals) return false;
   // Signalled with nothing to read: the line hung up, and would wake every wait from now on.
-  if (serial_input_count(port_) > 0) return true;
-  line_hung_up_ = true;
+  if (line_.input_count() > 0) return true;
+  line_.note_hang_up();
   return false;
 }

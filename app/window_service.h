@@ -7,25 +7,30 @@
 
 #include <chrono>
 
-#include "serial_port.h"
+#include "line.h"
 
 using Clock = std::chrono::steady_clock;
 
 // Makes the console control events (Ctrl+C, Ctrl+Break, closing the console;
 // on Linux SIGINT, SIGTERM and SIGHUP) ask the window to close, as its close
 // box does, whatever the program is doing: a message box that is open is
-// closed first.
-void install_close_signals(HWND window);
+// closed first. Installed first thing, so that an event that comes while the
+// program starts is kept until the window exists.
+void install_close_signals();
+// The window that the console control events ask to close from now on; an
+// event that came before it is acted on at once.
+void close_signals_reach(HWND window);
 
 class WindowService {
  public:
-  explicit WindowService(SerialPort port);
+  // The line may be closed and opened again while the service lasts.
+  explicit WindowService(Line& line);
   ~WindowService();
   WindowService(const WindowService&) = delete;
   WindowService& operator=(const WindowService&) = delete;
 
   // Serves the window until the deadline has passed. With Wake::OnInput it
-  // returns as soon as a byte waits on the line. It returns early when a close
+  // returns as soon as a byte waits on the line or the line is lost. It returns early when a close
   // has been requested and stop_on_close is set.
   enum class Wake { AtDeadline, OnInput };
   void serve_until(Clock::time_point deadline, Wake wake, bool stop_on_close);
@@ -33,8 +38,8 @@ class WindowService {
   // Retrieves every event that is ready without waiting and notes a close request.
   void serve_ready_events();
 
-  // Waits, without serving the window, until a byte waits on the line or the
-  // deadline has passed. True when the wait saw a byte waiting, so that the
+  // Waits, without serving the window, until a byte waits on the line, the
+  // line is lost or the deadline has passed. True when the wait saw a byte waiting, so that the
   // caller need not ask the line again.
   bool wait_for_line(Clock::time_point deadline);
 
@@ -46,15 +51,13 @@ class WindowService {
 
  private:
   // One wait for the deadline and, when watched, the line; with messages
-  // when wake_mask asks for them. True when the line woke it with a byte waiting.
+  // when wake_mask asks for them. True when the line woke it with a byte
+  // waiting; a line that wakes it with none has hung up and is lost.
   bool wait_once(Clock::time_point deadline, bool watch_line, DWORD wake_mask);
 
-  SerialPort port_;
+  Line& line_;
   HANDLE timer_ = nullptr;
   bool fine_period_ = false;  // the system timer's period was raised instead
-  // A line that reports readiness without bytes (a hang-up) cannot wake us
-  // any more; it is then looked at on a slow timer instead of spinning.
-  bool line_hung_up_ = false;
   bool close_requested_ = false;
   Clock::time_point close_requested_at_{};
 };

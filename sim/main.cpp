@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -43,6 +44,9 @@ struct Options {
   std::optional<ReplayTiming> replay_timing;
   std::string tap;
   std::string record;
+  // After a hang-up the interface is away this long and then comes back
+  // on a new terminal under the same link; without it the simulator ends.
+  std::optional<std::chrono::milliseconds> replug_after;
 };
 
 void print_help() {
@@ -72,6 +76,11 @@ void print_help() {
                "  --tap DEVICE     pass every byte to and from the interface on DEVICE\n"
                "                   (e.g. /dev/ttyUSB0) instead of answering; needs --record\n"
                "  --record FILE    append the transcript of what --tap passed to FILE\n"
+               "  --replug-after SECONDS\n"
+               "                   after hanging up (see hang-up), come back after SECONDS\n"
+               "                   (0 to 60, e.g. 0.5) on a new terminal under the same\n"
+               "                   link, as a device that is unplugged and plugged in\n"
+               "                   again; \"# hung up\" and \"# back\" go to the log\n"
                "  --speed KMH      speed of the fixed scenario (0..255); default 50\n"
                "  --cycles N       measuring replies before hang-up hangs up; default 5\n"
                "  --gap MS         pause between bytes of the trickle scenario; default 30\n"
@@ -103,6 +112,16 @@ int number_argument(const std::string& option, const char* value, int low, int h
     throw std::invalid_argument(option + " wants a number from " + std::to_string(low) + " to " + std::to_string(high));
   }
   return static_cast<int>(number);
+}
+
+std::chrono::milliseconds seconds_argument(const std::string& option, const char* value) {
+  char* end = nullptr;
+  errno = 0;
+  const double seconds = std::strtod(value, &end);
+  if (errno != 0 || end == value || *end != '\0' || !(seconds >= 0 && seconds <= 60)) {
+    throw std::invalid_argument(option + " wants seconds from 0 to 60");
+  }
+  return std::chrono::milliseconds(std::lround(seconds * 1000));
 }
 
 // "64 32,01 96": each item two hexadecimal pairs as they stand in a reply.
@@ -171,6 +190,8 @@ Options parse_options(int argc, char** argv) {
       options.scenario_options.connect_tenths = number_argument(option, value, 0, 6000);
     } else if (option == "--flood-seconds") {
       options.scenario_options.flood_seconds = number_argument(option, value, 0, 86400);
+    } else if (option == "--replug-after") {
+      options.replug_after = seconds_argument(option, value);
     } else if (option == "--fields")
       options.scenario_options.fields = field_list(value);
     else if (option == "--seed") {
@@ -394,6 +415,17 @@ class Simulator {
   bool port_open_ = false;
 };
 
+// The time between an unplug and the next plug; false when a stop signal came.
+bool stay_away(std::chrono::milliseconds time, const sigset_t& unblocked) {
+  const auto until = Clock::now() + time;
+  while (!stop_requested && Clock::now() < until) {
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(until - Clock::now()).count();
+    const timespec timeout{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+    ppoll(nullptr, 0, &timeout, &unblocked);
+  }
+  return !stop_requested;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -422,37 +454,49 @@ int main(int argc, char** argv) {
     if (!options.log.empty() && !log.open(options.log)) {
       throw std::runtime_error("cannot open the log " + options.log + ": " + std::strerror(errno));
     }
-    // A transcript is read whole before the port appears: a malformed one is
-    // refused with nothing served.
-    std::unique_ptr<Interface> interface =
-        options.replay.empty() ? find_scenario(options.scenario)->make(options.scenario_options)
-                               : Replay::load(options.replay, options.replay_timing.value_or(ReplayTiming::LineRate));
     TranscriptWriter record;
     if (!options.record.empty() && !record.open(options.record, "velmorant-sim tap " + options.tap)) {
       throw std::runtime_error("cannot write the record " + options.record + ": " + std::strerror(errno));
     }
-    PtyPort port;
-    std::unique_ptr<Tap> tap;
-    PortWatch watch(port.device_path());
-    if (!options.tap.empty()) tap = std::make_unique<Tap>(port, watch, options.tap, record);
-    if (!options.link.empty()) port.link_as(options.link);
+    for (;;) {
+      // Each plug is a new interface on a new terminal, watched before it is
+      // linked, so that no opening of it goes unseen. A transcript is read
+      // whole before the port appears: a malformed one is refused with
+      // nothing served.
+      std::unique_ptr<Interface> interface =
+          options.replay.empty()
+              ? find_scenario(options.scenario)->make(options.scenario_options)
+              : Replay::load(options.replay, options.replay_timing.value_or(ReplayTiming::LineRate));
+      PtyPort port;
+      std::unique_ptr<Tap> tap;
+      PortWatch watch(port.device_path());
+      if (!options.tap.empty()) tap = std::make_unique<Tap>(port, watch, options.tap, record);
+      if (!options.link.empty()) port.link_as(options.link);
 
-    const std::string source = !options.replay.empty() ? "replay " + options.replay
-                               : tap                   ? "tap " + options.tap
-                                                       : options.scenario;
-    std::cout << "velmorant-sim: scenario " << source << ", port " << port.port_name();
-    if (!options.link.empty()) std::cout << ", also " << options.link << " (" << port.link_path() << ")";
-    std::cout << std::endl;
+      const std::string source = !options.replay.empty() ? "replay " + options.replay
+                                 : tap                   ? "tap " + options.tap
+                                                         : options.scenario;
+      std::cout << "velmorant-sim: scenario " << source << ", port " << port.port_name();
+      if (!options.link.empty()) std::cout << ", also " << options.link << " (" << port.link_path() << ")";
+      std::cout << std::endl;
 
-    if (tap) {
-      tap->run(stop_requested, unblocked);
-    } else {
+      if (tap) {
+        tap->run(stop_requested, unblocked);
+        port.hang_up();
+        return 0;
+      }
       // At the recorded timing the recorded pieces already hold the line's time.
       const bool fast = options.fast || options.replay_timing == ReplayTiming::Recorded;
       Simulator(port, watch, *interface, log, fast).run(unblocked);
+      if (stop_requested || !options.replug_after) {
+        port.hang_up();
+        return 0;
+      }
+      log.note("hung up");
+      port.hang_up();
+      if (!stay_away(*options.replug_after, unblocked)) return 0;
+      log.note("back");
     }
-    port.hang_up();
-    return 0;
   } catch (const std::invalid_argument& error) {
     std::cerr << "velmorant-sim: " << error.what() << "\n(velmorant-sim --help lists the options)" << std::endl;
     return 2;

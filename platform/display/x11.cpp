@@ -20,10 +20,10 @@
 #include <sys/utsname.h>
 #include <unistd.h>
 
-#include <cerrno>
-
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <vector>
@@ -232,6 +232,15 @@ namespace {
 // (focus given to a window just unmapped) must not end the program.
 int ignore_error(::Display*, XErrorEvent*) { return 0; }
 
+// A display that goes away (its server ended, the connection broke) ends the
+// program with one line, where Xlib would print several and exit from inside
+// whatever call met the break. The handler may not return. The process's
+// descriptors, the serial port's among them, are closed as it ends.
+int display_lost(::Display* x) {
+  std::fprintf(stderr, "%s: lost the connection to the display %s\n", program_invocation_short_name, DisplayString(x));
+  _exit(1);
+}
+
 // The window manager's size limits: fixed unless the window has a sizing frame.
 void set_size_hints(::Display* x, const X11Surface& surface) {
   XSizeHints hints{};
@@ -280,6 +289,7 @@ std::unique_ptr<X11Display> X11Display::open() {
   ::Display* x = XOpenDisplay(nullptr);
   if (x == nullptr) return nullptr;
   XSetErrorHandler(ignore_error);
+  XSetIOErrorHandler(display_lost);
   // Held keys repeat as presses only, as on Windows, not as release and press pairs.
   XkbSetDetectableAutoRepeat(x, True, nullptr);
   return std::unique_ptr<X11Display>(new X11Display(x));

@@ -188,6 +188,18 @@ void track_close_box(HWND handle, POINT screen) {
         PostQuitMessage(static_cast<int>(msg.wParam));
         break;
       }
+      // A close request for the window (from another thread, such as a
+      // console control handler) ends the tracking, and is left for the loop
+      // that the press came from, as is a cancel of the mode.
+      if (msg.hwnd == handle && (msg.message == WM_CLOSE || msg.message == WM_CANCELMODE)) {
+        end_tracking();
+        if (msg.message == WM_CLOSE) {
+          PostMessageA(handle, WM_CLOSE, msg.wParam, msg.lParam);
+        } else {
+          DispatchMessageA(&msg);
+        }
+        break;
+      }
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
       continue;

@@ -22,7 +22,7 @@ done <<EOF2
 --trace /dev/full|cannot write the trace file /dev/full
 --trace|--trace wants a file name
 --trace $work/a.txt extra|unexpected argument extra
---traces $work/a.txt|unknown option --traces
+--traces $work/a.txt|unknown option or wrong arguments: --traces
 EOF2
 if [ -e "$work/a.txt" ]; then
   echo "FAILED: refused arguments left a trace file" >&2

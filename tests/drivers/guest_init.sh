@@ -83,8 +83,17 @@ conversation() {
   VELMORANT_DOSDEVICES=/tmp/links-$1 serial_sim_tests
 }
 holder_says() { grep -q "^@@ held" /tmp/holder.out; }
+# judge_modem_lines WHAT: the host's answer on the modem lines since the last
+# quiet-from, where the trace shows them.
+judge_modem_lines() {
+  case $answer in
+    ok) pass "$1" ;;
+    blind) echo "@@ note the trace does not show the modem lines of $port" ;;
+    *) fail "$1" "$answer" ;;
+  esac
+}
 # second_open PORT: while one holds the port, neither root nor another user
-# gets it, and the other user's try moves no modem line.
+# gets it, and neither try moves a modem line.
 second_open() {
   port=$1
   mkfifo /tmp/holder.in
@@ -92,21 +101,17 @@ second_open() {
   holder=$!
   exec 3>/tmp/holder.in
   if wait_for 20 "the holder of $port" holder_says; then
-    # Root passes TIOCEXCL; until the lock comes before the open, its try
-    # goes through the driver's open, which raises DTR and RTS: shown, not judged.
+    # Root passes TIOCEXCL: only a refusal before the driver's open (which
+    # raises DTR and RTS) leaves the holder's modem lines alone.
     ask quiet-from "$port"
     check "second open of $port by root refused" sh -c "driver_checks open $port; [ \$? -eq 3 ]"
     ask quiet-since "$port"
-    echo "@@ note root's second open of $port, modem lines: $answer"
+    judge_modem_lines "root's try moves no modem line of $port"
     ask quiet-from "$port"
     check "second open of $port by another user refused" \
       su -s /bin/sh tester -c "driver_checks open $port; [ \$? -eq 3 ]"
     ask quiet-since "$port"
-    case $answer in
-      ok) pass "another user's try moves no modem line of $port" ;;
-      blind) echo "@@ note the trace does not show the modem lines of $port" ;;
-      *) fail "another user's try moves no modem line of $port" "$answer" ;;
-    esac
+    judge_modem_lines "another user's try moves no modem line of $port"
     if [ -e "/sys/bus/usb-serial/devices/$port/latency_timer" ]; then
       held_latency=$(cat "/sys/bus/usb-serial/devices/$port/latency_timer")
     fi

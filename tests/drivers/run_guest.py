@@ -42,7 +42,8 @@ REQUIRED_ACM = ["unplug {}, the port layer reports the loss", "unplug {}, back u
 ADAPTER_ADD = "device_add usb-serial,bus=xhci.0,chardev=line_ttyUSB0,id=adapter"
 REQUIRED = ["conversation on {}", "program on {}", "second open of {} by root refused",
             "second open of {} by another user refused", "checks off {}"]
-REQUIRED_USB = ["latency 1 ms while {} is held", "low latency set beforehand stays after {} closed", "unplug {}, the port layer reports the loss",
+REQUIRED_USB = ["root's try moves no modem line of {}", "another user's try moves no modem line of {}",
+                "latency 1 ms while {} is held", "low latency set beforehand stays after {} closed", "unplug {}, the port layer reports the loss",
                 "unplug {}, back under the same name, and talking"]
 
 

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # Runs every test: checks of the sources (includes, shellcheck), the native
-# build, (by choice: VELMORANT_STAGES=drivers) the real serial drivers in a
-# virtual machine, the same tests under AddressSanitizer and UndefinedBehaviorSanitizer
+# build, the real serial drivers in a virtual machine, the same tests under AddressSanitizer and UndefinedBehaviorSanitizer
 # (with the fuzzers' short runs), the Windows
 # build under Wine, and the packages (scripts/package.sh). Warnings are errors
 # in every build. Installs what is missing first. Exits non-zero when any
@@ -55,9 +54,8 @@ stage() {
   record "$name" "$status" "$log"
 }
 
-# VELMORANT_STAGES picks stages by hand, e.g. "native windows"; all but
-# drivers by default.
-stages=" ${VELMORANT_STAGES:-checks native sanitizers windows packages} "
+# VELMORANT_STAGES picks stages by hand, e.g. "native windows"; all by default.
+stages=" ${VELMORANT_STAGES:-checks native drivers sanitizers windows packages} "
 wanted() { [[ $stages == *" $1 "* ]]; }
 
 mkdir -p "$build"

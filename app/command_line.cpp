@@ -4,7 +4,9 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "open_failure.h"
 #include "velmorant_version.h"
 
 namespace {
@@ -26,28 +28,9 @@ bool is_com_name(std::string_view name) {
 }
 
 int list_ports(std::FILE* out) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) != ERROR_SUCCESS) {
-    std::fputs("No serial port was found.\n", out);
-    return 0;
-  }
-  int count = 0;
-  for (DWORD index = 0;; ++index) {
-    char device[512];
-    char name[64];
-    DWORD device_length = sizeof device;
-    DWORD name_size = sizeof name;
-    DWORD type = 0;
-    const LSTATUS status =
-        RegEnumValueA(key, index, device, &device_length, nullptr, &type, reinterpret_cast<LPBYTE>(name), &name_size);
-    if (status == ERROR_NO_MORE_ITEMS) break;
-    if (status != ERROR_SUCCESS || type != REG_SZ) continue;
-    std::fprintf(out, "%-8.*s %.*s\n", static_cast<int>(name_size > 0 ? name_size - 1 : 0), name,
-                 static_cast<int>(device_length), device);
-    ++count;
-  }
-  RegCloseKey(key);
-  if (count == 0) std::fputs("No serial port was found.\n", out);
+  const std::vector<SerialPortEntry> ports = serial_ports();
+  for (const SerialPortEntry& port : ports) std::fprintf(out, "%-8s %s\n", port.name.c_str(), port.device.c_str());
+  if (ports.empty()) std::fputs("No serial port was found.\n", out);
   return 0;
 }
 

@@ -29,14 +29,14 @@ std::string too_long_cause(std::string_view name) {
 
 }  // namespace
 
-std::vector<std::string> serial_port_names() {
-  std::vector<std::string> names;
+std::vector<SerialPortEntry> serial_ports() {
+  std::vector<SerialPortEntry> ports;
   HKEY key = nullptr;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) != ERROR_SUCCESS) {
-    return names;
+    return ports;
   }
   for (DWORD index = 0;; ++index) {
-    char device[256];
+    char device[512];
     char name[64];
     DWORD device_length = sizeof device;
     DWORD name_size = sizeof name;
@@ -45,9 +45,15 @@ std::vector<std::string> serial_port_names() {
         RegEnumValueA(key, index, device, &device_length, nullptr, &type, reinterpret_cast<LPBYTE>(name), &name_size);
     if (status == ERROR_NO_MORE_ITEMS) break;
     if (status != ERROR_SUCCESS || type != REG_SZ || name_size == 0) continue;
-    names.emplace_back(name, strnlen(name, name_size));
+    ports.push_back({std::string(name, strnlen(name, name_size)), std::string(device, device_length)});
   }
   RegCloseKey(key);
+  return ports;
+}
+
+std::vector<std::string> serial_port_names() {
+  std::vector<std::string> names;
+  for (SerialPortEntry& port : serial_ports()) names.push_back(std::move(port.name));
   return names;
 }
 

@@ -10,8 +10,16 @@
 #include <string_view>
 #include <vector>
 
-// The serial ports the system lists (HKLM\HARDWARE\DEVICEMAP\SERIALCOMM), by
-// the name to type, in the system's order; empty when it lists none.
+// A serial port the system lists (HKLM\HARDWARE\DEVICEMAP\SERIALCOMM): the
+// name to type and the device behind it.
+struct SerialPortEntry {
+  std::string name;
+  std::string device;
+};
+
+// The serial ports the system lists, in the system's order; empty when it
+// lists none.
+std::vector<SerialPortEntry> serial_ports();
 std::vector<std::string> serial_port_names();
 
 // The cause and what to do, for the port name as typed and the error that

@@ -121,27 +121,35 @@ TEST(OpenFailure, ASignalClosesTheErrorBoxAndEndsTheProgram) {
 
 // The close box held down: its tracking loop, which the press runs, ends on
 // the close request that a signal sends meanwhile, and so does the program.
+// The signal comes from a timer: a message loop takes input before timers, so
+// the timer first runs in the tracking loop that the press started, whatever
+// the machine's speed. (A signal sent before the press would be seen by the
+// outer loop first, and the press would then be held for ever.)
+Clock::time_point signalled_at{};
+
+void CALLBACK signal_while_held(HWND window, UINT, UINT_PTR id, DWORD) {
+  KillTimer(window, id);
+  signalled_at = Clock::now();
+  send_close_signal(SIGINT);
+}
+
 TEST(OpenFailure, ASignalEndsTheCloseBoxTrackingAndTheProgram) {
-  Clock::time_point signalled_at{};
+  signalled_at = {};
   Script script;
   script
       .act("press the close box, and signal while it is held",
-           [&] {
-             std::thread signaller([&] {
-               std::this_thread::sleep_for(300ms);
-               signalled_at = Clock::now();
-               send_close_signal(SIGINT);
-             });
+           [] {
              RECT frame{};
              GetWindowRect(main_window(), &frame);
              test_support::move_mouse_to(POINT{frame.right - 10, frame.top + 10});
              test_support::mouse_button(VK_LBUTTON, true);
-             signaller.join();
+             SetTimer(main_window(), 1, 50, signal_while_held);
            })
       .wait_until("the program ending by itself", [] { return false; });
   const ProgramRun run = run_program_window(script, 10s);
   test_support::mouse_button(VK_LBUTTON, false);
   EXPECT_EQ(run.stuck_at, "");
+  ASSERT_NE(signalled_at, Clock::time_point{}) << "the timer never ran";
   EXPECT_LT(run.loop_ended_at - signalled_at, 1s);
 }
 

@@ -1,6 +1,7 @@
 // The demo without a display: runs the program in this process on the
 // headless display, presses Connect as a person would, prints every new
-// read-out as a line ("50 km/h"), and after the given time (or on Ctrl+C)
+// read-out as a line ("50 km/h", or "no speed" when it is emptied), every
+// line the log gains as "log: LINE", and after the given time (or on Ctrl+C)
 // saves a picture of the window and ends. Given a port, it first types it into
 // the port field.
 //   headless_demo [SECONDS [PNG [PORT]]]   defaults: 20 s, velmorant-demo.png, the field's own
@@ -28,7 +29,21 @@ struct Demo {
   bool connect_pressed = false;
   bool saved = false;
   std::string shown;
+  std::string logged;  // the log's lines printed so far
 };
+
+// Prints the lines the log has gained since the last tick; a log emptied or
+// cut at its front is printed anew.
+void print_new_log_lines(Demo& demo) {
+  const std::string log = get_gadget_text(GADGET_LOG);
+  const std::size_t end = log.rfind('\r') == std::string::npos ? 0 : log.rfind('\r') + 1;
+  std::size_t from = log.starts_with(demo.logged) ? demo.logged.size() : 0;
+  demo.logged = log.substr(0, end);
+  for (std::size_t next; from < end; from = next + 1) {
+    next = log.find('\r', from);
+    std::printf("log: %s\n", log.substr(from, next - from).c_str());
+  }
+}
 
 void save_picture(Demo& demo) {
   if (demo.saved) return;
@@ -73,12 +88,13 @@ void tick(void* context) {
                 get_gadget_text(GADGET_GROUP).c_str());
     std::fflush(stdout);
   }
+  print_new_log_lines(demo);
   const std::string result = get_gadget_text(GADGET_RESULT);
-  if (!result.empty() && result != demo.shown) {
+  if (result != demo.shown) {
     demo.shown = result;
-    std::printf("%s\n", result.c_str());
-    std::fflush(stdout);
+    std::printf("%s\n", result.empty() ? "no speed" : result.c_str());
   }
+  std::fflush(stdout);
   if (!demo.saved && std::chrono::steady_clock::now() - demo.started >= demo.length) {
     save_picture(demo);
     PostMessageA(window, WM_CLOSE, 0, 0);

@@ -76,6 +76,34 @@ program_shows() {
   cat "/tmp/program-$1.out"
   grep -q "pressed Connect (port $1," "/tmp/program-$1.out" && grep -qx "50 km/h" "/tmp/program-$1.out"
 }
+# by_id_link PORT: the link udev's 60-serial rules make for a USB adapter,
+# /dev/serial/by-id/usb-MANUFACTURER_PRODUCT_SERIAL-ifNN-portN (spaces and
+# other characters udev does not keep turned into "_"). This machine has no
+# udev, so it is made here from the same sysfs attributes.
+by_id_link() {
+  interface=$(readlink -f "/sys/bus/usb-serial/devices/$1/..")
+  id=$(cat "$interface/../manufacturer" "$interface/../product" "$interface/../serial" | tr -c '0-9A-Za-z#+.:=@\n-' _ | tr '\n' _)
+  link=/dev/serial/by-id/usb-${id%_}-if$(cat "$interface/bInterfaceNumber")-port$(cat "/sys/bus/usb-serial/devices/$1/port_number")
+  mkdir -p /dev/serial/by-id
+  ln -sf "../../$1" "$link"
+  echo "$link"
+}
+# program_shows_com5 PORT: the program shows the speed with COM5 typed, COM5
+# given to the port's by-id link.
+program_shows_com5() {
+  link=$(by_id_link "$1")
+  velmorant-demo --link-port COM5 "$link" && headless_demo 8 /tmp/com5.png COM5 >/tmp/program-com5.out 2>&1
+  cat /tmp/program-com5.out
+  grep -q "pressed Connect (port COM5," /tmp/program-com5.out && grep -qx "50 km/h" /tmp/program-com5.out
+}
+# lists_usb_id PORT: --list-ports gives the adapter's vendor:product id (the
+# emulator's usb-serial is an FTDI 0403:6001) on the port's line.
+lists_usb_id() {
+  device=$(readlink -f "/sys/bus/usb-serial/devices/$1/../..")
+  id=$(cat "$device/idVendor"):$(cat "$device/idProduct")
+  velmorant-demo --list-ports
+  [ "$id" = 0403:6001 ] && velmorant-demo --list-ports | grep "^$1 " | grep -q "$id"
+}
 # conversation PORT: the port layer's tests against the simulator, the port as COM17.
 conversation() {
   mkdir -p "/tmp/links-$1"
@@ -120,18 +148,14 @@ second_open() {
   fi
   exec 3>&-
   wait "$holder"
+  grep "^@@ \(pass\|fail\)" /tmp/holder.out
   rm -f /tmp/holder.in
 }
 
 # The CDC-ACM device is this machine's own USB gadget (dummy_hcd, g_serial);
-# what the program sends it goes on through ttyS2 to the host's simulator.
-relay() {
-  stty -F /dev/ttyS2 19200 raw -echo
-  while :; do stty -F /dev/ttyGS0 raw -echo 2>/dev/null && cat /dev/ttyGS0 >/dev/ttyS2; sleep 0.2; done &
-  while :; do [ -e /dev/ttyGS0 ] && cat /dev/ttyS2 >/dev/ttyGS0; sleep 0.2; done &
-}
-
-case " $ports " in *" ttyACM0 "*) relay ;; esac
+# what the program sends it goes on through ttyS2 to the host's simulator. The
+# relay opens the gadget's ttyGS0 again each time the gadget comes back.
+case " $ports " in *" ttyACM0 "*) driver_checks relay ttyGS0 ttyS2 & ;; esac
 # One check by hand (run_guest.py --only COMMAND).
 if [ -f /only.sh ]; then
   sh /only.sh
@@ -150,6 +174,12 @@ for port in $ports; do
   check "conversation on $port" conversation "$port"
   driver_checks modes "$port"
   check "program on $port" program_shows "$port"
+  case $port in
+    ttyUSB*)
+      check "program on COM5, the by-id link of $port" program_shows_com5 "$port"
+      check "port list gives the USB id of $port" lists_usb_id "$port"
+      ;;
+  esac
   held_latency=
   second_open "$port"
   if [ -e "$latency" ]; then
@@ -159,10 +189,14 @@ for port in $ports; do
   fi
   driver_checks keeps-low-latency "$port"
   case $port in
-    ttyUSB*) driver_checks unplug "$port" ;;
+    ttyUSB*)
+      driver_checks unplug "$port"
+      driver_checks program-unplug "$port"
+      ;;
     ttyACM0)
       # The gadget goes and comes back, as a device pulled and put back does.
       driver_checks unplug "$port" "rmmod g_serial" "insmod /modules/g_serial.ko"
+      driver_checks program-unplug "$port" "rmmod g_serial" "insmod /modules/g_serial.ko"
       ;;
   esac
 done

@@ -236,7 +236,7 @@ int check_unplug(const std::string& port, const char* pull, const char* put_back
 // back, each with the moment it was seen.
 class ProgramWatch {
  public:
-  ProgramWatch(const std::string& port) : node_("/dev/" + port) {
+  explicit ProgramWatch(const std::string& port) : node_("/dev/" + port) {
     int out[2];
     if (pipe(out) != 0) return;
     child_ = fork();
@@ -407,7 +407,11 @@ int relay(const std::string& gadget_name, const std::string& line_name) {
     }
     if (!gadget_gone && (ends[1].revents & POLLIN)) {
       const ssize_t got = read(gadget, bytes, sizeof bytes);
-      if (got <= 0 || write(line, bytes, got) != got) gadget_gone = got <= 0;
+      if (got <= 0) {
+        gadget_gone = true;
+      } else if (write(line, bytes, got) != got) {
+        std::fprintf(stderr, "relay: %s took only part of %zd bytes\n", line_name.c_str(), got);
+      }
     }
     if (gadget_gone) {
       tcflush(gadget, TCOFLUSH);  // nothing left to send that would hold the close up
@@ -437,10 +441,11 @@ int hold(SerialPort handle, const std::string& port) {
   const DWORD after = serial_input_count(handle);
   std::string reply(after, '\0');
   const bool read = after > 0 && serial_read(handle, reply.data(), after);
-  result(
-      "second opens leave " + port + "'s unread input",
-      waiting > 0 && after == waiting && read && reply.find("Velmorant") != std::string::npos && reply.ends_with("\r>"),
-      std::to_string(waiting) + " bytes waiting before, " + std::to_string(after) + " after: " + reply);
+  const bool kept =
+      waiting > 0 && after == waiting && read && reply.find("Velmorant") != std::string::npos && reply.ends_with("\r>");
+  for (std::size_t at; (at = reply.find('\r')) != std::string::npos;) reply.replace(at, 1, "\\r");
+  result("second opens leave " + port + "'s unread input", kept,
+         kept ? "" : std::to_string(waiting) + " bytes waiting before, " + std::to_string(after) + " after: " + reply);
   return serial_close(handle) && failures == 0 ? 0 : 1;
 }
 

@@ -10,6 +10,8 @@
 // share mode 0 (ports are exclusive)     lock file + flock(LOCK_EX | LOCK_NB) +
 //                                        TIOCEXCL; a line anyone holds is refused
 //                                        (ERROR_SHARING_VIOLATION) unopened
+// access 0 (query access)               the checks and the lock file, then a
+//                                        handle with nothing opened behind it
 // binary mode (the only one Win32 has)   raw termios
 // empty queues on open                   TCFLSH
 // bytes passed on at once                ASYNC_LOW_LATENCY while open
@@ -108,6 +110,7 @@ SerialDevice::~SerialDevice() {
 }
 
 bool SerialDevice::close() {
+  if (fd_ < 0) return true;  // opened for query access only
   // TIOCEXCL outlives this descriptor while anyone else keeps the terminal
   // open (the simulator does), so it is lifted before letting go.
   if (exclusive) ioctl(fd_, TIOCNXCL);
@@ -147,6 +150,16 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD /*share_mode*/, LPSEC
   PortLock lock;
   if (DWORD refusal = lock.acquire(target.path)) return fail(refusal);
   if (DWORD refusal = recheck(path, target, -1)) return fail(refusal);
+  // Query access asks whether the port could be opened now, without opening
+  // it: the kernel's open would raise DTR and RTS, and many boards restart
+  // when DTR rises.
+  if (access == 0) {
+    if (::access(target.path.c_str(), R_OK | W_OK) != 0) return fail(error_from_errno(errno));
+    HANDLE handle = handle_insert(std::make_unique<SerialDevice>(-1));
+    if (handle == nullptr) return INVALID_HANDLE_VALUE;
+    SetLastError(ERROR_SUCCESS);
+    return handle;
+  }
 
   const int fd = open(target.path.c_str(), open_flags(access) | O_NOCTTY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) return fail(errno == EBUSY ? ERROR_SHARING_VIOLATION : error_from_errno(errno));  // EBUSY: TIOCEXCL

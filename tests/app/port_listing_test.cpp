@@ -1,0 +1,138 @@
+// "velmorant-demo --list-ports" on a made-up sysfs tree: each kind of port
+// gets its line, with a USB adapter's ids, maker, product, serial number and
+// stable name, and whether it can be opened now.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "comm_pty.h"
+#include "command_line.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A folder of its own under /tmp, removed with everything in it.
+struct TempFolder {
+  TempFolder() {
+    char pattern[] = "/tmp/velmorant-sysfs.XXXXXX";
+    path = mkdtemp(pattern);
+  }
+  ~TempFolder() { fs::remove_all(path); }
+  fs::path path;
+};
+
+// The kernel's layout: /sys/class/tty/NAME/device links to the port's
+// device, below the USB interface and the USB device that holds the ids.
+void add_port(const fs::path& root, const std::string& name, const std::string& device_folder,
+              const std::vector<std::pair<std::string, std::string>>& attributes) {
+  const fs::path device = root / "devices" / device_folder;
+  fs::create_directories(device);
+  fs::create_directories(root / "class/tty" / name);
+  fs::create_symlink(device, root / "class/tty" / name / "device");
+  for (const auto& [file, text] : attributes) {
+    const fs::path path = file.starts_with("tty/") ? root / "class" / file : device / file;
+    std::ofstream(path) << text << "\n";
+  }
+}
+
+std::vector<std::string> listing() {
+  std::FILE* out = std::tmpfile();
+  const char* arguments[] = {"velmorant-demo", "--list-ports"};
+  EXPECT_EQ(run_command_line(2, arguments, out, stderr), 0);
+  std::rewind(out);
+  std::vector<std::string> lines;
+  std::string line;
+  for (int c; (c = std::fgetc(out)) != EOF;) {
+    if (c != '\n') {
+      line += static_cast<char>(c);
+    } else {
+      lines.push_back(line);
+      line.clear();
+    }
+  }
+  std::fclose(out);
+  return lines;
+}
+
+TEST(PortListing, EachPortWithWhatItIsAndWhetherItOpens) {
+  TempFolder sysfs, by_id;
+  const fs::path& root = sysfs.path;
+  const std::string usb = "pci0000:00/0000:00:14.0/usb1/";
+  add_port(root, "ttyUSB0", usb + "1-1/1-1:1.0/ttyUSB0",
+           {{"../../idVendor", "0403"},
+            {"../../idProduct", "6001"},
+            {"../../manufacturer", "FTDI"},
+            {"../../product", "FT232R USB UART"},
+            {"../../serial", "A50285BI"}});
+  add_port(root, "ttyUSB1", usb + "1-2/1-2:1.0/ttyUSB1",
+           {{"../../idVendor", "1a86"}, {"../../idProduct", "7523"}, {"../../product", "USB Serial"}});
+  add_port(root, "ttyACM0", usb + "1-3/1-3:1.0",
+           {{"../idVendor", "2341"},
+            {"../idProduct", "0043"},
+            {"../manufacturer", "Arduino (www.arduino.cc)"},
+            {"../serial", "7563331333"}});
+  add_port(root, "ttyS9", "platform/serial8250/tty/ttyS9", {{"tty/ttyS9/type", "4"}});
+  add_port(root, "ttyS10", "platform/serial8250/tty/ttyS10", {{"tty/ttyS10/type", "0"}});
+  add_port(root, "ttyAMA9", "platform/fe201000.serial/tty/ttyAMA9", {});
+  fs::create_directories(root / "class/tty/tty1");  // a virtual console: no device
+  const std::string ftdi_id = (by_id.path / "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0").string();
+  fs::create_symlink("../../ttyUSB0", ftdi_id);
+  fs::create_symlink("../../ttyACM9", by_id.path / "usb-other-if00");
+  setenv("VELMORANT_SYSFS", root.c_str(), 1);
+  setenv("VELMORANT_SERIAL_BY_ID", by_id.path.c_str(), 1);
+
+  PtyPair held_line;
+  ASSERT_EQ(chmod(held_line.dev_path().c_str(), 0666), 0);
+  Child holder(
+      [&]() -> std::string {
+        close_pty_masters();
+        return open(held_line.dev_path().c_str(), O_RDWR | O_NOCTTY) >= 0 ? "holding" : "cannot open";
+      },
+      true);
+  ASSERT_EQ(holder.report(), "holding");
+  PtyPair free_line;  // made after the holder started, so that it holds nothing of this one
+  ComLinkFolder links;
+  links.link("com5", free_line.dev_path());
+  links.link("com6", held_line.dev_path());
+  links.link("com7", "/dev/velmorant-gone");
+
+  // A device of this machine's own /dev stands behind each made-up sysfs
+  // port, if any: only the links' status is this test's to know.
+  const struct {
+    std::string start, status;
+  } expected[] = {
+      {"ttyACM0  /dev/ttyACM0; USB 2341:0043, Arduino (www.arduino.cc), serial number 7563331333; ", ""},
+      {"ttyAMA9  /dev/ttyAMA9; ", ""},
+      {"ttyS9    /dev/ttyS9; ", ""},
+      {"ttyUSB0  /dev/ttyUSB0; USB 0403:6001, FTDI, FT232R USB UART, serial number A50285BI; also " + ftdi_id + "; ",
+       ""},
+      {"ttyUSB1  /dev/ttyUSB1; USB 1a86:7523, USB Serial; ", ""},
+      {"COM5     ", free_line.dev_path() + "; can be opened now"},
+      {"COM6     ", held_line.dev_path() + "; cannot be opened now: COM6 is in use by another program. Close that "
+                                           "program, then press Connect again."},
+      {"COM7     ",
+       "/dev/velmorant-gone; cannot be opened now: There is no port COM7. The serial ports here are: "
+       "ttyACM0, ttyAMA9, ttyS9, ttyUSB0, ttyUSB1, COM5, COM6, COM7."},
+  };
+  const std::vector<std::string> lines = listing();
+  ASSERT_EQ(lines.size(), std::size(expected)) << testing::PrintToString(lines);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string& start = expected[i].start;
+    EXPECT_EQ(lines[i].substr(0, start.size()), start);
+    if (expected[i].status.empty()) {
+      const std::string status = lines[i].substr(start.size());
+      EXPECT_TRUE(status.starts_with("can be opened now") || status.starts_with("cannot be opened now: ")) << lines[i];
+    } else {
+      EXPECT_EQ(lines[i].substr(start.size()), expected[i].status);
+    }
+  }
+  unsetenv("VELMORANT_SYSFS");
+  unsetenv("VELMORANT_SERIAL_BY_ID");
+}
+
+}  // namespace

@@ -82,7 +82,10 @@ std::map<std::string, PortDetails> port_details() {
 std::string port_open_problem(const std::string& name, const std::vector<std::string>& ports) {
   const std::string path = "\\\\.\\" + name;
   HANDLE port = CreateFileA(path.c_str(), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (port == INVALID_HANDLE_VALUE) return open_failure_cause(name, GetLastError(), ports);
+  if (port == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    return open_failure_cause(name, error, ports, error == ERROR_SHARING_VIOLATION ? port_holder(name) : "");
+  }
   CloseHandle(port);
   return "";
 }

@@ -51,19 +51,6 @@ bool is_acceptable_name(std::string_view name) {
   return true;
 }
 
-std::string device_path(std::string_view name) {
-  if (auto number = com_port_number(name)) {
-    const std::string folder = com_link_folder();
-    if (!folder.empty()) {
-      std::string link = folder + "/" + com_link_name(*number);
-      struct stat info {};
-      if (lstat(link.c_str(), &info) == 0) return link;
-    }
-    return "/dev/ttyS" + std::to_string(*number - 1);
-  }
-  return "/dev/" + std::string(name);
-}
-
 int open_flags(DWORD access) {
   const bool reads = access & GENERIC_READ;
   const bool writes = access & GENERIC_WRITE;
@@ -144,7 +131,7 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD /*share_mode*/, LPSEC
   // (non-blocking, so that opening never waits for a carrier and every wait
   // happens in poll() under the port's timeouts); check what was opened; lock
   // it; and check once more before the first setting.
-  const std::string path = device_path(device);
+  const std::string path = port_device_path(device);
   const PortTarget target = resolve_port(path);
   if (target.refusal != 0) return fail(target.refusal);
   PortLock lock;

@@ -2,6 +2,7 @@
 // gets its line, with a USB adapter's ids, maker, product, serial number and
 // stable name, and whether it can be opened now.
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -11,6 +12,7 @@
 
 #include "comm_pty.h"
 #include "command_line.h"
+#include "open_failure.h"
 
 namespace {
 
@@ -25,6 +27,14 @@ struct TempFolder {
   ~TempFolder() { fs::remove_all(path); }
   fs::path path;
 };
+
+// A program named name that holds the terminal open, as minicom would;
+// reports its pid.
+std::string hold_as(const char* name, const PtyPair& pty) {
+  close_pty_masters();
+  prctl(PR_SET_NAME, name);
+  return open(pty.dev_path().c_str(), O_RDWR | O_NOCTTY) >= 0 ? std::to_string(getpid()) : "cannot open";
+}
 
 // The kernel's layout: /sys/class/tty/NAME/device links to the port's
 // device, below the USB interface and the USB device that holds the ids.
@@ -88,13 +98,8 @@ TEST(PortListing, EachPortWithWhatItIsAndWhetherItOpens) {
 
   PtyPair held_line;
   ASSERT_EQ(chmod(held_line.dev_path().c_str(), 0666), 0);
-  Child holder(
-      [&]() -> std::string {
-        close_pty_masters();
-        return open(held_line.dev_path().c_str(), O_RDWR | O_NOCTTY) >= 0 ? "holding" : "cannot open";
-      },
-      true);
-  ASSERT_EQ(holder.report(), "holding");
+  Child holder([&] { return hold_as("minicom", held_line); }, true);
+  const std::string holder_pid = holder.report();
   PtyPair free_line;  // made after the holder started, so that it holds nothing of this one
   ComLinkFolder links;
   links.link("com5", free_line.dev_path());
@@ -113,8 +118,8 @@ TEST(PortListing, EachPortWithWhatItIsAndWhetherItOpens) {
        ""},
       {"ttyUSB1  /dev/ttyUSB1; USB 1a86:7523, USB Serial; ", ""},
       {"COM5     ", free_line.dev_path() + "; can be opened now"},
-      {"COM6     ", held_line.dev_path() + "; cannot be opened now: COM6 is in use by another program. Close that "
-                                           "program, then press Connect again."},
+      {"COM6     ", held_line.dev_path() + "; cannot be opened now: COM6 is in use by minicom (process " + holder_pid +
+                        "). Close that program, then press Connect again."},
       {"COM7     ",
        "/dev/velmorant-gone; cannot be opened now: There is no port COM7. The serial ports here are: "
        "ttyACM0, ttyAMA9, ttyS9, ttyUSB0, ttyUSB1, COM5, COM6, COM7."},
@@ -133,6 +138,26 @@ TEST(PortListing, EachPortWithWhatItIsAndWhetherItOpens) {
   }
   unsetenv("VELMORANT_SYSFS");
   unsetenv("VELMORANT_SERIAL_BY_ID");
+}
+
+// The error box names the program holding the port, as the kernel has its
+// name, but only in printable characters: the name is the other program's
+// choice, and a newline or an escape sequence would break the text.
+TEST(PortHolder, InUseNamesTheProgramAndItsProcess) {
+  const struct {
+    const char* name;
+    const char* shown;
+  } cases[] = {{"minicom", "minicom"}, {"evil\nname\x1b[2J\t", "evil?name?[2J?"}, {"caf\xc3\xa9", "caf??"}};
+  for (const auto& c : cases) {
+    PtyPair pty;
+    Child holder([&] { return hold_as(c.name, pty); }, true);
+    const std::string pid = holder.report();
+    EXPECT_EQ(open_failure_message(pty.name(), ERROR_SHARING_VIOLATION),
+              "Error during open " + pty.name() + ": Port\n\n" + pty.name() + " is in use by " + c.shown +
+                  " (process " + pid + "). Close that program, then press Connect again.");
+  }
+  PtyPair nobody_holds;
+  EXPECT_EQ(port_holder(nobody_holds.name()), "");
 }
 
 }  // namespace

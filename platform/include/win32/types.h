@@ -62,6 +62,12 @@ typedef DWORD* PDWORD;
 typedef wchar_t WCHAR;
 typedef const WCHAR* LPCWSTR;
 
+// A time in 100 ns units since 1601 (UTC), in two halves.
+typedef struct _FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+} FILETIME, *PFILETIME, *LPFILETIME;
+
 // A class or interface identifier, as guiddef.h lays it out.
 typedef struct _GUID {
   DWORD Data1;

@@ -13,6 +13,8 @@
 #include "comm_pty.h"
 #include "command_line.h"
 #include "open_failure.h"
+#include <restartmanager.h>
+#include <setupapi.h>
 
 namespace {
 
@@ -69,8 +71,10 @@ std::vector<std::string> listing() {
   return lines;
 }
 
-TEST(PortListing, EachPortWithWhatItIsAndWhetherItOpens) {
-  TempFolder sysfs, by_id;
+// Ports of every kind: an FTDI adapter, a CH340 without serial number, a
+// CDC-ACM board, a built-in UART, an empty UART slot, a platform UART and a
+// virtual console; the FTDI adapter has a stable name. Returns that name.
+std::string make_ports(const TempFolder& sysfs, const TempFolder& by_id) {
   const fs::path& root = sysfs.path;
   const std::string usb = "pci0000:00/0000:00:14.0/usb1/";
   add_port(root, "ttyUSB0", usb + "1-1/1-1:1.0/ttyUSB0",
@@ -96,6 +100,12 @@ TEST(PortListing, EachPortWithWhatItIsAndWhetherItOpens) {
   setenv("VELMORANT_SYSFS", root.c_str(), 1);
   setenv("VELMORANT_SERIAL_BY_ID", by_id.path.c_str(), 1);
 
+  return ftdi_id;
+}
+
+TEST(PortListing, EachPortWithWhatItIsAndWhetherItOpens) {
+  TempFolder sysfs, by_id;
+  const std::string ftdi_id = make_ports(sysfs, by_id);
   PtyPair held_line;
   ASSERT_EQ(chmod(held_line.dev_path().c_str(), 0666), 0);
   Child holder([&] { return hold_as("minicom", held_line); }, true);
@@ -138,6 +148,108 @@ TEST(PortListing, EachPortWithWhatItIsAndWhetherItOpens) {
   }
   unsetenv("VELMORANT_SYSFS");
   unsetenv("VELMORANT_SERIAL_BY_ID");
+}
+
+// What the listing asks of the system, answered as Win32 answers it.
+TEST(PortListing, DeviceSetAnswersAsSetupApiDoes) {
+  TempFolder sysfs, by_id;
+  make_ports(sysfs, by_id);
+  SetLastError(0);
+  EXPECT_EQ(SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_PRESENT), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  const GUID ports = {0x4d36e978, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
+  const GUID other = {0x4d36e978, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x19}};
+  HDEVINFO set = SetupDiGetClassDevsA(&ports, nullptr, nullptr, DIGCF_PRESENT);
+  HDEVINFO empty = SetupDiGetClassDevsA(&other, nullptr, nullptr, DIGCF_PRESENT);
+  SP_DEVINFO_DATA device{};
+  device.cbSize = sizeof device;
+  EXPECT_FALSE(SetupDiEnumDeviceInfo(empty, 0, &device));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_ITEMS));
+  std::vector<std::string> found;
+  char text[64];
+  DWORD type = 0, required = 0;
+  auto property = [&](DWORD which, DWORD size) -> std::string {
+    required = 0;
+    if (!SetupDiGetDeviceRegistryPropertyA(set, &device, which, &type, reinterpret_cast<PBYTE>(text), size,
+                                           &required)) {
+      return "error " + std::to_string(GetLastError()) + ", " + std::to_string(required);
+    }
+    return std::string(text, required) + " " + std::to_string(type);
+  };
+  for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &device); ++i) {
+    found.push_back(property(SPDRP_FRIENDLYNAME, sizeof text));
+    found.push_back(property(SPDRP_HARDWAREID, sizeof text));
+    found.push_back(property(SPDRP_MFG, sizeof text));
+    ASSERT_TRUE(SetupDiGetDeviceInstanceIdA(set, &device, text, sizeof text, &required));
+    found.push_back(text);
+  }
+  using namespace std::string_literals;
+  const std::vector<std::string> expected = {"Serial port (ttyACM0)\0 1"s,
+                                             "USB\\VID_2341&PID_0043\0\0 7"s,
+                                             "Arduino (www.arduino.cc)\0 1"s,
+                                             "USB\\VID_2341&PID_0043\\7563331333",
+                                             "Serial port (ttyAMA9)\0 1"s,
+                                             "error 13, 0",
+                                             "error 13, 0",
+                                             "ROOT\\PORTS\\TTYAMA9",
+                                             "Serial port (ttyS9)\0 1"s,
+                                             "error 13, 0",
+                                             "error 13, 0",
+                                             "ROOT\\PORTS\\TTYS9",
+                                             "FT232R USB UART (ttyUSB0)\0 1"s,
+                                             "USB\\VID_0403&PID_6001\0\0 7"s,
+                                             "FTDI\0 1"s,
+                                             "USB\\VID_0403&PID_6001\\A50285BI",
+                                             "USB Serial (ttyUSB1)\0 1"s,
+                                             "USB\\VID_1A86&PID_7523\0\0 7"s,
+                                             "error 13, 0",
+                                             "USB\\VID_1A86&PID_7523\\0&1-2"};
+  EXPECT_EQ(found, expected);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_ITEMS));
+  device.DevInst = 3;  // ttyUSB0
+  required = 0;
+  EXPECT_EQ(property(SPDRP_MFG, 4), "error " + std::to_string(ERROR_INSUFFICIENT_BUFFER) + ", 5");
+  EXPECT_FALSE(SetupDiGetDeviceInstanceIdA(set, &device, text, 8, &required));
+  EXPECT_EQ(required, 31u);
+  device.DevInst = 5;
+  EXPECT_EQ(property(SPDRP_MFG, sizeof text), "error " + std::to_string(ERROR_INVALID_PARAMETER) + ", 0");
+  device.cbSize = 1;
+  EXPECT_FALSE(SetupDiEnumDeviceInfo(set, 0, &device));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_USER_BUFFER));
+  EXPECT_TRUE(SetupDiDestroyDeviceInfoList(set));
+  EXPECT_TRUE(SetupDiDestroyDeviceInfoList(empty));
+  EXPECT_FALSE(SetupDiDestroyDeviceInfoList(set));
+  EXPECT_FALSE(SetupDiEnumDeviceInfo(set, 0, &device));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+TEST(PortListing, RestartManagerAnswersAsWin32Does) {
+  PtyPair pty;
+  Child holder([&] { return hold_as("minicom", pty); }, true);
+  const DWORD pid = static_cast<DWORD>(std::stoul(holder.report()));
+  DWORD session = 0;
+  WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
+  ASSERT_EQ(RmStartSession(&session, 0, key), static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_EQ(std::wstring(key).size(), static_cast<std::size_t>(CCH_RM_SESSION_KEY));
+  const std::wstring device(L"\\\\.\\" + std::wstring(pty.name().begin(), pty.name().end()));
+  LPCWSTR files[] = {L"C:\\file.txt", device.c_str(), device.c_str()};
+  EXPECT_EQ(RmRegisterResources(session + 1, 1, files, 0, nullptr, 0, nullptr),
+            static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  ASSERT_EQ(RmRegisterResources(session, 3, files, 0, nullptr, 0, nullptr), static_cast<DWORD>(ERROR_SUCCESS));
+  RM_PROCESS_INFO info[2] = {};
+  UINT needed = 0, count = 0;
+  DWORD reasons = 7;
+  EXPECT_EQ(RmGetList(session, &needed, &count, info, &reasons), static_cast<DWORD>(ERROR_MORE_DATA));
+  EXPECT_EQ(needed, 1u) << "one holder, however often its device is named";
+  count = 2;
+  ASSERT_EQ(RmGetList(session, &needed, &count, info, &reasons), static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_EQ(count, 1u);
+  EXPECT_EQ(reasons, 0u);
+  EXPECT_EQ(info[0].Process.dwProcessId, pid);
+  EXPECT_EQ(std::wstring(info[0].strAppName), L"minicom");
+  EXPECT_EQ(RmGetList(session + 1, &needed, &count, info, &reasons), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  EXPECT_EQ(RmEndSession(session), static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_EQ(RmEndSession(session), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 }
 
 // The error box names the program holding the port, as the kernel has its

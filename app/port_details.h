@@ -21,8 +21,8 @@ struct PortDetails {
 std::map<std::string, PortDetails> port_details();
 
 // Empty when the port could be opened now, else why not, in the words of the
-// open-failure message. The port is asked with query access: nothing is
-// opened, so no modem line moves.
+// open-failure message. The port is asked with query access, for which our
+// Linux layer opens nothing, so that no modem line moves.
 std::string port_open_problem(const std::string& name, const std::vector<std::string>& ports);
 
 // One line of the listing: the name to type, the device, the details, and

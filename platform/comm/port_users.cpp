@@ -68,13 +68,15 @@ DWORD WINAPI RmStartSession(DWORD* session, DWORD /*flags*/, WCHAR session_key[]
   return ERROR_SUCCESS;
 }
 
-DWORD WINAPI RmRegisterResources(DWORD session, UINT file_count, LPCWSTR file_names[], UINT /*application_count*/,
-                                 RM_UNIQUE_PROCESS /*applications*/[], UINT /*service_count*/,
-                                 LPCWSTR /*service_names*/[]) {
+DWORD WINAPI RmRegisterResources(DWORD session, UINT file_count, LPCWSTR file_names[], UINT application_count,
+                                 RM_UNIQUE_PROCESS applications[], UINT service_count, LPCWSTR service_names[]) {
   std::lock_guard held(sessions_lock);
   const auto found = sessions.find(session);
   if (found == sessions.end()) return ERROR_INVALID_HANDLE;
-  if (file_count > 0 && file_names == nullptr) return ERROR_INVALID_PARAMETER;
+  if ((file_count > 0 && file_names == nullptr) || (application_count > 0 && applications == nullptr) ||
+      (service_count > 0 && service_names == nullptr)) {
+    return ERROR_INVALID_PARAMETER;
+  }
   for (UINT i = 0; i < file_count; ++i) {
     std::string name;
     for (LPCWSTR c = file_names[i]; c != nullptr && *c != 0; ++c) name += *c < 0x80 ? static_cast<char>(*c) : '?';

@@ -235,6 +235,10 @@ TEST(PortListing, RestartManagerAnswersAsWin32Does) {
   LPCWSTR files[] = {L"C:\\file.txt", device.c_str(), device.c_str()};
   EXPECT_EQ(RmRegisterResources(session + 1, 1, files, 0, nullptr, 0, nullptr),
             static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  for (const UINT count : {1u, 2u}) {
+    EXPECT_EQ(RmRegisterResources(session, 0, nullptr, count & 1, nullptr, count & 2, nullptr),
+              static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  }
   ASSERT_EQ(RmRegisterResources(session, 3, files, 0, nullptr, 0, nullptr), static_cast<DWORD>(ERROR_SUCCESS));
   RM_PROCESS_INFO info[2] = {};
   UINT needed = 0, count = 0;

@@ -24,7 +24,8 @@ std::unique_ptr<Display> choose() {
   if (std::unique_ptr<Display> x11 = X11Display::open()) return x11;
   const char* name = std::getenv("DISPLAY");
   if (name == nullptr || *name == '\0') {
-    std::fprintf(stderr, "%s: no display: DISPLAY is not set (as over ssh without -X). ", program_invocation_short_name);
+    std::fprintf(stderr, "%s: no display: DISPLAY is not set (as over ssh without -X). ",
+                 program_invocation_short_name);
   } else {
     std::string shown(name);  // one line, whatever the variable holds
     for (char& c : shown) c = c >= 0x20 && c < 0x7f ? c : '?';

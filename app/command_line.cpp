@@ -2,11 +2,13 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "open_failure.h"
+#include "port_details.h"
 #include "velmorant_version.h"
 
 namespace {
@@ -15,7 +17,8 @@ constexpr const char* usage =
     "Usage: velmorant-demo [--trace FILE | --list-ports | --link-port COMn DEVICE | --help | --version]\n"
     "Without options the window opens.\n"
     "  --trace FILE              open the window and append every byte of the line to FILE\n"
-    "  --list-ports              print the serial ports: the name to type, then the device\n"
+    "  --list-ports              print the serial ports: the name to type, the device, what it is, whether it can be "
+    "opened\n"
     "  --link-port COMn DEVICE   give DEVICE (such as /dev/serial/by-id/...) the port name COMn\n"
     "  --help                    print this text\n"
     "  --version                 print the program's version\n";
@@ -29,7 +32,15 @@ bool is_com_name(std::string_view name) {
 
 int list_ports(std::FILE* out) {
   const std::vector<SerialPortEntry> ports = serial_ports();
-  for (const SerialPortEntry& port : ports) std::fprintf(out, "%-8s %s\n", port.name.c_str(), port.device.c_str());
+  const std::map<std::string, PortDetails> details = port_details();
+  std::vector<std::string> names;
+  for (const SerialPortEntry& port : ports) names.push_back(port.name);
+  for (const SerialPortEntry& port : ports) {
+    const auto found = details.find(port.name);
+    const std::string line =
+        port_line(port, found == details.end() ? nullptr : &found->second, port_open_problem(port.name, names));
+    std::fprintf(out, "%s\n", line.c_str());
+  }
   if (ports.empty()) std::fputs("No serial port was found.\n", out);
   return 0;
 }

@@ -1,6 +1,9 @@
 #include "open_failure.h"
 
+#include <restartmanager.h>
+
 #include <cstring>
+#include <iterator>
 
 #include "serial_port.h"
 
@@ -57,7 +60,31 @@ std::vector<std::string> serial_port_names() {
   return names;
 }
 
-std::string open_failure_cause(std::string_view port_name, DWORD error, const std::vector<std::string>& ports) {
+std::string port_holder(std::string_view port_name) {
+  DWORD session = 0;
+  WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
+  if (RmStartSession(&session, 0, key) != ERROR_SUCCESS) return "";
+  std::wstring device = L"\\\\.\\";
+  for (const char c : port_name) device += static_cast<wchar_t>(static_cast<unsigned char>(c));
+  LPCWSTR files[] = {device.c_str()};
+  RM_PROCESS_INFO holders[1] = {};
+  UINT needed = 0;
+  UINT count = 1;
+  DWORD reasons = 0;
+  std::string holder;
+  if (RmRegisterResources(session, 1, files, 0, nullptr, 0, nullptr) == ERROR_SUCCESS &&
+      RmGetList(session, &needed, &count, holders, &reasons) == ERROR_SUCCESS && count >= 1) {
+    for (const WCHAR* c = holders[0].strAppName; *c != 0 && c < std::end(holders[0].strAppName); ++c) {
+      holder += *c >= 0x20 && *c < 0x7f ? static_cast<char>(*c) : '?';
+    }
+    holder += " (process " + std::to_string(holders[0].Process.dwProcessId) + ")";
+  }
+  RmEndSession(session);
+  return holder;
+}
+
+std::string open_failure_cause(std::string_view port_name, DWORD error, const std::vector<std::string>& ports,
+                               std::string_view holder) {
   const std::string name(port_name);
   switch (error) {
     case ERROR_FILENAME_EXCED_RANGE: return too_long_cause(port_name);
@@ -74,7 +101,8 @@ std::string open_failure_cause(std::string_view port_name, DWORD error, const st
              " was refused: another program may be using it, or your account may not use it. On Linux, join the "
              "device's group (usually dialout) with \"sudo adduser $USER dialout\", then log out and in again.";
     case ERROR_SHARING_VIOLATION:
-      return name + " is in use by another program. Close that program, then press Connect again.";
+      return name + " is in use by " + (holder.empty() ? "another program" : std::string(holder)) +
+             ". Close that program, then press Connect again.";
     case ERROR_BAD_DEVICE:
       return name + " is a terminal or console, not a serial line. Type the name of the port the interface is on." +
              port_list_sentence(ports);
@@ -84,5 +112,6 @@ std::string open_failure_cause(std::string_view port_name, DWORD error, const st
 
 std::string open_failure_message(std::string_view port_name, DWORD error) {
   const std::string first = "Error during open " + std::string(port_name) + ": Port";
-  return first + "\n\n" + open_failure_cause(port_name, error, serial_port_names());
+  const std::string holder = error == ERROR_SHARING_VIOLATION ? port_holder(port_name) : "";
+  return first + "\n\n" + open_failure_cause(port_name, error, serial_port_names(), holder);
 }

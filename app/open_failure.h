@@ -22,9 +22,17 @@ struct SerialPortEntry {
 std::vector<SerialPortEntry> serial_ports();
 std::vector<std::string> serial_port_names();
 
+// Who holds a port, "minicom (process 1234)", where the system can tell
+// (the Restart Manager); empty where it cannot. The program's name is shown
+// in printable ASCII only: another program chooses it, and a newline or an
+// escape sequence in it must not reach the user's text.
+std::string port_holder(std::string_view port_name);
+
 // The cause and what to do, for the port name as typed and the error that
-// the open left (GetLastError), given the ports that exist.
-std::string open_failure_cause(std::string_view port_name, DWORD error, const std::vector<std::string>& ports);
+// the open left (GetLastError), given the ports that exist and, for a port
+// in use, who holds it.
+std::string open_failure_cause(std::string_view port_name, DWORD error, const std::vector<std::string>& ports,
+                               std::string_view holder = {});
 
 // The whole message: "Error during open NAME: Port", a blank line, the cause.
 std::string open_failure_message(std::string_view port_name, DWORD error);

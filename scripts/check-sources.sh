@@ -18,7 +18,7 @@ standard+='deque|exception|filesystem|format|functional|initializer_list|iomanip
 standard+='iterator|limits|list|map|memory|mutex|new|numeric|optional|ostream|queue|random|ranges|ratio|regex|'
 standard+='set|source_location|span|sstream|stack|stdexcept|streambuf|string|string_view|system_error|thread|'
 standard+='tuple|type_traits|typeinfo|unordered_map|unordered_set|utility|variant|vector'
-windows_sdk='windows\.h|commctrl\.h|objbase\.h|mmsystem\.h|timeapi\.h|winbase\.h|winuser\.h|wingdi\.h|winerror\.h'
+windows_sdk='windows\.h|setupapi\.h|restartmanager\.h|commctrl\.h|objbase\.h|mmsystem\.h|timeapi\.h|winbase\.h|winuser\.h|wingdi\.h|winerror\.h'
 
 passed=0
 failed=0

@@ -1,5 +1,7 @@
 #include "com_links.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 
 std::string com_link_folder() {
@@ -25,3 +27,16 @@ std::optional<unsigned> com_port_number(std::string_view name) {
 }
 
 std::string com_link_name(unsigned number) { return "com" + std::to_string(number); }
+
+std::string port_device_path(std::string_view name) {
+  if (auto number = com_port_number(name)) {
+    const std::string folder = com_link_folder();
+    if (!folder.empty()) {
+      std::string link = folder + "/" + com_link_name(*number);
+      struct stat info {};
+      if (lstat(link.c_str(), &info) == 0) return link;
+    }
+    return "/dev/ttyS" + std::to_string(*number - 1);
+  }
+  return "/dev/" + std::string(name);
+}

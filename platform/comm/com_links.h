@@ -21,3 +21,8 @@ std::optional<unsigned> com_port_number(std::string_view name);
 
 // The link's file name for port n: "com17".
 std::string com_link_name(unsigned number);
+
+// The device path a port name ("COM17", "ttyUSB0", "pts/4") stands for: the
+// link of a COM name when there is one, else its UART; any other name, under
+// /dev. Links are not followed.
+std::string port_device_path(std::string_view name);

@@ -10,6 +10,8 @@
 // share mode 0 (ports are exclusive)     lock file + flock(LOCK_EX | LOCK_NB) +
 //                                        TIOCEXCL; a line anyone holds is refused
 //                                        (ERROR_SHARING_VIOLATION) unopened
+// access 0 (query access)               the checks and the lock file, then a
+//                                        handle with nothing opened behind it
 // binary mode (the only one Win32 has)   raw termios
 // empty queues on open                   TCFLSH
 // bytes passed on at once                ASYNC_LOW_LATENCY while open
@@ -47,19 +49,6 @@ bool is_acceptable_name(std::string_view name) {
     start = end + 1;
   }
   return true;
-}
-
-std::string device_path(std::string_view name) {
-  if (auto number = com_port_number(name)) {
-    const std::string folder = com_link_folder();
-    if (!folder.empty()) {
-      std::string link = folder + "/" + com_link_name(*number);
-      struct stat info {};
-      if (lstat(link.c_str(), &info) == 0) return link;
-    }
-    return "/dev/ttyS" + std::to_string(*number - 1);
-  }
-  return "/dev/" + std::string(name);
 }
 
 int open_flags(DWORD access) {
@@ -108,6 +97,7 @@ SerialDevice::~SerialDevice() {
 }
 
 bool SerialDevice::close() {
+  if (fd_ < 0) return true;  // opened for query access only
   // TIOCEXCL outlives this descriptor while anyone else keeps the terminal
   // open (the simulator does), so it is lifted before letting go.
   if (exclusive) ioctl(fd_, TIOCNXCL);
@@ -141,12 +131,22 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD /*share_mode*/, LPSEC
   // (non-blocking, so that opening never waits for a carrier and every wait
   // happens in poll() under the port's timeouts); check what was opened; lock
   // it; and check once more before the first setting.
-  const std::string path = device_path(device);
+  const std::string path = port_device_path(device);
   const PortTarget target = resolve_port(path);
   if (target.refusal != 0) return fail(target.refusal);
   PortLock lock;
   if (DWORD refusal = lock.acquire(target.path)) return fail(refusal);
   if (DWORD refusal = recheck(path, target, -1)) return fail(refusal);
+  // Query access asks whether the port could be opened now, without opening
+  // it: the kernel's open would raise DTR and RTS, and many boards restart
+  // when DTR rises.
+  if (access == 0) {
+    if (::access(target.path.c_str(), R_OK | W_OK) != 0) return fail(error_from_errno(errno));
+    HANDLE handle = handle_insert(std::make_unique<SerialDevice>(-1));
+    if (handle == nullptr) return INVALID_HANDLE_VALUE;
+    SetLastError(ERROR_SUCCESS);
+    return handle;
+  }
 
   const int fd = open(target.path.c_str(), open_flags(access) | O_NOCTTY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) return fail(errno == EBUSY ? ERROR_SHARING_VIOLATION : error_from_errno(errno));  // EBUSY: TIOCEXCL

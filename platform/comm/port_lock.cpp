@@ -53,6 +53,12 @@ std::optional<pid_t> lock_file_pid(std::string_view text) {
   return static_cast<pid_t>(pid);
 }
 
+std::optional<pid_t> lock_file_holder(std::string_view device_path) {
+  const std::optional<pid_t> pid = lock_file_pid(read_small_file(lock_file_path(device_path)));
+  if (!pid || *pid == getpid() || !is_alive(*pid)) return std::nullopt;
+  return pid;
+}
+
 PortLock& PortLock::operator=(PortLock&& other) noexcept {
   if (this != &other) {
     release();

@@ -24,6 +24,9 @@ std::string lock_file_name(std::string_view device_path);
 // up to the line end; nothing for any other text.
 std::optional<pid_t> lock_file_pid(std::string_view text);
 
+// The live process, other than this one, whose lock file holds the device.
+std::optional<pid_t> lock_file_holder(std::string_view device_path);
+
 // This process's lock on one device, released when it goes out of scope.
 class PortLock {
  public:

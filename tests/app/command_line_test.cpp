@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -54,6 +56,24 @@ TEST(CommandLine, OptionsAnswerWithTheirExitCodes) {
     EXPECT_TRUE(answer.err.starts_with(c.err_starts)) << answer.err;
     EXPECT_EQ(answer.out.empty(), c.code != 0) << "output, or an error, never both";
   }
+}
+
+// The system's own ports (here the machine's, under Wine the COM ports Wine
+// maps): one line each, the name, the device, what it is, and whether it
+// can be opened now in the error box's words.
+TEST(CommandLine, ListPortsGivesEachPortsNameDeviceAndState) {
+  const Answer answer = run({"--list-ports"});
+  ASSERT_EQ(answer.code, 0);
+  const std::regex line_form(
+      "(\\S{1,7} *|\\S{8,}) \\S+(; USB [0-9a-f]{4}:[0-9a-f]{4}[^;]*)?(; also \\S+)?"
+      "; (can be opened now|cannot be opened now: .*[.])");
+  std::istringstream lines(answer.out);
+  int count = 0;
+  for (std::string line; std::getline(lines, line); ++count) {
+    if (line == "No serial port was found.") continue;
+    EXPECT_TRUE(std::regex_match(line, line_form)) << line;
+  }
+  EXPECT_GE(count, 1);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The open-failure message's second paragraph: one cause per system error,
 // the same on both systems.
 #include "open_failure.h"
+#include "port_details.h"
 
 #include <gtest/gtest.h>
 
@@ -53,6 +54,44 @@ TEST(OpenFailure, MessageKeepsItsFirstLineAndAddsTheCause) {
   EXPECT_EQ(message,
             "Error during open COM17: Port\n\nCOM17 is in use by another program. Close that program, then "
             "press Connect again.");
+}
+
+// What the port list reads out of the system's texts for a device, and how
+// it prints a port.
+TEST(PortDetails, IdsNamesAndSerialNumbersAreReadFromTheSystemsTexts) {
+  const struct {
+    const char* text;
+    std::string (*read)(std::string_view);
+    const char* result;
+  } cases[] = {
+      {"USB\\VID_0403&PID_6001&REV_0600", usb_id_of, "0403:6001"},
+      {"FTDIBUS\\COMPORT&VID_1A86&PID_7523", usb_id_of, "1a86:7523"},
+      {"USB\\VID_0403&PID_60", usb_id_of, ""},
+      {"USB\\VID_04G3&PID_6001", usb_id_of, ""},
+      {"USB\\VID_0403", usb_id_of, ""},
+      {"ACPI\\PNP0501", usb_id_of, ""},
+      {"USB Serial Port (COM5)", port_of_friendly_name, "COM5"},
+      {"Port (A) (ttyUSB0)", port_of_friendly_name, "ttyUSB0"},
+      {"Communications Port", port_of_friendly_name, ""},
+      {"(COM5", port_of_friendly_name, ""},
+      {"USB\\VID_0403&PID_6001\\A50285BI", serial_of_instance_id, "A50285BI"},
+      {"USB\\VID_1A86&PID_7523\\5&2F2E3E4&0&1", serial_of_instance_id, ""},
+      {"A50285BI", serial_of_instance_id, ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.read(c.text), c.result) << c.text;
+}
+
+TEST(PortDetails, PortLineGivesWhatIsKnown) {
+  const SerialPortEntry usb{"ttyUSB0", "/dev/ttyUSB0"};
+  const PortDetails ftdi{"0403:6001", "FTDI", "FT232R", "A5", "/dev/serial/by-id/usb-FTDI"};
+  const PortDetails bare{"1a86:7523", "", "", "", "/dev/ttyUSB0"};
+  const PortDetails built_in{"", "", "", "", "/dev/ttyS0"};
+  EXPECT_EQ(port_line(usb, &ftdi, ""),
+            "ttyUSB0  /dev/ttyUSB0; USB 0403:6001, FTDI, FT232R, serial number A5; also /dev/serial/by-id/usb-FTDI; "
+            "can be opened now");
+  EXPECT_EQ(port_line(usb, &bare, "Why."), "ttyUSB0  /dev/ttyUSB0; USB 1a86:7523; cannot be opened now: Why.");
+  EXPECT_EQ(port_line({"ttyS0", "/dev/ttyS0"}, &built_in, ""), "ttyS0    /dev/ttyS0; can be opened now");
+  EXPECT_EQ(port_line({"COM12345", "\\Device\\Serial0"}, nullptr, ""), "COM12345 \\Device\\Serial0; can be opened now");
 }
 
 }  // namespace

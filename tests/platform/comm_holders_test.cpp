@@ -24,15 +24,6 @@ HANDLE open_device(const std::string& path) {
 
 std::string lock_path(const PtyPair& pty) { return std::string(LOCK_FOLDER) + "/" + lock_file_name(pty.dev_path()); }
 
-// In a child: lets go of the pseudo-terminal masters inherited from the test,
-// which would make it the line's other side instead of a program using it.
-void close_pty_masters() {
-  for (int fd = 3; fd < 1024; ++fd) {
-    struct stat info {};
-    if (fstat(fd, &info) == 0 && S_ISCHR(info.st_mode) && info.st_rdev == makedev(5, 2)) close(fd);
-  }
-}
-
 // In a child: runs as "nobody", as a program started by that user would
 // (readable by its own user under /proc, which a mere setuid does not give).
 std::string become_nobody() {

@@ -60,6 +60,7 @@ TEST(CommOpen, HandleIsNeitherZeroNorMinusOneWhenTheDescriptorIsZero) {
   EXPECT_NE(port, INVALID_HANDLE_VALUE);
   EXPECT_EQ(fd, 0);
   EXPECT_TRUE(CloseHandle(port));
+  EXPECT_EQ(fcntl(0, F_GETFD), -1) << "descriptor 0 is closed with its handle";
   dup2(saved_stdin, 0);
   close(saved_stdin);
 }

@@ -9,6 +9,8 @@
 #include <pty.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -187,6 +189,15 @@ class Child {
   pid_t pid_ = -1;
   int report_fd_ = -1;
 };
+
+// In a child: lets go of the pseudo-terminal masters inherited from the test,
+// which would make it the line's other side instead of a program using it.
+inline void close_pty_masters() {
+  for (int fd = 3; fd < 1024; ++fd) {
+    struct stat info {};
+    if (fstat(fd, &info) == 0 && S_ISCHR(info.st_mode) && info.st_rdev == makedev(5, 2)) close(fd);
+  }
+}
 
 // In a child: leaves root behind (root ignores a terminal's exclusive use), as
 // the user "nobody". An unprivileged process stays as it is. Empty on success.

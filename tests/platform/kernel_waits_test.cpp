@@ -13,10 +13,18 @@
 #include <vector>
 
 #ifndef _WIN32
+#include <platform_driver.h>
+
 #include "comm_pty.h"
 #endif
 
 namespace {
+
+#ifndef _WIN32
+// The message waits need a display: the headless one, whatever the
+// environment names, as in every test.
+const bool headless_display = platform_driver_start(1024, 768);
+#endif
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;

@@ -54,8 +54,27 @@ typedef BOOL* LPBOOL;
 typedef WORD* LPWORD;
 typedef INT* LPINT;
 
+typedef CHAR* PSTR;
+typedef const CHAR* PCSTR;
+typedef BYTE* PBYTE;
+typedef DWORD* PDWORD;
+
 typedef wchar_t WCHAR;
 typedef const WCHAR* LPCWSTR;
+
+// A time in 100 ns units since 1601 (UTC), in two halves.
+typedef struct _FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+} FILETIME, *PFILETIME, *LPFILETIME;
+
+// A class or interface identifier, as guiddef.h lays it out.
+typedef struct _GUID {
+  DWORD Data1;
+  WORD Data2;
+  WORD Data3;
+  BYTE Data4[8];
+} GUID;
 
 // A 64-bit value as the SDK passes it: whole, or as its two halves.
 typedef union _LARGE_INTEGER {

@@ -207,7 +207,7 @@ TEST(Messages, AFilteredGetMessageSleepsPastMessagesOutsideItsFilter) {
     long long cpu_before = thread_cpu_us();
     DWORD start = GetTickCount();
     MSG msg;
-    EXPECT_TRUE(GetMessageA(&msg, c.filter, c.first, c.last));
+    EXPECT_EQ(GetMessageA(&msg, c.filter, c.first, c.last), TRUE);
     double wall_us = (GetTickCount() - start) * 1000.0 + 1;
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_TIMER));
     EXPECT_LT((thread_cpu_us() - cpu_before) / wall_us, 0.2) << "the share of a core the wait used";

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -312,34 +313,69 @@ TEST(Windows, TheClientAreaIsWhatNcCalcSizeAnswers) {
   }
 }
 
-// Class atoms come from a table of 16,384: freed atoms are used again, and
-// only a full table refuses, with ERROR_NOT_ENOUGH_MEMORY.
+// The default answer to WM_NCCALCSIZE, in either form, is 0 and the client
+// area in the coordinates of the rectangle asked about.
+TEST(Windows, TheDefaultNcCalcSizeAnswersTheClientArea) {
+  Recorder recorder;
+  HWND window = recorder.top_level("Frame", WS_OVERLAPPEDWINDOW, 30, 40, 200, 100);
+  WindowGuard guard{window};
+  RECT client;
+  GetClientRect(window, &client);
+  ClientToScreen(window, reinterpret_cast<POINT*>(&client.left));
+  ClientToScreen(window, reinterpret_cast<POINT*>(&client.right));
+  for (BOOL with_params : {FALSE, TRUE}) {
+    WINDOWPOS pos{};
+    NCCALCSIZE_PARAMS params{{}, &pos};
+    GetWindowRect(window, &params.rgrc[0]);
+    params.rgrc[1] = params.rgrc[0];
+    params.rgrc[2] = client;
+    LPARAM asked = with_params ? reinterpret_cast<LPARAM>(&params) : reinterpret_cast<LPARAM>(&params.rgrc[0]);
+    EXPECT_EQ(DefWindowProcA(window, WM_NCCALCSIZE, with_params, asked), 0);
+    EXPECT_TRUE(EqualRect(&params.rgrc[0], &client)) << "with parameters: " << with_params;
+  }
+}
+
+// Class atoms come from a table of 16,384: a class is found by its atom as by
+// its name, freed atoms are used again, two classes never share one, and only
+// a full table refuses, with ERROR_NOT_ENOUGH_MEMORY. (MAKEINTRESOURCEA makes
+// the same pointer from an atom as the SDK's MAKEINTATOM.)
 TEST(Windows, ClassAtomsAreReusedAndOnlyAFullTableRefuses) {
+  const HINSTANCE instance = GetModuleHandleA(nullptr);
   WNDCLASSA wc{};
   wc.lpfnWndProc = DefWindowProcA;
-  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.hInstance = instance;
   wc.lpszClassName = "Again";
   for (int i = 0; i < 20000; ++i) {
     ATOM atom = RegisterClassA(&wc);
     ASSERT_GE(atom, 0xC000) << "registration " << i << ", error " << GetLastError();
-    ASSERT_TRUE(UnregisterClassA("Again", wc.hInstance));
+    ASSERT_TRUE(UnregisterClassA(i % 2 ? "Again" : MAKEINTRESOURCEA(atom), instance));
   }
   std::vector<std::string> names;
-  ATOM atom = 0;
+  std::vector<ATOM> atoms;
   do {
     names.push_back("Full" + std::to_string(names.size()));
     wc.lpszClassName = names.back().c_str();
-    atom = RegisterClassA(&wc);
-  } while (atom != 0 && names.size() <= 0x4000);
-  EXPECT_EQ(atom, 0);
+    atoms.push_back(RegisterClassA(&wc));
+  } while (atoms.back() != 0 && names.size() <= 0x4000);
+  EXPECT_EQ(atoms.back(), 0);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
-  std::string refused = names.back();
   names.pop_back();
-  ASSERT_TRUE(UnregisterClassA(names.back().c_str(), wc.hInstance));
-  names.back() = refused;
-  wc.lpszClassName = refused.c_str();
-  EXPECT_GE(RegisterClassA(&wc), 0xC000) << "a freed atom serves the next class";
-  for (const std::string& name : names) UnregisterClassA(name.c_str(), wc.hInstance);
+  atoms.pop_back();
+  std::set<ATOM> live(atoms.begin(), atoms.end());
+  EXPECT_EQ(live.size(), atoms.size()) << "each class has an atom of its own";
+  // One freed atom at a time serves the next class.
+  for (size_t i = 0; i < 64 && i < names.size(); ++i) {
+    ASSERT_TRUE(UnregisterClassA(MAKEINTRESOURCEA(atoms[i]), instance));
+    live.erase(atoms[i]);
+    names[i] += "+";
+    wc.lpszClassName = names[i].c_str();
+    atoms[i] = RegisterClassA(&wc);
+    ASSERT_NE(atoms[i], 0) << "replacing class " << i;
+    EXPECT_TRUE(live.insert(atoms[i]).second) << "a free atom, not one in use";
+    WNDCLASSA found{};
+    EXPECT_TRUE(GetClassInfoA(instance, MAKEINTRESOURCEA(atoms[i]), &found));
+  }
+  for (const std::string& name : names) UnregisterClassA(name.c_str(), instance);
 }
 
 TEST(Windows, CloseDefaultsToDestroying) {

@@ -304,6 +304,14 @@ TEST(Windows, TheClientAreaIsWhatNcCalcSizeAnswers) {
   ClientToScreen(window, &origin);
   EXPECT_EQ(origin.x, 15);
   EXPECT_EQ(origin.y, 27);
+  // A child is asked on the screen too, and told its client area's size and place in its parent's.
+  recorder.clear();
+  HWND child = recorder.child(window, 1, 3, 4, 40, 30);
+  const RECT child_on_screen{18, 31, 58, 61};
+  EXPECT_TRUE(EqualRect(&asked_at_creation, &child_on_screen));
+  EXPECT_EQ(recorder.only({WM_SIZE, WM_MOVE}),
+            (std::vector<Received>{{child, WM_SIZE, SIZE_RESTORED, MAKELPARAM(30, 16)},
+                                   {child, WM_MOVE, 0, MAKELPARAM(8, 11)}}));
   RECT client;
   for (SIZE size : {SIZE{100, 50}, SIZE{60, 40}}) {
     SetWindowPos(window, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);

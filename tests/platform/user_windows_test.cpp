@@ -287,11 +287,17 @@ TEST(Windows, CreationShowingAndDestructionSendTheirMessagesInWin32sOrder) {
 // The client area is what WM_NCCALCSIZE answers, at creation and on every change of size.
 TEST(Windows, TheClientAreaIsWhatNcCalcSizeAnswers) {
   Recorder recorder;
-  static RECT asked_at_creation{};
+  static RECT asked_at_creation{}, old_client{};
+  static int new_width = 0;
   recorder.handler = [](HWND, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result) {
     if (message != WM_NCCALCSIZE) return false;
-    RECT* rect = wparam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lparam)->rgrc[0] : reinterpret_cast<RECT*>(lparam);
+    auto* params = reinterpret_cast<NCCALCSIZE_PARAMS*>(lparam);
+    RECT* rect = wparam ? &params->rgrc[0] : reinterpret_cast<RECT*>(lparam);
     if (!wparam) asked_at_creation = *rect;
+    if (wparam) {
+      old_client = params->rgrc[2];
+      new_width = params->lppos->cx;
+    }
     InflateRect(rect, -5, -7);
     *result = 0;
     return true;
@@ -319,6 +325,9 @@ TEST(Windows, TheClientAreaIsWhatNcCalcSizeAnswers) {
     EXPECT_EQ(client.right, size.cx - 10);
     EXPECT_EQ(client.bottom, size.cy - 14);
   }
+  const RECT client_before{15, 27, 105, 63};
+  EXPECT_TRUE(EqualRect(&old_client, &client_before)) << "a change of size also tells the old client area";
+  EXPECT_EQ(new_width, 60) << "and the WINDOWPOS of the change";
 }
 
 // The default answer to WM_NCCALCSIZE, in either form, is 0 and the client

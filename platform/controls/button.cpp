@@ -95,6 +95,26 @@ LRESULT start_press(HWND window, ButtonState& s) {
   return 0;
 }
 
+// A clicked automatic radio button takes the check from the other automatic
+// radio buttons of its group: the siblings from the last one with WS_GROUP up
+// to the next one. As the system walks the group, it passes over hidden and
+// disabled ones. A sibling's code may destroy windows: the walk ends then.
+void uncheck_rest_of_group(HWND window) {
+  const auto starts_group = [](HWND sibling) { return (GetWindowLongA(sibling, GWL_STYLE) & WS_GROUP) != 0; };
+  HWND first = window;
+  while (!starts_group(first)) {
+    HWND before = GetWindow(first, GW_HWNDPREV);
+    if (before == nullptr) break;
+    first = before;
+  }
+  for (HWND sibling = first; sibling != nullptr; sibling = GetWindow(sibling, GW_HWNDNEXT)) {
+    if (sibling != first && starts_group(sibling)) break;
+    if (sibling != window && type_of(sibling) == BS_AUTORADIOBUTTON && IsWindowVisible(sibling) &&
+        IsWindowEnabled(sibling))
+      SendMessageA(sibling, BM_SETCHECK, BST_UNCHECKED, 0);
+  }
+}
+
 // A click moves the check of the automatic styles on: a box toggles, a
 // three-state box goes checked, indeterminate, unchecked, a radio button checks.
 void check_on_click(HWND window, UINT check) {
@@ -105,7 +125,10 @@ void check_on_click(HWND window, UINT check) {
     case BS_AUTO3STATE:
       SendMessageA(window, BM_SETCHECK, check & BST_INDETERMINATE ? BST_UNCHECKED : check + 1, 0);
       break;
-    case BS_AUTORADIOBUTTON: SendMessageA(window, BM_SETCHECK, BST_CHECKED, 0); break;
+    case BS_AUTORADIOBUTTON:
+      SendMessageA(window, BM_SETCHECK, BST_CHECKED, 0);
+      if (IsWindow(window)) uncheck_rest_of_group(window);
+      break;
     default: break;
   }
 }

@@ -66,5 +66,7 @@ int milliseconds_to_tick();   // -1 when no hook is set
 // timers.cpp
 bool take_timer(MSG* msg, HWND filter, bool remove);
 int milliseconds_to_next_timer();  // -1 when no timer runs
+// Whether a timer came due since the last call: each coming due is told once.
+bool note_due_timers();
 void kill_timers_of(HWND window);
 }  // namespace user

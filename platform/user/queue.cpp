@@ -42,6 +42,12 @@ Queue& queue() {
 
 void signal(DWORD bits) { queue().changed |= bits; }
 
+// A timer that comes due is new input once, as a posted message is: it is
+// not new again until its message has been retrieved and it comes due anew.
+void note_timers() {
+  if (note_due_timers()) signal(QS_TIMER);
+}
+
 struct Inbox {
   std::mutex lock;
   std::vector<MSG> messages;
@@ -94,6 +100,7 @@ DWORD now() { return GetTickCount(); }
 bool fetch(MSG* msg, HWND filter, UINT first, UINT last, UINT flags) {
   Queue& q = queue();
   bool remove = flags & PM_REMOVE;
+  note_timers();
   q.changed = 0;
   for (auto it = q.posted.begin(); it != q.posted.end(); ++it) {
     if (!matches(*it, filter, first, last)) continue;
@@ -257,12 +264,16 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT rem
   return TRUE;
 }
 
+// The wait ends only for a message this call may take: one outside the
+// filter stays queued and is no reason to look again.
 BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT first, UINT last) {
   DWORD unused;
+  const auto wanted_one_waits = [window, first, last] {
+    MSG probe;
+    return fetch(&probe, window, first, last, PM_NOREMOVE);
+  };
   while (!PeekMessageA(msg, window, first, last, PM_REMOVE)) {
-    if (wait(
-            nullptr, 0, INFINITE, [] { return present_bits() != 0; }, &unused) == WaitEnd::failed)
-      return -1;
+    if (wait(nullptr, 0, INFINITE, wanted_one_waits, &unused) == WaitEnd::failed) return -1;
   }
   return msg->message != WM_QUIT;
 }
@@ -308,8 +319,8 @@ DWORD WINAPI MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* handles, DWO
   }
   bool available = flags & MWMO_INPUTAVAILABLE;
   auto ready = [wake_mask, available] {
+    note_timers();
     DWORD bits = queue().changed | (available ? present_bits() : 0);
-    if (milliseconds_to_next_timer() == 0) bits |= QS_TIMER;
     return (bits & wake_mask) != 0;
   };
   const ULONGLONG start = GetTickCount64();
@@ -338,6 +349,7 @@ DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL 
 }
 
 DWORD WINAPI GetQueueStatus(UINT flags) {
+  note_timers();
   DWORD changed = queue().changed & flags;
   queue().changed &= ~flags;
   return MAKELONG(changed, present_bits() & flags);

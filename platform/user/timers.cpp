@@ -15,6 +15,7 @@ struct Timer {
   UINT elapse;
   TIMERPROC procedure;
   ULONGLONG due;
+  bool told = false;  // its coming due has been told to the queue
 };
 
 std::vector<Timer> timers;
@@ -30,10 +31,24 @@ bool take_timer(MSG* msg, HWND filter, bool remove) {
     *msg =
         MSG{timer.window, WM_TIMER, timer.id, reinterpret_cast<LPARAM>(timer.procedure), static_cast<DWORD>(now), {}};
     GetCursorPos(&msg->pt);
-    if (remove) timer.due = now + timer.elapse;
+    if (remove) {
+      timer.due = now + timer.elapse;
+      timer.told = false;
+    }
     return true;
   }
   return false;
+}
+
+bool note_due_timers() {
+  ULONGLONG now = GetTickCount64();
+  bool any = false;
+  for (Timer& timer : timers) {
+    if (timer.due > now || timer.told) continue;
+    timer.told = true;
+    any = true;
+  }
+  return any;
 }
 
 int milliseconds_to_next_timer() {

@@ -174,6 +174,45 @@ TEST_F(Buttons, AClickMovesTheCheckOfTheAutomaticStyles) {
   }
 }
 
+// A click on an automatic radio button takes the check from the other
+// automatic radio buttons of its group, which runs from a WS_GROUP sibling up
+// to the next one, but not from a disabled or hidden one, nor from a check
+// box; BM_SETCHECK leaves the others as they are.
+TEST_F(Buttons, AClickOnAnAutoRadioButtonUnchecksTheRestOfItsGroup) {
+  const DWORD styles[] = {BS_AUTORADIOBUTTON | WS_GROUP,
+                          BS_AUTORADIOBUTTON,
+                          BS_AUTOCHECKBOX,
+                          BS_AUTORADIOBUTTON,
+                          BS_AUTORADIOBUTTON | WS_GROUP,
+                          BS_AUTORADIOBUTTON,
+                          BS_AUTORADIOBUTTON | WS_DISABLED,
+                          BS_AUTORADIOBUTTON};
+  std::vector<HWND> boxes;
+  for (DWORD style : styles)
+    boxes.push_back(control("Button", "R", style, 120, 10 + 28 * static_cast<int>(boxes.size()), 100, 24, 2));
+  ShowWindow(boxes.back(), SW_HIDE);
+  const struct {
+    bool click;  // else BM_SETCHECK
+    size_t box;
+    std::vector<LRESULT> checks;
+  } steps[] = {
+      {true, 0, {1, 0, 0, 0, 0, 0, 0, 0}},  {false, 3, {1, 0, 0, 1, 0, 0, 0, 0}}, {true, 1, {0, 1, 0, 0, 0, 0, 0, 0}},
+      {true, 2, {0, 1, 1, 0, 0, 0, 0, 0}},  {false, 5, {0, 1, 1, 0, 0, 1, 0, 0}}, {false, 6, {0, 1, 1, 0, 0, 1, 1, 0}},
+      {false, 7, {0, 1, 1, 0, 0, 1, 1, 1}}, {true, 4, {0, 1, 1, 0, 1, 0, 1, 1}},
+  };
+  for (const auto& step : steps) {
+    if (step.click) {
+      test_support::click_client(boxes[step.box], 10, 12);
+      pump_messages();
+    } else {
+      SendMessageA(boxes[step.box], BM_SETCHECK, BST_CHECKED, 0);
+    }
+    std::vector<LRESULT> seen;
+    for (HWND box : boxes) seen.push_back(SendMessageA(box, BM_GETCHECK, 0, 0));
+    EXPECT_EQ(seen, step.checks) << (step.click ? "click on " : "BM_SETCHECK to ") << step.box;
+  }
+}
+
 // Radio buttons and buttons with BS_NOTIFY tell the parent of a double click;
 // for the others it is one more press.
 TEST_F(Buttons, ADoubleClickIsToldByRadioButtonsAndNotifyingButtons) {

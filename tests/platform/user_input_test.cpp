@@ -211,8 +211,10 @@ TEST_F(Input, DisablingAParentLeavesItsChildTheFocusAndTheCapture) {
   EXPECT_EQ(GetCapture(), field);
   EnableWindow(window, TRUE);
   ReleaseCapture();
-  EnableWindow(field, FALSE);
+  recorder.clear();
+  EXPECT_FALSE(EnableWindow(field, FALSE)) << "it was enabled before";
   EXPECT_EQ(GetFocus(), nullptr);
+  EXPECT_EQ(recorder.only({WM_ENABLE}), (std::vector<Received>{{field, WM_ENABLE, FALSE, 0}}));
 }
 
 // When the active window closes, the window activated next takes the focus

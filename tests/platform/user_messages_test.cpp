@@ -188,3 +188,53 @@ TEST(Messages, ADueTimerNeitherEndsNorSpinsAWaitThatDoesNotAskForTimers) {
 }
 
 }  // namespace
+
+// A filtered GetMessage sleeps while only messages outside its filter wait,
+// until one inside it comes: here a timer's, due after 300 ms.
+TEST(Messages, AFilteredGetMessageSleepsPastMessagesOutsideItsFilter) {
+  Recorder recorder;
+  HWND window = recorder.top_level("Filtered", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100);
+  HWND other = recorder.top_level("Other", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100);
+  WindowGuard guard{window}, other_guard{other};
+  const struct {
+    HWND filter;
+    UINT first, last;
+  } cases[] = {{nullptr, WM_TIMER, WM_TIMER}, {window, 0, 0}};
+  for (const auto& c : cases) {
+    test_support::pump_messages();
+    PostMessageA(other, WM_APP + 3, 0, 0);
+    SetTimer(window, 4, 300, nullptr);
+    long long cpu_before = thread_cpu_us();
+    DWORD start = GetTickCount();
+    MSG msg;
+    EXPECT_EQ(GetMessageA(&msg, c.filter, c.first, c.last), TRUE);
+    double wall_us = (GetTickCount() - start) * 1000.0 + 1;
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_TIMER));
+    EXPECT_LT((thread_cpu_us() - cpu_before) / wall_us, 0.2) << "the share of a core the wait used";
+    KillTimer(window, 4);
+    EXPECT_TRUE(PeekMessageA(&msg, other, WM_APP + 3, WM_APP + 3, PM_REMOVE)) << "the other message stays";
+  }
+}
+
+// A timer a wait has reported does not wake a wait again once the queue has
+// been looked at; the next one does after the timer's message was retrieved.
+TEST(Messages, ATimerAlreadyReportedDoesNotWakeTheWaitAgain) {
+  Recorder recorder;
+  HWND window = recorder.top_level("Reported", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100);
+  WindowGuard guard{window};
+  test_support::pump_messages();
+  SetTimer(window, 5, 30, nullptr);
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 5000, QS_TIMER), static_cast<DWORD>(WAIT_OBJECT_0));
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 5000, QS_TIMER), static_cast<DWORD>(WAIT_OBJECT_0))
+      << "not looked at since";
+  MSG msg;
+  EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_APP, WM_APP, PM_NOREMOVE));
+  long long cpu_before = thread_cpu_us();
+  DWORD start = GetTickCount();
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 300, QS_TIMER), static_cast<DWORD>(WAIT_TIMEOUT));
+  double wall_us = (GetTickCount() - start) * 1000.0 + 1;
+  EXPECT_LT((thread_cpu_us() - cpu_before) / wall_us, 0.2) << "the share of a core the wait used";
+  EXPECT_TRUE(PeekMessageA(&msg, window, WM_TIMER, WM_TIMER, PM_REMOVE));
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 5000, QS_TIMER), static_cast<DWORD>(WAIT_OBJECT_0));
+  KillTimer(window, 5);
+}

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -286,11 +287,17 @@ TEST(Windows, CreationShowingAndDestructionSendTheirMessagesInWin32sOrder) {
 // The client area is what WM_NCCALCSIZE answers, at creation and on every change of size.
 TEST(Windows, TheClientAreaIsWhatNcCalcSizeAnswers) {
   Recorder recorder;
-  static RECT asked_at_creation{};
+  static RECT asked_at_creation{}, old_client{};
+  static int new_width = 0;
   recorder.handler = [](HWND, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result) {
     if (message != WM_NCCALCSIZE) return false;
-    RECT* rect = wparam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lparam)->rgrc[0] : reinterpret_cast<RECT*>(lparam);
+    auto* params = reinterpret_cast<NCCALCSIZE_PARAMS*>(lparam);
+    RECT* rect = wparam ? &params->rgrc[0] : reinterpret_cast<RECT*>(lparam);
     if (!wparam) asked_at_creation = *rect;
+    if (wparam) {
+      old_client = params->rgrc[2];
+      new_width = params->lppos->cx;
+    }
     InflateRect(rect, -5, -7);
     *result = 0;
     return true;
@@ -303,6 +310,14 @@ TEST(Windows, TheClientAreaIsWhatNcCalcSizeAnswers) {
   ClientToScreen(window, &origin);
   EXPECT_EQ(origin.x, 15);
   EXPECT_EQ(origin.y, 27);
+  // A child is asked on the screen too, and told its client area's size and place in its parent's.
+  recorder.clear();
+  HWND child = recorder.child(window, 1, 3, 4, 40, 30);
+  const RECT child_on_screen{18, 31, 58, 61};
+  EXPECT_TRUE(EqualRect(&asked_at_creation, &child_on_screen));
+  EXPECT_EQ(recorder.only({WM_SIZE, WM_MOVE}),
+            (std::vector<Received>{{child, WM_SIZE, SIZE_RESTORED, MAKELPARAM(30, 16)},
+                                   {child, WM_MOVE, 0, MAKELPARAM(8, 11)}}));
   RECT client;
   for (SIZE size : {SIZE{100, 50}, SIZE{60, 40}}) {
     SetWindowPos(window, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -310,36 +325,74 @@ TEST(Windows, TheClientAreaIsWhatNcCalcSizeAnswers) {
     EXPECT_EQ(client.right, size.cx - 10);
     EXPECT_EQ(client.bottom, size.cy - 14);
   }
+  const RECT client_before{15, 27, 105, 63};
+  EXPECT_TRUE(EqualRect(&old_client, &client_before)) << "a change of size also tells the old client area";
+  EXPECT_EQ(new_width, 60) << "and the WINDOWPOS of the change";
 }
 
-// Class atoms come from a table of 16,384: freed atoms are used again, and
-// only a full table refuses, with ERROR_NOT_ENOUGH_MEMORY.
+// The default answer to WM_NCCALCSIZE, in either form, is 0 and the client
+// area in the coordinates of the rectangle asked about.
+TEST(Windows, TheDefaultNcCalcSizeAnswersTheClientArea) {
+  Recorder recorder;
+  HWND window = recorder.top_level("Frame", WS_OVERLAPPEDWINDOW, 30, 40, 200, 100);
+  WindowGuard guard{window};
+  RECT client;
+  GetClientRect(window, &client);
+  ClientToScreen(window, reinterpret_cast<POINT*>(&client.left));
+  ClientToScreen(window, reinterpret_cast<POINT*>(&client.right));
+  for (BOOL with_params : {FALSE, TRUE}) {
+    WINDOWPOS pos{};
+    NCCALCSIZE_PARAMS params{{}, &pos};
+    GetWindowRect(window, &params.rgrc[0]);
+    params.rgrc[1] = params.rgrc[0];
+    params.rgrc[2] = client;
+    LPARAM asked = with_params ? reinterpret_cast<LPARAM>(&params) : reinterpret_cast<LPARAM>(&params.rgrc[0]);
+    EXPECT_EQ(DefWindowProcA(window, WM_NCCALCSIZE, with_params, asked), 0);
+    EXPECT_TRUE(EqualRect(&params.rgrc[0], &client)) << "with parameters: " << with_params;
+  }
+}
+
+// Class atoms come from a table of 16,384: a class is found by its atom as by
+// its name, freed atoms are used again, two classes never share one, and only
+// a full table refuses, with ERROR_NOT_ENOUGH_MEMORY. (MAKEINTRESOURCEA makes
+// the same pointer from an atom as the SDK's MAKEINTATOM.)
 TEST(Windows, ClassAtomsAreReusedAndOnlyAFullTableRefuses) {
+  const HINSTANCE instance = GetModuleHandleA(nullptr);
   WNDCLASSA wc{};
   wc.lpfnWndProc = DefWindowProcA;
-  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.hInstance = instance;
   wc.lpszClassName = "Again";
   for (int i = 0; i < 20000; ++i) {
     ATOM atom = RegisterClassA(&wc);
     ASSERT_GE(atom, 0xC000) << "registration " << i << ", error " << GetLastError();
-    ASSERT_TRUE(UnregisterClassA("Again", wc.hInstance));
+    ASSERT_TRUE(UnregisterClassA(i % 2 ? "Again" : MAKEINTRESOURCEA(atom), instance));
   }
   std::vector<std::string> names;
-  ATOM atom = 0;
+  std::vector<ATOM> atoms;
   do {
     names.push_back("Full" + std::to_string(names.size()));
     wc.lpszClassName = names.back().c_str();
-    atom = RegisterClassA(&wc);
-  } while (atom != 0 && names.size() <= 0x4000);
-  EXPECT_EQ(atom, 0);
+    atoms.push_back(RegisterClassA(&wc));
+  } while (atoms.back() != 0 && names.size() <= 0x4000);
+  EXPECT_EQ(atoms.back(), 0);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
-  std::string refused = names.back();
   names.pop_back();
-  ASSERT_TRUE(UnregisterClassA(names.back().c_str(), wc.hInstance));
-  names.back() = refused;
-  wc.lpszClassName = refused.c_str();
-  EXPECT_GE(RegisterClassA(&wc), 0xC000) << "a freed atom serves the next class";
-  for (const std::string& name : names) UnregisterClassA(name.c_str(), wc.hInstance);
+  atoms.pop_back();
+  std::set<ATOM> live(atoms.begin(), atoms.end());
+  EXPECT_EQ(live.size(), atoms.size()) << "each class has an atom of its own";
+  // One freed atom at a time serves the next class.
+  for (size_t i = 0; i < 64 && i < names.size(); ++i) {
+    ASSERT_TRUE(UnregisterClassA(MAKEINTRESOURCEA(atoms[i]), instance));
+    live.erase(atoms[i]);
+    names[i] += "+";
+    wc.lpszClassName = names[i].c_str();
+    atoms[i] = RegisterClassA(&wc);
+    ASSERT_NE(atoms[i], 0) << "replacing class " << i;
+    EXPECT_TRUE(live.insert(atoms[i]).second) << "a free atom, not one in use";
+    WNDCLASSA found{};
+    EXPECT_TRUE(GetClassInfoA(instance, MAKEINTRESOURCEA(atoms[i]), &found));
+  }
+  for (const std::string& name : names) UnregisterClassA(name.c_str(), instance);
 }
 
 TEST(Windows, CloseDefaultsToDestroying) {

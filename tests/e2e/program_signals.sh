@@ -221,6 +221,7 @@ own_display || fail "no X server of its own"
 if start_program && poll; then
   kill "$own_xvfb"
   ended 30 || fail "X server gone: the program did not end"
+  [ "$status" = 1 ] || fail "X server gone: exit code ${status:-none}, not 1"
   port_closed || fail "X server gone: the port was not closed"
   [ "$(wc -l <"$work/program.err")" -eq 1 ] || fail "X server gone: stderr was: $(cat "$work/program.err")"
   echo "-- X server gone: exit code ${status:-none}, stderr: $(cat "$work/program.err")"

@@ -216,6 +216,51 @@ TEST(Fonts, DrawTextPlacesLinesByTheCellHeightAndExpandsTabs) {
   DeleteObject(font);
 }
 
+// Whatever makes a DC, it starts with the system font; the GUI font is only
+// what controls and programs select themselves.
+TEST(Fonts, ANewDCStartsWithTheSystemFont) {
+  Recorder recorder;
+  HWND window = recorder.top_level("New DCs", WS_OVERLAPPED | WS_CAPTION | WS_VISIBLE, 10, 10, 200, 100);
+  const HGDIOBJ system = GetStockObject(SYSTEM_FONT), other = GetStockObject(ANSI_VAR_FONT);
+  HGDIOBJ in_paint = nullptr;
+  recorder.handler = [&](HWND to, UINT message, WPARAM, LPARAM, LRESULT* result) {
+    if (message != WM_PAINT) return false;
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(to, &paint);
+    in_paint = SelectObject(dc, other);
+    SelectObject(dc, in_paint);
+    EndPaint(to, &paint);
+    *result = 0;
+    return true;
+  };
+  InvalidateRect(window, nullptr, TRUE);
+  UpdateWindow(window);
+  EXPECT_EQ(in_paint, system) << "BeginPaint";
+  const struct {
+    const char* maker;
+    HWND window;  // for ReleaseDC
+    HDC dc;
+    bool created;  // by CreateDCA, so DeleteDC ends it
+  } cases[] = {
+      {"GetDC(window)", window, GetDC(window), false},
+      {"GetDC(nullptr)", nullptr, GetDC(nullptr), false},
+      {"CreateDCA", nullptr, CreateDCA("DISPLAY", nullptr, nullptr, nullptr), true},
+  };
+  for (const auto& c : cases) {
+    TEXTMETRICA metrics{};
+    EXPECT_TRUE(GetTextMetricsA(c.dc, &metrics));
+    EXPECT_EQ(metrics.tmHeight, 16) << c.maker;
+    EXPECT_EQ(metrics.tmWeight, FW_BOLD) << c.maker;
+    EXPECT_EQ(SelectObject(c.dc, other), system) << c.maker;
+    SelectObject(c.dc, system);
+    if (c.created)
+      DeleteDC(c.dc);
+    else
+      ReleaseDC(c.window, c.dc);
+  }
+  DestroyWindow(window);
+}
+
 #ifndef _WIN32
 TEST(Fonts, ArialIsDrawnInAMetricCompatibleFace) {
   ScreenDC screen;

@@ -174,16 +174,19 @@ TEST_F(Buttons, AClickMovesTheCheckOfTheAutomaticStyles) {
   }
 }
 
-// Radio buttons and buttons with BS_NOTIFY tell the parent of a double click;
+// Radio, user and owner-drawn buttons and those with BS_NOTIFY tell the parent
+// of a double click;
 // for the others it is one more press.
 TEST_F(Buttons, ADoubleClickIsToldByRadioButtonsAndNotifyingButtons) {
   const struct {
     DWORD style;
     WORD code;
   } cases[] = {
-      {BS_RADIOBUTTON, BN_DOUBLECLICKED},
-      {BS_CHECKBOX | BS_NOTIFY, BN_DOUBLECLICKED},
-      {BS_AUTORADIOBUTTON, BN_CLICKED},
+      {BS_RADIOBUTTON, BN_DOUBLECLICKED}, {BS_CHECKBOX | BS_NOTIFY, BN_DOUBLECLICKED},
+#ifndef _WIN32
+      {BS_USERBUTTON, BN_DOUBLECLICKED},  // Wine: BN_CLICKED (platform/README.md)
+#endif
+      {BS_OWNERDRAW, BN_DOUBLECLICKED},   {BS_AUTORADIOBUTTON, BN_CLICKED},
       {BS_PUSHBUTTON, BN_CLICKED},
   };
   for (const auto& c : cases) {
@@ -220,25 +223,50 @@ TEST_F(Buttons, EachStyleTellsTheDialogWhatItIs) {
   }
 }
 
-// The button presses and releases itself with BM_SETSTATE, which a subclass sees.
-std::vector<WPARAM> pushes;
+// The button presses and releases itself with BM_SETSTATE, and an automatic
+// style moves its check with BM_SETCHECK, all of which a subclass sees.
+std::vector<Received> sent_to_itself;
 WNDPROC button_class_procedure = nullptr;
-LRESULT CALLBACK watch_pushes(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == BM_SETSTATE) pushes.push_back(wparam);
+LRESULT CALLBACK watch_itself(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == BM_SETSTATE || message == BM_SETCHECK) sent_to_itself.push_back({window, message, wparam, lparam});
   return CallWindowProcA(button_class_procedure, window, message, wparam, lparam);
 }
 
 TEST_F(Buttons, APressIsToldToTheButtonItselfWithBmSetState) {
-  pushes.clear();
-  button_class_procedure =
-      reinterpret_cast<WNDPROC>(SetWindowLongPtrA(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(watch_pushes)));
-  test_support::click_client(button, 40, 12);
-  pump_messages();
-  ASSERT_GE(pushes.size(), 2u);
-  EXPECT_EQ(pushes.front(), static_cast<WPARAM>(TRUE));
-  EXPECT_EQ(pushes.back(), static_cast<WPARAM>(FALSE));
-  EXPECT_EQ(notifications(button), std::vector<WORD>{BN_CLICKED});
-  SetWindowLongPtrA(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(button_class_procedure));
+  const struct {
+    DWORD style;
+    std::vector<WPARAM> checks;  // what each click's BM_SETCHECK asks for
+  } cases[] = {
+      {BS_PUSHBUTTON, {}},
+      {BS_AUTOCHECKBOX, {BST_CHECKED, BST_UNCHECKED}},
+      {BS_AUTO3STATE, {BST_CHECKED, BST_INDETERMINATE}},
+      {BS_AUTORADIOBUTTON, {BST_CHECKED, BST_CHECKED}},
+  };
+  for (const auto& c : cases) {
+    HWND made = control("Button", "Box", c.style, 120, 40, 120, 24, 2);
+    button_class_procedure =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrA(made, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(watch_itself)));
+    std::vector<WPARAM> checks;
+    for (int click = 0; click < 2; ++click) {
+      sent_to_itself.clear();
+      test_support::click_client(made, 10 + 40 * click, 12);  // apart, so never a double click
+      pump_messages();
+      ASSERT_GE(sent_to_itself.size(), 2u) << "style " << c.style;
+      EXPECT_EQ(sent_to_itself.front().message, static_cast<UINT>(BM_SETSTATE));
+      EXPECT_EQ(sent_to_itself.front().wparam, static_cast<WPARAM>(TRUE)) << "style " << c.style;
+      WPARAM released = TRUE;
+      for (const Received& r : sent_to_itself) {
+        EXPECT_EQ(r.lparam, 0) << "style " << c.style << ", message " << r.message;
+        if (r.message == BM_SETSTATE) released = r.wparam;
+        if (r.message == BM_SETCHECK) checks.push_back(r.wparam);
+      }
+      EXPECT_EQ(released, static_cast<WPARAM>(FALSE)) << "style " << c.style;
+    }
+    EXPECT_EQ(checks, c.checks) << "style " << c.style;
+    EXPECT_EQ(notifications(made), std::vector<WORD>(2, BN_CLICKED)) << "style " << c.style;
+    DestroyWindow(made);
+    recorder.clear();
+  }
 }
 
 }  // namespace

@@ -204,10 +204,11 @@ TEST_F(Edits, UndoTakesBackATypedRunAsOneAndSelectsWhatItRestored) {
     Selection after_undo;
     Selection after_redo;
   } cases[] = {
-      {"xy", {2, 2}, "abc", "xyabc", {2, 2}, {2, 5}},
-      {"hello", {1, 4}, "XY", "hXYo", {1, 4}, {1, 3}},
-      {"COM17", {5, 5}, "\b\b", "COM", {3, 5}, {3, 3}},
-      {"COM17", {0, 0}, "\x7f\x7f", "M17", {0, 2}, {0, 0}},
+      {"xy", {2, 2}, "abc", "xyabc", {2, 2}, {2, 5}},        // a typed run
+      {"hello", {1, 4}, "XY", "hXYo", {1, 4}, {1, 3}},       // typing over a selection
+      {"COM17", {5, 5}, "\b\b", "COM", {3, 5}, {3, 3}},      // Backspace, again
+      {"xy", {0, 0}, "a", "axy", {0, 0}, {0, 1}},            // a run of one
+      {"COM17", {0, 0}, "\x7f\x7f", "M17", {0, 2}, {0, 0}},  // Delete, again
   };
   for (const auto& c : cases) {
     SetWindowTextA(field, c.initial);
@@ -232,6 +233,9 @@ TEST_F(Edits, UndoTakesBackATypedRunAsOneAndSelectsWhatItRestored) {
   SendMessageA(field, EM_SETREADONLY, TRUE, 0);
   SendMessageA(field, EM_UNDO, 0, 0);
   EXPECT_EQ(text_of(field), "M17") << "a read-only field keeps its text";
+  EXPECT_TRUE(SendMessageA(field, EM_CANUNDO, 0, 0));
+  EXPECT_EQ(SendMessageA(field, EM_EMPTYUNDOBUFFER, 0, 0), 0);
+  EXPECT_FALSE(SendMessageA(field, EM_CANUNDO, 0, 0)) << "nothing is left to undo";
 }
 
 // ES_UPPERCASE and ES_LOWERCASE change every text the field is given.

@@ -126,6 +126,19 @@ TEST_F(Buttons, StateMessagesCaptureLossAndOtherKeys) {
   EXPECT_TRUE(notifications(button).empty()) << "no click";
 }
 
+// A default push button wears a frame in the window-frame colour; another,
+// without the focus, shows its raised edge there.
+TEST_F(Buttons, OnlyTheDefaultButtonIsFramed) {
+  HWND made = control("Button", "OK", BS_DEFPUSHBUTTON, 120, 40, 80, 24, 2);
+  pump_messages();
+  ASSERT_NE(GetFocus(), button);
+  const COLORREF frame = GetSysColor(COLOR_WINDOWFRAME);
+  for (POINT p : {POINT{0, 0}, POINT{40, 0}, POINT{0, 12}}) {
+    EXPECT_EQ(test_support::pixel_at(made, p.x, p.y), frame) << p.x << "," << p.y;
+    EXPECT_NE(test_support::pixel_at(button, p.x, p.y), frame) << p.x << "," << p.y;
+  }
+}
+
 TEST_F(Buttons, TheFocusRectangleComesAndGoesWithTheFocus) {
   HWND other = control("Button", "Other", BS_PUSHBUTTON, 120, 40, 80, 24, 2);
   SetFocus(button);

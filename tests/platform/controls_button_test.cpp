@@ -110,6 +110,11 @@ TEST_F(Buttons, StateMessagesCaptureLossAndOtherKeys) {
     EXPECT_EQ(SendMessageA(box, BM_GETCHECK, 0, 0), static_cast<LRESULT>(check));
   }
 
+  SetCapture(button);
+  SendMessageA(button, WM_MOUSEMOVE, 0, MAKELPARAM(40, 12));
+  EXPECT_FALSE(SendMessageA(button, BM_GETSTATE, 0, 0) & BST_PUSHED) << "a move with no button down pushes nothing";
+  ReleaseCapture();
+
   SetFocus(button);
   SendMessageA(button, WM_KEYDOWN, 'A', 0);
   EXPECT_FALSE(SendMessageA(button, BM_GETSTATE, 0, 0) & BST_PUSHED) << "only the space bar presses";
@@ -206,7 +211,7 @@ TEST_F(Buttons, ADoubleClickIsToldByRadioButtonsAndNotifyingButtons) {
     HWND box = control("Button", "Box", c.style, 120, 40, 120, 24, 2);
     SetFocus(box);
     recorder.clear();
-    SendMessageA(box, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(10, 12));
+    EXPECT_EQ(SendMessageA(box, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(10, 12)), 0);
     SendMessageA(box, WM_LBUTTONUP, 0, MAKELPARAM(10, 12));
     EXPECT_EQ(notifications(box), std::vector<WORD>{c.code}) << "style " << c.style;
     DestroyWindow(box);

@@ -209,7 +209,7 @@ TEST(Fonts, DrawTextPlacesLinesByTheCellHeightAndExpandsTabs) {
   const struct {
     const char* text;
     int stops;  // of eight average widths each, before the last "b"
-  } tabs[] = {{"a\tb", 1}, {"\tb", 1}, {"abc\tb", 1}, {"mmmmmm\tb", 2}, {"a\tbcdefghi\tb", 2}};
+  } tabs[] = {{"b", 0}, {"a\tb", 1}, {"\tb", 1}, {"abc\tb", 1}, {"mmmmmm\tb", 2}, {"a\tbcdefghi\tb", 2}};
   for (const auto& t : tabs) {
     RECT r{10, 20, 400, 200};
     DrawTextA(screen.dc, t.text, -1, &r, DT_EXPANDTABS | DT_CALCRECT | DT_SINGLELINE);

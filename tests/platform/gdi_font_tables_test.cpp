@@ -46,9 +46,10 @@ std::string utf16be(const std::string& text) {
 
 // Liberation Sans renamed to `family` (same length, so no offset moves),
 // with `change` applied to the OS/2 table entry or the table itself; added to
-// fontconfig's current configuration.
+// fontconfig's current configuration. The file is read when the face is
+// first used: the caller removes it afterwards.
 template <typename Change>
-void add_face(const std::string& family, Change change) {
+void add_face(const std::string& family, Change change, std::vector<std::string>& files) {
   std::ifstream in(liberation_sans_file(), std::ios::binary);
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   ASSERT_GT(bytes.size(), 1000u);
@@ -59,8 +60,8 @@ void add_face(const std::string& family, Change change) {
   change(bytes, entry);
   const std::string path = testing::TempDir() + family + "-" + std::to_string(getpid()) + ".ttf";
   std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  files.push_back(path);
   ASSERT_TRUE(FcConfigAppFontAddFile(nullptr, reinterpret_cast<const FcChar8*>(path.c_str())));
-  std::remove(path.c_str());  // fontconfig has read it; FreeType opens it again only on a cache miss
 }
 
 std::uint32_t big_endian(const std::string& bytes, size_t at) {
@@ -72,11 +73,16 @@ std::uint32_t big_endian(const std::string& bytes, size_t at) {
 TEST(FontTables, AFaceWithoutWindowsMetricsIsMeasuredByItsHheaFigures) {
   // Liberation Sans: 2048 units to the em, hhea ascender 1854, descender
   // -434, line gap 67, widest advance 2240.
-  add_face("Noostwotab Sans", [](std::string& bytes, size_t entry) { bytes.replace(entry, 4, "OS/9"); });
-  add_face("Zerowinmet Sans", [](std::string& bytes, size_t entry) {
-    const size_t table = big_endian(bytes, entry + 8);
-    bytes.replace(table + 74, 4, std::string(4, '\0'));  // usWinAscent and usWinDescent
-  });
+  std::vector<std::string> files;
+  add_face(
+      "Noostwotab Sans", [](std::string& bytes, size_t entry) { bytes.replace(entry, 4, "OS/9"); }, files);
+  add_face(
+      "Zerowinmet Sans",
+      [](std::string& bytes, size_t entry) {
+        const size_t table = big_endian(bytes, entry + 8);
+        bytes.replace(table + 74, 4, std::string(4, '\0'));  // usWinAscent and usWinDescent
+      },
+      files);
   for (const char* family : {"Noostwotab Sans", "Zerowinmet Sans"}) {
     gdi::FontSpec spec;
     spec.family = family;
@@ -86,6 +92,7 @@ TEST(FontTables, AFaceWithoutWindowsMetricsIsMeasuredByItsHheaFigures) {
     const std::vector<int> got{m.ascent, m.descent, m.height, m.internal_leading, m.external_leading, m.average_width};
     EXPECT_EQ(got, (std::vector<int>{36, 8, 44, 5, 1, 22})) << family;
   }
+  for (const std::string& file : files) std::remove(file.c_str());
 }
 
 }  // namespace

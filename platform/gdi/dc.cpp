@@ -30,7 +30,7 @@ HDC open_dc(HWND window, cairo_surface_t* image, POINT origin, const RECT& clip)
   dc->reach = clip;
   dc->brush = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   dc->pen = static_cast<HPEN>(GetStockObject(BLACK_PEN));
-  dc->font = default_gui_font();
+  dc->font = static_cast<HFONT>(GetStockObject(SYSTEM_FONT));  // as every new DC in Win32
   live_dcs().insert(dc);
   return reinterpret_cast<HDC>(dc);
 }

@@ -14,7 +14,7 @@ namespace {
 
 const FontSpec& spec_of(DC& dc) {
   Font* font = font_from(dc.font);
-  if (font == nullptr) font = font_from(default_gui_font());
+  if (font == nullptr) font = font_from(GetStockObject(SYSTEM_FONT));
   return font->spec;
 }
 

@@ -114,8 +114,9 @@ TEST_F(CommPort, FormatTheLineCannotCarryIsRefusedNotFaked) {
   dcb.ByteSize = 8;
   dcb.Parity = NOPARITY;
   ASSERT_TRUE(SetCommState(port_, &dcb));
-  for (auto spoil : {+[](DCB& d) { d.ByteSize = 7; }, +[](DCB& d) { d.ByteSize = 5; },
-                     +[](DCB& d) { d.Parity = EVENPARITY; }, +[](DCB& d) { d.Parity = MARKPARITY; }}) {
+  for (auto spoil :
+       {+[](DCB& d) { d.ByteSize = 7; }, +[](DCB& d) { d.ByteSize = 5; }, +[](DCB& d) { d.Parity = EVENPARITY; },
+        +[](DCB& d) { d.Parity = MARKPARITY; }, +[](DCB& d) { d.Parity = SPACEPARITY; }}) {
     DCB other = dcb;
     spoil(other);
     SetLastError(0);

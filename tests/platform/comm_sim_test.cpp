@@ -51,6 +51,14 @@ TEST_F(Com17, WhatTheDriverCannotDoIsNotSupported) {
   edge.ByteSize = 8;
   edge.StopBits = TWOSTOPBITS;
   EXPECT_TRUE(SetCommState(port_, &edge)) << "the last valid values pass";
+  // XON equal to XOFF matters only while XON/XOFF flow control is on.
+  for (bool flow : {false, true}) {
+    DCB characters = dcb_;
+    characters.fOutX = characters.fInX = flow;
+    characters.XonChar = 0x11;
+    characters.XoffChar = flow ? 0x13 : 0x11;
+    EXPECT_TRUE(SetCommState(port_, &characters)) << "XON/XOFF flow " << flow;
+  }
   for (DWORD function : {SETDTR, CLRDTR, SETRTS, CLRRTS}) {
     SetLastError(0);
     EXPECT_FALSE(EscapeCommFunction(port_, function));

@@ -110,6 +110,11 @@ TEST_F(Buttons, StateMessagesCaptureLossAndOtherKeys) {
     EXPECT_EQ(SendMessageA(box, BM_GETCHECK, 0, 0), static_cast<LRESULT>(check));
   }
 
+  SetCapture(button);
+  SendMessageA(button, WM_MOUSEMOVE, 0, MAKELPARAM(40, 12));
+  EXPECT_FALSE(SendMessageA(button, BM_GETSTATE, 0, 0) & BST_PUSHED) << "a move with no button down pushes nothing";
+  ReleaseCapture();
+
   SetFocus(button);
   SendMessageA(button, WM_KEYDOWN, 'A', 0);
   EXPECT_FALSE(SendMessageA(button, BM_GETSTATE, 0, 0) & BST_PUSHED) << "only the space bar presses";
@@ -124,6 +129,19 @@ TEST_F(Buttons, StateMessagesCaptureLossAndOtherKeys) {
   test_support::mouse_button(VK_LBUTTON, false);
   pump_messages();
   EXPECT_TRUE(notifications(button).empty()) << "no click";
+}
+
+// A default push button wears a frame in the window-frame colour; another,
+// without the focus, shows its raised edge there.
+TEST_F(Buttons, OnlyTheDefaultButtonIsFramed) {
+  HWND made = control("Button", "OK", BS_DEFPUSHBUTTON, 120, 40, 80, 24, 2);
+  pump_messages();
+  ASSERT_NE(GetFocus(), button);
+  const COLORREF frame = GetSysColor(COLOR_WINDOWFRAME);
+  for (POINT p : {POINT{0, 0}, POINT{40, 0}, POINT{0, 12}}) {
+    EXPECT_EQ(test_support::pixel_at(made, p.x, p.y), frame) << p.x << "," << p.y;
+    EXPECT_NE(test_support::pixel_at(button, p.x, p.y), frame) << p.x << "," << p.y;
+  }
 }
 
 TEST_F(Buttons, TheFocusRectangleComesAndGoesWithTheFocus) {
@@ -213,23 +231,26 @@ TEST_F(Buttons, AClickOnAnAutoRadioButtonUnchecksTheRestOfItsGroup) {
   }
 }
 
-// Radio buttons and buttons with BS_NOTIFY tell the parent of a double click;
+// Radio, user and owner-drawn buttons and those with BS_NOTIFY tell the parent
+// of a double click;
 // for the others it is one more press.
 TEST_F(Buttons, ADoubleClickIsToldByRadioButtonsAndNotifyingButtons) {
   const struct {
     DWORD style;
     WORD code;
   } cases[] = {
-      {BS_RADIOBUTTON, BN_DOUBLECLICKED},
-      {BS_CHECKBOX | BS_NOTIFY, BN_DOUBLECLICKED},
-      {BS_AUTORADIOBUTTON, BN_CLICKED},
+      {BS_RADIOBUTTON, BN_DOUBLECLICKED}, {BS_CHECKBOX | BS_NOTIFY, BN_DOUBLECLICKED},
+#ifndef _WIN32
+      {BS_USERBUTTON, BN_DOUBLECLICKED},  // Wine: BN_CLICKED (platform/README.md)
+#endif
+      {BS_OWNERDRAW, BN_DOUBLECLICKED},   {BS_AUTORADIOBUTTON, BN_CLICKED},
       {BS_PUSHBUTTON, BN_CLICKED},
   };
   for (const auto& c : cases) {
     HWND box = control("Button", "Box", c.style, 120, 40, 120, 24, 2);
     SetFocus(box);
     recorder.clear();
-    SendMessageA(box, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(10, 12));
+    EXPECT_EQ(SendMessageA(box, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(10, 12)), 0);
     SendMessageA(box, WM_LBUTTONUP, 0, MAKELPARAM(10, 12));
     EXPECT_EQ(notifications(box), std::vector<WORD>{c.code}) << "style " << c.style;
     DestroyWindow(box);
@@ -259,25 +280,50 @@ TEST_F(Buttons, EachStyleTellsTheDialogWhatItIs) {
   }
 }
 
-// The button presses and releases itself with BM_SETSTATE, which a subclass sees.
-std::vector<WPARAM> pushes;
+// The button presses and releases itself with BM_SETSTATE, and an automatic
+// style moves its check with BM_SETCHECK, all of which a subclass sees.
+std::vector<Received> sent_to_itself;
 WNDPROC button_class_procedure = nullptr;
-LRESULT CALLBACK watch_pushes(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == BM_SETSTATE) pushes.push_back(wparam);
+LRESULT CALLBACK watch_itself(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == BM_SETSTATE || message == BM_SETCHECK) sent_to_itself.push_back({window, message, wparam, lparam});
   return CallWindowProcA(button_class_procedure, window, message, wparam, lparam);
 }
 
 TEST_F(Buttons, APressIsToldToTheButtonItselfWithBmSetState) {
-  pushes.clear();
-  button_class_procedure =
-      reinterpret_cast<WNDPROC>(SetWindowLongPtrA(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(watch_pushes)));
-  test_support::click_client(button, 40, 12);
-  pump_messages();
-  ASSERT_GE(pushes.size(), 2u);
-  EXPECT_EQ(pushes.front(), static_cast<WPARAM>(TRUE));
-  EXPECT_EQ(pushes.back(), static_cast<WPARAM>(FALSE));
-  EXPECT_EQ(notifications(button), std::vector<WORD>{BN_CLICKED});
-  SetWindowLongPtrA(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(button_class_procedure));
+  const struct {
+    DWORD style;
+    std::vector<WPARAM> checks;  // what each click's BM_SETCHECK asks for
+  } cases[] = {
+      {BS_PUSHBUTTON, {}},
+      {BS_AUTOCHECKBOX, {BST_CHECKED, BST_UNCHECKED}},
+      {BS_AUTO3STATE, {BST_CHECKED, BST_INDETERMINATE}},
+      {BS_AUTORADIOBUTTON, {BST_CHECKED, BST_CHECKED}},
+  };
+  for (const auto& c : cases) {
+    HWND made = control("Button", "Box", c.style, 120, 40, 120, 24, 2);
+    button_class_procedure =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrA(made, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(watch_itself)));
+    std::vector<WPARAM> checks;
+    for (int click = 0; click < 2; ++click) {
+      sent_to_itself.clear();
+      test_support::click_client(made, 10 + 40 * click, 12);  // apart, so never a double click
+      pump_messages();
+      ASSERT_GE(sent_to_itself.size(), 2u) << "style " << c.style;
+      EXPECT_EQ(sent_to_itself.front().message, static_cast<UINT>(BM_SETSTATE));
+      EXPECT_EQ(sent_to_itself.front().wparam, static_cast<WPARAM>(TRUE)) << "style " << c.style;
+      WPARAM released = TRUE;
+      for (const Received& r : sent_to_itself) {
+        EXPECT_EQ(r.lparam, 0) << "style " << c.style << ", message " << r.message;
+        if (r.message == BM_SETSTATE) released = r.wparam;
+        if (r.message == BM_SETCHECK) checks.push_back(r.wparam);
+      }
+      EXPECT_EQ(released, static_cast<WPARAM>(FALSE)) << "style " << c.style;
+    }
+    EXPECT_EQ(checks, c.checks) << "style " << c.style;
+    EXPECT_EQ(notifications(made), std::vector<WORD>(2, BN_CLICKED)) << "style " << c.style;
+    DestroyWindow(made);
+    recorder.clear();
+  }
 }
 
 }  // namespace

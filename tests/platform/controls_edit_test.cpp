@@ -161,6 +161,24 @@ TEST_F(Edits, ReplaceSelAndSetSelBehaveAsWin32) {
   EXPECT_EQ(selection().first, selection().second) << "-1 removes the selection";
 }
 
+// A text beyond the limit is cut to it, and the parent told; replacing
+// nothing with nothing changes nothing and tells nothing.
+TEST_F(Edits, ATextBeyondTheLimitIsCutToItAndNothingForNothingIsNoChange) {
+  SendMessageA(field, EM_SETLIMITTEXT, 7, 0);
+  SendMessageA(field, EM_SETSEL, 5, 5);
+  SendMessageA(field, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>("ABCD"));
+  EXPECT_EQ(text_of(field), "COM17AB");
+  EXPECT_EQ(notifications(field), (Codes{EN_MAXTEXT, EN_UPDATE, EN_CHANGE}));
+  SendMessageA(field, EM_EMPTYUNDOBUFFER, 0, 0);
+  SendMessageA(field, EM_SETMODIFY, FALSE, 0);
+  recorder.clear();
+  SendMessageA(field, EM_SETSEL, 2, 2);
+  SendMessageA(field, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(""));
+  EXPECT_TRUE(notifications(field).empty());
+  EXPECT_FALSE(SendMessageA(field, EM_GETMODIFY, 0, 0));
+  EXPECT_FALSE(SendMessageA(field, EM_CANUNDO, 0, 0));
+}
+
 TEST_F(Edits, AReadOnlyFieldRefusesTypingAndAsksForStaticColours) {
   SendMessageA(field, EM_SETREADONLY, TRUE, 0);
   SetFocus(field);
@@ -199,30 +217,38 @@ TEST_F(Edits, UndoTakesBackATypedRunAsOneAndSelectsWhatItRestored) {
   const struct {
     const char* initial;
     Selection selected;
-    const char* keys;  // typed, with \b for Backspace and \x7f for Delete
+    const char* keys;  // typed, with \b for Backspace, \x7f for Delete and ^ for Home
     const char* typed;
     Selection after_undo;
     Selection after_redo;
+    const char* undone = nullptr;  // the text after undo, when it is not the initial one
   } cases[] = {
-      {"xy", {2, 2}, "abc", "xyabc", {2, 2}, {2, 5}},
-      {"hello", {1, 4}, "XY", "hXYo", {1, 4}, {1, 3}},
-      {"COM17", {5, 5}, "\b\b", "COM", {3, 5}, {3, 3}},
-      {"COM17", {0, 0}, "\x7f\x7f", "M17", {0, 2}, {0, 0}},
+      {"xy", {2, 2}, "abc", "xyabc", {2, 2}, {2, 5}},            // a typed run
+      {"hello", {1, 4}, "XY", "hXYo", {1, 4}, {1, 3}},           // typing over a selection
+      {"COM17", {5, 5}, "\b\b", "COM", {3, 5}, {3, 3}},          // Backspace, again
+      {"xy", {0, 0}, "a", "axy", {0, 0}, {0, 1}},                // a run of one
+      {"xy", {2, 2}, "abc\b", "xyab", {4, 5}, {4, 4}, "xyabc"},  // Backspace after typing
+      {"xy", {2, 2}, "abc^", "xyabc", {2, 2}, {2, 5}},           // the caret moved away
+      {"xy", {2, 2}, "a^b", "bxya", {0, 0}, {0, 1}, "xya"},      // typing elsewhere starts afresh
+      {"xyz", {3, 3}, "\b^a", "axy", {0, 0}, {0, 1}, "xy"},      // and forgets a deletion
+      {"COM17", {0, 0}, "\x7f\x7f", "M17", {0, 2}, {0, 0}},      // Delete, again
   };
   for (const auto& c : cases) {
     SetWindowTextA(field, c.initial);
     SetFocus(field);
     SendMessageA(field, EM_SETSEL, c.selected.first, static_cast<LPARAM>(c.selected.second));
     for (const char* key = c.keys; *key != '\0'; ++key) {
-      if (*key == '\b' || *key == '\x7f')
-        test_support::press_key(*key == '\b' ? VK_BACK : VK_DELETE);
+      const int special = *key == '\b' ? VK_BACK : *key == '\x7f' ? VK_DELETE : *key == '^' ? VK_HOME : 0;
+      if (special != 0)
+        test_support::press_key(special);
       else
         test_support::type_text(std::string(1, *key).c_str());
+      pump_messages();  // keys and typed characters in the order given
     }
     pump_messages();
     ASSERT_EQ(text_of(field), c.typed);
     EXPECT_TRUE(SendMessageA(field, EM_UNDO, 0, 0));
-    EXPECT_EQ(text_of(field), c.initial);
+    EXPECT_EQ(text_of(field), c.undone != nullptr ? c.undone : c.initial);
     EXPECT_EQ(selection(), c.after_undo) << c.initial;
     test_support::key_chord({VK_CONTROL, 'Z'});
     pump_messages();
@@ -232,6 +258,9 @@ TEST_F(Edits, UndoTakesBackATypedRunAsOneAndSelectsWhatItRestored) {
   SendMessageA(field, EM_SETREADONLY, TRUE, 0);
   SendMessageA(field, EM_UNDO, 0, 0);
   EXPECT_EQ(text_of(field), "M17") << "a read-only field keeps its text";
+  EXPECT_TRUE(SendMessageA(field, EM_CANUNDO, 0, 0));
+  EXPECT_EQ(SendMessageA(field, EM_EMPTYUNDOBUFFER, 0, 0), 0);
+  EXPECT_FALSE(SendMessageA(field, EM_CANUNDO, 0, 0)) << "nothing is left to undo";
 }
 
 // ES_UPPERCASE and ES_LOWERCASE change every text the field is given.

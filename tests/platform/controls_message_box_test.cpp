@@ -72,7 +72,10 @@ TEST_F(MessageBoxes, ABoxCancelsTheCaptureHoldersModeBeforeItShows) {
   HWND other = recorder.top_level("Other", WS_OVERLAPPED | WS_CAPTION | WS_VISIBLE, 300, 300, 100, 100);
   WindowGuard guard{other};
   static bool keep_mode = false;
-  recorder.handler = [](HWND, UINT message, WPARAM, LPARAM, LRESULT* result) {
+  recorder.handler = [](HWND, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result) {
+    if (message == WM_CANCELMODE) {
+      EXPECT_EQ(wparam + static_cast<WPARAM>(lparam), 0u) << "it has no parameters";
+    }
     *result = 0;
     return keep_mode && message == WM_CANCELMODE;
   };

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "recorder.h"
+#include "controls_fixture.h"
 
 namespace {
 
@@ -130,20 +130,27 @@ TEST(Fonts, TheMetricsAreTheFacesWindowsMetrics) {
   const struct {
     int height, weight;
     LONG expected[7];  // height, ascent, descent, internal and external leading, average and widest width
+    const char* face = "Arial";
   } cases[] = {
-      {-40, FW_NORMAL, {44, 36, 8, 5, 1, 24, 50}}, {-37, FW_NORMAL, {41, 33, 8, 4, 1, 22, 46}},
-      {-11, FW_NORMAL, {12, 10, 2, 1, 0, 6, 14}},  {-50, FW_NORMAL, {56, 45, 11, 6, 2, 29, 63}},
-      {20, FW_NORMAL, {20, 16, 4, 2, 1, 11, 23}},  {16, FW_BOLD, {16, 13, 3, 2, 0, 9, 17}},
-      {41, FW_BOLD, {41, 33, 8, 4, 1, 23, 46}},    {2, FW_BOLD, {2, 2, 0, 0, 0, 1, 2}},
+      {-40, FW_NORMAL, {44, 36, 8, 5, 1, 24, 50}},
+      {-37, FW_NORMAL, {41, 33, 8, 4, 1, 22, 46}},
+      {-11, FW_NORMAL, {12, 10, 2, 1, 0, 6, 14}},
+      {-50, FW_NORMAL, {56, 45, 11, 6, 2, 29, 63}},
+      {20, FW_NORMAL, {20, 16, 4, 2, 1, 11, 23}},
+      {16, FW_BOLD, {16, 13, 3, 2, 0, 9, 17}},
+      {41, FW_BOLD, {41, 33, 8, 4, 1, 23, 46}},
+      {2, FW_BOLD, {2, 2, 0, 0, 0, 1, 2}},
+      // Its hhea ascent and descent differ from its Windows ones.
+      {-40, FW_NORMAL, {45, 37, 8, 5, 1, 14, 47}, "Liberation Sans Narrow"},
   };
   ScreenDC screen;
   for (const auto& c : cases) {
-    HFONT font = CreateFontA(c.height, 0, 0, 0, c.weight, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
+    HFONT font = CreateFontA(c.height, 0, 0, 0, c.weight, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, c.face);
     TEXTMETRICA m = metrics_of(screen.dc, font);
     const LONG got[7] = {m.tmHeight,          m.tmAscent,       m.tmDescent,     m.tmInternalLeading,
                          m.tmExternalLeading, m.tmAveCharWidth, m.tmMaxCharWidth};
     EXPECT_EQ(std::vector<LONG>(got, got + 7), std::vector<LONG>(c.expected, c.expected + 7))
-        << "height " << c.height << ", weight " << c.weight;
+        << c.face << ", height " << c.height << ", weight " << c.weight;
     DeleteObject(font);
   }
 }
@@ -202,7 +209,7 @@ TEST(Fonts, DrawTextPlacesLinesByTheCellHeightAndExpandsTabs) {
   const struct {
     const char* text;
     int stops;  // of eight average widths each, before the last "b"
-  } tabs[] = {{"a\tb", 1}, {"\tb", 1}, {"abc\tb", 1}, {"mmmmmm\tb", 2}, {"a\tbcdefghi\tb", 2}};
+  } tabs[] = {{"b", 0}, {"a\tb", 1}, {"\tb", 1}, {"abc\tb", 1}, {"mmmmmm\tb", 2}, {"a\tbcdefghi\tb", 2}};
   for (const auto& t : tabs) {
     RECT r{10, 20, 400, 200};
     DrawTextA(screen.dc, t.text, -1, &r, DT_EXPANDTABS | DT_CALCRECT | DT_SINGLELINE);
@@ -214,6 +221,76 @@ TEST(Fonts, DrawTextPlacesLinesByTheCellHeightAndExpandsTabs) {
   EXPECT_EQ(fits.right, 10 + words.cx) << "measured without tabs";
   SelectObject(screen.dc, old);
   DeleteObject(font);
+}
+
+// What follows a tab is drawn at the next stop, and nothing before it.
+TEST(Fonts, DrawTextDrawsWhatFollowsATabAtTheStop) {
+  Recorder recorder;
+  HWND window = recorder.top_level("Tabs", WS_POPUP | WS_VISIBLE, 10, 10, 200, 40);
+  test_support::bring_to_front(window);
+  UpdateWindow(window);
+  HDC dc = GetDC(window);
+  SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+  TEXTMETRICA metrics{};
+  GetTextMetricsA(dc, &metrics);
+  SIZE w{};
+  GetTextExtentPoint32A(dc, "W", 1, &w);
+  RECT r{0, 0, 200, 40};
+  DrawTextA(dc, "\tW", -1, &r, DT_EXPANDTABS | DT_SINGLELINE);
+  ReleaseDC(window, dc);
+  const int stop = 8 * metrics.tmAveCharWidth;
+  int before = 0, at = 0;
+  for (int y = 0; y < metrics.tmHeight; ++y) {
+    for (int x = 0; x < stop + w.cx; ++x) (x < stop ? before : at) += is_ink(test_support::pixel_at(window, x, y));
+  }
+  EXPECT_EQ(before, 0);
+  EXPECT_GT(at, 5);
+  DestroyWindow(window);
+}
+
+// Whatever makes a DC, it starts with the system font; the GUI font is only
+// what controls and programs select themselves.
+TEST(Fonts, ANewDCStartsWithTheSystemFont) {
+  Recorder recorder;
+  HWND window = recorder.top_level("New DCs", WS_OVERLAPPED | WS_CAPTION | WS_VISIBLE, 10, 10, 200, 100);
+  const HGDIOBJ system = GetStockObject(SYSTEM_FONT), other = GetStockObject(ANSI_VAR_FONT);
+  HGDIOBJ in_paint = nullptr;
+  recorder.handler = [&](HWND to, UINT message, WPARAM, LPARAM, LRESULT* result) {
+    if (message != WM_PAINT) return false;
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(to, &paint);
+    in_paint = SelectObject(dc, other);
+    SelectObject(dc, in_paint);
+    EndPaint(to, &paint);
+    *result = 0;
+    return true;
+  };
+  InvalidateRect(window, nullptr, TRUE);
+  UpdateWindow(window);
+  EXPECT_EQ(in_paint, system) << "BeginPaint";
+  const struct {
+    const char* maker;
+    HWND window;  // for ReleaseDC
+    HDC dc;
+    bool created;  // by CreateDCA, so DeleteDC ends it
+  } cases[] = {
+      {"GetDC(window)", window, GetDC(window), false},
+      {"GetDC(nullptr)", nullptr, GetDC(nullptr), false},
+      {"CreateDCA", nullptr, CreateDCA("DISPLAY", nullptr, nullptr, nullptr), true},
+  };
+  for (const auto& c : cases) {
+    TEXTMETRICA metrics{};
+    EXPECT_TRUE(GetTextMetricsA(c.dc, &metrics));
+    EXPECT_EQ(metrics.tmHeight, 16) << c.maker;
+    EXPECT_EQ(metrics.tmWeight, FW_BOLD) << c.maker;
+    EXPECT_EQ(SelectObject(c.dc, other), system) << c.maker;
+    SelectObject(c.dc, system);
+    if (c.created)
+      DeleteDC(c.dc);
+    else
+      ReleaseDC(c.window, c.dc);
+  }
+  DestroyWindow(window);
 }
 
 #ifndef _WIN32

@@ -149,7 +149,9 @@ TEST(TraceOfALostInterface, HoldsEveryByteUpToTheEnd) {
     const std::string before_last = IDENTIFIED + repeated(BLOCK_50, 2);
     ASSERT_TRUE(traced.received.starts_with(before_last)) << traced.received;
     EXPECT_TRUE(BLOCK_50.starts_with(traced.received.substr(before_last.size()))) << traced.received;
-    EXPECT_EQ(traced.sent, requests_in_simulator_log());
+    // A request written just before the hang-up went out, though the simulator never read it.
+    const std::string read = requests_in_simulator_log();
+    EXPECT_TRUE(traced.sent == read || traced.sent == read + "0805\r") << traced.sent;
     ASSERT_GE(traced.notes.size(), 3u);
     EXPECT_EQ(traced.notes[1], "opened COM17: baud=19200 parity=N Data=8 stop=1");
     EXPECT_EQ(traced.notes[2], "closed");

@@ -211,9 +211,14 @@ bool simulator_saw_close(Clock::duration within) {
   }
 }
 
-std::vector<double> gaps_ms(const std::vector<Received>& entries) {
+std::vector<double> SentRequests::gaps_ms(std::string_view request) const {
   std::vector<double> gaps;
-  for (std::size_t i = 1; i < entries.size(); ++i) gaps.push_back((entries[i].seconds - entries[i - 1].seconds) * 1000);
+  const Clock::time_point* last = nullptr;
+  for (const auto& [at, bytes] : sent_) {
+    if (bytes != request) continue;
+    if (last != nullptr) gaps.push_back(std::chrono::duration<double, std::milli>(at - *last).count());
+    last = &at;
+  }
   return gaps;
 }
 

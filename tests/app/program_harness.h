@@ -10,9 +10,12 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "registry.h"
+#include "serial_trace.h"
 
 namespace program_test {
 
@@ -89,7 +92,26 @@ std::vector<Received> requests(const std::vector<Received>& log, const std::stri
 // its last opening.
 bool simulator_saw_close(Clock::duration within = 3s);
 
-// The times between neighbouring entries, in milliseconds.
-std::vector<double> gaps_ms(const std::vector<Received>& entries);
+// The times at which the program wrote its requests, taken as it wrote them
+// for as long as this lasts. (The simulator's log times hold also how late
+// the simulator read each request, which on a busy machine varies.)
+class SentRequests : public SerialTrace {
+ public:
+  SentRequests() { serial_set_trace(this); }
+  ~SentRequests() override { serial_set_trace(nullptr); }
+  SentRequests(const SentRequests&) = delete;
+  SentRequests& operator=(const SentRequests&) = delete;
+
+  // The times between neighbouring writes of exactly these bytes, in milliseconds.
+  std::vector<double> gaps_ms(std::string_view request) const;
+
+  void opened(std::string_view, bool) override {}
+  void sent(std::string_view bytes) override { sent_.push_back({Clock::now(), std::string(bytes)}); }
+  void received(std::string_view) override {}
+  void closed() override {}
+
+ private:
+  std::vector<std::pair<Clock::time_point, std::string>> sent_;
+};
 
 }  // namespace program_test

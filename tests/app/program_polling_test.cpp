@@ -45,6 +45,7 @@ TEST(Polling, TheLogShowsTheConnectAnswerAndACarriageReturnWhenPollingBegins) {
 // the requests come that much more than 100 ms apart; a pause counted from the
 // request instead would bring them 100 ms apart.
 TEST(Polling, EachRequestFollowsThePreviousReplyAfterAWholePause) {
+  SentRequests sent;
   Script script;
   script.act("press Connect", press_connect).wait_until("nine polls", [] {
     return requests(simulator_log(), "0805\\r").size() >= 9;
@@ -52,7 +53,7 @@ TEST(Polling, EachRequestFollowsThePreviousReplyAfterAWholePause) {
   const ProgramRun run = run_program_window(script, 10s);
   ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
 
-  std::vector<double> gaps = gaps_ms(requests(simulator_log(), "0805\\r"));
+  std::vector<double> gaps = sent.gaps_ms("0805\r");
   ASSERT_GE(gaps.size(), 8u);
   for (double gap : gaps) EXPECT_GE(gap, 90) << "each request waits its pause";
   std::nth_element(gaps.begin(), gaps.begin() + gaps.size() / 2, gaps.end());

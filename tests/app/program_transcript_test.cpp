@@ -134,8 +134,8 @@ TEST(Trace, HoldsEveryByteAndThePortsOpenAndCloseHoweverTheProgramEnds) {
 // Against the hang-up scenario (three blocks): the trace holds every byte the
 // program received before the interface was lost, while the program still
 // runs. The line may drop the end of the last block with the hang-up, so of
-// that block a beginning is traced. Where the loss is told (not yet in the
-// Windows build), the trace notes the port's closing at it.
+// that block a beginning is traced, and the port's closing is noted when the
+// loss is told.
 TEST(TraceOfALostInterface, HoldsEveryByteUpToTheEnd) {
   const std::string path = "trace_test_lost.txt";
   std::remove(path.c_str());
@@ -143,25 +143,21 @@ TEST(TraceOfALostInterface, HoldsEveryByteUpToTheEnd) {
   ASSERT_TRUE(trace.start(path));
   Script script;
   script.act("press Connect", press_connect).wait_until("the third block", [] { return block_requests() >= 3; });
-#ifdef _WIN32
-  script.wait_for(500ms);
-#else
-  script.wait_until("the loss in the log", [] { return text_of(GADGET_LOG) == "Interface lost on COM17\r"; });
-#endif
+  script.wait_until("the loss in the log", [] { return text_of(GADGET_LOG).ends_with("Interface lost on COM17\r"); });
   script.act("read the trace", [&] {
     const Transcript traced = read_file(path);
     const std::string before_last = IDENTIFIED + repeated(BLOCK_50, 2);
     ASSERT_TRUE(traced.received.starts_with(before_last)) << traced.received;
     EXPECT_TRUE(BLOCK_50.starts_with(traced.received.substr(before_last.size()))) << traced.received;
-    EXPECT_EQ(traced.sent, requests_in_simulator_log());
-#ifndef _WIN32
+    // A request written just before the hang-up went out, though the simulator never read it.
+    const std::string read = requests_in_simulator_log();
+    EXPECT_TRUE(traced.sent == read || traced.sent == read + "0805\r") << traced.sent;
     ASSERT_GE(traced.notes.size(), 3u);
     EXPECT_EQ(traced.notes[1], "opened COM17: baud=19200 parity=N Data=8 stop=1");
     EXPECT_EQ(traced.notes[2], "closed");
-#endif
   });
   const ProgramRun run = run_program_window(script, 20s);
-  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at << ", the log: " << escape_bytes(run.log_at_end);
   std::remove(path.c_str());
 }
 

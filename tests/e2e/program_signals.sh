@@ -123,20 +123,42 @@ for signal in INT TERM HUP; do
   run "$signal" polling
 done
 
-# Signals at any moment of the start: the program catches them from its first
-# instant and ends as asked.
-for delay in 0.05 0.1 0.15 0.2 0.25 0.3 0.4 0.5 0.7 1; do
+# Signals at any moment of the start: the program catches SIGTERM from its own
+# first step, before its window is made, and then ends as asked. Until the
+# loader and the sanitizers' runtime are done no code of the program runs (on
+# a busy machine, longer than the first moments here), and the signal ends it
+# as the system does. So the program is held still when the signal is sent
+# and looked at: caught, it must end with exit code 0; not yet caught, it must
+# not have made a window.
+catches_term() { # PID: SIGTERM (signal 15, bit 14) is among the caught signals
+  local mask
+  mask=$(sed -n 's/^SigCgt:\s*//p' "/proc/$1/status" 2>/dev/null)
+  [ -n "$mask" ] && (((0x$mask >> 14) & 1))
+}
+before_code=0 before_window=0 with_window=0
+for delay in 0.05 0.1 0.15 0.2 0.25 0.3 0.4 0.5 0.7 1 1.5 2; do
   VELMORANT_DOSDEVICES=$links env --default-signal=INT "$program" 2>/dev/null &
   program_pid=$!
   sleep "$delay"
+  kill -STOP "$program_pid"
+  caught=0 window=0
+  catches_term "$program_pid" && caught=1
+  xdotool search --pid "$program_pid" >/dev/null 2>&1 && window=1
   kill -TERM "$program_pid"
-  if ! ended 50; then
+  kill -CONT "$program_pid"
+  if [ "$caught" -eq 0 ]; then
+    [ "$window" -eq 0 ] || fail "TERM after ${delay}s of the start: a window was made before SIGTERM was caught"
+    before_code=$((before_code + 1))
+    ended 50 || fail "TERM after ${delay}s of the start: the program did not end"
+  elif ! ended 50; then
     fail "TERM after ${delay}s of the start: the program did not end"
   elif [ "$status" -ne 0 ]; then
     fail "TERM after ${delay}s of the start: exit code $status"
   fi
+  [ "$caught" -eq 1 ] && [ "$window" -eq 0 ] && before_window=$((before_window + 1))
+  [ "$window" -eq 1 ] && with_window=$((with_window + 1))
 done
-echo "-- TERM during the start: done"
+echo "-- TERM during the start: $before_code before the program's code ran, $before_window before its window, $with_window with it"
 
 # Under nohup, SIGHUP is ignored and stays so; SIGTERM still ends it.
 lines_before=$(wc -l <"$log")

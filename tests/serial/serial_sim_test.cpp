@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -91,6 +92,45 @@ TEST_F(OverTheSimulator, MaxdwordIntervalWaitsForItsConstantWhenNothingComes) {
   ASSERT_TRUE(ReadFile(port_, buffer, sizeof buffer, &read, nullptr));
   EXPECT_EQ(read, 0u);
   EXPECT_GE(Clock::now() - start, 250ms);
+}
+
+// Scenario hang-up, one block (a run of its own): the interface hangs up once
+// the block is sent, as the line of an unplugged adapter or of a killed
+// simulator does. From then on every call that asks the line fails with a
+// reason (under Wine, ERROR_NOT_READY), which tells a lost interface from a
+// quiet one, and a read takes nothing.
+TEST(HungUp, EveryCallFailsWithAReasonAndAReadTakesNothing) {
+  const SerialPort port = serial_open(settings, HANDSHAKE_NONE, 255, 255);
+  ASSERT_NE(port, nullptr);
+  EXPECT_NE(exchange(port, "ati\r").find("Velmorant"), std::string::npos);
+  exchange(port, "atd01\r");
+  ASSERT_EQ(serial_write(port, "0805\r", 5), 1);
+  // Whatever of the block comes before the hang-up is read first.
+  for (const auto deadline = Clock::now() + 5s; Clock::now() < deadline; std::this_thread::sleep_for(1ms)) {
+    SetLastError(ERROR_SUCCESS);
+    const DWORD waiting = serial_input_count(port);
+    if (waiting == 0 && GetLastError() != ERROR_SUCCESS) break;
+    char byte = 0;
+    if (waiting > 0) serial_read(port, &byte, 1);
+  }
+  const struct {
+    const char* what;
+    std::function<DWORD()> call;
+  } calls[] = {
+      {"serial_write", [&] { return static_cast<DWORD>(serial_write(port, "0805\r", 5)); }},
+      {"serial_input_count", [&] { return serial_input_count(port); }},
+      {"serial_output_count", [&] { return serial_output_count(port); }},
+      {"serial_error_flags", [&] { return serial_error_flags(port); }},
+  };
+  for (const auto& call : calls) {
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_EQ(call.call(), 0u) << call.what;
+    EXPECT_NE(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS)) << call.what;
+  }
+  char byte = '#';
+  serial_read(port, &byte, 1);
+  EXPECT_EQ(byte, '#');
+  EXPECT_NE(serial_close(port), 0);
 }
 
 // What a trace is told: each open with its settings and result, the bytes

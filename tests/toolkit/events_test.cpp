@@ -117,11 +117,13 @@ TEST_F(EventsTest, AQueuedEventKeepsTheGadgetOfTheLastDirectEventAndHasNoType) {
   EXPECT_EQ(moved.window, 0);
 }
 
-TEST_F(EventsTest, NothingWithinTheTimeoutGivesNoEvent) {
+TEST_F(EventsTest, NothingWithinTheTimeoutGivesNoEventAndKeepsTheLastMessage) {
+  event_state->last_wparam = 77;
   EXPECT_EQ(retrieve(0).code, EV_NONE);
   Event waited = retrieve(30);
   EXPECT_EQ(waited.code, EV_NONE);
   EXPECT_EQ(waited.type, -1);
+  EXPECT_EQ(event_state->last_wparam, 77u) << "nothing was dispatched";
 }
 
 TEST_F(EventsTest, AMessageThatMakesNoEventIsReportedByItsNumberWithItsParameters) {
@@ -160,12 +162,17 @@ TEST_F(EventsTest, TheTabCommandsFromTheAcceleratorMakeNoEventButAMenuItemOfTheS
 }
 
 TEST_F(EventsTest, ItemClicksAreDeferredOnceAndOnlyMouseButtonsMakeEvents) {
-  PostMessageA(window, MSG_ITEM_CLICK, 7, WM_RBUTTONDBLCLK);
-  EXPECT_EQ(retrieve(0).code, static_cast<int>(MSG_ITEM_CLICK));
-  Event click = retrieve(0);
-  EXPECT_EQ(click.code, EV_ITEM_CLICK);
-  EXPECT_EQ(click.gadget, 7);
-  EXPECT_EQ(click.type, CLICK_RIGHT_DOUBLE);
+  // The click types are numbers that programs compare with.
+  const std::pair<LPARAM, int> clicks[] = {
+      {WM_LBUTTONDOWN, 0}, {WM_RBUTTONDOWN, 1}, {WM_LBUTTONDBLCLK, 2}, {WM_RBUTTONDBLCLK, 3}};
+  for (const auto& [button, type] : clicks) {
+    PostMessageA(window, MSG_ITEM_CLICK, 7, button);
+    EXPECT_EQ(retrieve(0).code, static_cast<int>(MSG_ITEM_CLICK));
+    Event click = retrieve(0);
+    EXPECT_EQ(click.code, EV_ITEM_CLICK);
+    EXPECT_EQ(click.gadget, 7);
+    EXPECT_EQ(click.type, type) << button;
+  }
 
   PostMessageA(window, MSG_ITEM_CLICK_DEFERRED, 9, WM_MOUSEMOVE);
   Event moved = retrieve(0);
@@ -236,6 +243,23 @@ TEST_F(EventsTest, NothingOfAClosedWindowReachesTheNextWindowOfItsNumber) {
     EXPECT_NE(event.code, EV_CLOSE);
     EXPECT_NE(event.code, EV_SIZE);
     EXPECT_NE(event.code, EV_WINDOW_DATA);
+  }
+}
+
+// A click made outside a retrieval waits as the pending event: freeing its
+// gadget takes it along, freeing another gadget does not.
+TEST_F(EventsTest, FreeingAGadgetTakesOnlyItsOwnPendingClickAlong) {
+  for (ObjectNumber freed : {1, 2}) {
+    SetUp();
+    SendMessageA(gadget_control(1), BM_CLICK, 0, 0);
+    free_gadget(freed);
+    PostMessageA(window, WM_USER, 0, 0);  // its dispatch reports what is pending
+    std::vector<Event> events = drain_events(20);
+    EXPECT_EQ(std::count_if(events.begin(), events.end(),
+                            [](const Event& event) { return event.code == EV_GADGET && event.gadget == 1; }),
+              freed == 1 ? 0 : 1)
+        << "gadget " << freed << " freed";
+    windows_close_all();
   }
 }
 

@@ -81,6 +81,7 @@ TEST_F(GadgetsTest, EachKindMakesItsControlWithTheNumberAsIdentifierAndProperty)
     EXPECT_EQ(GetDlgItem(window, static_cast<int>(expected.number)), control);
     EXPECT_EQ(class_of(control), expected.class_name);
     EXPECT_EQ(GetWindowLongA(control, GWL_STYLE) & expected.style, expected.style);
+    EXPECT_EQ(GetWindowLongA(control, GWL_STYLE) & 0xFFFF, expected.style & 0xFFFF) << "no style of the class added";
     EXPECT_EQ((GetWindowLongA(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0, expected.client_edge);
     ASSERT_NE(gadget_record(expected.number), nullptr);
     EXPECT_EQ(gadget_record(expected.number)->control, control);

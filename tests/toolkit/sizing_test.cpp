@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
 
 #include "events.h"
 #include "gadgets.h"
@@ -551,6 +552,34 @@ TEST_F(SizingLoop, AWindowHiddenDisabledOrDestroyedMidLoopEndsItAndGivesUpTheCap
     end(window);
     EXPECT_EQ(sizing_state->active, 0);
     EXPECT_EQ(GetCapture(), nullptr);
+  }
+}
+
+// The window's own code runs before the loop takes the capture: a window that
+// cannot be sized gets no loop, and one that hands the loop on keeps none.
+TEST_F(SizingWithTwoWindows, ALoopStartsOnlyForAShownEnabledWindowThatKeepsIt) {
+  static HWND hand_to = nullptr;
+  window_record(0)->callback = [](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
+    if (message == WM_GETMINMAXINFO && hand_to != nullptr)
+      SendMessageA(std::exchange(hand_to, nullptr), WM_SYSCOMMAND, SC_SIZE + WMSZ_LEFT, 0);
+    return RESULT_CONTINUE;
+  };
+  const std::pair<const char*, void (*)(HWND, HWND)> cases[] = {
+      {"hidden", [](HWND sized, HWND) { ShowWindow(sized, SW_HIDE); }},
+      {"disabled", [](HWND sized, HWND) { EnableWindow(sized, FALSE); }},
+      {"hands the loop to another window", [](HWND, HWND second) { ShowWindow(hand_to = second, SW_SHOWNA); }},
+  };
+  for (const auto& [name, prepare] : cases) {
+    SCOPED_TRACE(name);
+    prepare(window, other);
+    HWND kept = hand_to;  // the window that ends up with the loop, if any
+    EXPECT_EQ(SendMessageA(window, WM_SYSCOMMAND, SC_SIZE + WMSZ_RIGHT, 0), 0);
+    EXPECT_EQ(sizing_state->active, kept != nullptr ? 1 : 0);
+    EXPECT_EQ(sizing_state->window, kept);
+    EXPECT_EQ(GetCapture(), kept);
+    ReleaseCapture();
+    ShowWindow(window, SW_SHOWNA);
+    EnableWindow(window, TRUE);
   }
 }
 

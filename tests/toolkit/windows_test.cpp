@@ -101,6 +101,11 @@ TEST_F(WindowsTest, AParentCentredWindowIsCentredOnItsParentAndNeverPlacedAboveO
   EXPECT_EQ(inner.left, around.left + ((around.right - around.left) - width) / 2);
   EXPECT_EQ(inner.top, around.top + ((around.bottom - around.top) - height) / 2);
   EXPECT_EQ(GetWindow(window_handle(1), GW_OWNER), parent);
+  // Without a parent the active window is the one to centre on.
+  bring_to_front(parent);
+  window_open(4, 0, 0, 100, 60, "on the active", WS_POPUP | WS_CAPTION | WINDOW_PARENT_CENTERED | WINDOW_INVISIBLE);
+  RECT on_active = outer_rect(window_handle(4));
+  EXPECT_TRUE(EqualRect(&on_active, &inner));
 
   // A small parent in the top-left corner: the larger window starts at 0, 0.
   window_open(2, 0, 0, 60, 40, "corner", WS_POPUP | WS_CAPTION);

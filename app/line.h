@@ -24,7 +24,8 @@ class Line {
 
   // Bytes waiting; 0 also when the count cannot be asked, which loses the line.
   DWORD input_count();
-  // One byte into into[0]; false when nothing was read.
+  // One byte into into[0], for a caller that knows one waits; false when the
+  // read failed (a read that times out with nothing counts as done).
   bool read(char* into);
   void write(std::string_view bytes);
   // The line woke a wait with nothing to read: it has hung up.

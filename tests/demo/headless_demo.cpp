@@ -109,6 +109,7 @@ int main(int argc, char** argv) {
   if (argc > 2) demo.png = argv[2];
   if (argc > 3) demo.port = argv[3];
 
+  setenv("VELMORANT_DISPLAY", "headless", 1);  // this demo's display, chosen by name
   start_support_layers();
   if (!build_main_window()) {
     std::fprintf(stderr, "headless_demo: the window did not open\n");

@@ -71,9 +71,10 @@ std::vector<std::string> listing() {
   return lines;
 }
 
-// Ports of every kind: an FTDI adapter, a CH340 without serial number, a
-// CDC-ACM board, a built-in UART, an empty UART slot, a platform UART and a
-// virtual console; the FTDI adapter has a stable name. Returns that name.
+// Ports of every kind: an FTDI adapter, a CH340 without serial number (its
+// product name padded, as some firmware sends it), a CDC-ACM board, a
+// built-in UART, an empty UART slot, a platform UART and a virtual console;
+// the FTDI adapter has a stable name. Returns that name.
 std::string make_ports(const TempFolder& sysfs, const TempFolder& by_id) {
   const fs::path& root = sysfs.path;
   const std::string usb = "pci0000:00/0000:00:14.0/usb1/";
@@ -84,7 +85,7 @@ std::string make_ports(const TempFolder& sysfs, const TempFolder& by_id) {
             {"../../product", "FT232R USB UART"},
             {"../../serial", "A50285BI"}});
   add_port(root, "ttyUSB1", usb + "1-2/1-2:1.0/ttyUSB1",
-           {{"../../idVendor", "1a86"}, {"../../idProduct", "7523"}, {"../../product", "USB Serial"}});
+           {{"../../idVendor", "1a86"}, {"../../idProduct", "7523"}, {"../../product", "USB Serial \r"}});
   add_port(root, "ttyACM0", usb + "1-3/1-3:1.0",
            {{"../idVendor", "2341"},
             {"../idProduct", "0043"},

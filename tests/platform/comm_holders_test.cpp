@@ -172,7 +172,8 @@ TEST(CommHolders, LockFileNamesAndTexts) {
       {"      4242\n", 4242},          {"4242\n", 4242},         {"4242", 4242},
       {"0000004242\n", 4242},          {"", std::nullopt},       {"   \n", std::nullopt},
       {"42x\n", std::nullopt},         {"0\n", std::nullopt},    {"-5\n", std::nullopt},
-      {"99999999999\n", std::nullopt}, {"\n42\n", std::nullopt},
+      {"99999999999\n", std::nullopt}, {"\n42\n", std::nullopt}, {"2147483647\n", 2147483647},
+      {"2147483648\n", std::nullopt},
   };
   for (const auto& t : texts) EXPECT_EQ(lock_file_pid(t.text), t.pid) << '"' << t.text << '"';
 }

@@ -159,7 +159,7 @@ stripped() { x86_64-w64-mingw32-nm "$exe" 2>&1 | grep -q 'no symbols'; }
 # Only libraries that come with Windows itself.
 system_libraries_only() {
   ! x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\tDLL Name: //p' |
-    grep -viqxE '(kernel32|user32|gdi32|comctl32|ole32|msvcrt|winmm|advapi32|ntdll)\.dll'
+    grep -viqxE '(kernel32|user32|gdi32|comctl32|ole32|msvcrt|winmm|advapi32|setupapi|rstrtmgr|ntdll)\.dll'
 }
 # The version resource's strings are UTF-16.
 version_resource() { strings -el "$exe" | grep -qx "$version"; }

@@ -2,10 +2,12 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 
 #include "port_checks.h"
 
@@ -20,12 +22,18 @@ bool is_alive(pid_t pid) { return kill(pid, 0) == 0 || errno == EPERM; }
 // How a lock file that is there stands.
 enum class LockState { absent, stale, held };
 
+// How long a program may take between making its lock file and writing its pid.
+constexpr time_t WRITING_GRACE_SECONDS = 10;
+
 LockState lock_state(const std::string& path) {
-  if (access(path.c_str(), F_OK) != 0) return LockState::absent;
-  // A text that names no pid may be a file another program has made and not
-  // yet written: it counts as held.
+  struct stat status {};
+  if (stat(path.c_str(), &status) != 0) return LockState::absent;
   const std::optional<pid_t> pid = lock_file_pid(read_small_file(path));
-  return pid && !is_alive(*pid) ? LockState::stale : LockState::held;
+  if (pid) return is_alive(*pid) ? LockState::held : LockState::stale;
+  // A text that names no pid may be a file another program has made and not
+  // yet written; one left so past the grace lost its writer before the write.
+  const bool written_lately = time(nullptr) - status.st_mtime < WRITING_GRACE_SECONDS;
+  return written_lately ? LockState::held : LockState::stale;
 }
 
 }  // namespace

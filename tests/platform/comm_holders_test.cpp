@@ -136,8 +136,15 @@ TEST(CommHolders, LockFileIsOursWhileOpenAndAStaleOneIsTakenOver) {
   for (const std::string& text : {std::string(""), std::string(" 12x\n"), stale}) {
     std::ofstream(path) << text;
     port = open_device(pty.device_path());
-    // A file that names no pid is somebody's, being written.
+    // A file that names no pid is somebody's, being written; left so for
+    // long, its writer died before writing.
     EXPECT_EQ(port != INVALID_HANDLE_VALUE, text == stale) << '"' << text << '"';
+    if (port != INVALID_HANDLE_VALUE) CloseHandle(port);
+    std::ofstream(path) << text;
+    const timespec long_ago[2] = {{0, UTIME_OMIT}, {time(nullptr) - 60, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), long_ago, 0), 0);
+    port = open_device(pty.device_path());
+    EXPECT_NE(port, INVALID_HANDLE_VALUE) << '"' << text << "\" a minute old";
     if (port != INVALID_HANDLE_VALUE) CloseHandle(port);
   }
   std::remove(path.c_str());

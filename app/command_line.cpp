@@ -23,13 +23,6 @@ constexpr const char* usage =
     "  --help                    print this text\n"
     "  --version                 print the program's version\n";
 
-// The name that DefineDosDeviceA accepts for a COM port: COM1 to COM9999.
-bool is_com_name(std::string_view name) {
-  if (name.size() < 4 || name.size() > 7) return false;
-  if ((name[0] & ~0x20) != 'C' || (name[1] & ~0x20) != 'O' || (name[2] & ~0x20) != 'M' || name[3] == '0') return false;
-  return name.substr(3).find_first_not_of("0123456789") == std::string_view::npos;
-}
-
 int list_ports(std::FILE* out) {
   const std::vector<SerialPortEntry> ports = serial_ports();
   const std::map<std::string, PortDetails> details = port_details();
@@ -62,6 +55,12 @@ int link_port(std::string_view name, const char* device, std::FILE* out, std::FI
 }
 
 }  // namespace
+
+bool is_com_name(std::string_view name) {
+  if (name.size() < 4 || name.size() > 7) return false;
+  if ((name[0] & ~0x20) != 'C' || (name[1] & ~0x20) != 'O' || (name[2] & ~0x20) != 'M' || name[3] == '0') return false;
+  return name.substr(3).find_first_not_of("0123456789") == std::string_view::npos;
+}
 
 int run_command_line(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
   const std::string_view option = argc > 1 ? argv[1] : "";

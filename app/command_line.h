@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string_view>
 
 // Exit codes: 0 done, 1 the asked thing failed, 2 a command line not understood.
 inline constexpr int EXIT_USAGE = 2;
@@ -12,3 +13,7 @@ inline constexpr int EXIT_USAGE = 2;
 // Runs the command line (argv[1..argc-1], at least one argument), writing to
 // out and err; returns the program's exit code.
 int run_command_line(int argc, const char* const* argv, std::FILE* out, std::FILE* err);
+
+// Whether name is one DefineDosDeviceA accepts for a COM port: COM1 to
+// COM9999, in any case.
+bool is_com_name(std::string_view name);

@@ -58,6 +58,12 @@ TEST(CommandLine, OptionsAnswerWithTheirExitCodes) {
   }
 }
 
+TEST(CommandLine, ComNamesAreCom1ToCom9999InAnyCase) {
+  for (const char* name : {"COM1", "com9999", "cOm42"}) EXPECT_TRUE(is_com_name(name)) << name;
+  for (const char* name : {"COM", "COM0", "COM01", "COM10000", "COX1", "CXM1", "XOM1", "COMx1", "COM1x", "CO M1"})
+    EXPECT_FALSE(is_com_name(name)) << name;
+}
+
 // The system's own ports (here the machine's, under Wine the COM ports Wine
 // maps): one line each, the name, the device, what it is, and whether it
 // can be opened now in the error box's words.

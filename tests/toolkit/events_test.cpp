@@ -173,6 +173,9 @@ TEST_F(EventsTest, ItemClicksAreDeferredOnceAndOnlyMouseButtonsMakeEvents) {
     EXPECT_EQ(click.gadget, 7);
     EXPECT_EQ(click.type, type) << button;
   }
+  // Sent instead of posted, the click is answered as handled and deferred all the same.
+  EXPECT_EQ(SendMessageA(window, MSG_ITEM_CLICK, 7, WM_LBUTTONDOWN), 0);
+  EXPECT_EQ(retrieve(0).code, EV_ITEM_CLICK);
 
   PostMessageA(window, MSG_ITEM_CLICK_DEFERRED, 9, WM_MOUSEMOVE);
   Event moved = retrieve(0);

@@ -149,14 +149,12 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD /*share_mode*/, LPSEC
   }
 
   const int fd = open(target.path.c_str(), open_flags(access) | O_NOCTTY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
-  if (fd < 0) return fail(errno == EBUSY ? ERROR_SHARING_VIOLATION : error_from_errno(errno));  // EBUSY: TIOCEXCL
+  if (fd < 0) return fail(error_from_errno(errno));  // EBUSY (TIOCEXCL) reads as a sharing violation
   auto object = std::make_unique<SerialDevice>(fd);
   object->lock = std::move(lock);
   if (DWORD refusal = check_opened_port(fd, target.device)) return fail(refusal);
   if (DWORD refusal = recheck(path, target, fd)) return fail(refusal);
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    return fail(errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : error_from_errno(errno));
-  }
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(error_from_errno(errno));  // EWOULDBLOCK too
   object->exclusive = true;
   ioctl(fd, TIOCEXCL);
   termios before{};

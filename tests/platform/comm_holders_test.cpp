@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <sched.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -228,6 +230,22 @@ TEST(CommHolders, ControllingTerminalIsReadFromTheWholeStatText) {
       {"42 (x) S 1 42", 0},
   };
   for (const auto& s : stats) EXPECT_EQ(stat_terminal_number(s.stat), s.terminal) << s.stat;
+}
+
+// Where /proc shows nothing (a bare chroot or container), no scan sees whose
+// terminal a line is; this process's own is still refused once opened.
+TEST(CommHolders, OwnTerminalIsRefusedEvenWithoutProc) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to hide /proc";
+  PtyPair pty;
+  Child child([&]() -> std::string {
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("none", "/proc", "tmpfs", 0, nullptr) != 0)
+      return std::string("cannot hide /proc: ") + std::strerror(errno);
+    if (setsid() < 0 || open(pty.dev_path().c_str(), O_RDWR) < 0) return "cannot take the terminal";
+    HANDLE port = open_device(pty.device_path());
+    return port == INVALID_HANDLE_VALUE ? "refused " + std::to_string(GetLastError()) : "opened";
+  });
+  EXPECT_EQ(child.report(), "refused " + std::to_string(ERROR_BAD_DEVICE));
 }
 
 // Sessions start on a terminal while the port is being opened: a session

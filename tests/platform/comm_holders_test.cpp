@@ -248,6 +248,30 @@ TEST(CommHolders, OwnTerminalIsRefusedEvenWithoutProc) {
   EXPECT_EQ(child.report(), "refused " + std::to_string(ERROR_BAD_DEVICE));
 }
 
+// A lock folder this program may not write to: the line opens without a lock
+// file of ours, and another program's lock file there still keeps it off.
+TEST(CommHolders, ReadOnlyLockFolderStillHonoursOtherLocks) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to mount a lock folder";
+  PtyPair pty;
+  Child child([&]() -> std::string {
+    const std::string folder(LOCK_FOLDER);
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("none", folder.c_str(), "tmpfs", 0, nullptr) != 0)
+      return std::string("cannot mount: ") + std::strerror(errno);
+    std::string report;
+    for (const bool locked : {false, true}) {
+      if (locked) report += write_lock_file(lock_path(pty), getppid());
+      mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr);
+      HANDLE port = open_device(pty.device_path());
+      report += port == INVALID_HANDLE_VALUE ? " refused " + std::to_string(GetLastError()) : " opened";
+      if (port != INVALID_HANDLE_VALUE) CloseHandle(port);
+      mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT, nullptr);
+    }
+    return report;
+  });
+  EXPECT_EQ(child.report(), " opened refused " + std::to_string(ERROR_SHARING_VIOLATION));
+}
+
 // Sessions start on a terminal while the port is being opened: a session
 // that has made the terminal its own, and set it as it wants it, keeps its
 // settings whatever the order in which the two ran. As root the terminal's

@@ -60,9 +60,6 @@ class Connection {
       }
       if (line_.reopen(settings_)) break;
     }
-    identification_ = Identification{};
-    reply_.clear();
-    echo_.clear();
     rejoined_ = true;
     return true;
   }
@@ -97,6 +94,7 @@ class Connection {
   // Sends "atd01\r", steps the progress bar every 100 ms until the first byte
   // of the answer arrives, shows the answer and ends its log line.
   bool connect_control_unit() {
+    reply_.clear();  // what a lost line left half read
     send(CONNECT_REQUEST);
     progress_ = 0;
     while (line_.input_count() == 0) {

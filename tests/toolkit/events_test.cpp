@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <utility>
 
 #include "events.h"
@@ -288,9 +289,11 @@ TEST_F(EventsTest, AGadgetFreedOrRemadeInItsOwnNotificationGivesNoEventAndKeepsT
   };
   static std::function<void()> act;
   static ObjectNumber gadget;
+  std::optional<DWORD> gdi_objects;  // counted after the first case, whose first paint makes what stays
   for (const Case& item : cases) {
     SCOPED_TRACE(item.name);
     SetUp();
+    set_gadget_colour(item.gadget, COLOUR_BACK, RGB(0, 0, 200));  // a brush of its own, to be freed with it
     SetFocus(gadget_control(2));
     drain_events(20);
     act = item.act;
@@ -317,6 +320,10 @@ TEST_F(EventsTest, AGadgetFreedOrRemadeInItsOwnNotificationGivesNoEventAndKeepsT
       EXPECT_EQ(get_gadget_text(item.gadget), "7again");
     }
     windows_close_all();
+    drain_events(20);
+    const DWORD gdi_now = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    EXPECT_EQ(gdi_now, gdi_objects.value_or(gdi_now)) << "GDI objects";
+    gdi_objects = gdi_now;
   }
 }
 

@@ -125,6 +125,12 @@ TEST(CommPortList, DefineDosDeviceMakesTheComLink) {
   }
   EXPECT_FALSE(DefineDosDeviceA(0, "COM6", "relative/path"));
   EXPECT_FALSE(DefineDosDeviceA(0, "COM6", nullptr));
+  // Something else under that name is the user's: neither replaced nor removed.
+  const std::string user_file = std::string(std::getenv("VELMORANT_DOSDEVICES")) + "/com7";
+  std::ofstream(user_file) << "notes";
+  EXPECT_FALSE(DefineDosDeviceA(0, "COM7", "/dev/null"));
+  EXPECT_FALSE(DefineDosDeviceA(DDD_REMOVE_DEFINITION, "COM7", nullptr));
+  EXPECT_EQ(std::ifstream(user_file).rdbuf()->sgetc(), 'n');
 }
 
 }  // namespace

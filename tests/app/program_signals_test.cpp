@@ -10,13 +10,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 #include "gadgets.h"
 #include "main_window.h"
 #include "program_harness.h"
 #include "test_support.h"
+#include "window_service.h"
 
 #ifndef _WIN32
 namespace {
@@ -196,6 +199,54 @@ TEST(Polling, ASignalEndsPollingWithThePortClosed) {
         },
         [] { return simulator_saw_close(); });
   }
+}
+
+// Ctrl+C before the window exists is kept and closes the window once it is
+// made. A handler registered after the program's runs first: it counts the
+// events and holds the second, so that the first has been handled whole when
+// the window is made.
+std::mutex probe_lock;
+std::condition_variable probe_changed;
+int probe_calls = 0;
+bool probe_released = false;
+
+BOOL WINAPI probe(DWORD) {
+  std::unique_lock lock(probe_lock);
+  const int call = ++probe_calls;
+  probe_changed.notify_all();
+  if (call == 1) return FALSE;  // on to the program's handler
+  probe_changed.wait(lock, [] { return probe_released; });
+  return TRUE;  // handled: the program's handler never sees the second
+}
+
+TEST(SignalBeforeTheWindow, IsKeptAndClosesTheWindowOnceItIsMade) {
+  install_close_signals();
+  ASSERT_TRUE(SetConsoleCtrlHandler(probe, TRUE));
+  const auto calls_reach = [](int count, Clock::duration within) {
+    std::unique_lock lock(probe_lock);
+    return probe_changed.wait_for(lock, within, [&] { return probe_calls >= count; });
+  };
+  std::raise(SIGINT);
+  ASSERT_TRUE(calls_reach(1, 10s));
+  // A Ctrl+C that comes while the handlers run is dropped, as on Windows: it
+  // is sent again until the second event comes.
+  const auto give_up_at = Clock::now() + 10s;
+  while (!calls_reach(2, 20ms) && Clock::now() < give_up_at) std::raise(SIGINT);
+  ASSERT_TRUE(calls_reach(2, 0s));
+  HWND window = CreateWindowExA(0, "STATIC", "target", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(window, nullptr);
+  close_signals_reach(window);
+  MSG message;
+  EXPECT_TRUE(PeekMessageA(&message, window, WM_CLOSE, WM_CLOSE, PM_REMOVE));
+  EXPECT_FALSE(PeekMessageA(&message, window, WM_CLOSE, WM_CLOSE, PM_REMOVE)) << "one close";
+  {
+    std::lock_guard lock(probe_lock);
+    probe_released = true;
+  }
+  probe_changed.notify_all();
+  DestroyWindow(window);
+  SetConsoleCtrlHandler(probe, FALSE);
 }
 
 }  // namespace

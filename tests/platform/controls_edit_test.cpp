@@ -223,15 +223,16 @@ TEST_F(Edits, UndoTakesBackATypedRunAsOneAndSelectsWhatItRestored) {
     Selection after_redo;
     const char* undone = nullptr;  // the text after undo, when it is not the initial one
   } cases[] = {
-      {"xy", {2, 2}, "abc", "xyabc", {2, 2}, {2, 5}},            // a typed run
-      {"hello", {1, 4}, "XY", "hXYo", {1, 4}, {1, 3}},           // typing over a selection
-      {"COM17", {5, 5}, "\b\b", "COM", {3, 5}, {3, 3}},          // Backspace, again
-      {"xy", {0, 0}, "a", "axy", {0, 0}, {0, 1}},                // a run of one
-      {"xy", {2, 2}, "abc\b", "xyab", {4, 5}, {4, 4}, "xyabc"},  // Backspace after typing
-      {"xy", {2, 2}, "abc^", "xyabc", {2, 2}, {2, 5}},           // the caret moved away
-      {"xy", {2, 2}, "a^b", "bxya", {0, 0}, {0, 1}, "xya"},      // typing elsewhere starts afresh
-      {"xyz", {3, 3}, "\b^a", "axy", {0, 0}, {0, 1}, "xy"},      // and forgets a deletion
-      {"COM17", {0, 0}, "\x7f\x7f", "M17", {0, 2}, {0, 0}},      // Delete, again
+      {"xy", {2, 2}, "abc", "xyabc", {2, 2}, {2, 5}},                  // a typed run
+      {"hello", {1, 4}, "XY", "hXYo", {1, 4}, {1, 3}},                 // typing over a selection
+      {"COM17", {5, 5}, "\b\b", "COM", {3, 5}, {3, 3}},                // Backspace, again
+      {"xy", {0, 0}, "a", "axy", {0, 0}, {0, 1}},                      // a run of one
+      {"xy", {2, 2}, "abc\b", "xyab", {4, 5}, {4, 4}, "xyabc"},        // Backspace after typing
+      {"xy", {2, 2}, "abc^", "xyabc", {2, 2}, {2, 5}},                 // the caret moved away
+      {"xy", {2, 2}, "a^b", "bxya", {0, 0}, {0, 1}, "xya"},            // typing elsewhere starts afresh
+      {"xyz", {3, 3}, "\b^a", "axy", {0, 0}, {0, 1}, "xy"},            // and forgets a deletion
+      {"abcdef", {3, 3}, "\b^\x7f", "bdef", {0, 1}, {0, 0}, "abdef"},  // a deletion elsewhere starts afresh
+      {"COM17", {0, 0}, "\x7f\x7f", "M17", {0, 2}, {0, 0}},            // Delete, again
   };
   for (const auto& c : cases) {
     SetWindowTextA(field, c.initial);

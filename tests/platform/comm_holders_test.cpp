@@ -232,15 +232,21 @@ TEST(CommHolders, ControllingTerminalIsReadFromTheWholeStatText) {
   for (const auto& s : stats) EXPECT_EQ(stat_terminal_number(s.stat), s.terminal) << s.stat;
 }
 
+// In a child: a mount namespace of its own, with an empty tmpfs over folder.
+std::string mount_empty_folder_over(const std::string& folder) {
+  if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+      mount("none", folder.c_str(), "tmpfs", 0, nullptr) != 0)
+    return "cannot mount over " + folder + ": " + std::strerror(errno);
+  return "";
+}
+
 // Where /proc shows nothing (a bare chroot or container), no scan sees whose
 // terminal a line is; this process's own is still refused once opened.
 TEST(CommHolders, OwnTerminalIsRefusedEvenWithoutProc) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to hide /proc";
   PtyPair pty;
   Child child([&]() -> std::string {
-    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        mount("none", "/proc", "tmpfs", 0, nullptr) != 0)
-      return std::string("cannot hide /proc: ") + std::strerror(errno);
+    if (std::string failure = mount_empty_folder_over("/proc"); !failure.empty()) return failure;
     if (setsid() < 0 || open(pty.dev_path().c_str(), O_RDWR) < 0) return "cannot take the terminal";
     HANDLE port = open_device(pty.device_path());
     return port == INVALID_HANDLE_VALUE ? "refused " + std::to_string(GetLastError()) : "opened";
@@ -255,9 +261,7 @@ TEST(CommHolders, ReadOnlyLockFolderStillHonoursOtherLocks) {
   PtyPair pty;
   Child child([&]() -> std::string {
     const std::string folder(LOCK_FOLDER);
-    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        mount("none", folder.c_str(), "tmpfs", 0, nullptr) != 0)
-      return std::string("cannot mount: ") + std::strerror(errno);
+    if (std::string failure = mount_empty_folder_over(folder); !failure.empty()) return failure;
     std::string report;
     for (const bool locked : {false, true}) {
       if (locked) report += write_lock_file(lock_path(pty), getppid());

@@ -121,9 +121,11 @@ void WindowService::serve_until(Clock::time_point deadline, Wake wake, bool stop
 }
 
 bool WindowService::wait_for_line(Clock::time_point deadline) {
-  // A line that does not signal is asked first: a byte that already waits
-  // is taken without a wait on the timer.
-  if (!line_is_waitable && line_.input_count() > 0) return true;
+#ifdef _WIN32
+  // The line does not signal, so it is asked first: a byte that already
+  // waits is taken without a wait on the timer.
+  if (line_.input_count() > 0) return true;
+#endif
   for (;;) {
     if (line_.lost()) return false;
     if (wait_once(deadline, true, 0)) return true;

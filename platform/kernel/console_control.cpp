@@ -60,8 +60,7 @@ struct Console {
   bool watching = false;
   int next_signal = 0;   // handed to the event thread, 0 while none waits
   bool running = false;  // the event thread runs handlers
-  bool closing = false;  // a close or shutdown event has come
-  int closing_signal = 0;
+  int closing_signal = 0;  // the signal that brought a close or shutdown event, 0 while none has come
   std::optional<Clock::time_point> end_by;  // of the process, once closing
 };
 
@@ -102,9 +101,8 @@ bool is_close(DWORD event) { return event == CTRL_CLOSE_EVENT || event == CTRL_S
 // Called with the lock held, by the watcher.
 void deliver(Console& state, int number) {
   const DWORD event = event_of(number);
-  if (state.closing) return;
+  if (state.closing_signal != 0) return;
   if (is_close(event)) {
-    state.closing = true;
     state.closing_signal = number;
     state.end_by = Clock::now() + close_grace;
   } else if (state.running || state.next_signal != 0 || state.ignore_ctrl_c) {

@@ -38,6 +38,7 @@ TEST(InterfaceReplugged, TheLossIsToldAndTheProgramPollsAgainWhenItIsBack) {
   double lost_seen = 0, back_seen = 0;
   bool speed_while_lost = false;
   std::vector<int> bar_while_away;
+  int bar_when_back = 0;  // the last step seen before the interface was said to be back
   std::string log_back;
   Script script;
   script.act("press Connect", press_connect)
@@ -51,7 +52,11 @@ TEST(InterfaceReplugged, TheLossIsToldAndTheProgramPollsAgainWhenItIsBack) {
                   [&] {
                     speed_while_lost = speed_while_lost || !text_of(GADGET_RESULT).empty();
                     bar_while_away.push_back(progress_position());
-                    if (log_says("Interface back on COM17\r")) log_back = text_of(GADGET_LOG);
+                    if (log_says("Interface back on COM17\r")) {
+                      log_back = text_of(GADGET_LOG);
+                    } else {
+                      bar_when_back = bar_while_away.back();
+                    }
                     return !log_back.empty();
                   })
       .wait_until("the speed again", [&] {
@@ -64,6 +69,8 @@ TEST(InterfaceReplugged, TheLossIsToldAndTheProgramPollsAgainWhenItIsBack) {
   EXPECT_FALSE(speed_while_lost) << "no speed is shown while the interface is away";
   EXPECT_GT(std::count_if(bar_while_away.begin(), bar_while_away.end(), [](int at) { return at > 0; }), 0)
       << "the bar steps while the port is tried again";
+  // The port is tried after every fifth step, and the interface is back after 0.3 s.
+  EXPECT_TRUE(bar_when_back > 0 && bar_when_back % 5 == 0) << bar_when_back;
   // Each news is a line of its own, after whatever of the last reply came before the loss.
   const std::size_t lost_at = log_back.find("Interface lost on COM17\r");
   ASSERT_NE(lost_at, std::string::npos) << log_back;

@@ -121,17 +121,19 @@ void WindowService::serve_until(Clock::time_point deadline, Wake wake, bool stop
 }
 
 bool WindowService::wait_for_line(Clock::time_point deadline) {
+  if (line_.lost()) return false;
 #ifdef _WIN32
-  // The line does not signal, so it is asked first: a byte that already
-  // waits is taken without a wait on the timer.
-  if (line_.input_count() > 0) return true;
-#endif
+  // The line does not signal: it is asked, and asked again whenever a wait
+  // of line_check_period ends.
   for (;;) {
-    if (line_.lost()) return false;
-    if (wait_once(deadline, true, 0)) return true;
-    if (line_.lost() || Clock::now() >= deadline) return false;
     if (line_.input_count() > 0) return true;
+    if (line_.lost() || Clock::now() >= deadline) return false;
+    wait_once(deadline, true, 0);
   }
+#else
+  // Ends on the first byte, at the deadline, or when the line hangs up.
+  return wait_once(deadline, true, 0);
+#endif
 }
 
 bool WindowService::wait_once(Clock::time_point deadline, bool watch_line, DWORD wake_mask) {

@@ -112,18 +112,22 @@ void deliver(Console& state, int number) {
   state.event_waiting.notify_one();
 }
 
+struct Event {
+  int number;
+  std::vector<PHANDLER_ROUTINE> handlers;  // as they stood when the event was taken
+};
+
+Event take_event(Console& state) {
+  std::unique_lock held(state.lock);
+  state.event_waiting.wait(held, [&] { return state.next_signal != 0; });
+  state.running = true;
+  return {std::exchange(state.next_signal, 0), state.handlers};
+}
+
 void run_events() {
   Console& state = console();
   for (;;) {
-    std::vector<PHANDLER_ROUTINE> handlers;
-    int number = 0;
-    {
-      std::unique_lock held(state.lock);
-      state.event_waiting.wait(held, [&] { return state.next_signal != 0; });
-      number = std::exchange(state.next_signal, 0);
-      state.running = true;
-      handlers = state.handlers;
-    }
+    const auto [number, handlers] = take_event(state);
     const DWORD event = event_of(number);
     const bool handled = std::any_of(handlers.rbegin(), handlers.rend(),
                                      [event](PHANDLER_ROUTINE handler) { return handler(event) != FALSE; });

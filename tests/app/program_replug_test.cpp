@@ -33,19 +33,33 @@ std::vector<double> note_times(const char* note) {
   return times;
 }
 
+#ifndef _WIN32
+int open_descriptors() {
+  return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
+}
+#else
+int open_descriptors() { return 0; }
+#endif
+
 // Scenario hang-up, two blocks a plug, back 0.3 s after each hang-up.
 TEST(InterfaceReplugged, TheLossIsToldAndTheProgramPollsAgainWhenItIsBack) {
   double lost_seen = 0, back_seen = 0;
+  int descriptors_polling = 0, descriptors_lost = 0;
   bool speed_while_lost = false;
   std::vector<int> bar_while_away;
   int bar_when_back = 0;  // the last step seen before the interface was said to be back
   std::string log_back;
   Script script;
   script.act("press Connect", press_connect)
-      .wait_until("the speed", [] { return text_of(GADGET_RESULT) == "50 km/h"; })
+      .wait_until("the speed",
+                  [&] {
+                    descriptors_polling = open_descriptors();
+                    return text_of(GADGET_RESULT) == "50 km/h";
+                  })
       .wait_until("the loss in the log",
                   [&] {
                     lost_seen = seconds_now();
+                    descriptors_lost = open_descriptors();
                     return log_says("Interface lost on COM17\r");
                   })
       .wait_until("the interface back",
@@ -67,6 +81,9 @@ TEST(InterfaceReplugged, TheLossIsToldAndTheProgramPollsAgainWhenItIsBack) {
   ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
 
   EXPECT_FALSE(speed_while_lost) << "no speed is shown while the interface is away";
+#ifndef _WIN32
+  EXPECT_EQ(descriptors_lost, descriptors_polling - 1) << "the dead port is closed as the loss is told";
+#endif
   EXPECT_GT(std::count_if(bar_while_away.begin(), bar_while_away.end(), [](int at) { return at > 0; }), 0)
       << "the bar steps while the port is tried again";
   // The port is tried after every fifth step, and the interface is back after 0.3 s.
@@ -92,14 +109,6 @@ TEST(InterfaceReplugged, TheLossIsToldAndTheProgramPollsAgainWhenItIsBack) {
   std::printf("loss shown %.0f ms after the hang-up, speed again %.0f ms after the return\n",
               1000 * (lost_seen - hung_up.front()), 1000 * (back_seen - returned.front()));
 }
-
-#ifndef _WIN32
-int open_descriptors() {
-  return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
-}
-#else
-int open_descriptors() { return 0; }
-#endif
 
 struct Resources {
   DWORD handles = 0;

@@ -175,14 +175,9 @@ bool start_watching() {
   fcntl(signal_pipe[1], F_SETFL, O_NONBLOCK);
   try {
     std::thread(run_events).detach();
-  } catch (const std::system_error&) {
-    close_pipe();
-    return false;
-  }
-  try {
     std::thread(watch_signals).detach();
   } catch (const std::system_error&) {
-    // The event thread waits for good and harms nothing; no signal reaches it.
+    // An event thread that did start waits for good and harms nothing: no signal reaches it.
     close_pipe();
     return false;
   }

@@ -246,6 +246,12 @@ TEST(SignalBeforeTheWindow, IsKeptAndClosesTheWindowOnceItIsMade) {
   }
   probe_changed.notify_all();
   DestroyWindow(window);
+  // The close that was kept is spent: the next window gets none.
+  window = CreateWindowExA(0, "STATIC", "next", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                           GetModuleHandleA(nullptr), nullptr);
+  close_signals_reach(window);
+  EXPECT_FALSE(PeekMessageA(&message, window, WM_CLOSE, WM_CLOSE, PM_REMOVE)) << "a second close";
+  DestroyWindow(window);
   SetConsoleCtrlHandler(probe, FALSE);
 }
 

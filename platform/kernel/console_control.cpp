@@ -159,13 +159,6 @@ void watch_signals() {
   }
 }
 
-void close_pipe() {
-  for (int& end : signal_pipe) {
-    if (end >= 0) close(end);
-    end = -1;
-  }
-}
-
 // Called with the lock held. The threads are started before any signal is
 // caught, so that a failed start leaves the signals as they were.
 bool start_watching() {
@@ -178,7 +171,8 @@ bool start_watching() {
     std::thread(watch_signals).detach();
   } catch (const std::system_error&) {
     // An event thread that did start waits for good and harms nothing: no signal reaches it.
-    close_pipe();
+    close(signal_pipe[0]);
+    close(signal_pipe[1]);
     return false;
   }
   struct sigaction action = {};

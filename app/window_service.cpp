@@ -3,7 +3,8 @@
 #include <mmsystem.h>
 
 #include <algorithm>
-#include <atomic>
+#include <mutex>
+#include <utility>
 
 #include "events.h"
 
@@ -26,19 +27,19 @@ constexpr bool line_is_waitable = true;
 constexpr auto line_check_period = std::chrono::milliseconds(20);  // only once the line hung up
 #endif
 
-// Written by the program's thread, read by the thread a console control
-// event runs on. An event that comes while there is no window (before the
-// first is made) is kept pending and asks the next window to close; exactly
-// one of the two threads posts, whichever order they take.
-std::atomic<HWND> close_target{nullptr};
-std::atomic<bool> close_pending{false};
+// Set by the program's thread, read by the thread a console control event
+// runs on. An event that comes while there is no window (before the first is
+// made) is kept and asks the next window to close.
+std::mutex close_lock;
+HWND close_target = nullptr;
+bool close_pending = false;
 
 BOOL WINAPI on_console_control(DWORD event) {
-  HWND window = close_target.load();
-  if (window == nullptr) {
-    close_pending.store(true);
-    window = close_target.load();
-    if (window != nullptr && !close_pending.exchange(false)) window = nullptr;
+  HWND window = nullptr;
+  {
+    std::lock_guard held(close_lock);
+    window = close_target;
+    if (window == nullptr) close_pending = true;
   }
   if (window != nullptr) PostMessageA(window, WM_CLOSE, 0, 0);
   // The process ends as soon as this returns from a close, logoff or
@@ -79,8 +80,13 @@ void close_signals_reach(HWND window) {
   install_close_signals();
   window_procedure_beneath =
       reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(close_boxes_first)));
-  close_target.store(window);
-  if (close_pending.exchange(false)) PostMessageA(window, WM_CLOSE, 0, 0);
+  bool pending = false;
+  {
+    std::lock_guard held(close_lock);
+    close_target = window;
+    pending = std::exchange(close_pending, false);
+  }
+  if (pending) PostMessageA(window, WM_CLOSE, 0, 0);
 }
 
 // A high-resolution timer keeps the waits' deadlines to the millisecond

@@ -35,13 +35,14 @@ HWND close_target = nullptr;
 bool close_pending = false;
 
 BOOL WINAPI on_console_control(DWORD event) {
-  HWND window = nullptr;
   {
     std::lock_guard held(close_lock);
-    window = close_target;
-    if (window == nullptr) close_pending = true;
+    if (close_target != nullptr) {
+      PostMessageA(close_target, WM_CLOSE, 0, 0);
+    } else {
+      close_pending = true;
+    }
   }
-  if (window != nullptr) PostMessageA(window, WM_CLOSE, 0, 0);
   // The process ends as soon as this returns from a close, logoff or
   // shutdown event, and a few seconds after it at the latest. Held here, the
   // thread lets the program end by itself, with the port closed and exit
@@ -80,13 +81,9 @@ void close_signals_reach(HWND window) {
   install_close_signals();
   window_procedure_beneath =
       reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(close_boxes_first)));
-  bool pending = false;
-  {
-    std::lock_guard held(close_lock);
-    close_target = window;
-    pending = std::exchange(close_pending, false);
-  }
-  if (pending) PostMessageA(window, WM_CLOSE, 0, 0);
+  std::lock_guard held(close_lock);
+  close_target = window;
+  if (std::exchange(close_pending, false)) PostMessageA(window, WM_CLOSE, 0, 0);
 }
 
 // A high-resolution timer keeps the waits' deadlines to the millisecond

@@ -34,11 +34,14 @@ std::mutex close_lock;
 HWND close_target = nullptr;
 bool close_pending = false;
 
+// Asks the window to close, as its close box does.
+void ask_to_close(HWND window) { PostMessageA(window, WM_CLOSE, 0, 0); }
+
 BOOL WINAPI on_console_control(DWORD event) {
   {
     std::lock_guard held(close_lock);
     if (close_target != nullptr) {
-      PostMessageA(close_target, WM_CLOSE, 0, 0);
+      ask_to_close(close_target);
     } else {
       close_pending = true;
     }
@@ -55,7 +58,7 @@ BOOL WINAPI on_console_control(DWORD event) {
 // another program had the focus (the terminal where Ctrl+C was typed) has no
 // owner, so each is found as a window of this thread.
 BOOL CALLBACK close_other_window(HWND window, LPARAM main_window) {
-  if (window != reinterpret_cast<HWND>(main_window) && IsWindowVisible(window)) PostMessageA(window, WM_CLOSE, 0, 0);
+  if (window != reinterpret_cast<HWND>(main_window) && IsWindowVisible(window)) ask_to_close(window);
   return TRUE;
 }
 
@@ -73,8 +76,7 @@ LRESULT CALLBACK close_boxes_first(HWND window, UINT message, WPARAM wparam, LPA
 }  // namespace
 
 void install_close_signals() {
-  static const bool installed = SetConsoleCtrlHandler(on_console_control, TRUE) != FALSE;
-  (void)installed;
+  [[maybe_unused]] static const BOOL installed = SetConsoleCtrlHandler(on_console_control, TRUE);
 }
 
 void close_signals_reach(HWND window) {
@@ -83,7 +85,7 @@ void close_signals_reach(HWND window) {
       reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(close_boxes_first)));
   std::lock_guard held(close_lock);
   close_target = window;
-  if (std::exchange(close_pending, false)) PostMessageA(window, WM_CLOSE, 0, 0);
+  if (std::exchange(close_pending, false)) ask_to_close(window);
 }
 
 // A high-resolution timer keeps the waits' deadlines to the millisecond
@@ -140,7 +142,7 @@ bool WindowService::wait_for_line(Clock::time_point deadline) {
 }
 
 bool WindowService::wait_once(Clock::time_point deadline, bool watch_line, DWORD wake_mask) {
-  HANDLE handles[2] = {timer_, line_.port()};
+  HANDLE handles[] = {timer_, line_.port()};
   // A line that does not signal is looked at (by the caller, who asks for
   // its input count) whenever the timer ends a wait. A lost one would wake
   // every wait at once, so it is not watched at all.

@@ -33,7 +33,7 @@ int take_queued_event() {
   int event = oldest->event;
   event_state->event_window = oldest->window_number;
   event_state->pending_event = 0;
-  HeapFree(main_heap, 0, oldest);
+  free_block(oldest);
   return event;
 }
 
@@ -85,8 +85,8 @@ void translate_item_click(WPARAM wparam, LPARAM lparam) {
 
 void free_event_data(EventData* data) {
   if (data == nullptr) return;
-  if (data->block != nullptr) HeapFree(main_heap, 0, data->block);
-  HeapFree(main_heap, 0, data);
+  free_block(data->block);
+  free_block(data);
 }
 
 }  // namespace
@@ -102,7 +102,7 @@ void event_queue_forget(ObjectNumber window_number) {
   while (QueuedEvent* queued = *link) {
     if (queued->window_number == window_number) {
       *link = queued->next;
-      HeapFree(main_heap, 0, queued);
+      free_block(queued);
     } else {
       kept_tail = queued;
       link = &queued->next;

@@ -77,7 +77,7 @@ void gadget_list_init(void* record) {
 
 void gadget_list_release(void* record) {
   auto* list = static_cast<GadgetList*>(record);
-  if (list->table != nullptr) HeapFree(main_heap, 0, list->table);
+  free_block(list->table);
   list->table = nullptr;
 }
 
@@ -191,9 +191,8 @@ void gadgets_init() {
   stock_gui_font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   gadget_registry = registry_create(sizeof(GadgetRecord), 50, free_gadget);
   gadget_list = static_cast<GadgetList*>(alloc_record(sizeof(GadgetList), gadget_list_init, gadget_list_release));
-  INITCOMMONCONTROLSEX controls{};
-  controls.dwSize = 8;
-  controls.dwICC = ICC_TAB_CLASSES | ICC_DATE_CLASSES | ICC_USEREX_CLASSES | ICC_INTERNET_CLASSES;  // 0x0B08
+  INITCOMMONCONTROLSEX controls{sizeof controls,
+                                ICC_TAB_CLASSES | ICC_DATE_CLASSES | ICC_USEREX_CLASSES | ICC_INTERNET_CLASSES};  // 0x0B08
   InitCommonControlsEx(&controls);
 }
 

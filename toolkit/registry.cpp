@@ -70,7 +70,7 @@ bool set_rehash(IdentifierSet* set, SIZE_T capacity) {
     ++grown.used;
     ++grown.live;
   }
-  if (set->keys != nullptr) HeapFree(main_heap, 0, set->keys);
+  free_block(set->keys);
   *set = grown;
   return true;
 }
@@ -137,9 +137,9 @@ ObjectRegistry* registry_create(ObjectNumber slot_size, ObjectNumber increment, 
   auto* slots =
       static_cast<std::uint8_t*>(HeapAlloc(main_heap, HEAP_ZERO_MEMORY, static_cast<SIZE_T>(slot_size * increment)));
   if (registry == nullptr || identifiers == nullptr || slots == nullptr) {
-    HeapFree(main_heap, 0, registry);
-    HeapFree(main_heap, 0, identifiers);
-    HeapFree(main_heap, 0, slots);
+    free_block(registry);
+    free_block(identifiers);
+    free_block(slots);
     return nullptr;
   }
   registry->slot_size = slot_size;
@@ -244,4 +244,8 @@ void* alloc_record(SIZE_T size, RecordRoutine init, RecordRoutine release) {
   void* record = HeapAlloc(main_heap, HEAP_ZERO_MEMORY, size);
   if (record != nullptr && init != nullptr) init(record);
   return record;
+}
+
+void free_block(void* block) {
+  if (block != nullptr) HeapFree(main_heap, 0, block);
 }

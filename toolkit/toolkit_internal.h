@@ -65,6 +65,8 @@ void registry_enum_begin(ObjectRegistry* registry);
 void* registry_enum_next(ObjectRegistry* registry, ObjectNumber* out_value);
 
 void* alloc_record(SIZE_T size, RecordRoutine init, RecordRoutine release);
+// Frees a block of main_heap; a null block is nothing to free.
+void free_block(void* block);
 
 // The identifier of an unnumbered record is its address.
 inline ObjectNumber identifier_of(const void* record) { return reinterpret_cast<ObjectNumber>(record); }

@@ -82,7 +82,7 @@ void place_window(DWORD flags, HWND parent, int& outer_width, int& outer_height,
 // Frees what a closed window's record owned.
 void release_owned(const WindowRecord& record) {
   if (record.accel_entries != nullptr) {
-    HeapFree(main_heap, 0, record.accel_entries);
+    free_block(record.accel_entries);
     DestroyAcceleratorTable(record.accel_table);
   }
   if (record.background_brush != nullptr) DeleteObject(record.background_brush);

@@ -105,6 +105,29 @@ TEST_F(TabNavigation, ShiftTabGoesBackwardAndWrapsFromPortToConnect) {
   EXPECT_EQ(GetFocus(), port);
 }
 
+// The search moves the focus once: the field gets it once, and where its own
+// code passes it on, it stays.
+TEST_F(TabNavigation, AFieldThatPassesTheFocusOnAsItGetsItKeepsThatChoice) {
+  static HWND from, to;
+  static int arrivals;
+  from = port;
+  to = connect;
+  window_record(WINDOW_MAIN)->callback = [](HWND, UINT message, WPARAM wparam, LPARAM lparam) -> LRESULT {
+    if (message == WM_COMMAND && HIWORD(wparam) == EN_SETFOCUS && reinterpret_cast<HWND>(lparam) == from) {
+      ++arrivals;
+      SetFocus(to);
+    }
+    return RESULT_CONTINUE;
+  };
+  for (auto [start, press] : {std::pair{connect, &press_tab}, std::pair{group, &press_shift_tab}}) {
+    SetFocus(start);
+    arrivals = 0;
+    ASSERT_TRUE(press());
+    EXPECT_EQ(arrivals, 1);
+    EXPECT_EQ(GetFocus(), connect);
+  }
+}
+
 TEST_F(TabNavigation, TheRetrievalOfTabReportsTheKeyAndNoEventOfItsOwn) {
   // Between two buttons neither control reports the focus change (an input
   // field would, with its own notification).

@@ -540,6 +540,13 @@ TEST_F(SizingLoop, AWindowHiddenDisabledOrDestroyedMidLoopEndsItAndGivesUpTheCap
   const std::pair<const char*, void (*)(HWND)> ends[] = {
       {"hidden", [](HWND sized) { ShowWindow(sized, SW_HIDE); }},
       {"disabled", [](HWND sized) { EnableWindow(sized, FALSE); }},
+      {"disabled, its code answering WM_CANCELMODE and so keeping the capture",
+       [](HWND sized) {
+         window_record(0)->callback = [](HWND, UINT message, WPARAM, LPARAM) {
+           return message == WM_CANCELMODE ? LRESULT{0} : RESULT_CONTINUE;
+         };
+         EnableWindow(sized, FALSE);
+       }},
       {"destroyed", [](HWND sized) { DestroyWindow(sized); }},
   };
   for (const auto& [name, end] : ends) {

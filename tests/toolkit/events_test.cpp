@@ -56,13 +56,35 @@ TEST_F(EventsTest, TheCloseBoxGivesTheClickThenACloseEventAndTheWindowStaysOpen)
   EXPECT_EQ(window_handle(0), window);
 }
 
-TEST_F(EventsTest, PressingTheButtonGivesAGadgetEventOfTypeZero) {
-  click_client(window, 60, 50);
-  std::vector<Event> events =
-      retrieve_until([](const Event& event) { return event.code == EV_GADGET && event.gadget == 1; });
-  ASSERT_FALSE(events.empty());
-  EXPECT_EQ(events.back().type, BN_CLICKED);
-  EXPECT_EQ(events.back().window, 0);
+TEST_F(EventsTest, PressingAButtonGivesAGadgetEventOfTypeZero) {
+  ASSERT_NE(create_button_gadget(0, 120, 40, 80, 20, "Zero"), 0);  // a number like any other
+  for (auto [x, gadget] : {std::pair{60, 1}, std::pair{160, 0}}) {
+    SCOPED_TRACE(gadget);
+    click_client(window, x, 50);
+    std::vector<Event> events =
+        retrieve_until([=](const Event& event) { return event.code == EV_GADGET && event.gadget == gadget; });
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.back().type, BN_CLICKED);
+    EXPECT_EQ(events.back().window, 0);
+  }
+}
+
+int colour_changes_heard = 0;
+LRESULT CALLBACK colour_listener(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_SYSCOLORCHANGE) ++colour_changes_heard;
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+TEST_F(EventsTest, AChangeOfTheSystemColoursReachesEveryWindowInsideTheWindow) {
+  WNDCLASSA listener{};
+  listener.lpfnWndProc = colour_listener;
+  listener.hInstance = GetModuleHandleA(nullptr);
+  listener.lpszClassName = "ColourListener";
+  RegisterClassA(&listener);
+  HWND child = CreateWindowExA(0, "ColourListener", "", WS_CHILD, 0, 0, 9, 9, window, nullptr, nullptr, nullptr);
+  ASSERT_NE(CreateWindowExA(0, "ColourListener", "", WS_CHILD, 0, 0, 9, 9, child, nullptr, nullptr, nullptr), nullptr);
+  SendMessageA(window, WM_SYSCOLORCHANGE, 0, 0);
+  EXPECT_EQ(colour_changes_heard, 2);
 }
 
 TEST_F(EventsTest, FocusEnteringAndLeavingAnInputFieldAreGadgetEvents) {

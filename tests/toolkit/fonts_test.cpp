@@ -41,6 +41,9 @@ TEST_F(FontsTest, ThirtyPointArialIsAskedForByItsEmHeightAtTheScreenResolution) 
   EXPECT_EQ(description.lfUnderline, 0);
   EXPECT_EQ(description.lfStrikeOut, 0);
   EXPECT_EQ(description.lfCharSet, DEFAULT_CHARSET);
+  EXPECT_EQ(description.lfOutPrecision, OUT_DEFAULT_PRECIS);
+  EXPECT_EQ(description.lfClipPrecision, CLIP_DEFAULT_PRECIS);
+  EXPECT_EQ(description.lfPitchAndFamily, DEFAULT_PITCH | FF_DONTCARE);
   EXPECT_EQ(description.lfQuality, DEFAULT_QUALITY);
   EXPECT_STREQ(description.lfFaceName, "Arial");
 }

@@ -138,13 +138,14 @@ void end_loop(SizingLoopState* state, HWND window) {
   state->active = 0;
   state->window = nullptr;
   if (state->restore_cursor == 1) SetCursorPos(state->saved_cursor.x, state->saved_cursor.y);
+  state->restore_cursor = 0;  // once, and not for a later loop that ends before it begins
 }
 
-// Ends the loop of the window: giving up the capture ends it through
-// WM_CAPTURECHANGED, and a loop without the capture is ended directly.
-void stop_loop(SizingLoopState* state, HWND window) {
+// Ends the loop of the window by giving up the capture: WM_CAPTURECHANGED
+// ends it. A loop that has not taken the capture yet never began and says
+// nothing of an end; start_loop looks at the window again before it takes it.
+void stop_loop(HWND window) {
   if (GetCapture() == window) ReleaseCapture();
-  if (state->active != 0 && state->window == window) end_loop(state, window);
 }
 
 LRESULT while_sizing(SizingLoopState* state, HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -175,10 +176,10 @@ LRESULT while_sizing(SizingLoopState* state, HWND window, UINT message, WPARAM w
     case WM_SHOWWINDOW:
     case WM_ENABLE:
       // A hidden or disabled window can no longer be sized.
-      if (wparam == FALSE) stop_loop(state, window);
+      if (wparam == FALSE) stop_loop(window);
       return RESULT_DEFAULT;
     case WM_WINDOWPOSCHANGED:
-      if (reinterpret_cast<const WINDOWPOS*>(lparam)->flags & SWP_HIDEWINDOW) stop_loop(state, window);
+      if (reinterpret_cast<const WINDOWPOS*>(lparam)->flags & SWP_HIDEWINDOW) stop_loop(window);
       return RESULT_DEFAULT;
     case WM_DESTROY:
       // Not every system tells a destroyed window that it lost the capture.
@@ -199,7 +200,7 @@ LRESULT sizing_loop_filter(HWND window, UINT message, WPARAM wparam, LPARAM lpar
   }
   if (window != state->window && message == WM_SYSCOMMAND && (wparam & 0xFFF0) == SC_SIZE) {
     // Another window asks to be sized: this loop ends and the new one starts.
-    stop_loop(state, state->window);
+    stop_loop(state->window);
     return start_loop(state, window, wparam);
   }
   // Messages of other windows are theirs, the capture changes that the loop's

@@ -184,6 +184,17 @@ TEST_F(SizingLoop, EnterAtOnceEndsTheLoopWithTheCursorWhereItWas) {
   EXPECT_EQ(cursor().y, before.y);
   RECT after = window_rect(window);
   EXPECT_TRUE(EqualRect(&after, &start));
+
+  // The next loop starts afresh: a window that goes before its loop began
+  // leaves the cursor where it is.
+  SetCursorPos(before.x + 40, before.y + 30);
+  window_record(0)->callback = [](HWND sized, UINT message, WPARAM, LPARAM) {
+    if (message == WM_GETMINMAXINFO) DestroyWindow(sized);
+    return RESULT_CONTINUE;
+  };
+  SendMessageA(window, WM_SYSCOMMAND, SC_SIZE + WMSZ_RIGHT, 0);
+  EXPECT_EQ(sizing_state->active, 0);
+  EXPECT_EQ(cursor().x, before.x + 40);
 }
 
 TEST_F(SizingLoop, OnceTheCursorHasMovedEnterLeavesItAtTheChosenEdge) {
@@ -563,7 +574,8 @@ TEST_F(SizingLoop, AWindowHiddenDisabledOrDestroyedMidLoopEndsItAndGivesUpTheCap
 }
 
 // The window's own code runs before the loop takes the capture: a window that
-// cannot be sized gets no loop, and one that hands the loop on keeps none.
+// cannot be sized gets no loop, and one that hands the loop on keeps none; a
+// loop that never began is never said to end.
 TEST_F(SizingWithTwoWindows, ALoopStartsOnlyForAShownEnabledWindowThatKeepsIt) {
   static HWND hand_to = nullptr;
   window_record(0)->callback = [](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
@@ -584,6 +596,8 @@ TEST_F(SizingWithTwoWindows, ALoopStartsOnlyForAShownEnabledWindowThatKeepsIt) {
     EXPECT_EQ(sizing_state->active, kept != nullptr ? 1 : 0);
     EXPECT_EQ(sizing_state->window, kept);
     EXPECT_EQ(GetCapture(), kept);
+    MSG ended;
+    EXPECT_FALSE(PeekMessageA(&ended, window, WM_EXITSIZEMOVE, WM_EXITSIZEMOVE, PM_REMOVE));
     ReleaseCapture();
     ShowWindow(window, SW_SHOWNA);
     EnableWindow(window, TRUE);

@@ -191,8 +191,8 @@ void gadgets_init() {
   stock_gui_font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   gadget_registry = registry_create(sizeof(GadgetRecord), 50, free_gadget);
   gadget_list = static_cast<GadgetList*>(alloc_record(sizeof(GadgetList), gadget_list_init, gadget_list_release));
-  INITCOMMONCONTROLSEX controls{sizeof controls,
-                                ICC_TAB_CLASSES | ICC_DATE_CLASSES | ICC_USEREX_CLASSES | ICC_INTERNET_CLASSES};  // 0x0B08
+  INITCOMMONCONTROLSEX controls{
+      sizeof controls, ICC_TAB_CLASSES | ICC_DATE_CLASSES | ICC_USEREX_CLASSES | ICC_INTERNET_CLASSES};  // 0x0B08
   InitCommonControlsEx(&controls);
 }
 

@@ -186,6 +186,29 @@ TEST_F(WindowsTest, ClosingTakesTheWindowItsClassAndItsNumber) {
   window_close(12345);
 }
 
+// A program's own procedure around a toolkit window runs after the toolkit
+// has let the window go, while the window still exists.
+WNDPROC toolkit_procedure = nullptr;
+LRESULT CALLBACK closes_window_8_last(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  LRESULT result = CallWindowProcA(toolkit_procedure, window, message, wparam, lparam);
+  if (message == WM_NCDESTROY) window_close(8);
+  return result;
+}
+
+TEST_F(WindowsTest, AClassStillInUseWhenTheToolkitTriesIsUnregisteredLater) {
+  window_open(6, 10, 10, 200, 100, "owner", WS_OVERLAPPEDWINDOW);
+  window_open(7, 50, 50, 100, 60, "owned", WS_POPUP | WS_CAPTION, window_handle(6));
+  window_open(8, 90, 90, 100, 60, "other", WS_OVERLAPPEDWINDOW);
+  toolkit_procedure = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(window_handle(7), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(closes_window_8_last)));
+  DestroyWindow(window_handle(6));  // takes 7 along; closing 8 meanwhile finds class 7 still in use
+  EXPECT_EQ(window_handle(8), nullptr);
+  EXPECT_TRUE(class_registered("WindowClass_7"));
+  retrieve(0);
+  for (const char* name : {"WindowClass_6", "WindowClass_7", "WindowClass_8"})
+    EXPECT_FALSE(class_registered(name)) << name;
+}
+
 TEST_F(WindowsTest, ClosingAnOwnedWindowActivatesItsOwner) {
   window_open(0, 10, 10, 200, 100, "owner", WS_OVERLAPPEDWINDOW);
   window_open(1, 50, 50, 100, 60, "owned", WS_POPUP | WS_CAPTION, window_handle(0));

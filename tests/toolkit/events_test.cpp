@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "events.h"
 #include "gadgets.h"
@@ -182,6 +183,13 @@ TEST_F(EventsTest, TheTabCommandsFromTheAcceleratorMakeNoEventButAMenuItemOfTheS
   Event accelerator = retrieve(0);
   EXPECT_EQ(accelerator.code, EV_MENU);
   EXPECT_EQ(accelerator.gadget, 77);
+}
+
+// Programs compare retrieved codes with these numbers, compiled in: they never change.
+TEST(EventCodes, AreTheirFixedNumbers) {
+  EXPECT_EQ((std::vector{EV_NONE, EV_MOVE, EV_SIZE, EV_REPAINT, EV_CLOSE, EV_GADGET, EV_MENU, EV_ITEM_CLICK,
+                         EV_ACTIVATE, EV_WINDOW_DATA, EV_GADGET_DATA, FOCUS_GAINED, FOCUS_LOST}),
+            (std::vector{0, 3, 5, 15, 16, 13100, 13101, 13102, 13104, 13105, 13106, 14000, 14001}));
 }
 
 TEST_F(EventsTest, ItemClicksAreDeferredOnceAndOnlyMouseButtonsMakeEvents) {

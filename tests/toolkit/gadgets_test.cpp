@@ -190,6 +190,18 @@ TEST_F(GadgetsTest, TextsAreSetAndReadWhole) {
   EXPECT_EQ(get_gadget_text(4), "");
   EXPECT_EQ(get_gadget_text(44), "") << "a gadget that was never created";
   set_gadget_text(44, "nowhere");  // does nothing
+
+  // A kind with text routines of its own is asked instead of its control.
+  static std::string kept;
+  GadgetKind* kind = gadget_record(4)->kind;
+  GadgetKind plain = *kind;
+  kind->set_text = [](GadgetRecord*, const char* text) { kept = text; };
+  kind->get_text = [](GadgetRecord*) { return "kept: " + kept; };
+  set_gadget_text(4, "own");
+  std::string read = get_gadget_text(4);
+  *kind = plain;
+  EXPECT_EQ(read, "kept: own");
+  EXPECT_EQ(get_gadget_text(4), "") << "the control was not told";
 }
 
 TEST_F(GadgetsTest, StateMovesTheProgressBarAndChecksButtonsButTextsHaveNone) {

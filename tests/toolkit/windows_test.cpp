@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "events.h"
 #include "toolkit_windows.h"
@@ -172,6 +173,13 @@ TEST_F(WindowsTest, AnUnnumberedWindowIsAddressedByItsIdentifier) {
   EXPECT_EQ(window_handle(id), nullptr);
   EXPECT_FALSE(class_registered(("WindowClass_" + std::to_string(id)).c_str()));
   EXPECT_NE(window_handle(other), nullptr);
+}
+
+// Programs pass these numbers, compiled in: they never change.
+TEST(WindowFlags, AreTheirFixedNumbers) {
+  EXPECT_EQ(
+      (std::vector<long long>{WINDOW_SCREEN_CENTERED, WINDOW_PARENT_CENTERED, WINDOW_INVISIBLE, WINDOW_POS_DEFAULT}),
+      (std::vector<long long>{0x1, 0x2, 0x10000000, -65535}));
 }
 
 TEST_F(WindowsTest, ClosingTakesTheWindowItsClassAndItsNumber) {

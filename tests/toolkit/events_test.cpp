@@ -139,6 +139,14 @@ TEST_F(EventsTest, AQueuedEventKeepsTheGadgetOfTheLastDirectEventAndHasNoType) {
   EXPECT_EQ(moved.gadget, 1);
   EXPECT_EQ(moved.type, -1);
   EXPECT_EQ(moved.window, 0);
+
+  // Each queued event keeps its own window.
+  ASSERT_NE(window_open(1, 10, 10, 100, 60, "other", WS_OVERLAPPEDWINDOW | WINDOW_INVISIBLE), 0);
+  drain_events();
+  SendMessageA(window_handle(1), WM_MOVE, 0, 0);
+  SendMessageA(window, WM_MOVE, 0, 0);
+  EXPECT_EQ(retrieve(0).window, 1);
+  EXPECT_EQ(retrieve(0).window, 0);
 }
 
 TEST_F(EventsTest, NothingWithinTheTimeoutGivesNoEventAndKeepsTheLastMessage) {

@@ -298,7 +298,8 @@ TEST_F(EventsTest, FreeingAGadgetTakesOnlyItsOwnPendingClickAlong) {
     SendMessageA(gadget_control(1), BM_CLICK, 0, 0);
     ASSERT_EQ(event_state->pending_event, EV_GADGET);
     free_gadget(freed);
-    EXPECT_EQ(event_state->pending_event == EV_GADGET && event_state->gadget == 1, freed != 1)
+    EXPECT_EQ(std::pair(event_state->pending_event, event_state->gadget),
+              std::pair(freed == 1 ? 0 : EV_GADGET, ObjectNumber{1}))
         << "gadget " << freed << " freed";
     windows_close_all();
     drain_events(20);

@@ -76,6 +76,13 @@ TEST_F(RegistryTest, GrowsToTheNumberPlusTheIncrementAndKeepsRecords) {
   }
   EXPECT_EQ(registry_lookup(registry, 999), nullptr);
   EXPECT_NE(registry_lookup(registry, 1000), nullptr);
+
+  // One slot at a time is the smallest growth.
+  EXPECT_EQ(registry_create(sizeof(Record), 0, nullptr), nullptr);
+  ObjectRegistry* single = make(1);
+  ASSERT_NE(single, nullptr);
+  create(single, 1, 7);
+  EXPECT_EQ(single->capacity, 2);
 }
 
 TEST_F(RegistryTest, NumberedRequestCallsOnReuseEveryTime) {

@@ -230,17 +230,17 @@ TEST_F(Reentrancy, TheNewestOpenOfANumberWinsAndTheOlderWindowIsGone) {
 }
 
 TEST_F(Reentrancy, WindowsThatTheSystemDestroysWithTheirOwnerOrParentLoseTheirRecords) {
-  ASSERT_NE(open(0), 0);
-  ASSERT_NE(open(1, WS_POPUP | WS_CAPTION, window_handle(0)), 0);
-  ASSERT_NE(open(2, WS_CHILD | WS_VISIBLE, window_handle(0)), 0);
-  ObjectNumber unnumbered = open(ANY_NUMBER, WS_POPUP | WS_CAPTION, window_handle(0));
+  ASSERT_NE(open(3), 0);
+  ASSERT_NE(open(0, WS_POPUP | WS_CAPTION, window_handle(3)), 0);  // 0 is a number like any other
+  ASSERT_NE(open(2, WS_CHILD | WS_VISIBLE, window_handle(3)), 0);
+  ObjectNumber unnumbered = open(ANY_NUMBER, WS_POPUP | WS_CAPTION, window_handle(3));
   ASSERT_NE(unnumbered, 0);
-  window_close(0);
-  for (ObjectNumber number : {ObjectNumber{1}, ObjectNumber{2}, unnumbered})
+  window_close(3);
+  for (ObjectNumber number : {ObjectNumber{0}, ObjectNumber{2}, unnumbered})
     EXPECT_EQ(window_handle(number), nullptr) << number;
   EXPECT_TRUE(records_are_sound());
   // The numbers are free for new windows.
-  EXPECT_NE(open(1), 0);
+  EXPECT_NE(open(0), 0);
   EXPECT_NE(open(2), 0);
 }
 

@@ -82,6 +82,7 @@ TEST_F(EventsTest, AChangeOfTheSystemColoursReachesEveryWindowInsideTheWindow) {
   listener.hInstance = GetModuleHandleA(nullptr);
   listener.lpszClassName = "ColourListener";
   RegisterClassA(&listener);
+  colour_changes_heard = 0;
   HWND child = CreateWindowExA(0, "ColourListener", "", WS_CHILD, 0, 0, 9, 9, window, nullptr, nullptr, nullptr);
   ASSERT_NE(CreateWindowExA(0, "ColourListener", "", WS_CHILD, 0, 0, 9, 9, child, nullptr, nullptr, nullptr), nullptr);
   SendMessageA(window, WM_SYSCOLORCHANGE, 0, 0);

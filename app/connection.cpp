@@ -113,8 +113,7 @@ class Connection {
   // 100 ms plus the time the interface takes to answer.
   bool poll_group() {
     pause(reply_complete_at_);
-    last_event_ = event_poll();
-    service_.note_event(last_event_);
+    service_.note_event(event_poll());
     // The group is read anew for every request, so an edit takes effect at once.
     send("08" + get_gadget_text(GADGET_GROUP) + "\r");
     reply_.clear();
@@ -182,7 +181,9 @@ class Connection {
       } else {
         // A close request arriving in the wait ends it, so that the wait
         // continues with the grace's deadline instead of none.
-        service_.serve_until(wait_deadline(), WindowService::Wake::OnInput, !service_.close_requested());
+        service_.serve_until(
+            wait_deadline(), WindowService::Wake::OnInput,
+            service_.close_requested() ? WindowService::OnClose::KeepServing : WindowService::OnClose::Return);
       }
       served_at = Clock::now();
     }
@@ -235,17 +236,14 @@ class Connection {
   // it the empty text, so it is added nowhere.
   bool read_byte() { return line_.read(read_buffer_); }
 
-  void send(std::string_view request) {
-    command_ = request;
-    line_.write(command_);
-  }
+  void send(std::string_view request) { line_.write(request); }
 
   // Pauses POLL_INTERVAL_MS from start with the window served. During polling
   // a close request does not cut the pause short; elsewhere it ends the wait,
   // and the result is false.
   bool pause(Clock::time_point start = Clock::now()) {
     service_.serve_until(start + std::chrono::milliseconds(POLL_INTERVAL_MS), WindowService::Wake::AtDeadline,
-                         !polling_);
+                         polling_ ? WindowService::OnClose::KeepServing : WindowService::OnClose::Return);
     return polling_ || !service_.close_requested();
   }
 
@@ -257,10 +255,8 @@ class Connection {
   Reply reply_;
   Echo echo_;
   char read_buffer_[2] = {' ', '\0'};
-  Text command_;
   Clock::time_point reply_complete_at_ = Clock::now();
   int progress_ = 0;
-  int last_event_ = EV_NONE;
   bool polling_ = false;
   bool rejoined_ = false;  // the port was opened again after the interface was lost
 };

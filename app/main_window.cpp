@@ -12,7 +12,7 @@
 #include "serial_port.h"
 #include "text.h"
 #include "toolkit_windows.h"
-#include "window_service.h"
+#include "close_signals.h"
 
 namespace {
 
@@ -22,7 +22,6 @@ struct ApplicationState {
   int event;
   Text settings;
   SerialPort port;
-  HINSTANCE instance;
 };
 
 ApplicationState state;
@@ -31,7 +30,6 @@ ApplicationState state;
 
 void start_support_layers() {
   state = ApplicationState{};
-  state.instance = GetModuleHandleA(nullptr);
   main_heap = HeapCreate(0, 4096, 0);
   // Texts are std::string values: there is no workspace to start.
   list_heap_init();

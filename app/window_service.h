@@ -11,16 +11,6 @@
 
 using Clock = std::chrono::steady_clock;
 
-// Makes the console control events (Ctrl+C, Ctrl+Break, closing the console;
-// on Linux SIGINT, SIGTERM and SIGHUP) ask the window to close, as its close
-// box does, whatever the program is doing: a message box that is open is
-// closed first. Installed first thing, so that an event that comes while the
-// program starts is kept until the window exists.
-void install_close_signals();
-// The window that the console control events ask to close from now on; an
-// event that came before it is acted on at once.
-void close_signals_reach(HWND window);
-
 class WindowService {
  public:
   // The line may be closed and opened again while the service lasts.
@@ -30,10 +20,11 @@ class WindowService {
   WindowService& operator=(const WindowService&) = delete;
 
   // Serves the window until the deadline has passed. With Wake::OnInput it
-  // returns as soon as a byte waits on the line or the line is lost. It returns early when a close
-  // has been requested and stop_on_close is set.
+  // returns as soon as a byte waits on the line or the line is lost. With
+  // OnClose::Return it returns early when a close has been requested.
   enum class Wake { AtDeadline, OnInput };
-  void serve_until(Clock::time_point deadline, Wake wake, bool stop_on_close);
+  enum class OnClose { KeepServing, Return };
+  void serve_until(Clock::time_point deadline, Wake wake, OnClose on_close);
 
   // Retrieves every event that is ready without waiting and notes a close request.
   void serve_ready_events();
@@ -50,10 +41,11 @@ class WindowService {
   Clock::time_point close_requested_at() const { return close_requested_at_; }
 
  private:
-  // One wait for the deadline and, when watched, the line; with messages
-  // when wake_mask asks for them. True when the line woke it with a byte
-  // waiting; a line that wakes it with none has hung up and is lost.
-  bool wait_once(Clock::time_point deadline, bool watch_line, DWORD wake_mask);
+  // One wait for the deadline and, with LineWatch::Watch, the line; with
+  // messages when wake_mask asks for them. True when the line woke it with a
+  // byte waiting; a line that wakes it with none has hung up and is lost.
+  enum class LineWatch { Ignore, Watch };
+  bool wait_once(Clock::time_point deadline, LineWatch line_watch, DWORD wake_mask);
 
   Line& line_;
   HANDLE timer_ = nullptr;

@@ -114,7 +114,9 @@ TEST(LineWaits, EachWaitEndsOnTheFirstByteAndNoneSpins) {
 
     // Served with a wake on input: it returns for the next byte, which the
     // window's own messages (the key above) do not stand in for.
-    cost = cost_of([&] { service.serve_until(Clock::now() + 10s, WindowService::Wake::OnInput, false); });
+    cost = cost_of([&] {
+      service.serve_until(Clock::now() + 10s, WindowService::Wake::OnInput, WindowService::OnClose::KeepServing);
+    });
     EXPECT_EQ(serial_input_count(port), 1u) << "returned on the third byte";
     EXPECT_LT(cost.cpu_share, 0.3);
     ASSERT_TRUE(read_byte());
@@ -122,7 +124,8 @@ TEST(LineWaits, EachWaitEndsOnTheFirstByteAndNoneSpins) {
     // A pause serves the window until its end, however many bytes arrive;
     // a byte left waiting does not make it spin.
     const auto pause_end = Clock::now() + 1s;
-    cost = cost_of([&] { service.serve_until(pause_end, WindowService::Wake::AtDeadline, false); });
+    cost = cost_of(
+        [&] { service.serve_until(pause_end, WindowService::Wake::AtDeadline, WindowService::OnClose::KeepServing); });
     EXPECT_GE(Clock::now(), pause_end);
     EXPECT_GE(serial_input_count(port), 2u) << "the bytes of the pause are left on the line";
     EXPECT_LT(cost.cpu_share, 0.3);
@@ -158,7 +161,7 @@ TEST(LineWaitsAfterHangUp, TheWaitsNeitherSpinNorSeeBytes) {
     EXPECT_LT(cost.cpu, 150ms) << "more than 30% of the 500-ms wait";
     // Nothing more can come: a wait for input ends at once.
     const auto later = Clock::now() + 10s;
-    service.serve_until(later, WindowService::Wake::OnInput, false);
+    service.serve_until(later, WindowService::Wake::OnInput, WindowService::OnClose::KeepServing);
     EXPECT_LT(Clock::now(), later);
   }
   serial_close(port);

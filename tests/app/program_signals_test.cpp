@@ -19,6 +19,7 @@
 #include "main_window.h"
 #include "program_harness.h"
 #include "test_support.h"
+#include "close_signals.h"
 #include "window_service.h"
 
 #ifndef _WIN32

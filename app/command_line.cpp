@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "open_failure.h"
-#include "port_details.h"
+#include "system_ports.h"
 #include "velmorant_version.h"
 
 namespace {
@@ -55,6 +55,20 @@ int link_port(std::string_view name, const char* device, std::FILE* out, std::FI
 }
 
 }  // namespace
+
+std::string port_line(const SerialPortEntry& port, const PortDetails* details, const std::string& problem) {
+  std::string line = port.name + std::string(port.name.size() < 8 ? 8 - port.name.size() : 0, ' ') + " " + port.device;
+  if (details != nullptr && !details->usb_id.empty()) {
+    line += "; USB " + details->usb_id;
+    for (const std::string* part : {&details->manufacturer, &details->product}) {
+      if (!part->empty()) line += ", " + *part;
+    }
+    if (!details->serial_number.empty()) line += ", serial number " + details->serial_number;
+  }
+  if (details != nullptr && !details->stable_name.empty() && details->stable_name != port.device)
+    line += "; also " + details->stable_name;
+  return line + (problem.empty() ? "; can be opened now" : "; cannot be opened now: " + problem);
+}
 
 bool is_com_name(std::string_view name) {
   if (name.size() < 4 || name.size() > 7) return false;

@@ -1,11 +1,7 @@
 #include "open_failure.h"
 
-#include <restartmanager.h>
-
-#include <cstring>
-#include <iterator>
-
 #include "serial_port.h"
+#include "system_ports.h"
 
 namespace {
 
@@ -31,57 +27,6 @@ std::string too_long_cause(std::string_view name) {
 }
 
 }  // namespace
-
-std::vector<SerialPortEntry> serial_ports() {
-  std::vector<SerialPortEntry> ports;
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) != ERROR_SUCCESS) {
-    return ports;
-  }
-  for (DWORD index = 0;; ++index) {
-    char device[512];
-    char name[64];
-    DWORD device_length = sizeof device;
-    DWORD name_size = sizeof name;
-    DWORD type = 0;
-    const LSTATUS status =
-        RegEnumValueA(key, index, device, &device_length, nullptr, &type, reinterpret_cast<LPBYTE>(name), &name_size);
-    if (status == ERROR_NO_MORE_ITEMS) break;
-    if (status != ERROR_SUCCESS || type != REG_SZ || name_size == 0) continue;
-    ports.push_back({std::string(name, strnlen(name, name_size)), std::string(device, device_length)});
-  }
-  RegCloseKey(key);
-  return ports;
-}
-
-std::vector<std::string> serial_port_names() {
-  std::vector<std::string> names;
-  for (SerialPortEntry& port : serial_ports()) names.push_back(std::move(port.name));
-  return names;
-}
-
-std::string port_holder(std::string_view port_name) {
-  DWORD session = 0;
-  WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
-  if (RmStartSession(&session, 0, key) != ERROR_SUCCESS) return "";
-  std::wstring device = L"\\\\.\\";
-  for (const char c : port_name) device += static_cast<wchar_t>(static_cast<unsigned char>(c));
-  LPCWSTR files[] = {device.c_str()};
-  RM_PROCESS_INFO holders[1] = {};
-  UINT needed = 0;
-  UINT count = 1;
-  DWORD reasons = 0;
-  std::string holder;
-  if (RmRegisterResources(session, 1, files, 0, nullptr, 0, nullptr) == ERROR_SUCCESS &&
-      RmGetList(session, &needed, &count, holders, &reasons) == ERROR_SUCCESS && count >= 1) {
-    for (const WCHAR* c = holders[0].strAppName; *c != 0 && c < std::end(holders[0].strAppName); ++c) {
-      holder += *c >= 0x20 && *c < 0x7f ? static_cast<char>(*c) : '?';
-    }
-    holder += " (process " + std::to_string(holders[0].Process.dwProcessId) + ")";
-  }
-  RmEndSession(session);
-  return holder;
-}
 
 std::string open_failure_cause(std::string_view port_name, DWORD error, const std::vector<std::string>& ports,
                                std::string_view holder) {
@@ -114,4 +59,10 @@ std::string open_failure_message(std::string_view port_name, DWORD error) {
   const std::string first = "Error during open " + std::string(port_name) + ": Port";
   const std::string holder = error == ERROR_SHARING_VIOLATION ? port_holder(port_name) : "";
   return first + "\n\n" + open_failure_cause(port_name, error, serial_port_names(), holder);
+}
+
+std::string port_open_problem(const std::string& name, const std::vector<std::string>& ports) {
+  const DWORD error = port_open_error(name);
+  if (error == ERROR_SUCCESS) return "";
+  return open_failure_cause(name, error, ports, error == ERROR_SHARING_VIOLATION ? port_holder(name) : "");
 }

@@ -10,24 +10,6 @@
 #include <string_view>
 #include <vector>
 
-// A serial port the system lists (HKLM\HARDWARE\DEVICEMAP\SERIALCOMM): the
-// name to type and the device behind it.
-struct SerialPortEntry {
-  std::string name;
-  std::string device;
-};
-
-// The serial ports the system lists, in the system's order; empty when it
-// lists none.
-std::vector<SerialPortEntry> serial_ports();
-std::vector<std::string> serial_port_names();
-
-// Who holds a port, "minicom (process 1234)", where the system can tell
-// (the Restart Manager); empty where it cannot. The program's name is shown
-// in printable ASCII only: another program chooses it, and a newline or an
-// escape sequence in it must not reach the user's text.
-std::string port_holder(std::string_view port_name);
-
 // The cause and what to do, for the port name as typed and the error that
 // the open left (GetLastError), given the ports that exist and, for a port
 // in use, who holds it.
@@ -36,3 +18,7 @@ std::string open_failure_cause(std::string_view port_name, DWORD error, const st
 
 // The whole message: "Error during open NAME: Port", a blank line, the cause.
 std::string open_failure_message(std::string_view port_name, DWORD error);
+
+// Empty when the port could be opened now, else why not, in the words of the
+// open-failure message.
+std::string port_open_problem(const std::string& name, const std::vector<std::string>& ports);

@@ -1,7 +1,8 @@
 // The open-failure message's second paragraph: one cause per system error,
 // the same on both systems.
+#include "command_line.h"
 #include "open_failure.h"
-#include "port_details.h"
+#include "system_ports.h"
 
 #include <gtest/gtest.h>
 

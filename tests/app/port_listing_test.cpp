@@ -13,6 +13,7 @@
 #include "comm_pty.h"
 #include "command_line.h"
 #include "open_failure.h"
+#include "system_ports.h"
 #include <restartmanager.h>
 #include <setupapi.h>
 

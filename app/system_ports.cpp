@@ -1,8 +1,11 @@
-#include "port_details.h"
+#include "system_ports.h"
 
+#include <restartmanager.h>
 #include <setupapi.h>
 
 #include <cctype>
+#include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -32,6 +35,57 @@ std::string hex4(std::string_view text, std::string_view key) {
 }
 
 }  // namespace
+
+std::vector<SerialPortEntry> serial_ports() {
+  std::vector<SerialPortEntry> ports;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    return ports;
+  }
+  for (DWORD index = 0;; ++index) {
+    char device[512];
+    char name[64];
+    DWORD device_length = sizeof device;
+    DWORD name_size = sizeof name;
+    DWORD type = 0;
+    const LSTATUS status =
+        RegEnumValueA(key, index, device, &device_length, nullptr, &type, reinterpret_cast<LPBYTE>(name), &name_size);
+    if (status == ERROR_NO_MORE_ITEMS) break;
+    if (status != ERROR_SUCCESS || type != REG_SZ || name_size == 0) continue;
+    ports.push_back({std::string(name, strnlen(name, name_size)), std::string(device, device_length)});
+  }
+  RegCloseKey(key);
+  return ports;
+}
+
+std::vector<std::string> serial_port_names() {
+  std::vector<std::string> names;
+  for (SerialPortEntry& port : serial_ports()) names.push_back(std::move(port.name));
+  return names;
+}
+
+std::string port_holder(std::string_view port_name) {
+  DWORD session = 0;
+  WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
+  if (RmStartSession(&session, 0, key) != ERROR_SUCCESS) return "";
+  std::wstring device = L"\\\\.\\";
+  for (const char c : port_name) device += static_cast<wchar_t>(static_cast<unsigned char>(c));
+  LPCWSTR files[] = {device.c_str()};
+  RM_PROCESS_INFO holders[1] = {};
+  UINT needed = 0;
+  UINT count = 1;
+  DWORD reasons = 0;
+  std::string holder;
+  if (RmRegisterResources(session, 1, files, 0, nullptr, 0, nullptr) == ERROR_SUCCESS &&
+      RmGetList(session, &needed, &count, holders, &reasons) == ERROR_SUCCESS && count >= 1) {
+    for (const WCHAR* c = holders[0].strAppName; *c != 0 && c < std::end(holders[0].strAppName); ++c) {
+      holder += *c >= 0x20 && *c < 0x7f ? static_cast<char>(*c) : '?';
+    }
+    holder += " (process " + std::to_string(holders[0].Process.dwProcessId) + ")";
+  }
+  RmEndSession(session);
+  return holder;
+}
 
 std::string usb_id_of(std::string_view hardware_id) {
   const std::string vendor = hex4(hardware_id, "VID_");
@@ -79,27 +133,10 @@ std::map<std::string, PortDetails> port_details() {
   return details;
 }
 
-std::string port_open_problem(const std::string& name, const std::vector<std::string>& ports) {
+DWORD port_open_error(const std::string& name) {
   const std::string path = "\\\\.\\" + name;
   HANDLE port = CreateFileA(path.c_str(), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (port == INVALID_HANDLE_VALUE) {
-    const DWORD error = GetLastError();
-    return open_failure_cause(name, error, ports, error == ERROR_SHARING_VIOLATION ? port_holder(name) : "");
-  }
+  if (port == INVALID_HANDLE_VALUE) return GetLastError();
   CloseHandle(port);
-  return "";
-}
-
-std::string port_line(const SerialPortEntry& port, const PortDetails* details, const std::string& problem) {
-  std::string line = port.name + std::string(port.name.size() < 8 ? 8 - port.name.size() : 0, ' ') + " " + port.device;
-  if (details != nullptr && !details->usb_id.empty()) {
-    line += "; USB " + details->usb_id;
-    for (const std::string* part : {&details->manufacturer, &details->product}) {
-      if (!part->empty()) line += ", " + *part;
-    }
-    if (!details->serial_number.empty()) line += ", serial number " + details->serial_number;
-  }
-  if (details != nullptr && !details->stable_name.empty() && details->stable_name != port.device)
-    line += "; also " + details->stable_name;
-  return line + (problem.empty() ? "; can be opened now" : "; cannot be opened now: " + problem);
+  return ERROR_SUCCESS;
 }

@@ -1,6 +1,8 @@
 #include "line.h"
 
-#include "main_window.h"
+SerialPort open_program_port(const std::string& settings) {
+  return serial_open(settings.c_str(), HANDSHAKE_NONE, QUEUE_SIZE, QUEUE_SIZE);
+}
 
 DWORD Line::input_count() {
   SetLastError(ERROR_SUCCESS);
@@ -32,7 +34,7 @@ void Line::close() {
 
 bool Line::reopen(const std::string& settings) {
   close();
-  port_ = serial_open(settings.c_str(), HANDSHAKE_NONE, QUEUE_SIZE, QUEUE_SIZE);
+  port_ = open_program_port(settings);
   lost_ = false;
   return port_ != nullptr;
 }

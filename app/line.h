@@ -1,4 +1,5 @@
-// The open port as the connection sequence talks through it. Every call notes
+// The program's serial line: the one way its port is opened, and the open
+// port as the connection sequence talks through it. Every call notes
 // whether the line failed: a failed write, count query or read, or a line
 // that reports a hang-up, means that the interface is gone (unplugged, its
 // driver removed, the other side of the line closed), and nothing more can
@@ -12,6 +13,16 @@
 #include <string_view>
 
 #include "serial_port.h"
+
+// The program's port: the name typed in the window followed by these
+// settings, opened without handshake and with queues of QUEUE_SIZE bytes.
+inline constexpr std::string_view SERIAL_SETTINGS_SUFFIX = ": baud=19200 parity=N Data=8 stop=1";
+inline constexpr int QUEUE_SIZE = 255;
+
+// Opens the port of the settings text as the program does, the first time
+// and again after the interface was lost; nullptr, with the system's error
+// left for GetLastError, when it cannot be opened.
+SerialPort open_program_port(const std::string& settings);
 
 class Line {
  public:

@@ -7,6 +7,7 @@
 #include "events.h"
 #include "fonts.h"
 #include "gadgets.h"
+#include "line.h"
 #include "open_failure.h"
 #include "requester.h"
 #include "serial_port.h"
@@ -61,7 +62,7 @@ void on_connect() {
   set_gadget_text(GADGET_LOG, "");
   set_gadget_state(GADGET_PROGRESS, 0);
   state.settings = get_gadget_text(GADGET_PORT) + Text(SERIAL_SETTINGS_SUFFIX);
-  state.port = serial_open(state.settings.c_str(), HANDSHAKE_NONE, QUEUE_SIZE, QUEUE_SIZE);
+  state.port = open_program_port(state.settings);
   if (state.port == 0) {
     const DWORD error = GetLastError();
     // The first line as it always was; the cause and what to do below it.

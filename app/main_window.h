@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <string_view>
-
 #include "registry.h"
 
 inline constexpr ObjectNumber WINDOW_MAIN = 0;
@@ -19,9 +17,6 @@ inline constexpr ObjectNumber GADGET_GROUP = 5;
 inline constexpr ObjectNumber GADGET_RESULT = 6;
 inline constexpr ObjectNumber GADGET_PORT_LABEL = 7;
 inline constexpr ObjectNumber GADGET_GROUP_LABEL = 8;
-
-inline constexpr std::string_view SERIAL_SETTINGS_SUFFIX = ": baud=19200 parity=N Data=8 stop=1";
-inline constexpr int QUEUE_SIZE = 255;
 
 void start_support_layers();
 // False when the window could not be opened. Once built, the window also

@@ -93,3 +93,13 @@ int run_command_line(int argc, const char* const* argv, std::FILE* out, std::FIL
                option.data(), usage);
   return EXIT_USAGE;
 }
+
+std::string take_arguments(int argc, char** argv, TraceFile& trace) {
+  if (argc <= 1) return "";
+  const std::string option = argv[1];
+  if (option != "--trace") return "unknown option " + option + " (the one option is --trace FILE)";
+  if (argc < 3) return "--trace wants a file name";
+  if (argc > 3) return "unexpected argument " + std::string(argv[3]);
+  if (!trace.start(argv[2])) return "cannot write the trace file " + std::string(argv[2]);
+  return "";
+}

@@ -1,7 +1,7 @@
-// What the program does when it is started with arguments: --help and
+// The program's command line, all of its parsing in one place: --help and
 // --version print and end; --list-ports prints the serial ports the system
-// lists; --link-port gives a device a COM name. Without arguments the window
-// opens (the caller's business).
+// lists; --link-port gives a device a COM name; --trace FILE, or no argument
+// at all, lets the window open (the caller's business).
 #pragma once
 
 #include <cstdio>
@@ -9,9 +9,15 @@
 #include <string_view>
 
 #include "system_ports.h"
+#include "trace.h"
 
 // Exit codes: 0 done, 1 the asked thing failed, 2 a command line not understood.
 inline constexpr int EXIT_USAGE = 2;
+
+// The arguments of a program that opens its window: none, or "--trace FILE",
+// which starts trace. Returns what is wrong with them, or "" when the program
+// may start.
+std::string take_arguments(int argc, char** argv, TraceFile& trace);
 
 // Runs the command line (argv[1..argc-1], at least one argument), writing to
 // out and err; returns the program's exit code.

@@ -23,13 +23,3 @@ void TraceFile::sent(std::string_view bytes) { writer_.piece(Direction::Sent, by
 void TraceFile::received(std::string_view bytes) { writer_.piece(Direction::Received, bytes); }
 
 void TraceFile::closed() { writer_.note("closed"); }
-
-std::string take_arguments(int argc, char** argv, TraceFile& trace) {
-  if (argc <= 1) return "";
-  const std::string option = argv[1];
-  if (option != "--trace") return "unknown option " + option + " (the one option is --trace FILE)";
-  if (argc < 3) return "--trace wants a file name";
-  if (argc > 3) return "unexpected argument " + std::string(argv[3]);
-  if (!trace.start(argv[2])) return "cannot write the trace file " + std::string(argv[2]);
-  return "";
-}

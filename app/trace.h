@@ -30,7 +30,3 @@ class TraceFile final : public SerialTrace {
  private:
   TranscriptWriter writer_;
 };
-
-// The program's arguments: none, or "--trace FILE", which starts trace.
-// Returns what is wrong with them, or "" when the program may start.
-std::string take_arguments(int argc, char** argv, TraceFile& trace);

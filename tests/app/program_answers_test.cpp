@@ -24,8 +24,7 @@ TEST(ZeroByte, InsideTheIdentificationItAddsNothingAndTheInterfaceIsRecognisedAt
   script.act("press Connect", press_connect).wait_until("the first polling request", [] {
     return !requests(simulator_log(), "0805\\r").empty();
   });
-  const ProgramRun run = run_program_window(script, 10s);
-  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  RUN_PROGRAM(run, script, 10s);
   const std::vector<std::string> order = request_order();
   ASSERT_GE(order.size(), 4u);
   EXPECT_EQ(std::vector<std::string>(order.begin(), order.begin() + 4),
@@ -48,8 +47,7 @@ TEST(AfterPrompt, OnBlocksWithoutASpeedEachReplyIsShownWithTheBytesBehindItsProm
         if (logs.empty() || logs.back() != log) logs.push_back(log);
         return log.find(block + block + block + block + block + block) != std::string::npos;
       });
-  const ProgramRun run = run_program_window(script, 10s);
-  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  RUN_PROGRAM(run, script, 10s);
   for (const std::string& log : logs) {
     EXPECT_FALSE(log.ends_with("\r>") || log.ends_with("\r>O")) << "a reply shown without its last bytes";
   }
@@ -73,8 +71,7 @@ TEST(ClosingWhilePolling, TheRestOfTheIdentificationAnswerBecomesTheConnectAnswe
   });
   // Trickled answers to the repeated "ati\r" pile up: on a busy machine the
   // identification alone may take seconds.
-  const ProgramRun run = run_program_window(script, 30s);
-  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  RUN_PROGRAM(run, script, 30s);
   // Every line end of the answers begins a prompt; the first that does not ends the connect answer.
   std::size_t end = 0;
   while ((end = log.find('\r', end)) != std::string::npos && log.compare(end, 2, "\r>") == 0) ++end;
@@ -101,8 +98,7 @@ TEST(FloodWhileIdentifying, TheWindowIsServedAndACloseEndsTheProgramAtOnce) {
         ticks.push_back(Clock::now());
         return ticks.back() - ticks.front() >= 3s;
       });
-  const ProgramRun run = run_program_window(script, 10s);
-  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  RUN_PROGRAM(run, script, 10s);
   EXPECT_LT(run.closing_time(), 1s);
   EXPECT_TRUE(simulator_saw_close());
   // Each time the program has read all there is, it asks again.
@@ -122,8 +118,7 @@ TEST(FloodWhilePolling, ANeverEndingReplyKeepsTheWindowServedAndACloseEndsThePro
       .wait_until("the log full", [] { return text_of(GADGET_LOG).size() == 4096; })
       .wait_for(1s);
   // A second of flood, then a log's worth of it: slow under the sanitizers on a busy machine.
-  const ProgramRun run = run_program_window(script, 40s);
-  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  RUN_PROGRAM(run, script, 40s);
   EXPECT_LT(run.closing_time(), 1s);
   EXPECT_TRUE(simulator_saw_close());
   EXPECT_EQ(requests(simulator_log(), "0805\\r").size(), 1u);

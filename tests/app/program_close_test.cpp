@@ -25,8 +25,7 @@ TEST(ClosingWhilePolling, TheReplyUnderWayIsCompletedAndShownThenThePortIsClosed
                            text_of(GADGET_LOG).find("01 0A 64 07 6") != std::string::npos;
                   })
       .act("count the requests", [&] { polls_at_close = requests(simulator_log(), "0805\\r").size(); });
-  const ProgramRun run = run_program_window(script, 30s);
-  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  RUN_PROGRAM(run, script, 30s);
 
   EXPECT_EQ(run.result_at_end, "50 km/h") << "the block that was arriving was decoded";
   EXPECT_TRUE(simulator_saw_close());
@@ -40,8 +39,7 @@ TEST(ClosingOnAQuietLine, EndsTheProgramPromptlyWithThePortClosed) {
       .wait_until("the speed", [] { return text_of(GADGET_RESULT) == "50 km/h"; })
       .wait_until("the unanswered request", [] { return requests(simulator_log(), "0805\\r").size() >= 4; })
       .wait_for(300ms);
-  const ProgramRun run = run_program_window(script, 10s);
-  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  RUN_PROGRAM(run, script, 10s);
   // Generous: the program waits a moment for the reply, but not for ever.
   EXPECT_LT(run.closing_time(), 3s);
   EXPECT_TRUE(simulator_saw_close());
@@ -60,8 +58,7 @@ TEST(InterfaceHangsUp, TheLossIsToldTheWindowStaysServedAndClosingEndsTheProgram
       .act("type group 02", [] { set_gadget_text(GADGET_GROUP, "02"); })
       .wait_until("the edit shown", [] { return text_of(GADGET_GROUP) == "02"; })
       .wait_for(300ms);
-  const ProgramRun run = run_program_window(script, 10s);
-  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  RUN_PROGRAM(run, script, 10s);
   EXPECT_EQ(run.result_at_end, "") << "no speed from an interface that is gone";
   EXPECT_LT(run.closing_time(), 3s);
 }

@@ -51,8 +51,7 @@ TEST(ConnectWait, TheBarStepsOnceEvery100MsFrom1To100ThenFrom0AndStaysWhenTheAns
                     return text_of(GADGET_LOG).starts_with("CONNECT 01\r>");
                   })
       .wait_for(300ms);
-  const ProgramRun run = run_program_window(script, 40s);
-  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  RUN_PROGRAM(run, script, 40s);
 
   // Connect sets 0 first; then one step per pause of the wait.
   ASSERT_GE(bar_positions.size(), 103u);
@@ -71,8 +70,7 @@ TEST(ConnectWait, TheBarStepsOnceEvery100MsFrom1To100ThenFrom0AndStaysWhenTheAns
 TEST(ClosingWhileConnecting, EndsTheProgramAtOnceWithThePortClosedAndNothingAsked) {
   Script script;
   script.act("press Connect", press_connect).wait_until("the bar at 3", [] { return progress_position() >= 3; });
-  const ProgramRun run = run_program_window(script, 10s);
-  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  RUN_PROGRAM(run, script, 10s);
   EXPECT_LT(run.closing_time(), 1s) << "a wait that is not ended by the close lasts until the answer";
   EXPECT_TRUE(simulator_saw_close());
   EXPECT_TRUE(requests(simulator_log(), "0805\\r").empty());

@@ -64,6 +64,14 @@ struct ProgramRun {
 // then tells where the script was stuck. The window is closed afterwards.
 ProgramRun run_program_window(Script& script, Clock::duration limit);
 
+// The start of almost every program test: declares the ProgramRun named run,
+// the program run with the script for at most limit (run_program_window),
+// and ends the test there, as ASSERT_TRUE does, when the script was stuck. A
+// message streamed after it is added to the failure's.
+#define RUN_PROGRAM(run, script, limit)                                                     \
+  const ::program_test::ProgramRun run = ::program_test::run_program_window(script, limit); \
+  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at
+
 // What the window shows.
 std::string text_of(ObjectNumber gadget);
 int progress_position();

@@ -16,8 +16,7 @@ TEST(NeverIdentifies, AtiIsRepeatedAbout100MsApartAndNoConnectRequestIsSent) {
   script.act("press Connect", press_connect).wait_until("six identification requests", [] {
     return requests(simulator_log(), "ati\\r").size() >= 6;
   });
-  const ProgramRun run = run_program_window(script, 10s);
-  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  RUN_PROGRAM(run, script, 10s);
 
   const std::vector<Received> log = simulator_log();
   const std::vector<double> gaps = sent.gaps_ms("ati\r");
@@ -37,8 +36,7 @@ TEST(NeverIdentifies, ClosingWhileIdentifyingEndsTheProgramPromptly) {
   script.act("press Connect", press_connect).wait_until("identification under way", [] {
     return requests(simulator_log(), "ati\\r").size() >= 2;
   });
-  const ProgramRun run = run_program_window(script, 10s);
-  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  RUN_PROGRAM(run, script, 10s);
   // Generous: a wait that is not ended by the close would never end.
   EXPECT_LT(run.closing_time(), 2s);
   EXPECT_TRUE(simulator_saw_close());
@@ -50,8 +48,7 @@ TEST(SplitIdentification, IsRecognisedAcrossTwoAnswersAndTheProgramConnects) {
   script.act("press Connect", press_connect).wait_until("the first polling request", [] {
     return !requests(simulator_log(), "0805\\r").empty();
   });
-  const ProgramRun run = run_program_window(script, 10s);
-  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  RUN_PROGRAM(run, script, 10s);
 
   std::vector<std::string> order;
   for (const Received& entry : simulator_log()) order.push_back(entry.what);
@@ -66,8 +63,7 @@ TEST(SilentInterface, ClosingWhileNothingAnswersEndsTheProgramPromptlyWithThePor
   script.act("press Connect", press_connect).wait_until("three identification requests", [] {
     return requests(simulator_log(), "ati\\r").size() >= 3;
   });
-  const ProgramRun run = run_program_window(script, 10s);
-  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  RUN_PROGRAM(run, script, 10s);
   EXPECT_LT(run.closing_time(), 2s);
   EXPECT_TRUE(simulator_saw_close());
 }

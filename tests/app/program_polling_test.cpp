@@ -33,8 +33,7 @@ TEST(Polling, TheLogShowsTheConnectAnswerAndACarriageReturnWhenPollingBegins) {
                     return at_start.starts_with(connect_line);
                   })
       .wait_until("the first speed", [] { return text_of(GADGET_RESULT) == "50 km/h"; });
-  const ProgramRun run = run_program_window(script, 10s);
-  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  RUN_PROGRAM(run, script, 10s);
   // The first polling reply may already be arriving behind it.
   EXPECT_TRUE(std::string("07 64 32 04 10 10\r>").starts_with(at_start.substr(connect_line.size()))) << at_start;
   EXPECT_TRUE(simulator_saw_close());
@@ -50,8 +49,7 @@ TEST(Polling, EachRequestFollowsThePreviousReplyAfterAWholePause) {
   script.act("press Connect", press_connect).wait_until("nine polls", [] {
     return requests(simulator_log(), "0805\\r").size() >= 9;
   });
-  const ProgramRun run = run_program_window(script, 10s);
-  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  RUN_PROGRAM(run, script, 10s);
 
   std::vector<double> gaps = sent.gaps_ms("0805\r");
   ASSERT_GE(gaps.size(), 8u);
@@ -70,8 +68,7 @@ TEST(Polling, AnEditedGroupIsAskedForInTheNextCycleAndAnEmptyGroupSends08Cr) {
       .wait_until("two requests without a group", [] { return requests(simulator_log(), "08\\r").size() >= 2; })
       .wait_until("their replies in the log",
                   [] { return count_of(text_of(GADGET_LOG), "0B 20 30 0C 40 50\r>") >= 2; });
-  const ProgramRun run = run_program_window(script, 10s);
-  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  RUN_PROGRAM(run, script, 10s);
 
   std::vector<std::string> asked;
   for (const Received& entry : simulator_log()) {
@@ -95,8 +92,7 @@ TEST(Polling, RepliesWithoutASpeedAccumulateInTheLogUntilTheNextSpeedEmptiesIt) 
         log_at_new_speed = text_of(GADGET_LOG);
         return text_of(GADGET_RESULT) == "40 km/h";
       });
-  const ProgramRun run = run_program_window(script, 10s);
-  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  RUN_PROGRAM(run, script, 10s);
   // Emptied with the speed; at most the next reply has begun since.
   EXPECT_EQ(log_at_new_speed.find("0B 20 30"), std::string::npos) << log_at_new_speed;
   EXPECT_TRUE(std::string("01 0A 64 07 64 28 02 1E 10\r>").starts_with(log_at_new_speed)) << log_at_new_speed;
@@ -146,8 +142,7 @@ TEST(Repainting, WhileTheSpeedStaysTheSameNeitherResultNorLogIsRepainted) {
              set_gadget_text(GADGET_GROUP, "02");
            })
       .wait_until("group 02's speed shown", [] { return result_paints.paints > 0; });
-  const ProgramRun run = run_program_window(script, 10s);
-  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  RUN_PROGRAM(run, script, 10s);
   EXPECT_EQ(result_paints_while_same, 0);
   EXPECT_EQ(log_paints_while_same, 0);
   EXPECT_EQ(run.result_at_end, "200 km/h");
@@ -177,8 +172,7 @@ TEST(Polling, PressingConnectWhilePollingChangesNothing) {
            })
       .wait_until("five more polls", [&] { return requests(simulator_log(), "0805\\r").size() >= polls_at_press + 5; })
       .act("count the windows", [&] { windows_after_press = visible_windows(); });
-  const ProgramRun run = run_program_window(script, 10s);
-  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  RUN_PROGRAM(run, script, 10s);
 
   ASSERT_TRUE(simulator_saw_close());
   const std::vector<Received> log = simulator_log();
@@ -203,8 +197,7 @@ TEST(ZeroByte, IsKeptOutOfTheLogAndTheBytesAfterItAreShown) {
                     return log.find("CONNECT 01\r>") != std::string::npos;
                   })
       .wait_until("the speed", [] { return text_of(GADGET_RESULT) == "50 km/h"; });
-  const ProgramRun run = run_program_window(script, 10s);
-  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  RUN_PROGRAM(run, script, 10s);
   EXPECT_FALSE(zero_byte_shown);
 }
 
@@ -218,8 +211,7 @@ TEST(AfterPrompt, BytesWaitingBehindThePromptBelongToTheSameReply) {
     if (!log.empty() && (logs.empty() || logs.back() != log)) logs.push_back(log);
     return requests(simulator_log(), "0805\\r").size() >= 10 && text_of(GADGET_RESULT) == "50 km/h";
   });
-  const ProgramRun run = run_program_window(script, 10s);
-  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  RUN_PROGRAM(run, script, 10s);
   for (const std::string& log : logs) EXPECT_FALSE(log.starts_with("O") || log.starts_with("K")) << log;
 }
 
@@ -234,8 +226,7 @@ TEST(NoSpeed, TheLogAccumulatesRepliesAndKeepsItsNewest4096Bytes) {
       .wait_until("a log of 4096 bytes", [] { return text_of(GADGET_LOG).size() >= 4096; })
       .wait_for(500ms)
       .act("read the log", [&] { full_log = text_of(GADGET_LOG); });
-  const ProgramRun run = run_program_window(script, 40s);
-  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  RUN_PROGRAM(run, script, 40s);
   EXPECT_EQ(full_log.size(), 4096u);
   // The newest bytes are kept: the last complete reply stands at the end,
   // or just before a reply that is arriving.

@@ -77,8 +77,7 @@ TEST(InterfaceReplugged, TheLossIsToldAndTheProgramPollsAgainWhenItIsBack) {
         back_seen = seconds_now();
         return text_of(GADGET_RESULT) == "50 km/h";
       });
-  const ProgramRun run = run_program_window(script, 20s);
-  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  RUN_PROGRAM(run, script, 20s);
 
   EXPECT_FALSE(speed_while_lost) << "no speed is shown while the interface is away";
 #ifndef _WIN32
@@ -154,8 +153,7 @@ TEST(InterfaceRepluggedOften, HandlesDescriptorsAndHeapStayFlat) {
     return returns == cycles;
   });
   // About a second a cycle; many more under the sanitizers on a busy machine.
-  const ProgramRun run = run_program_window(script, 900s);
-  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at << " after " << returns << " returns";
+  RUN_PROGRAM(run, script, 900s) << " after " << returns << " returns";
   EXPECT_EQ(last.handles, first.handles);
   EXPECT_EQ(last.descriptors, first.descriptors);
   EXPECT_EQ(last.heap, first.heap);

@@ -24,8 +24,7 @@ TEST(ResultText, ShowsEveryTellingSpeedFieldAsDecoded) {
     if (!result.empty() && (shown.empty() || shown.back() != result)) shown.push_back(result);
     return shown.size() >= 13;
   });
-  const ProgramRun run = run_program_window(script, 20s);
-  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  RUN_PROGRAM(run, script, 20s);
   EXPECT_EQ(shown, (std::vector<std::string>{"50 km/h", "10 km/h", "0 km/h", "10 km/h", "2 km/h", "10 km/h", "2 km/h",
                                              "10 km/h", "255 km/h", "10 km/h", "650 km/h", "10 km/h", "255 km/h"}));
 }
@@ -85,8 +84,7 @@ TEST(OpenFailure, ShowsTheRequesterThenWaitsForEventsAndConnectsWhenPressedAgain
              press_connect();
            })
       .wait_until("the speed", [] { return text_of(GADGET_RESULT) == "50 km/h"; });
-  const ProgramRun run = run_program_window(script, 15s);
-  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  RUN_PROGRAM(run, script, 15s);
 
   // The first line as ever, then why (the list of ports is the machine's).
   ASSERT_EQ(requester_texts.size(), 1u);

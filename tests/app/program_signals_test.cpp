@@ -15,11 +15,11 @@
 #include <mutex>
 #include <thread>
 
+#include "close_signals.h"
 #include "gadgets.h"
 #include "main_window.h"
 #include "program_harness.h"
 #include "test_support.h"
-#include "close_signals.h"
 #include "window_service.h"
 
 #ifndef _WIN32

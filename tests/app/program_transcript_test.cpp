@@ -156,8 +156,7 @@ TEST(TraceOfALostInterface, HoldsEveryByteUpToTheEnd) {
     EXPECT_EQ(traced.notes[1], "opened COM17: baud=19200 parity=N Data=8 stop=1");
     EXPECT_EQ(traced.notes[2], "closed");
   });
-  const ProgramRun run = run_program_window(script, 20s);
-  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at << ", the log: " << escape_bytes(run.log_at_end);
+  RUN_PROGRAM(run, script, 20s) << ", the log: " << escape_bytes(run.log_at_end);
   std::remove(path.c_str());
 }
 
@@ -236,8 +235,7 @@ TEST(WindowShows, WhatTheRecordedRunShowed) {
     script.wait_for(std::chrono::seconds(seconds != nullptr ? std::atoi(seconds) : 2));
   }
   // A read-out comes every 100 ms and a little: three times that is plenty.
-  const ProgramRun run = run_program_window(script, std::max<Clock::duration>(30s, wanted * 300ms));
-  ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  RUN_PROGRAM(run, script, std::max<Clock::duration>(30s, wanted * 300ms));
   const Shown shown{readouts, run.log_at_end};
   if (std::getenv("VELMORANT_WINDOW_COMPARE") == nullptr) {
     write_shown(path, shown);

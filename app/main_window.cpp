@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include "close_signals.h"
 #include "connection.h"
 #include "events.h"
 #include "fonts.h"
@@ -13,7 +14,6 @@
 #include "serial_port.h"
 #include "text.h"
 #include "toolkit_windows.h"
-#include "close_signals.h"
 
 namespace {
 

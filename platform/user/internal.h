@@ -4,6 +4,7 @@
 #include <span>
 #include <vector>
 
+#include "user/input_sink.h"
 #include "user/window.h"
 
 namespace user {
@@ -58,8 +59,6 @@ std::vector<std::span<const unsigned char>> icon_images(HICON icon);
 }  // namespace user
 
 namespace user {
-display::InputSink& input_sink();
-DWORD input_queue_bits();  // QS_ bits of the input waiting
 // tick_hook.cpp
 bool run_tick_hook_if_due();  // true when it ran
 int milliseconds_to_tick();   // -1 when no hook is set

@@ -175,6 +175,10 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
     // The system drops what was posted to a destroyed window; the data records go with it.
     forget_posted_data(window);
   }
+  // An MDI frame carries its MDI client in MDI_GADGET_PROPERTY and passes
+  // what it leaves to the default on to DefFrameProcA, as an MDI frame must.
+  // The window procedure's contract covers MDI frames; no window that
+  // window_open makes is one, so this program never takes the branch.
   if (message != WM_SIZE) {
     auto mdi_client = static_cast<HWND>(GetPropA(window, MDI_GADGET_PROPERTY));
     if (mdi_client != nullptr) {
@@ -191,13 +195,9 @@ LRESULT event_translate(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
   LRESULT filtered = sizing_loop_filter(window, message, wparam, lparam);
   if (filtered != RESULT_DEFAULT) return filtered;
 
-  // The toolkit window is the nearest one up the parent chain with the property.
-  HWND holder = window;
-  auto property = reinterpret_cast<ObjectNumber>(holder != nullptr ? GetPropA(holder, WINDOW_ID_PROPERTY) : nullptr);
-  while (holder != nullptr && property == 0) {
-    holder = GetParent(holder);
-    if (holder != nullptr) property = reinterpret_cast<ObjectNumber>(GetPropA(holder, WINDOW_ID_PROPERTY));
-  }
+  const ToolkitWindowFound found = toolkit_window_above(window);
+  const ObjectNumber property = found.property;
+  HWND holder = property != 0 ? found.window : nullptr;
   ObjectNumber number = property != 0 ? property - 1 : -1;
   WindowRecord* record = property != 0 ? window_record(number) : nullptr;
 

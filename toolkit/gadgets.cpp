@@ -268,14 +268,7 @@ LRESULT CALLBACK string_field_procedure(HWND control, UINT message, WPARAM wpara
   return CallWindowProcA(saved_edit_procedure, control, message, wparam, lparam);
 }
 
-HWND find_toolkit_window(HWND control) {
-  HWND current = control;
-  for (HWND parent = GetParent(current); parent != nullptr; parent = GetParent(current)) {
-    if (GetPropA(current, WINDOW_ID_PROPERTY) != nullptr) return current;
-    current = parent;
-  }
-  return current;
-}
+HWND find_toolkit_window(HWND control) { return toolkit_window_above(control).window; }
 
 GadgetRecord* gadget_record(ObjectNumber gadget) {
   return static_cast<GadgetRecord*>(registry_lookup(gadget_registry, gadget));

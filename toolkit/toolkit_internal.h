@@ -90,6 +90,25 @@ struct WindowRecord {
 extern ObjectRegistry* window_registry;
 
 WindowRecord* window_record(ObjectNumber number);
+
+// The nearest window up the GetParent chain, `window` itself first, that
+// carries WINDOW_ID_PROPERTY, with the property (window number + 1); when
+// none does, the chain's last window and property 0.
+struct ToolkitWindowFound {
+  HWND window;
+  ObjectNumber property;
+};
+inline ToolkitWindowFound toolkit_window_above(HWND window) {
+  ToolkitWindowFound found{window, 0};
+  while (found.window != nullptr) {
+    found.property = reinterpret_cast<ObjectNumber>(GetPropA(found.window, WINDOW_ID_PROPERTY));
+    if (found.property != 0) break;
+    HWND parent = GetParent(found.window);
+    if (parent == nullptr) break;
+    found.window = parent;
+  }
+  return found;
+}
 // Told by the window procedure of a window's WM_NCDESTROY: a window that the
 // system destroyed with its owner or parent, not closed by number, gives up
 // its record here.
@@ -210,6 +229,8 @@ extern ObjectRegistry* gadget_registry;
 ObjectNumber attach_gadget(ObjectNumber number, GadgetRecord* record, HWND control, GadgetKind* kind);
 LRESULT CALLBACK gadget_procedure(HWND control, UINT message, WPARAM wparam, LPARAM lparam);
 LRESULT CALLBACK string_field_procedure(HWND control, UINT message, WPARAM wparam, LPARAM lparam);
+// The toolkit window of a control: the nearest toolkit window above it, else
+// the last window up the chain.
 HWND find_toolkit_window(HWND control);
 
 GadgetRecord* gadget_record(ObjectNumber gadget);

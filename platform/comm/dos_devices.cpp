@@ -17,7 +17,7 @@
 #include <system_error>
 
 #include "com_links.h"
-#include "handle_table.h"
+#include "kernel/handle_table.h"
 
 BOOL WINAPI DefineDosDeviceA(DWORD flags, LPCSTR device_name, LPCSTR target_path) {
   const auto number = device_name != nullptr ? com_port_number(device_name) : std::nullopt;

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "handle_table.h"
+#include "kernel/handle_table.h"
 #include "port_lock.h"
 
 // The driver's cumulative error counters (TIOCGICOUNT), where it keeps them.

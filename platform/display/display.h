@@ -81,5 +81,8 @@ class Display {
 
 // The process's display, made on first use by the one place that chooses.
 Display& current();
+// Puts display in place of the current one (select.cpp). Used by the test
+// driver, before any window exists, to choose the headless display.
+bool replace(std::unique_ptr<Display> display);
 
 }  // namespace display

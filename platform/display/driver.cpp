@@ -6,13 +6,11 @@
 #include <cstdio>
 #include <string>
 
+#include "display/display.h"
 #include "display/headless.h"
-#include "user/internal.h"
+#include "user/input_sink.h"
 #include "user/keyboard_layout.h"
-
-namespace display {
-bool replace(std::unique_ptr<Display> display);
-}
+#include "user/window.h"
 
 namespace {
 

@@ -49,7 +49,6 @@ Display& current() {
   return *display;
 }
 
-// Used by the test driver before any window exists.
 bool replace(std::unique_ptr<Display> display) {
   instance() = std::move(display);
   return true;

@@ -96,27 +96,37 @@ std::uint32_t blend(std::uint32_t colour, std::uint32_t pixel, std::uint32_t cov
   return saturated_sum(times(colour, coverage), times(pixel, 255 - coverage));
 }
 
-}  // namespace
+RECT intersection(const RECT& a, const RECT& b) {
+  return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+              std::min(a.bottom, b.bottom)};
+}
 
-bool draw_text_into(cairo_surface_t* image, const RECT& clip, const FontSpec& font, int x, int top,
-                    std::string_view text, COLORREF colour, RECT* drawn) {
-  if (drawn != nullptr) *drawn = RECT{};
-  const cairo_format_t format = cairo_image_surface_get_format(image);
-  if ((format != CAIRO_FORMAT_ARGB32 && format != CAIRO_FORMAT_RGB24) || font.underline || font.strikeout) return false;
-  const Measures& m = measures(font);
-  const RECT bounds{std::max<LONG>(clip.left, 0), std::max<LONG>(clip.top, 0),
-                    std::min<LONG>(clip.right, cairo_image_surface_get_width(image)),
-                    std::min<LONG>(clip.bottom, cairo_image_surface_get_height(image))};
-  if (bounds.right <= bounds.left || bounds.bottom <= bounds.top) return true;
-  struct Placed {
-    const GlyphMask* mask;
-    int left, top;  // the mask's top-left corner in the image
-  };
-  std::vector<Placed> placed;
-  placed.reserve(text.size());
+bool is_empty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
+
+struct Placed {
+  const GlyphMask* mask;
+  int left, top;  // the mask's top-left corner in the image
+
+  RECT rect() const { return RECT{left, top, left + mask->width, top + mask->height}; }
+  // The coverage at the image pixel (x, y) within rect().
+  const std::uint8_t* coverage_at(LONG x, LONG y) const {
+    return mask->coverage.data() + static_cast<std::ptrdiff_t>(y - top) * mask->width + (x - left);
+  }
+};
+
+struct PlacedText {
+  std::vector<Placed> glyphs;  // those with something to draw
+  RECT box;                    // their union
+  bool overlap = false;        // whether two glyphs may cover one pixel
+};
+
+// First phase: where each glyph goes, one advance after the other from the
+// baseline's start.
+PlacedText place_glyphs(const Measures& m, int x, int top, std::string_view text) {
+  PlacedText placed;
+  placed.glyphs.reserve(text.size());
   constexpr LONG none = std::numeric_limits<LONG>::max();
-  RECT box{none, none, -none, -none};  // the glyphs' union, empty so far
-  bool overlap = false;                // whether two glyphs may cover one pixel
+  placed.box = RECT{none, none, -none, -none};  // empty so far
   const int baseline = top + m.metrics.ascent;
   double pen = x;
   for (unsigned char c : text) {
@@ -127,67 +137,96 @@ bool draw_text_into(cairo_surface_t* image, const RECT& clip, const FontSpec& fo
     if (mask.width == 0) continue;
     // Glyphs follow each other to the right, so one that starts left of where
     // those before it end may share pixels with them.
-    overlap = overlap || glyph.left < box.right;
-    placed.push_back(glyph);
-    box = RECT{std::min<LONG>(box.left, glyph.left), std::min<LONG>(box.top, glyph.top),
-               std::max<LONG>(box.right, glyph.left + mask.width), std::max<LONG>(box.bottom, glyph.top + mask.height)};
+    placed.overlap = placed.overlap || glyph.left < placed.box.right;
+    placed.glyphs.push_back(glyph);
+    const RECT r = glyph.rect();
+    placed.box = RECT{std::min(placed.box.left, r.left), std::min(placed.box.top, r.top),
+                      std::max(placed.box.right, r.right), std::max(placed.box.bottom, r.bottom)};
   }
-  box = RECT{std::max(box.left, bounds.left), std::max(box.top, bounds.top), std::min(box.right, bounds.right),
-             std::min(box.bottom, bounds.bottom)};
-  if (box.right <= box.left || box.bottom <= box.top) return true;
+  return placed;
+}
+
+// The image's pixels, to blend one solid colour onto.
+class Pixels {
+ public:
+  Pixels(cairo_surface_t* image, COLORREF colour)
+      : rows_(cairo_image_surface_get_data(image)),
+        stride_(cairo_image_surface_get_stride(image)),
+        solid_(0xFF000000u | (std::uint32_t{GetRValue(colour)} << 16) | (std::uint32_t{GetGValue(colour)} << 8) |
+               GetBValue(colour)) {}
+
+  // Blends the coverages of r, a row `pitch` apart, onto the image's r.
+  void blend_onto(const RECT& r, const std::uint8_t* cover, int pitch) {
+    for (LONG y = r.top; y < r.bottom; ++y, cover += pitch) {
+      auto* row = reinterpret_cast<std::uint32_t*>(rows_ + static_cast<std::ptrdiff_t>(y) * stride_) + r.left;
+      for (int px = 0; px < r.right - r.left; ++px) {
+        const std::uint32_t a = cover[px];
+        if (a == 255)
+          row[px] = solid_;
+        else if (a != 0)
+          row[px] = blend(solid_, row[px], a);
+      }
+    }
+  }
+
+ private:
+  unsigned char* rows_;
+  int stride_;
+  std::uint32_t solid_;
+};
+
+// Second phase, for glyphs that share no pixel: each blended on its own.
+void blend_one_by_one(const PlacedText& placed, Pixels& pixels) {
+  for (const Placed& glyph : placed.glyphs) {
+    const RECT r = intersection(glyph.rect(), placed.box);
+    if (!is_empty(r)) pixels.blend_onto(r, glyph.coverage_at(r.left, r.top), glyph.mask->width);
+  }
+}
+
+// Second phase, for glyphs that may share pixels: like cairo, the coverages
+// are first added up, so that a pixel that two glyphs cover is blended once,
+// with their sum.
+void blend_summed(const PlacedText& placed, Pixels& pixels) {
+  const RECT& box = placed.box;
+  const int width = box.right - box.left, height = box.bottom - box.top;
+  static std::vector<std::uint8_t> coverage;
+  coverage.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+  for (const Placed& glyph : placed.glyphs) {
+    const RECT r = intersection(glyph.rect(), box);
+    if (is_empty(r)) continue;
+    const std::uint8_t* from = glyph.coverage_at(r.left, r.top);
+    for (LONG y = r.top; y < r.bottom; ++y, from += glyph.mask->width) {
+      std::uint8_t* to = coverage.data() + static_cast<std::ptrdiff_t>(y - box.top) * width + (r.left - box.left);
+      for (int px = 0; px < r.right - r.left; ++px)
+        to[px] = static_cast<std::uint8_t>(std::min(255, to[px] + from[px]));
+    }
+  }
+  pixels.blend_onto(box, coverage.data(), width);
+}
+
+}  // namespace
+
+bool draw_text_into(cairo_surface_t* image, const RECT& clip, const FontSpec& font, int x, int top,
+                    std::string_view text, COLORREF colour, RECT* drawn) {
+  if (drawn != nullptr) *drawn = RECT{};
+  const cairo_format_t format = cairo_image_surface_get_format(image);
+  if ((format != CAIRO_FORMAT_ARGB32 && format != CAIRO_FORMAT_RGB24) || font.underline || font.strikeout) return false;
+  const Measures& m = measures(font);
+  const RECT bounds =
+      intersection(clip, RECT{0, 0, cairo_image_surface_get_width(image), cairo_image_surface_get_height(image)});
+  if (is_empty(bounds)) return true;
+
+  PlacedText placed = place_glyphs(m, x, top, text);
+  placed.box = intersection(placed.box, bounds);
+  if (is_empty(placed.box)) return true;
 
   cairo_surface_flush(image);
-  unsigned char* rows = cairo_image_surface_get_data(image);
-  const int stride = cairo_image_surface_get_stride(image);
-  const std::uint32_t solid = 0xFF000000u | (std::uint32_t{GetRValue(colour)} << 16) |
-                              (std::uint32_t{GetGValue(colour)} << 8) | GetBValue(colour);
-  // Blends width × height coverages, a row `pitch` apart, onto the image at (left, upper).
-  auto blend_onto_image = [&](const std::uint8_t* cover, int pitch, int left, int upper, int width, int height) {
-    for (int y = 0; y < height; ++y) {
-      auto* row = reinterpret_cast<std::uint32_t*>(rows + static_cast<std::ptrdiff_t>(upper + y) * stride) + left;
-      const std::uint8_t* from = cover + static_cast<std::ptrdiff_t>(y) * pitch;
-      for (int px = 0; px < width; ++px) {
-        const std::uint32_t a = from[px];
-        if (a == 255)
-          row[px] = solid;
-        else if (a != 0)
-          row[px] = blend(solid, row[px], a);
-      }
-    }
-  };
-  auto clipped = [&box](const Placed& glyph) {
-    return RECT{std::max<LONG>(glyph.left, box.left), std::max<LONG>(glyph.top, box.top),
-                std::min<LONG>(glyph.left + glyph.mask->width, box.right),
-                std::min<LONG>(glyph.top + glyph.mask->height, box.bottom)};
-  };
-  auto mask_at = [](const Placed& glyph, const RECT& r) {
-    return glyph.mask->coverage.data() + static_cast<std::ptrdiff_t>(r.top - glyph.top) * glyph.mask->width +
-           (r.left - glyph.left);
-  };
-  if (!overlap) {
-    for (const Placed& glyph : placed) {
-      const RECT r = clipped(glyph);
-      if (r.right <= r.left || r.bottom <= r.top) continue;
-      blend_onto_image(mask_at(glyph, r), glyph.mask->width, r.left, r.top, r.right - r.left, r.bottom - r.top);
-    }
-  } else {
-    // Like cairo, the coverages are first added up, so that a pixel that two
-    // glyphs cover is blended once, with their sum.
-    const int width = box.right - box.left, height = box.bottom - box.top;
-    static std::vector<std::uint8_t> coverage;
-    coverage.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
-    for (const Placed& glyph : placed) {
-      const RECT r = clipped(glyph);
-      if (r.right <= r.left || r.bottom <= r.top) continue;
-      const std::uint8_t* from = mask_at(glyph, r);
-      for (int y = r.top; y < r.bottom; ++y, from += glyph.mask->width) {
-        std::uint8_t* to = coverage.data() + static_cast<std::ptrdiff_t>(y - box.top) * width + (r.left - box.left);
-        for (int px = 0; px < r.right - r.left; ++px)
-          to[px] = static_cast<std::uint8_t>(std::min(255, to[px] + from[px]));
-      }
-    }
-    blend_onto_image(coverage.data(), width, box.left, box.top, width, height);
-  }
+  Pixels pixels(image, colour);
+  if (placed.overlap)
+    blend_summed(placed, pixels);
+  else
+    blend_one_by_one(placed, pixels);
+  const RECT& box = placed.box;
   cairo_surface_mark_dirty_rectangle(image, box.left, box.top, box.right - box.left, box.bottom - box.top);
   if (drawn != nullptr) *drawn = box;
   return true;

@@ -1,6 +1,8 @@
 // Extensions of our own beside the Win32 subset, for Linux only. The program
-// uses them for one thing: waiting for a serial byte and a window message
-// together, so that no wait ever spins.
+// itself needs none of them: it waits for a serial byte and a window message
+// together with MsgWaitForMultipleObjects on the port's handle, which this
+// layer signals while input waits (platform/README.md, departures). The
+// platform tests use them to look behind a handle and to wait on descriptors.
 #pragma once
 
 #include <windows.h>

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "comm/handle_table.h"
+#include "kernel/handle_table.h"
 
 namespace {
 

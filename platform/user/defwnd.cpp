@@ -22,12 +22,9 @@ void clamp_to_track_size(HWND handle, WINDOWPOS* pos) {
   Window* window = find(handle);
   if ((pos->flags & SWP_NOSIZE) || (window->style & (WS_MINIMIZE | WS_MAXIMIZE))) return;
   if (!(window->style & WS_THICKFRAME) && (window->style & (WS_POPUP | WS_CHILD))) return;
-  MINMAXINFO limits;
-  fill_min_max_info(handle, &limits);
-  pos->cx = std::min<int>(pos->cx, limits.ptMaxTrackSize.x);
-  pos->cy = std::min<int>(pos->cy, limits.ptMaxTrackSize.y);
-  pos->cx = std::max<int>(pos->cx, limits.ptMinTrackSize.x);
-  pos->cy = std::max<int>(pos->cy, limits.ptMinTrackSize.y);
+  const SIZE size = within_track_size(handle, pos->cx, pos->cy);
+  pos->cx = size.cx;
+  pos->cy = size.cy;
 }
 
 }  // namespace

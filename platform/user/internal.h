@@ -4,6 +4,7 @@
 #include <span>
 #include <vector>
 
+#include "user/input_sink.h"
 #include "user/window.h"
 
 namespace user {
@@ -18,6 +19,9 @@ bool nonclient_tracking(const MSG& msg);  // consumes mouse input while the clos
 // position.cpp: the one place that moves, sizes and shows windows.
 bool set_window_position(HWND window, int x, int y, int width, int height, UINT flags);
 void fill_min_max_info(HWND window, MINMAXINFO* info);
+// width x height held within the window's tracking size (WM_GETMINMAXINFO),
+// the minimum winning over a smaller maximum.
+SIZE within_track_size(HWND window, int width, int height);
 void describe_to_display(HWND window);  // a top-level window's title, sizing, owner and icon
 // The client area the window's procedure answers to WM_NCCALCSIZE for
 // `window_rect` (parent client coordinates), in window coordinates.
@@ -58,8 +62,6 @@ std::vector<std::span<const unsigned char>> icon_images(HICON icon);
 }  // namespace user
 
 namespace user {
-display::InputSink& input_sink();
-DWORD input_queue_bits();  // QS_ bits of the input waiting
 // tick_hook.cpp
 bool run_tick_hook_if_due();  // true when it ran
 int milliseconds_to_tick();   // -1 when no hook is set

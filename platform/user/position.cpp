@@ -82,6 +82,14 @@ void fill_min_max_info(HWND handle, MINMAXINFO* info) {
   SendMessageA(handle, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(info));
 }
 
+SIZE within_track_size(HWND handle, int width, int height) {
+  MINMAXINFO limits;
+  fill_min_max_info(handle, &limits);
+  return SIZE{
+      std::clamp<int>(width, limits.ptMinTrackSize.x, std::max(limits.ptMinTrackSize.x, limits.ptMaxTrackSize.x)),
+      std::clamp<int>(height, limits.ptMinTrackSize.y, std::max(limits.ptMinTrackSize.y, limits.ptMaxTrackSize.y))};
+}
+
 bool set_window_position(HWND handle, int x, int y, int width, int height, UINT flags) {
   Window* window = find_or_fail(handle);
   if (window == nullptr) return false;

@@ -19,7 +19,7 @@
 #include <mutex>
 #include <vector>
 
-#include "comm/handle_table.h"
+#include "kernel/handle_table.h"
 #include "platform_ext.h"
 #include "user/internal.h"
 

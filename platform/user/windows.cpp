@@ -121,37 +121,40 @@ bool really_visible(const Window& window) {
   return true;
 }
 
-}  // namespace user
+namespace {
 
-using namespace user;
-
-HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWORD style, int x, int y, int width,
-                            int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
-  WindowClass* window_class = find_class(class_name);
-  if (window_class == nullptr) {
-    SetLastError(1407);  // ERROR_CANNOT_FIND_WND_CLASS
-    return nullptr;
-  }
-  HWND owner = nullptr;
+// The window's place in the tree. A child window needs its parent; any other
+// window given a "parent" is owned by that window's top-level window and has
+// no parent. False, with the last error set, for a parent that is no window.
+bool find_parent_and_owner(DWORD style, HWND& parent, HWND& owner) {
+  owner = nullptr;
   if (style & WS_CHILD) {
     if (find(parent) == nullptr) {
       SetLastError(parent == nullptr ? 1406 : ERROR_INVALID_WINDOW_HANDLE);  // ERROR_TLW_WITH_WSCHILD
-      return nullptr;
+      return false;
     }
   } else if (parent != nullptr) {
     owner = top_level_of(parent);
     if (owner == nullptr) {
       SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-      return nullptr;
+      return false;
     }
     parent = nullptr;
   }
-  // Overlapped windows always have a caption, as on Windows.
+  return true;
+}
+
+// The styles that Windows adds: overlapped windows always have a caption, as
+// on Windows, and a framed top-level window a raised edge.
+void add_implied_styles(DWORD& style, DWORD& ex_style) {
   if (!(style & (WS_CHILD | WS_POPUP))) style |= WS_CLIPSIBLINGS | WS_CAPTION;
   if (!(style & WS_CHILD) && ((style & (WS_DLGFRAME | WS_THICKFRAME)) || (ex_style & WS_EX_DLGMODALFRAME))) {
     ex_style |= WS_EX_WINDOWEDGE;
   }
-  bool overlapped = !(style & (WS_CHILD | WS_POPUP));
+}
+
+// CW_USEDEFAULT for the place and the size.
+void place_by_default(bool overlapped, int& x, int& y, int& width, int& height) {
   if (x == CW_USEDEFAULT) {
     // Top-level windows cascade from the screen's top-left corner; y is ignored.
     static int cascade = 0;
@@ -162,21 +165,26 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
     width = overlapped ? screen.cx * 3 / 4 : 0;
     height = overlapped ? screen.cy * 3 / 4 : 0;
   }
+}
 
+// The window's record, hidden for now, linked into the tree: at the end of
+// its parent's children, or on top of the top-level windows with a surface
+// of its own.
+HWND add_window(WindowClass* window_class, const CREATESTRUCTA& create, HWND parent, HWND owner) {
   auto owned = std::make_unique<Window>();
   Window& window = *owned;
   window.handle = new_handle();
   window.window_class = window_class;
-  window.style = style & ~WS_VISIBLE;
-  window.ex_style = ex_style;
+  window.style = static_cast<DWORD>(create.style) & ~WS_VISIBLE;
+  window.ex_style = create.dwExStyle;
   window.parent = parent;
   window.owner = owner;
-  window.id = reinterpret_cast<LONG_PTR>(menu);
-  window.instance = instance;
+  window.id = reinterpret_cast<LONG_PTR>(create.hMenu);
+  window.instance = create.hInstance;
   window.procedure = window_class->info.lpfnWndProc;
   window.extra.assign(static_cast<size_t>(window_class->info.cbWndExtra), 0);
-  window.rect = RECT{x, y, x + std::max(width, 0), y + std::max(height, 0)};
-  window.client = client_area_for(window.style, ex_style, width, height);
+  window.rect = RECT{create.x, create.y, create.x + std::max(create.cx, 0), create.y + std::max(create.cy, 0)};
+  window.client = client_area_for(window.style, window.ex_style, create.cx, create.cy);
   HWND handle = window.handle;
   ++window_class->windows;
   windows().emplace(handle, std::move(owned));
@@ -186,48 +194,93 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
     top_level_stack.push_back(handle);
     window.surface = display::current().create_surface(handle, window.rect);
   }
+  return handle;
+}
+
+// A window that can be sized, and every overlapped one, starts within its
+// tracking size (WM_GETMINMAXINFO), and WM_NCCREATE and WM_CREATE are told
+// that size.
+void fit_to_track_size(HWND handle, CREATESTRUCTA& create) {
+  const SIZE size = within_track_size(handle, create.cx, create.cy);
+  create.cx = size.cx;
+  create.cy = size.cy;
+  Window* w = find(handle);
+  w->rect.right = w->rect.left + create.cx;
+  w->rect.bottom = w->rect.top + create.cy;
+  w->client = client_area_for(w->style, w->ex_style, create.cx, create.cy);
+  if (w->surface) display::current().move_surface(*w->surface, w->rect);
+}
+
+// WM_NCCREATE, then WM_NCCALCSIZE for the client area. False when the
+// window is gone: refused (it then gets only WM_NCDESTROY, and the error is
+// ERROR_INVALID_PARAMETER) or destroyed by its procedure.
+bool send_nccreate(HWND handle, CREATESTRUCTA& create) {
+  if (!SendMessageA(handle, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&create))) {
+    free_window(handle);
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  if (find(handle) == nullptr) return false;
+  RECT client = ask_client_area(handle, find(handle)->rect, nullptr);
+  if (find(handle) == nullptr) return false;
+  find(handle)->client = client;
+  return true;
+}
+
+// WM_CREATE. A window refused by it gets only WM_NCDESTROY, as on Windows.
+bool send_create(HWND handle, CREATESTRUCTA& create) {
+  if (SendMessageA(handle, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
+    free_window(handle);
+    return false;
+  }
+  return true;
+}
+
+// WM_SIZE and WM_MOVE: a child or pop-up window is told its size and place at
+// once; an overlapped one, or one made minimised or maximised, when first
+// shown.
+void send_first_size(HWND handle, DWORD style, bool overlapped) {
+  if (overlapped || (style & (WS_MINIMIZE | WS_MAXIMIZE)) || !IsWindow(handle)) return;
+  Window* w = find(handle);
+  w->needs_size = false;
+  SendMessageA(handle, WM_SIZE, SIZE_RESTORED,
+               MAKELPARAM(w->client.right - w->client.left, w->client.bottom - w->client.top));
+  w = find(handle);
+  if (w != nullptr)
+    SendMessageA(handle, WM_MOVE, 0, MAKELPARAM(w->rect.left + w->client.left, w->rect.top + w->client.top));
+}
+
+}  // namespace
+}  // namespace user
+
+using namespace user;
+
+// The stages as on Windows: the window's record, its size within its
+// tracking size, WM_NCCREATE, WM_CREATE, the first size messages,
+// WM_PARENTNOTIFY, and ShowWindow for WS_VISIBLE. The window's procedure
+// may destroy it at any of them; then nothing is returned.
+HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWORD style, int x, int y, int width,
+                            int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
+  WindowClass* window_class = find_class(class_name);
+  if (window_class == nullptr) {
+    SetLastError(1407);  // ERROR_CANNOT_FIND_WND_CLASS
+    return nullptr;
+  }
+  HWND owner = nullptr;
+  if (!find_parent_and_owner(style, parent, owner)) return nullptr;
+  add_implied_styles(style, ex_style);
+  const bool overlapped = !(style & (WS_CHILD | WS_POPUP));
+  place_by_default(overlapped, x, y, width, height);
 
   CREATESTRUCTA create{param,      instance, menu, parent != nullptr ? parent : owner, height,
                        width,      y,        x,    static_cast<LONG>(style),           title,
                        class_name, ex_style};
-  if ((style & WS_THICKFRAME) || overlapped) {
-    MINMAXINFO limits;
-    fill_min_max_info(handle, &limits);
-    create.cx =
-        std::clamp<int>(create.cx, limits.ptMinTrackSize.x, std::max(limits.ptMinTrackSize.x, limits.ptMaxTrackSize.x));
-    create.cy =
-        std::clamp<int>(create.cy, limits.ptMinTrackSize.y, std::max(limits.ptMinTrackSize.y, limits.ptMaxTrackSize.y));
-    Window* w = find(handle);
-    w->rect.right = w->rect.left + create.cx;
-    w->rect.bottom = w->rect.top + create.cy;
-    w->client = client_area_for(w->style, w->ex_style, create.cx, create.cy);
-    if (w->surface) display::current().move_surface(*w->surface, w->rect);
-  }
-  if (!SendMessageA(handle, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&create))) {
-    free_window(handle);
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return nullptr;
-  }
-  if (find(handle) == nullptr) return nullptr;
-  RECT client = ask_client_area(handle, find(handle)->rect, nullptr);
-  if (find(handle) == nullptr) return nullptr;
-  find(handle)->client = client;
-  // A window refused by WM_CREATE gets only WM_NCDESTROY, as on Windows.
-  if (SendMessageA(handle, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
-    free_window(handle);
-    return nullptr;
-  }
-  // A child or pop-up window is told its size and place at once; an
-  // overlapped one, or one made minimised or maximised, when first shown.
-  if (!overlapped && !(style & (WS_MINIMIZE | WS_MAXIMIZE)) && IsWindow(handle)) {
-    Window* w = find(handle);
-    w->needs_size = false;
-    SendMessageA(handle, WM_SIZE, SIZE_RESTORED,
-                 MAKELPARAM(w->client.right - w->client.left, w->client.bottom - w->client.top));
-    w = find(handle);
-    if (w != nullptr)
-      SendMessageA(handle, WM_MOVE, 0, MAKELPARAM(w->rect.left + w->client.left, w->rect.top + w->client.top));
-  }
+  HWND handle = add_window(window_class, create, parent, owner);
+  if ((style & WS_THICKFRAME) || overlapped) fit_to_track_size(handle, create);
+
+  if (!send_nccreate(handle, create)) return nullptr;
+  if (!send_create(handle, create)) return nullptr;
+  send_first_size(handle, style, overlapped);
   notify_parent(handle, WM_CREATE);
   if (!IsWindow(handle)) return nullptr;
   if (style & WS_VISIBLE)

@@ -103,9 +103,7 @@ TEST_F(Controls, AClickOnAPlainStaticReachesTheParentAndSsNotifyReportsIt) {
   pump_messages();
   test_support::click_client(plain, 5, 5);
   pump_messages();
-  std::vector<Received> downs = recorder.only({WM_LBUTTONDOWN});
-  ASSERT_EQ(downs.size(), 1u);
-  EXPECT_EQ(downs[0].window, parent);
+  recorder.expect_messages({WM_LBUTTONDOWN}, {{parent, WM_LBUTTONDOWN}});
   recorder.clear();
   test_support::click_client(notifying, 5, 5);
   pump_messages();

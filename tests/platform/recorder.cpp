@@ -1,5 +1,10 @@
 #include "recorder.h"
 
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
 Recorder* Recorder::current = nullptr;
 
 Recorder::Recorder() {
@@ -53,6 +58,50 @@ std::vector<UINT> Recorder::kinds(std::initializer_list<UINT> messages, HWND win
     if (window == nullptr || r.window == window) out.push_back(r.message);
   }
   return out;
+}
+
+namespace {
+
+bool matches(const Received& got, const Expected& expected) {
+  return got.message == expected.message && (expected.window == nullptr || got.window == expected.window) &&
+         (got.wparam & expected.wparam_bits) == (expected.wparam & expected.wparam_bits) &&
+         (!expected.lparam || got.lparam == *expected.lparam);
+}
+
+std::string describe(const Received& r) {
+  std::ostringstream line;
+  line << std::hex << "  " << r.window << " 0x" << r.message << " wparam 0x" << r.wparam << " lparam 0x" << r.lparam
+       << "\n";
+  return line.str();
+}
+
+std::string describe(const Expected& e) {
+  std::ostringstream line;
+  line << std::hex << "  ";
+  if (e.window != nullptr)
+    line << e.window;
+  else
+    line << "any window";
+  line << " 0x" << e.message << " wparam 0x" << e.wparam << " (bits 0x" << e.wparam_bits << ") lparam ";
+  if (e.lparam)
+    line << "0x" << *e.lparam << "\n";
+  else
+    line << "any\n";
+  return line.str();
+}
+
+}  // namespace
+
+void Recorder::expect_messages(std::initializer_list<UINT> watched, const std::vector<Expected>& sequence) const {
+  const std::vector<Received> seen = only(watched);
+  bool same = seen.size() == sequence.size();
+  for (std::size_t i = 0; same && i < seen.size(); ++i) same = matches(seen[i], sequence[i]);
+  if (same) return;
+  std::string text = "received:\n";
+  for (const Received& r : seen) text += describe(r);
+  text += "expected:\n";
+  for (const Expected& e : sequence) text += describe(e);
+  ADD_FAILURE() << text;
 }
 
 LRESULT CALLBACK Recorder::procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <vector>
 
 struct Received {
@@ -17,6 +18,17 @@ struct Received {
   LPARAM lparam;
   bool operator==(const Received& other) const = default;
 };
+
+// One message of an expected sequence, declared as data: the window and the
+// parameters are compared only where given.
+struct Expected {
+  HWND window;  // nullptr: any window
+  UINT message;
+  WPARAM wparam = 0;
+  WPARAM wparam_bits = 0;          // the bits of wparam compared, none by default
+  std::optional<LPARAM> lparam{};  // none: any lparam
+};
+inline constexpr WPARAM all_bits = ~WPARAM{0};
 
 class Recorder {
  public:
@@ -31,6 +43,9 @@ class Recorder {
   std::vector<Received> only(std::initializer_list<UINT> messages) const;
   std::vector<UINT> kinds(std::initializer_list<UINT> messages, HWND window = nullptr) const;
   void clear() { log_.clear(); }
+  // A test failure, listing both sequences, unless the received messages of
+  // the watched kinds are exactly `sequence`, in its order.
+  void expect_messages(std::initializer_list<UINT> watched, const std::vector<Expected>& sequence) const;
 
   // A handler run before the default processing; returning true ends the handling with `result`.
   std::function<bool(HWND, UINT, WPARAM, LPARAM, LRESULT* result)> handler;

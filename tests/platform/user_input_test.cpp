@@ -37,10 +37,11 @@ TEST_F(Input, FocusMovesWithKillFocusBeforeSetFocus) {
   SetFocus(first);
   recorder.clear();
   EXPECT_EQ(SetFocus(second), first);
-  std::vector<Received> seen = recorder.only({WM_KILLFOCUS, WM_SETFOCUS});
-  ASSERT_EQ(seen.size(), 2u);
-  EXPECT_EQ(seen[0], (Received{first, WM_KILLFOCUS, reinterpret_cast<WPARAM>(second), 0}));
-  EXPECT_EQ(seen[1], (Received{second, WM_SETFOCUS, reinterpret_cast<WPARAM>(first), 0}));
+  recorder.expect_messages({WM_KILLFOCUS, WM_SETFOCUS},
+                           {
+                               {first, WM_KILLFOCUS, reinterpret_cast<WPARAM>(second), all_bits, 0},
+                               {second, WM_SETFOCUS, reinterpret_cast<WPARAM>(first), all_bits, 0},
+                           });
   EXPECT_EQ(GetFocus(), second);
 }
 
@@ -51,17 +52,14 @@ TEST_F(Input, ActivatingAnotherWindowDeactivatesTheFirstThenMovesTheFocus) {
   pump_messages();
   recorder.clear();
   EXPECT_EQ(SetActiveWindow(other), window);
-  std::vector<Received> seen = recorder.only({WM_ACTIVATE, WM_KILLFOCUS, WM_SETFOCUS});
-  ASSERT_EQ(seen.size(), 4u);
-  EXPECT_EQ(seen[0].window, window);
-  EXPECT_EQ(seen[0].message, static_cast<UINT>(WM_ACTIVATE));
-  EXPECT_EQ(LOWORD(seen[0].wparam), WA_INACTIVE);
-  EXPECT_EQ(seen[1].window, other);
-  EXPECT_EQ(seen[1].message, static_cast<UINT>(WM_ACTIVATE));
-  EXPECT_EQ(LOWORD(seen[1].wparam), WA_ACTIVE);
-  EXPECT_EQ(seen[2], (Received{window, WM_KILLFOCUS, reinterpret_cast<WPARAM>(other), 0}));
-  EXPECT_EQ(seen[3].window, other);
-  EXPECT_EQ(seen[3].message, static_cast<UINT>(WM_SETFOCUS));
+  constexpr WPARAM low_word = 0xFFFF;
+  recorder.expect_messages({WM_ACTIVATE, WM_KILLFOCUS, WM_SETFOCUS},
+                           {
+                               {window, WM_ACTIVATE, WA_INACTIVE, low_word},
+                               {other, WM_ACTIVATE, WA_ACTIVE, low_word},
+                               {window, WM_KILLFOCUS, reinterpret_cast<WPARAM>(other), all_bits, 0},
+                               {other, WM_SETFOCUS},
+                           });
   EXPECT_EQ(GetActiveWindow(), other);
   EXPECT_EQ(GetFocus(), other);
 }
@@ -79,11 +77,10 @@ TEST_F(Input, KeysReachTheFocusAndGetKeyStateFollowsTheMessages) {
   test_support::key_up(VK_SHIFT);
   test_support::press_key('B');
   pump_messages();
-  std::vector<Received> chars = recorder.only({WM_CHAR});
-  ASSERT_EQ(chars.size(), 2u);
-  EXPECT_EQ(chars[0].window, field);
-  EXPECT_EQ(chars[0].wparam, static_cast<WPARAM>('A'));
-  EXPECT_EQ(chars[1].wparam, static_cast<WPARAM>('b'));
+  recorder.expect_messages({WM_CHAR}, {
+                                          {field, WM_CHAR, 'A', all_bits},
+                                          {nullptr, WM_CHAR, 'b', all_bits},
+                                      });
   ASSERT_EQ(shift_states.size(), 1u);
   EXPECT_LT(shift_states[0], 0) << "Shift was down as of the message for A";
   EXPECT_GE(GetKeyState(VK_SHIFT), 0);
@@ -115,10 +112,10 @@ TEST_F(Input, AnAcceleratorTurnsTabIntoACommandAndConsumesTheKey) {
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
   }
   EXPECT_EQ(consumed, 2);
-  std::vector<Received> commands = recorder.only({WM_COMMAND});
-  ASSERT_EQ(commands.size(), 2u);
-  EXPECT_EQ(commands[0].wparam, MAKEWPARAM(1212, 1));
-  EXPECT_EQ(commands[1].wparam, MAKEWPARAM(1213, 1));
+  recorder.expect_messages({WM_COMMAND}, {
+                                             {nullptr, WM_COMMAND, MAKEWPARAM(1212, 1), all_bits},
+                                             {nullptr, WM_COMMAND, MAKEWPARAM(1213, 1), all_bits},
+                                         });
   EXPECT_TRUE(recorder.only({WM_CHAR}).empty()) << "consumed keys give no characters";
   DestroyAcceleratorTable(table);
 }
@@ -127,11 +124,7 @@ TEST_F(Input, AClickGivesClientCoordinatesAndCaptureKeepsTheMouse) {
   HWND area = recorder.child(window, 1, 20, 30, 100, 50);
   test_support::click_client(area, 7, 9);
   pump_messages();
-  std::vector<Received> downs = recorder.only({WM_LBUTTONDOWN});
-  ASSERT_EQ(downs.size(), 1u);
-  EXPECT_EQ(downs[0].window, area);
-  EXPECT_EQ(downs[0].lparam, MAKELPARAM(7, 9));
-  EXPECT_EQ(downs[0].wparam & MK_LBUTTON, static_cast<WPARAM>(MK_LBUTTON));
+  recorder.expect_messages({WM_LBUTTONDOWN}, {{area, WM_LBUTTONDOWN, MK_LBUTTON, MK_LBUTTON, MAKELPARAM(7, 9)}});
 
   SetCapture(area);
   EXPECT_EQ(GetCapture(), area);
@@ -159,10 +152,7 @@ TEST_F(Input, TakingTheCaptureTellsTheWindowThatHadIt) {
   SetCapture(first);
   recorder.clear();
   EXPECT_EQ(SetCapture(second), first);
-  std::vector<Received> changed = recorder.only({WM_CAPTURECHANGED});
-  ASSERT_EQ(changed.size(), 1u);
-  EXPECT_EQ(changed[0].window, first);
-  EXPECT_EQ(changed[0].lparam, reinterpret_cast<LPARAM>(second));
+  recorder.expect_messages({WM_CAPTURECHANGED}, {{first, WM_CAPTURECHANGED, 0, 0, reinterpret_cast<LPARAM>(second)}});
   ReleaseCapture();
 }
 

@@ -52,12 +52,10 @@ TEST(Geometry, MovingAWindowReportsTheNewClientPlaceAndSize) {
   HWND child = recorder.child(parent, 1, 10, 10, 50, 20);
   recorder.clear();
   ASSERT_TRUE(MoveWindow(child, 30, 40, 70, 25, TRUE));
-  std::vector<Received> seen = recorder.only({WM_MOVE, WM_SIZE});
-  ASSERT_EQ(seen.size(), 2u);
-  EXPECT_EQ(seen[0].message, static_cast<UINT>(WM_MOVE));
-  EXPECT_EQ(seen[0].lparam, MAKELPARAM(30, 40));
-  EXPECT_EQ(seen[1].message, static_cast<UINT>(WM_SIZE));
-  EXPECT_EQ(seen[1].lparam, MAKELPARAM(70, 25));
+  recorder.expect_messages({WM_MOVE, WM_SIZE}, {
+                                                   {nullptr, WM_MOVE, 0, 0, MAKELPARAM(30, 40)},
+                                                   {nullptr, WM_SIZE, 0, 0, MAKELPARAM(70, 25)},
+                                               });
   RECT rect;
   GetWindowRect(child, &rect);
   POINT corner{rect.left, rect.top};

@@ -1,7 +1,7 @@
 // Handle values are small multiples of four, as on Windows: slot i of the
 // table is handle 4 × (i + 1). They are neither 0 (a failed creation) nor
 // INVALID_HANDLE_VALUE, whatever file descriptor lies behind them.
-#include "handle_table.h"
+#include "kernel/handle_table.h"
 
 #include <cerrno>
 #include <mutex>

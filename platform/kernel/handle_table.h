@@ -1,5 +1,5 @@
-// The kernel's handle table. Every object that CreateFileA (and later other
-// creators) hands out lives here under a small, never-zero, never-(-1) handle
+// The kernel's handle table. Every object that CreateFileA and
+// CreateWaitableTimerW hand out lives here under a small, never-zero, never-(-1) handle
 // value, so that CloseHandle can close any of them and every function can
 // refuse a handle of the wrong kind.
 #pragma once

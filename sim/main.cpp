@@ -464,9 +464,8 @@ int main(int argc, char** argv) {
       // whole before the port appears: a malformed one is refused with
       // nothing served.
       std::unique_ptr<Interface> interface =
-          options.replay.empty()
-              ? find_scenario(options.scenario)->make(options.scenario_options)
-              : Replay::load(options.replay, options.replay_timing.value_or(ReplayTiming::LineRate));
+          options.replay.empty() ? find_scenario(options.scenario)->make(options.scenario_options)
+                                 : Replay::load(options.replay, options.replay_timing.value_or(ReplayTiming::LineRate));
       PtyPort port;
       std::unique_ptr<Tap> tap;
       PortWatch watch(port.device_path());

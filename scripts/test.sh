@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs every test: checks of the sources (includes, shellcheck), the native
+# Runs every test: checks of the sources (includes, layout, shellcheck), the native
 # build, the real serial drivers in a virtual machine, the same tests under AddressSanitizer and UndefinedBehaviorSanitizer
 # (with the fuzzers' short runs), the Windows
 # build under Wine, and the packages (scripts/package.sh). Warnings are errors
@@ -69,7 +69,7 @@ script_stage() {
   record "$name" "${PIPESTATUS[0]}" "$log"
 }
 
-# The sources themselves: the upper layers' includes, and shellcheck.
+# The sources themselves: the includes of every layer, the layout, and shellcheck.
 wanted checks && script_stage checks "$root/scripts/check-sources.sh"
 
 wanted native && CTEST_JOBS=$jobs stage native "$build/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo

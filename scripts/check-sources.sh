@@ -96,7 +96,7 @@ fi
 rm -f "$format_errors"
 
 for script in $(git ls-files -- '*.sh' .ci/run); do
-  if shellcheck --severity=style "$script"; then
+  if shellcheck --external-sources --severity=style "$script"; then
     passed=$((passed + 1))
   else
     failed=$((failed + 1))

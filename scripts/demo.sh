@@ -25,7 +25,7 @@ fi
 links=$build/demo-com-links
 export VELMORANT_DOSDEVICES=$links
 mkdir -p "$links"
-sim_output=$(mktemp)
+sim_output=$(mktemp) simulator_pid=''
 trap 'kill "$simulator_pid" 2>/dev/null; wait "$simulator_pid" 2>/dev/null; rm -f "$sim_output"' EXIT
 simulator_start "$sim_output" "$build/sim/velmorant-sim" --link COM17 || { cat "$sim_output" >&2; exit 1; }
 cat "$sim_output"

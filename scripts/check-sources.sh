@@ -7,7 +7,7 @@
 #   app/ -> toolkit/ and serial/ -> the Win32 API (platform/ on Linux);
 #   toolkit/ and serial/ include neither app/ nor each other, platform/
 #   includes none of the layers above it, and sim/ (a Linux program of its
-#   own) uses platform/ alone;
+#   own) uses platform/ and the transcript format it shares with app/;
 # - every C and C++ file is laid out as .clang-format says (clang-format 14);
 # - the shell scripts pass shellcheck;
 # - scripts/mutants.py does what its tests say.

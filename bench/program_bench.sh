@@ -25,6 +25,10 @@
 # programs go on side by side, each with its own simulator. Nothing is asserted.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=tests/support/x_server.sh
+. "$root/tests/support/x_server.sh"
+# shellcheck source=tests/support/simulator.sh
+. "$root/tests/support/simulator.sh"
 sim=$root/build/native/sim/velmorant-sim
 first_paint=$root/build/native/bench/first_paint
 line_reader=$root/build/native/bench/line_reader
@@ -68,17 +72,14 @@ cleanup() {
   stop_sim
   stop_floor
   [ -n "$prefix" ] && WINEPREFIX=$prefix wineserver -k 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  x_server_stop "$xvfb_pid"
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-display=140
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display"
-for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.05; done
+x_server_start || { echo "program_bench.sh: Xvfb did not start" >&2; exit 1; }
+xvfb_pid=$x_server_pid
+export DISPLAY=$x_server_display
 
 now() { date +%s.%N; }
 calc() { awk "BEGIN { printf \"%.2f\", $1 }"; }
@@ -126,9 +127,8 @@ start_run() {
   mkdir -p "$links"
   requests=$work/requests-$kind.log
   rm -f "$requests"
-  VELMORANT_DOSDEVICES=$links "$sim" --link COM17 --log "$requests" "$@" >"$work/sim-$kind.out" 2>&1 &
-  sim_pid=$!
-  for _ in $(seq 200); do grep -q '^velmorant-sim: scenario' "$work/sim-$kind.out" && break; sleep 0.05; done
+  VELMORANT_DOSDEVICES=$links simulator_start "$work/sim-$kind.out" "$sim" --link COM17 --log "$requests" "$@"
+  sim_pid=$simulator_pid
   # first_paint starts the program and reports its window and when it was mapped and painted.
   local start=$work/start-$kind.out
   if [ "$kind" = native ]; then
@@ -160,9 +160,9 @@ start_floor() {
   mkdir -p "$links"
   floor_requests=$work/requests-floor.log
   rm -f "$floor_requests"
-  VELMORANT_DOSDEVICES=$links "$sim" --link COM17 --log "$floor_requests" --scenario ramp >"$work/sim-floor.out" 2>&1 &
-  floor_sim_pid=$!
-  for _ in $(seq 200); do grep -q '^velmorant-sim: scenario' "$work/sim-floor.out" && break; sleep 0.05; done
+  VELMORANT_DOSDEVICES=$links simulator_start "$work/sim-floor.out" "$sim" --link COM17 --log "$floor_requests" \
+    --scenario ramp
+  floor_sim_pid=$simulator_pid
   "$line_reader" "$(readlink "$links/com17")" $((poll_seconds + 600)) &
   floor_pid=$!
   for _ in $(seq 100); do grep -q '08' "$floor_requests" && break; sleep 0.1; done

@@ -8,6 +8,8 @@
 # of the window is saved as velmorant-demo.png.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=tests/support/simulator.sh
+. "$root/tests/support/simulator.sh"
 build=${VELMORANT_BUILD:-$root/build}/native
 seconds=${1:-20}
 "$root/scripts/setup.sh"
@@ -23,11 +25,9 @@ fi
 links=$build/demo-com-links
 export VELMORANT_DOSDEVICES=$links
 mkdir -p "$links"
-sim_output=$(mktemp)
-"$build/sim/velmorant-sim" --link COM17 >"$sim_output" 2>&1 &
-sim_pid=$!
-trap 'kill "$sim_pid" 2>/dev/null; wait "$sim_pid" 2>/dev/null; rm -f "$sim_output"' EXIT
-for _ in $(seq 100); do grep -q '^velmorant-sim: scenario' "$sim_output" && break; sleep 0.05; done
+sim_output=$(mktemp) simulator_pid=''
+trap 'kill "$simulator_pid" 2>/dev/null; wait "$simulator_pid" 2>/dev/null; rm -f "$sim_output"' EXIT
+simulator_start "$sim_output" "$build/sim/velmorant-sim" --link COM17 || { cat "$sim_output" >&2; exit 1; }
 cat "$sim_output"
 
 if [ -n "${DISPLAY:-}" ]; then

@@ -11,6 +11,8 @@
 # Ends with "checks: N passed, M failed" and fails when any check failed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=tests/support/x_server.sh
+. "$root/tests/support/x_server.sh"
 build=${VELMORANT_BUILD:-$root/build}
 out=$build/packages
 "$root/scripts/setup.sh"
@@ -113,20 +115,17 @@ lintian_is_content() {
 }
 # The packaged program on an X display of its own, as the desktop sees its window.
 window_known_to_the_desktop() {
-  local display=150 xvfb program window status=0
-  while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-  Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb=$!
-  for _ in $(seq 100); do DISPLAY=:$display xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.05; done
-  DISPLAY=:$display VELMORANT_DISPLAY=x11 HOME=$work "$work/deb/usr/bin/velmorant-demo" &
+  local display xvfb program window status=0
+  x_server_start || return 1
+  xvfb=$x_server_pid display=$x_server_display
+  DISPLAY=$display VELMORANT_DISPLAY=x11 HOME=$work "$work/deb/usr/bin/velmorant-demo" &
   program=$!
-  window=$(DISPLAY=:$display timeout 30 xdotool search --sync --onlyvisible --name '^Velmorant Demo$' | head -n 1)
-  DISPLAY=:$display "$root/tests/e2e/desktop_window.sh" "$window" "$program" \
+  window=$(DISPLAY=$display timeout 30 xdotool search --sync --onlyvisible --name '^Velmorant Demo$' | head -n 1)
+  DISPLAY=$display "$root/tests/e2e/desktop_window.sh" "$window" "$program" \
     "$work/deb/usr/share/icons/hicolor/SIZExSIZE/apps/velmorant-demo.png" || status=1
   kill "$program"
   wait "$program"
-  kill "$xvfb"
-  wait "$xvfb"
+  x_server_stop "$xvfb"
   return $status
 }
 

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  clang libclang-rt-14-dev llvm
+  clang clang-format-14 libclang-rt-14-dev llvm
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcairo2-dev libfontconfig-dev libfreetype-dev libx11-dev
   fonts-liberation fonts-dejavu-core

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs every test: checks of the sources (includes, shellcheck), the native
+# Runs every test: checks of the sources (includes, layout, shellcheck), the native
 # build, the real serial drivers in a virtual machine, the same tests under AddressSanitizer and UndefinedBehaviorSanitizer
 # (with the fuzzers' short runs), the Windows
 # build under Wine, and the packages (scripts/package.sh). Warnings are errors
@@ -8,6 +8,8 @@
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=tests/support/x_server.sh
+. "$root/tests/support/x_server.sh"
 build=${VELMORANT_BUILD:-$root/build}
 jobs=$(nproc)
 
@@ -69,7 +71,7 @@ script_stage() {
   record "$name" "${PIPESTATUS[0]}" "$log"
 }
 
-# The sources themselves: the upper layers' includes, and shellcheck.
+# The sources themselves: the includes of every layer, the layout, and shellcheck.
 wanted checks && script_stage checks "$root/scripts/check-sources.sh"
 
 wanted native && CTEST_JOBS=$jobs stage native "$build/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -88,14 +90,12 @@ run_windows_stage() {
 wine_dir=$build/windows
 mkdir -p "$wine_dir"
 export WINEPREFIX=$wine_dir/wineprefix WINEDEBUG=-all
-display=99
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display"
+x_server_start || { echo "Xvfb did not start" >&2; record windows 1 /dev/null; return; }
+xvfb_pid=$x_server_pid
+export DISPLAY=$x_server_display
 cleanup() {
   WINEPREFIX=$wine_dir/wineprefix wineserver -k >/dev/null 2>&1
-  kill "$xvfb_pid" >/dev/null 2>&1
+  x_server_stop "$xvfb_pid"
 }
 trap cleanup EXIT
 if [ ! -f "$WINEPREFIX/system.reg" ]; then

@@ -58,9 +58,9 @@ struct Console {
   std::vector<PHANDLER_ROUTINE> handlers;
   bool ignore_ctrl_c = false;
   bool watching = false;
-  int next_signal = 0;   // handed to the event thread, 0 while none waits
-  bool running = false;  // the event thread runs handlers
-  int closing_signal = 0;  // the signal that brought a close or shutdown event, 0 while none has come
+  int next_signal = 0;                      // handed to the event thread, 0 while none waits
+  bool running = false;                     // the event thread runs handlers
+  int closing_signal = 0;                   // the signal that brought a close or shutdown event, 0 while none has come
   std::optional<Clock::time_point> end_by;  // of the process, once closing
 };
 

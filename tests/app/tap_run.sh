@@ -18,16 +18,15 @@ while [ $# -gt 0 ] && [ "$1" != "--" ]; do
 done
 shift
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=tests/support/simulator.sh
+. "$here/../support/simulator.sh"
 
 output=$(mktemp)
-"$sim" "${scenario[@]}" >"$output" 2>&1 &
-device_pid=$!
+device_pid=''
 trap 'kill "$device_pid" 2>/dev/null; rm -f "$output"' EXIT
-for _ in $(seq 200); do
-  grep -q '^velmorant-sim: scenario' "$output" && break
-  sleep 0.05
-done
-port=$(sed -n 's/^velmorant-sim: scenario .*, port \(pts\/[0-9]*\).*/\1/p' "$output")
+simulator_start "$output" "$sim" "${scenario[@]}"
+device_pid=$simulator_pid
+port=$simulator_port
 if [ -z "$port" ]; then
   echo "tap_run.sh: the simulator behind the tap did not start:" >&2
   cat "$output" >&2
@@ -37,8 +36,7 @@ fi
 "$here/../serial/with_sim.sh" "$sim" "$links" --tap "/dev/$port" --record "$record" -- "$@"
 status=$?
 
-kill -TERM "$device_pid"
-if ! wait "$device_pid"; then
+if ! simulator_stop "$device_pid"; then
   echo "tap_run.sh: the simulator behind the tap failed:" >&2
   cat "$output" >&2
   status=1

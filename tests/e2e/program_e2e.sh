@@ -24,6 +24,10 @@ if [ ! -x "$sim" ] || [ ! -e "$program" ]; then
   exit 2
 fi
 root=$(cd "$(dirname "$0")/../.." && pwd)
+# shellcheck source=tests/support/x_server.sh
+. "$root/tests/support/x_server.sh"
+# shellcheck source=tests/support/simulator.sh
+. "$root/tests/support/simulator.sh"
 mkdir -p "$out"
 work=$(mktemp -d)
 failures=0
@@ -34,18 +38,15 @@ xvfb_pid='' sim_pid='' program_pid=''
 cleanup() {
   [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
   [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  x_server_stop "$xvfb_pid"
   rm -rf "$work"
 }
 trap cleanup EXIT
 
 if [ -z "${DISPLAY:-}" ]; then
-  display=120
-  while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-  Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=":$display"
-  for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.05; done
+  x_server_start || { echo "program_e2e.sh: Xvfb did not start" >&2; exit 1; }
+  xvfb_pid=$x_server_pid
+  export DISPLAY=$x_server_display
 fi
 
 if [ -n "$prefix" ]; then
@@ -58,10 +59,10 @@ fi
 
 step "velmorant-sim linked as COM17"
 mkdir -p "$links"
-VELMORANT_DOSDEVICES=$links "$sim" --link COM17 --log "$work/requests.log" >"$work/sim.out" 2>&1 &
-sim_pid=$!
-for _ in $(seq 200); do grep -q '^velmorant-sim: scenario' "$work/sim.out" && break; sleep 0.05; done
-grep -q '^velmorant-sim: scenario' "$work/sim.out" || { cat "$work/sim.out" >&2; exit 1; }
+VELMORANT_DOSDEVICES=$links simulator_start "$work/sim.out" "$sim" --link COM17 --log "$work/requests.log"
+sim_started=$?
+sim_pid=$simulator_pid
+[ "$sim_started" -eq 0 ] || { cat "$work/sim.out" >&2; exit 1; }
 
 step "the program starts"
 run_program &
@@ -133,8 +134,7 @@ fi
 for _ in $(seq 30); do tail -n 1 "$work/requests.log" | grep -q '# closed' && break; sleep 0.1; done
 tail -n 1 "$work/requests.log" | grep -q '# closed' || fail "the simulator did not see the port closed"
 
-kill -TERM "$sim_pid"
-wait "$sim_pid"
+simulator_stop "$sim_pid"
 sim_status=$?
 sim_pid=''
 [ "$sim_status" -eq 0 ] || fail "the simulator ended with status $sim_status"

@@ -20,35 +20,38 @@ if [ ! -x "$sim" ] || [ ! -x "$program" ]; then
   echo "program_signals.sh: --sim and --program are needed" >&2
   exit 2
 fi
+root=$(cd "$(dirname "$0")/../.." && pwd)
+# shellcheck source=tests/support/x_server.sh
+. "$root/tests/support/x_server.sh"
+# shellcheck source=tests/support/simulator.sh
+. "$root/tests/support/simulator.sh"
 work=$(mktemp -d)
 failures=0
 fail() { echo "FAILED: $*" >&2; failures=$((failures + 1)); }
 
-xvfb_pid='' sim_pid='' program_pid=''
+xvfb_pid='' own_xvfb='' sim_pid='' program_pid=''
 cleanup() {
   [ -n "$program_pid" ] && kill -KILL "$program_pid" 2>/dev/null
   [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  x_server_stop "$xvfb_pid"
+  x_server_stop "$own_xvfb"
   rm -rf "$work"
 }
 trap cleanup EXIT
 
 if [ -z "${DISPLAY:-}" ]; then
-  display=130
-  while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-  Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=":$display"
-  for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.05; done
+  x_server_start || { echo "program_signals.sh: Xvfb did not start" >&2; exit 1; }
+  xvfb_pid=$x_server_pid
+  export DISPLAY=$x_server_display
 fi
 
 links=$work/com-links
 mkdir -p "$links"
 log=$work/requests.log
-VELMORANT_DOSDEVICES=$links "$sim" --link COM17 --log "$log" --scenario fixed >"$work/sim.out" 2>&1 &
-sim_pid=$!
-for _ in $(seq 200); do grep -q '^velmorant-sim: scenario' "$work/sim.out" && break; sleep 0.05; done
-grep -q '^velmorant-sim: scenario' "$work/sim.out" || { cat "$work/sim.out" >&2; exit 1; }
+VELMORANT_DOSDEVICES=$links simulator_start "$work/sim.out" "$sim" --link COM17 --log "$log" --scenario fixed
+sim_started=$?
+sim_pid=$simulator_pid
+[ "$sim_started" -eq 0 ] || { cat "$work/sim.out" >&2; exit 1; }
 
 # start_program: starts the program, as from a terminal (a background job of
 # a script would ignore SIGINT), and waits for its window.
@@ -177,18 +180,13 @@ echo "-- HUP under nohup: done"
 
 # The cases below stop or end the X server: one of their own each.
 own_display() {
-  local number=150
-  while [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ]; do number=$((number + 1)); done
-  Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  own_xvfb=$!
-  export DISPLAY=":$number"
-  for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && return 0; sleep 0.05; done
-  return 1
+  x_server_start || return 1
+  own_xvfb=$x_server_pid
+  export DISPLAY=$x_server_display
 }
 end_own_display() {
-  kill -CONT "$own_xvfb" 2>/dev/null
-  kill "$own_xvfb" 2>/dev/null
-  wait "$own_xvfb" 2>/dev/null
+  x_server_stop "$own_xvfb"
+  own_xvfb=''
   export DISPLAY=$shared_display
 }
 shared_display=$DISPLAY

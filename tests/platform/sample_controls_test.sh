@@ -8,21 +8,17 @@
 set -uo pipefail
 sample=$1
 shot=$2
+# shellcheck source=tests/support/x_server.sh
+. "$(dirname "$0")/../support/x_server.sh"
 
-display=120
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
 out=$(mktemp)
-sample_pid=
+sample_pid='' xvfb_pid=''
 cleanup() {
   [ -n "$sample_pid" ] && kill "$sample_pid" >/dev/null 2>&1
-  kill "$xvfb_pid" >/dev/null 2>&1
-  wait "$xvfb_pid" 2>/dev/null
+  x_server_stop "$xvfb_pid"
   rm -f "$out" "$out.before.png" "$out.after.png"
 }
 trap cleanup EXIT
-export DISPLAY=":$display"
 
 fail() {
   echo "sample_controls_test: $*" >&2
@@ -40,8 +36,9 @@ wait_for() {
   fail "no line matching '$1'"
 }
 
-for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
-[ -e "/tmp/.X11-unix/X$display" ] || fail "Xvfb did not start on $DISPLAY"
+x_server_start || fail "Xvfb did not start"
+xvfb_pid=$x_server_pid
+export DISPLAY=$x_server_display
 
 VELMORANT_DISPLAY=x11 "$sample" >"$out" 2>&1 &
 sample_pid=$!

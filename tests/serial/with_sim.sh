@@ -17,6 +17,8 @@ while [ $# -gt 0 ] && [ "$1" != "--" ]; do
   shift
 done
 shift  # the --
+# shellcheck source=tests/support/simulator.sh
+. "$(dirname "$0")/../support/simulator.sh"
 
 for i in "${!sim_options[@]}"; do
   if [ "${sim_options[$i]}" = "--log" ]; then
@@ -28,16 +30,10 @@ done
 mkdir -p "$folder"
 output=$(mktemp)
 trap 'rm -f "$output"' EXIT
-VELMORANT_DOSDEVICES=$folder "$sim" --link COM17 "${sim_options[@]}" >"$output" 2>&1 &
-sim_pid=$!
-
-# The simulator prints its port once the link is in place.
-for _ in $(seq 200); do
-  grep -q '^velmorant-sim: scenario' "$output" && break
-  kill -0 "$sim_pid" 2>/dev/null || break
-  sleep 0.05
-done
-if ! grep -q '^velmorant-sim: scenario' "$output"; then
+VELMORANT_DOSDEVICES=$folder simulator_start "$output" "$sim" --link COM17 "${sim_options[@]}"
+sim_started=$?
+sim_pid=$simulator_pid
+if [ "$sim_started" -ne 0 ]; then
   echo "with_sim.sh: the simulator did not start:" >&2
   cat "$output" >&2
   kill "$sim_pid" 2>/dev/null
@@ -48,8 +44,7 @@ link_target=$(readlink "$folder/com17")
 VELMORANT_DOSDEVICES=$folder "$@"
 status=$?
 
-kill -TERM "$sim_pid"
-wait "$sim_pid"
+simulator_stop "$sim_pid"
 sim_status=$?
 if [ "$sim_status" -ne 0 ]; then
   echo "with_sim.sh: the simulator ended with status $sim_status:" >&2

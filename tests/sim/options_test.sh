@@ -4,6 +4,8 @@
 #   options_test.sh SIM
 set -u
 sim=$1
+# shellcheck source=tests/support/simulator.sh
+. "$(dirname "$0")/../support/simulator.sh"
 work=$(mktemp -d)
 export VELMORANT_DOSDEVICES=$work/links
 failed=0
@@ -39,16 +41,12 @@ mkdir -p "$VELMORANT_DOSDEVICES/com9.velmorant-sim.lock"
 expect 1 "^velmorant-sim: cannot open $VELMORANT_DOSDEVICES/com9.velmorant-sim.lock: Is a directory$" --link COM9
 rmdir "$VELMORANT_DOSDEVICES/com9.velmorant-sim.lock"
 
-# start NAME ARGS...: a simulator in the background, its output in $work/NAME;
-# waits until it serves.
+# start NAME ARGS...: a simulator in the background, its output in $work/NAME,
+# its process in $simulator_pid; waits until it serves.
 start() {
   local name=$1
   shift
-  "$sim" "$@" >"$work/$name" 2>&1 &
-  for _ in $(seq 200); do
-    grep -q '^velmorant-sim: scenario' "$work/$name" && return 0
-    sleep 0.05
-  done
+  simulator_start "$work/$name" "$sim" "$@" && return 0
   echo "FAILED: velmorant-sim $* did not start:"
   cat "$work/$name"
   failed=1
@@ -56,7 +54,7 @@ start() {
 
 # A live simulator keeps its link; one that was killed leaves it to the next.
 start first --scenario=fixed --speed=7 --link=COM17
-first=$!
+first=$simulator_pid
 grep -q '^velmorant-sim: scenario fixed, port pts/[0-9]*, also COM17 ' "$work/first" || { cat "$work/first"; failed=1; }
 link=$(readlink "$VELMORANT_DOSDEVICES/com17")
 port=$(sed -nE 's/.* port (pts\/[0-9]+),.*/\1/p' "$work/first")
@@ -65,7 +63,7 @@ expect 1 "^velmorant-sim: COM17 is in use by another velmorant-sim \\(process $f
 kill -9 "$first"
 wait "$first" 2>/dev/null
 start second --link COM17
-second=$!
+second=$simulator_pid
 port=$(sed -nE 's/.* port (pts\/[0-9]+),.*/\1/p' "$work/second")
 [ "$(readlink "$VELMORANT_DOSDEVICES/com17")" = "/dev/$port" ] || { echo "FAILED: the stale link was kept"; failed=1; }
 kill -TERM "$second"

@@ -6,31 +6,24 @@
 #   tap_test.sh SIM
 set -u
 sim=$1
+# shellcheck source=tests/support/simulator.sh
+. "$(dirname "$0")/../support/simulator.sh"
 work=$(mktemp -d)
 device_pid='' tap_pid=''
 trap 'kill $device_pid $tap_pid 2>/dev/null; rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAILED: $*" >&2; failures=$((failures + 1)); }
 
-# port NAME: waits for the simulator writing NAME.out to offer its port and prints it.
-port() {
-  for _ in $(seq 200); do
-    grep -q '^velmorant-sim: scenario' "$work/$1.out" && break
-    sleep 0.05
-  done
-  sed -n 's/^velmorant-sim: scenario .*, port \(pts\/[0-9]*\).*/\1/p' "$work/$1.out"
-}
-
-"$sim" --scenario fixed --speed 88 >"$work/device.out" 2>&1 &
-device_pid=$!
-device=$(port device)
+simulator_start "$work/device.out" "$sim" --scenario fixed --speed 88
+device_pid=$simulator_pid
+device=$simulator_port
 before=$(stty -F "/dev/$device" -g)
 
 # start_tap: starts a tap in front of the device, recording to record.txt.
 start_tap() {
-  "$sim" --tap "/dev/$device" --record "$work/record.txt" >"$work/tap.out" 2>&1 &
-  tap_pid=$!
-  tap=$(port tap)
+  simulator_start "$work/tap.out" "$sim" --tap "/dev/$device" --record "$work/record.txt"
+  tap_pid=$simulator_pid
+  tap=$simulator_port
   if [ -z "$device" ] || [ -z "$tap" ]; then
     cat "$work"/*.out >&2
     exit 1

@@ -15,12 +15,18 @@ std::int32_t speed_of(std::int32_t a, std::int32_t b) {
   return static_cast<std::int32_t>(rounded);
 }
 
-std::optional<Text> decode_speed(std::string_view reply) {
+std::optional<std::int32_t> decode_speed_value(std::string_view reply) {
   const std::int32_t p = find_text(reply, SPEED_FIELD, 1);
   if (p == 0) return std::nullopt;
   const auto a = static_cast<std::int32_t>(hex_value(mid_view(reply, p + 3, 2)));
   const auto b = static_cast<std::int32_t>(hex_value(mid_view(reply, p + 6, 2)));
-  Text speed = decimal_text(speed_of(a, b));
+  return speed_of(a, b);
+}
+
+std::optional<Text> decode_speed(std::string_view reply) {
+  const std::optional<std::int32_t> value = decode_speed_value(reply);
+  if (!value) return std::nullopt;
+  Text speed = decimal_text(*value);
   speed.append(SPEED_UNIT);
   return speed;
 }

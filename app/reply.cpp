@@ -27,3 +27,5 @@ void Reply::add(char byte) {
 }
 
 std::optional<Text> Reply::speed() const { return decode_speed(field_); }
+
+std::optional<std::int32_t> Reply::speed_value() const { return decode_speed_value(field_); }

@@ -19,6 +19,7 @@ class Reply {
   bool holds_prompt() const { return holds_prompt_; }
   // The speed text of the reply, nothing when it has no speed field.
   std::optional<Text> speed() const;
+  std::optional<std::int32_t> speed_value() const;
   // The bytes held, at most eight whatever the reply's length.
   std::size_t kept_bytes() const { return field_.size(); }
 

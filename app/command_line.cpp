@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <fstream>
 #include <map>
 #include <string>
 #include <string_view>
@@ -9,19 +10,10 @@
 
 #include "open_failure.h"
 #include "system_ports.h"
+#include "trace_values.h"
 #include "velmorant_version.h"
 
 namespace {
-
-constexpr const char* usage =
-    "Usage: velmorant-demo [--trace FILE | --list-ports | --link-port COMn DEVICE | --help | --version]\n"
-    "Without options the window opens.\n"
-    "  --trace FILE              open the window and append every byte of the line to FILE\n"
-    "  --list-ports              print the serial ports: the name to type, the device, what it is, whether it can be "
-    "opened\n"
-    "  --link-port COMn DEVICE   give DEVICE (such as /dev/serial/by-id/...) the port name COMn\n"
-    "  --help                    print this text\n"
-    "  --version                 print the program's version\n";
 
 int list_ports(std::FILE* out) {
   const std::vector<SerialPortEntry> ports = serial_ports();
@@ -54,6 +46,32 @@ int link_port(std::string_view name, const char* device, std::FILE* out, std::FI
   return 0;
 }
 
+// The value log of a transcript: exit 1 when the transcript cannot be read
+// or is malformed (the line named), or when the log cannot be written.
+int log_from_trace(const ProgramOptions& options, std::FILE* err) {
+  std::ifstream transcript(options.from_trace, std::ios::binary);
+  if (!transcript) {
+    std::fprintf(err, "velmorant-demo: cannot read the transcript %s\n", options.from_trace.c_str());
+    return 1;
+  }
+  ValueLog log;
+  bool failed = false;
+  log.on_failure([&](const std::string& text) {
+    std::fprintf(err, "velmorant-demo: %s\n", text.c_str());
+    failed = true;
+  });
+  if (!log.open(options.csv)) {
+    std::fprintf(err, "velmorant-demo: cannot write the value log %s\n", options.csv.c_str());
+    return 1;
+  }
+  const std::string problem = values_from_transcript(transcript, options.from_trace, log);
+  if (!problem.empty()) {
+    std::fprintf(err, "velmorant-demo: %s\n", problem.c_str());
+    return 1;
+  }
+  return failed ? 1 : 0;
+}
+
 }  // namespace
 
 std::string port_line(const SerialPortEntry& port, const PortDetails* details, const std::string& problem) {
@@ -76,30 +94,24 @@ bool is_com_name(std::string_view name) {
   return name.substr(3).find_first_not_of("0123456789") == std::string_view::npos;
 }
 
-int run_command_line(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
-  const std::string_view option = argc > 1 ? argv[1] : "";
-  if (option == "--help" && argc == 2) {
-    std::fputs(usage, out);
-    return 0;
+int run_command_line(int argc, const char* const* argv, std::FILE* out, std::FILE* err, ProgramOptions* program) {
+  const ParsedOptions parsed = parse_options(argc, argv);
+  if (!parsed.refused.empty()) {
+    std::fprintf(err, "velmorant-demo: %s\n%s", parsed.refused.c_str(), parsed.usage_follows ? usage_text() : "");
+    return EXIT_USAGE;
   }
-  if (option == "--version" && argc == 2) {
-    std::fprintf(out, "velmorant-demo %d.%d.%d\n", VELMORANT_VERSION_MAJOR, VELMORANT_VERSION_MINOR,
-                 VELMORANT_VERSION_PATCH);
-    return 0;
+  const ProgramOptions& options = parsed.options;
+  switch (options.action) {
+    case ProgramAction::Help: std::fputs(usage_text(), out); return 0;
+    case ProgramAction::Version:
+      std::fprintf(out, "velmorant-demo %d.%d.%d\n", VELMORANT_VERSION_MAJOR, VELMORANT_VERSION_MINOR,
+                   VELMORANT_VERSION_PATCH);
+      return 0;
+    case ProgramAction::ListPorts: return list_ports(out);
+    case ProgramAction::LinkPort: return link_port(options.link_name, options.link_device.c_str(), out, err);
+    case ProgramAction::FromTrace: return log_from_trace(options, err);
+    case ProgramAction::Window: break;
   }
-  if (option == "--list-ports" && argc == 2) return list_ports(out);
-  if (option == "--link-port" && argc == 4) return link_port(argv[2], argv[3], out, err);
-  std::fprintf(err, "velmorant-demo: unknown option or wrong arguments: %.*s\n%s", static_cast<int>(option.size()),
-               option.data(), usage);
-  return EXIT_USAGE;
-}
-
-std::string take_arguments(int argc, char** argv, TraceFile& trace) {
-  if (argc <= 1) return "";
-  const std::string option = argv[1];
-  if (option != "--trace") return "unknown option " + option + " (the one option is --trace FILE)";
-  if (argc < 3) return "--trace wants a file name";
-  if (argc > 3) return "unexpected argument " + std::string(argv[3]);
-  if (!trace.start(argv[2])) return "cannot write the trace file " + std::string(argv[2]);
-  return "";
+  if (program != nullptr) *program = options;
+  return PROGRAM_RUNS;
 }

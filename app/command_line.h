@@ -1,27 +1,23 @@
-// The program's command line, all of its parsing in one place: --help and
-// --version print and end; --list-ports prints the serial ports the system
-// lists; --link-port gives a device a COM name; --trace FILE, or no argument
-// at all, lets the window open (the caller's business).
+// What the program does with its command line: --help and --version print
+// and end; --list-ports prints the serial ports the system lists;
+// --link-port gives a device a COM name; --from-trace turns a transcript into
+// the value log. Otherwise the program itself runs (the caller's business).
 #pragma once
 
 #include <cstdio>
 #include <string>
 #include <string_view>
 
+#include "options.h"
 #include "system_ports.h"
-#include "trace.h"
 
-// Exit codes: 0 done, 1 the asked thing failed, 2 a command line not understood.
-inline constexpr int EXIT_USAGE = 2;
+// run_command_line's answer when the program itself is to run.
+inline constexpr int PROGRAM_RUNS = -1;
 
-// The arguments of a program that opens its window: none, or "--trace FILE",
-// which starts trace. Returns what is wrong with them, or "" when the program
-// may start.
-std::string take_arguments(int argc, char** argv, TraceFile& trace);
-
-// Runs the command line (argv[1..argc-1], at least one argument), writing to
-// out and err; returns the program's exit code.
-int run_command_line(int argc, const char* const* argv, std::FILE* out, std::FILE* err);
+// Runs the command line (argv[1..argc-1]), writing to out and err; returns
+// the program's exit code, or PROGRAM_RUNS with the options in *program.
+int run_command_line(int argc, const char* const* argv, std::FILE* out, std::FILE* err,
+                     ProgramOptions* program = nullptr);
 
 // Whether name is one DefineDosDeviceA accepts for a COM port: COM1 to
 // COM9999, in any case.

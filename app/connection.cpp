@@ -7,6 +7,7 @@
 #include "identification.h"
 #include "main_window.h"
 #include "reply.h"
+#include "reply_text.h"
 #include "window_service.h"
 
 namespace {
@@ -15,8 +16,12 @@ constexpr auto SERVE_PERIOD = std::chrono::milliseconds(20);
 
 class Connection {
  public:
-  Connection(SerialPort port, std::string_view settings)
-      : settings_(settings), port_name_(settings.substr(0, settings.find(':'))), line_(port), service_(line_) {}
+  Connection(SerialPort port, std::string_view settings, const Conversation& conversation)
+      : settings_(settings),
+        port_name_(settings.substr(0, settings.find(':'))),
+        conversation_(conversation),
+        line_(port),
+        service_(line_) {}
 
   // Talks to the interface until the window is closed. A lost interface is
   // told at once, its handle closed, and the port opened again until it is
@@ -24,7 +29,9 @@ class Connection {
   void run() {
     while (converse() && await_return()) {
     }
+    const bool open = line_.port() != nullptr;
     line_.close();
+    if (open) hand(LineEvent::Closed);
   }
 
  private:
@@ -34,6 +41,7 @@ class Connection {
     if (identify_interface()) {
       if (rejoined_) log_line("Interface back on " + port_name_);
       if (connect_control_unit()) {
+        hand(rejoined_ ? LineEvent::Back : LineEvent::Connected, identification_text_.without_prompt());
         polling_ = true;
         while (poll_group()) {
         }
@@ -43,7 +51,7 @@ class Connection {
     if (service_.close_requested() || !line_.lost()) return false;
     line_.close();
     flush_echo();
-    show(GADGET_RESULT, "");
+    hand(LineEvent::Lost);
     log_line("Interface lost on " + port_name_);
     return true;
   }
@@ -69,6 +77,7 @@ class Connection {
   // meanwhile.
   bool identify_interface() {
     identification_ = Identification{};
+    identification_text_.clear();
     for (;;) {
       send(IDENTIFY_REQUEST);
       if (line_.lost() || !pause() || !read_identification()) return false;
@@ -82,7 +91,10 @@ class Connection {
   bool read_identification() {
     auto served_at = Clock::now();
     while (line_.input_count() > 0) {
-      if (read_byte()) identification_.add(read_buffer_[0]);
+      if (read_byte()) {
+        identification_.add(read_buffer_[0]);
+        identification_text_.add(read_buffer_[0]);
+      }
       if (Clock::now() - served_at < SERVE_PERIOD) continue;
       service_.serve_ready_events();
       if (service_.close_requested()) return false;
@@ -112,21 +124,23 @@ class Connection {
   // complete, so that showing it does not lengthen the period: that stays
   // 100 ms plus the time the interface takes to answer.
   bool poll_group() {
-    pause(reply_complete_at_);
+    pause(reply_complete_at_, conversation_.interval_ms);
     service_.note_event(event_poll());
     // The group is read anew for every request, so an edit takes effect at once.
-    send("08" + get_gadget_text(GADGET_GROUP) + "\r");
+    const Text group = get_gadget_text(GADGET_GROUP);
+    send("08" + group + "\r");
     reply_.clear();
+    reply_text_.clear();
     if (collect_reply()) {
-      if (auto speed = reply_.speed()) {
-        // The log is emptied right after this reply's echo would reach it,
-        // so the echo is dropped instead. A text that is already shown is not
-        // set again: while the speed and the log stay the same nothing is
-        // repainted.
-        echo_.clear();
-        show(GADGET_RESULT, *speed);
-        show(GADGET_LOG, "");
-      }
+      const std::optional<std::int32_t> speed = reply_.speed_value();
+      // The log is emptied right after this reply's echo would reach it,
+      // so the echo is dropped instead. A text that is already shown is not
+      // set again: while the speed and the log stay the same nothing is
+      // repainted.
+      if (speed) echo_.clear();
+      const std::string reply = reply_text_.without_prompt();
+      hand(LineEvent::ReadOut, reply, group, speed);
+      if (speed) show(GADGET_LOG, "");
     }
     flush_echo();
     return !service_.close_requested() && !line_.lost();
@@ -145,19 +159,25 @@ class Connection {
   // last served reach the log in one change just before it is served again,
   // and the caller adds the rest when the reply ends, so the log is whole
   // whenever it can be seen.
+  //
+  // The bytes that a wait or a count said are waiting are read one by one
+  // without asking the line again, and without waiting: only once they are
+  // all read is the line asked or waited on anew.
   bool collect_reply() {
     auto served_at = Clock::now();
-    bool byte_waits = false;  // the last wait saw it: the line need not be asked again
+    DWORD waiting = 0;  // bytes the line said are waiting and not read yet
     for (;;) {
       // Before the prompt the line is not asked whether a byte waits: the
       // wait below returns at once for one that does. Only a reply that holds
       // the prompt needs the answer, to know whether it goes on.
+      if (waiting == 0 && reply_.holds_prompt()) waiting = line_.input_count();
       bool took_byte = false;
-      if (byte_waits || (reply_.holds_prompt() && line_.input_count() > 0)) {
-        byte_waits = false;
+      if (waiting > 0) {
+        --waiting;
         took_byte = true;
         if (read_byte()) {
           reply_.add(read_buffer_[0]);
+          reply_text_.add(read_buffer_[0]);
           echo_.add(text_view(read_buffer_));
         }
       } else if (reply_.holds_prompt()) {
@@ -170,9 +190,7 @@ class Connection {
       }
       const auto now = Clock::now();
       if (now - served_at < SERVE_PERIOD) {
-        if (!took_byte) {
-          byte_waits = service_.wait_for_line(std::min(served_at + SERVE_PERIOD, wait_deadline()));
-        }
+        if (!took_byte) waiting = service_.wait_for_line(std::min(served_at + SERVE_PERIOD, wait_deadline()));
         continue;
       }
       flush_echo();
@@ -238,21 +256,37 @@ class Connection {
 
   void send(std::string_view request) { line_.write(request); }
 
-  // Pauses POLL_INTERVAL_MS from start with the window served. During polling
+  // Pauses interval_ms from start with the window served. During polling
   // a close request does not cut the pause short; elsewhere it ends the wait,
   // and the result is false.
-  bool pause(Clock::time_point start = Clock::now()) {
-    service_.serve_until(start + std::chrono::milliseconds(POLL_INTERVAL_MS), WindowService::Wake::AtDeadline,
+  bool pause(Clock::time_point start = Clock::now(), int interval_ms = POLL_INTERVAL_MS) {
+    service_.serve_until(start + std::chrono::milliseconds(interval_ms), WindowService::Wake::AtDeadline,
                          polling_ ? WindowService::OnClose::KeepServing : WindowService::OnClose::Return);
     return polling_ || !service_.close_requested();
   }
 
+  // Hands a read-out or an event of the line to every view.
+  void hand(LineEvent event, std::string_view reply = {}, std::string_view group = {},
+            std::optional<std::int32_t> speed = std::nullopt) {
+    if (conversation_.views == nullptr) return;
+    ValueRecord record;
+    record.event = event;
+    record.port = port_name_;
+    record.group = group;
+    record.speed = speed;
+    record.reply = reply;
+    conversation_.views->hand(record);
+  }
+
   const Text settings_;
   const Text port_name_;
+  const Conversation conversation_;
   Line line_;
   WindowService service_;
   Identification identification_;
   Reply reply_;
+  ReplyText reply_text_;                // the reply for the views
+  ReplyText identification_text_;      // the answers to "ati\r" for the views
   Echo echo_;
   char read_buffer_[2] = {' ', '\0'};
   Clock::time_point reply_complete_at_ = Clock::now();
@@ -263,4 +297,6 @@ class Connection {
 
 }  // namespace
 
-void run_connection(SerialPort port, std::string_view settings) { Connection(port, settings).run(); }
+void run_connection(SerialPort port, std::string_view settings, const Conversation& conversation) {
+  Connection(port, settings, conversation).run();
+}

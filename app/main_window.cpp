@@ -3,8 +3,11 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include <cstdio>
+
 #include "close_signals.h"
 #include "connection.h"
+#include "echo.h"
 #include "events.h"
 #include "fonts.h"
 #include "gadgets.h"
@@ -14,6 +17,7 @@
 #include "serial_port.h"
 #include "text.h"
 #include "toolkit_windows.h"
+#include "views.h"
 
 namespace {
 
@@ -23,9 +27,27 @@ struct ApplicationState {
   int event;
   Text settings;
   SerialPort port;
+  int exit_code;
 };
 
 ApplicationState state;
+
+// What the command line asked for, and the views the values go to: the
+// result field always, the others as the options say.
+ProgramOptions program_options;
+ResultField result_field;
+ValueViews default_views() {
+  ValueViews views;
+  views.add(result_field);
+  return views;
+}
+ValueViews program_views = default_views();
+
+// Ends the run once --duration has passed, as a close request does.
+void CALLBACK end_of_duration(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  PostMessageA(window_handle(WINDOW_MAIN), WM_CLOSE, 0, 0);
+}
 
 }  // namespace
 
@@ -42,12 +64,13 @@ void start_support_layers() {
 }
 
 bool build_main_window() {
-  if (window_open(WINDOW_MAIN, 100, 150, 260, 330, "Velmorant Demo", MAIN_WINDOW_FLAGS) == 0) return false;
+  const DWORD shown = program_options.display == Display::Headless ? WINDOW_INVISIBLE : 0;
+  if (window_open(WINDOW_MAIN, 100, 150, 260, 330, "Velmorant Demo", MAIN_WINDOW_FLAGS | shown) == 0) return false;
   set_gadget_parent(window_handle(WINDOW_MAIN));
   create_text_gadget(GADGET_PORT_LABEL, 20, 14, 30, 20, "Port:", 0);
-  create_string_gadget(GADGET_PORT, 50, 10, 50, 20, "COM17", 0);
+  create_string_gadget(GADGET_PORT, 50, 10, 50, 20, program_options.port.value_or("COM17").c_str(), 0);
   create_text_gadget(GADGET_GROUP_LABEL, 120, 14, 40, 20, "Group:", 0);
-  create_string_gadget(GADGET_GROUP, 160, 10, 30, 20, "05", 0);
+  create_string_gadget(GADGET_GROUP, 160, 10, 30, 20, program_options.group.value_or("05").c_str(), 0);
   create_button_gadget(GADGET_CONNECT, 20, 40, 80, 20, "Connect", 0);
   create_progress_bar(GADGET_PROGRESS, 20, 70, 220, 20, 0, 100, 0);
   create_text_gadget(GADGET_LOG, 20, 100, 220, 140, "", TEXT_BORDER);
@@ -67,13 +90,28 @@ void on_connect() {
     const DWORD error = GetLastError();
     // The first line as it always was; the cause and what to do below it.
     const Text message = open_failure_message(get_gadget_text(GADGET_PORT), error);
+    if (program_options.display == Display::Headless) {
+      // Nobody could close a box: the text goes to standard error and the run ends.
+      std::fprintf(stderr, "%s\n", message.c_str());
+      state.exit_code = 1;
+      state.event = EV_CLOSE;
+      return;
+    }
     message_requester("Error", message.c_str(), 0);
     return;
   }
-  run_connection(state.port, state.settings);
+  run_connection(state.port, state.settings, Conversation{program_options.interval_ms, &program_views});
   state.port = 0;
   // The sequence ends only on a close request, which ends the program too.
   state.event = EV_CLOSE;
+}
+
+void log_problem(const std::string& text) {
+  if (window_handle(WINDOW_MAIN) == nullptr) return;
+  Text log = get_gadget_text(GADGET_LOG);
+  log += (log.empty() || log.back() == '\r' ? "" : "\r") + text + "\r";
+  if (log.size() > LOG_LIMIT) log.erase(0, log.size() - LOG_LIMIT);
+  set_gadget_text(GADGET_LOG, log.c_str());
 }
 
 void stop_support_layers() {
@@ -90,10 +128,22 @@ void run_event_loop() {
   } while (state.event != EV_CLOSE);
 }
 
-int run_program() {
+int run_program(const ProgramOptions& options, const std::vector<ValueView*>& views) {
+  program_options = options;
+  program_views = default_views();
+  for (ValueView* view : views) program_views.add(*view);
   install_close_signals();
+  // Headless, the window is built but never shown; on Linux it lives on the
+  // in-memory display, so that no display system is needed at all.
+  if (options.display == Display::Headless) SetEnvironmentVariableA("VELMORANT_DISPLAY", "headless");
   start_support_layers();
-  if (build_main_window()) run_event_loop();
+  if (build_main_window()) {
+    if (options.duration_seconds) SetTimer(nullptr, 0, static_cast<UINT>(*options.duration_seconds * 1000), end_of_duration);
+    // As if pressed at once: the connection's first wait paints the window.
+    if (options.connect == ConnectAtStart::Yes) on_connect();
+    if (state.event != EV_CLOSE) run_event_loop();
+    program_views.hand(ValueRecord{LineEvent::Stopped, get_gadget_text(GADGET_PORT)});
+  }
   stop_support_layers();
-  return 0;
+  return state.exit_code;
 }

@@ -4,7 +4,13 @@
 
 #include <windows.h>
 
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "options.h"
 #include "registry.h"
+#include "value_view.h"
 
 inline constexpr ObjectNumber WINDOW_MAIN = 0;
 inline constexpr ObjectNumber FONT_RESULT = 0;
@@ -25,9 +31,13 @@ bool build_main_window();
 void on_connect();
 void stop_support_layers();
 
+// Adds text as a line of its own to the window's log, as the lost interface is said.
+void log_problem(const std::string& text);
+
 // Waits for events and handles Connect until the window is closed.
 void run_event_loop();
 
-// The whole program: start, window, event loop, exit. Always returns 0, the
-// program's exit code.
-int run_program();
+// The whole program: start, window, event loop, exit, with the options and
+// the views besides the result field that the values go to. Returns the
+// program's exit code: 0, or 1 when a headless run could not open its port.
+int run_program(const ProgramOptions& options, const std::vector<ValueView*>& views);

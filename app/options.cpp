@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "open_failure.h"
+#include "system_ports.h"
 #include "serial_port.h"
 
 namespace {

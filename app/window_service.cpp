@@ -64,14 +64,14 @@ void WindowService::serve_until(Clock::time_point deadline, Wake wake, OnClose o
   }
 }
 
-bool WindowService::wait_for_line(Clock::time_point deadline) {
-  if (line_.lost()) return false;
+DWORD WindowService::wait_for_line(Clock::time_point deadline) {
+  if (line_.lost()) return 0;
 #ifdef _WIN32
   // The line does not signal: it is asked, and asked again whenever a wait
   // of line_check_period ends.
   for (;;) {
-    if (line_.input_count() > 0) return true;
-    if (line_.lost() || Clock::now() >= deadline) return false;
+    if (const DWORD waiting = line_.input_count(); waiting > 0) return waiting;
+    if (line_.lost() || Clock::now() >= deadline) return 0;
     wait_once(deadline, LineWatch::Watch, 0);
   }
 #else
@@ -80,7 +80,21 @@ bool WindowService::wait_for_line(Clock::time_point deadline) {
 #endif
 }
 
-bool WindowService::wait_once(Clock::time_point deadline, LineWatch line_watch, DWORD wake_mask) {
+void WindowService::arm_timer(Clock::time_point deadline) {
+  if (deadline == armed_for_) return;
+  armed_for_ = deadline;
+  // The timer counts in 100 ns units; a deadline that lies beyond any wait is not set.
+  if (deadline == Clock::time_point::max()) {
+    CancelWaitableTimer(timer_);
+    return;
+  }
+  LARGE_INTEGER due;
+  due.QuadPart = -std::max<LONGLONG>(
+      1, std::chrono::ceil<std::chrono::duration<LONGLONG, std::ratio<1, 10000000>>>(deadline - Clock::now()).count());
+  SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE);
+}
+
+DWORD WindowService::wait_once(Clock::time_point deadline, LineWatch line_watch, DWORD wake_mask) {
   const bool watch_line = line_watch == LineWatch::Watch;
   HANDLE handles[] = {timer_, line_.port()};
   // A line that does not signal is looked at (by the caller, who asks for
@@ -88,20 +102,14 @@ bool WindowService::wait_once(Clock::time_point deadline, LineWatch line_watch, 
   // every wait at once, so it is not watched at all.
   const bool line_signals = watch_line && line_is_waitable && !line_.lost();
   if (watch_line && !line_signals) deadline = std::min(deadline, Clock::now() + line_check_period);
-  // The timer counts in 100 ns units; a deadline that lies beyond any wait is not set.
-  if (deadline != Clock::time_point::max()) {
-    LARGE_INTEGER due;
-    due.QuadPart = -std::max<LONGLONG>(
-        1,
-        std::chrono::ceil<std::chrono::duration<LONGLONG, std::ratio<1, 10000000>>>(deadline - Clock::now()).count());
-    SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE);
-  } else {
-    CancelWaitableTimer(timer_);
-  }
+  // Most waits of a reply end on its next byte long before their deadline,
+  // and the next wait has the same one: the timer is then left as it is.
+  arm_timer(deadline);
   const DWORD woke = MsgWaitForMultipleObjects(line_signals ? 2 : 1, handles, FALSE, INFINITE, wake_mask);
-  if (woke != WAIT_OBJECT_0 + 1 || !line_signals) return false;
+  if (woke == WAIT_OBJECT_0) armed_for_ = Clock::time_point::max();  // it signalled, and is set no more
+  if (woke != WAIT_OBJECT_0 + 1 || !line_signals) return 0;
   // Signalled with nothing to read: the line hung up, and would wake every wait from now on.
-  if (line_.input_count() > 0) return true;
+  if (const DWORD waiting = line_.input_count(); waiting > 0) return waiting;
   line_.note_hang_up();
-  return false;
+  return 0;
 }

@@ -30,9 +30,9 @@ class WindowService {
   void serve_ready_events();
 
   // Waits, without serving the window, until a byte waits on the line, the
-  // line is lost or the deadline has passed. True when the wait saw a byte waiting, so that the
-  // caller need not ask the line again.
-  bool wait_for_line(Clock::time_point deadline);
+  // line is lost or the deadline has passed. Returns the bytes the wait saw
+  // waiting (0 for none), so that the caller need not ask the line again.
+  DWORD wait_for_line(Clock::time_point deadline);
 
   // Counts an event retrieved elsewhere, such as the polling cycle's own.
   void note_event(int event);
@@ -42,13 +42,17 @@ class WindowService {
 
  private:
   // One wait for the deadline and, with LineWatch::Watch, the line; with
-  // messages when wake_mask asks for them. True when the line woke it with a
-  // byte waiting; a line that wakes it with none has hung up and is lost.
+  // messages when wake_mask asks for them. The bytes waiting when the line
+  // woke it; a line that wakes it with none has hung up and is lost.
   enum class LineWatch { Ignore, Watch };
-  bool wait_once(Clock::time_point deadline, LineWatch line_watch, DWORD wake_mask);
+  DWORD wait_once(Clock::time_point deadline, LineWatch line_watch, DWORD wake_mask);
+  // Sets the timer to the deadline, unless it is already set to it.
+  void arm_timer(Clock::time_point deadline);
 
   Line& line_;
   HANDLE timer_ = nullptr;
+  // The deadline the timer is set to and has not signalled yet; max when it is not set.
+  Clock::time_point armed_for_ = Clock::time_point::max();
   bool fine_period_ = false;  // the system timer's period was raised instead
   bool close_requested_ = false;
   Clock::time_point close_requested_at_{};

@@ -136,6 +136,7 @@ DWORD WINAPI GetCurrentThreadId();
 DWORD WINAPI GetCurrentProcessId();
 void WINAPI ExitProcess(UINT exit_code);
 int WINAPI MulDiv(int number, int numerator, int denominator);
+BOOL WINAPI SetEnvironmentVariableA(LPCSTR name, LPCSTR value);
 
 // Critical sections. The record is opaque to callers; its size and layout are
 // the SDK's, and the lock behind it is recursive, as on Windows.

@@ -48,6 +48,31 @@ TEST(CommandLine, OptionsAnswerWithTheirExitCodes) {
       {{"--link-port", "LPT1", "/dev/ttyUSB0"}, EXIT_USAGE, "", "velmorant-demo: LPT1 is not a COM name"},
       {{"--link-port", "COM0", "/dev/ttyUSB0"}, EXIT_USAGE, "", "velmorant-demo: COM0 is not a COM name"},
       {{"--link-port", "COM1x", "/dev/ttyUSB0"}, EXIT_USAGE, "", "velmorant-demo: COM1x is not a COM name"},
+      {{"--help", "--headless"}, EXIT_USAGE, "", "velmorant-demo: unknown option or wrong arguments: --help\nUsage:"},
+      {{"--trace"}, EXIT_USAGE, "", "velmorant-demo: --trace wants a file name\n"},
+      {{"--trace", "a", "b"}, EXIT_USAGE, "", "velmorant-demo: unexpected argument b\n"},
+      {{"--csv"}, EXIT_USAGE, "", "velmorant-demo: --csv wants a file name, or - for standard output\n"},
+      {{"--csv="}, EXIT_USAGE, "", "velmorant-demo: --csv wants a file name, or - for standard output\n"},
+      {{"--port", "COM1", "--port", "COM2"}, EXIT_USAGE, "", "velmorant-demo: --port is given more than once\n"},
+      {{"--interval"}, EXIT_USAGE, "", "velmorant-demo: --interval wants a whole number of milliseconds from 0 to 60000\n"},
+      {{"--interval", "60001"}, EXIT_USAGE, "",
+       "velmorant-demo: --interval wants a whole number of milliseconds from 0 to 60000, not 60001\n"},
+      {{"--interval=-1"}, EXIT_USAGE, "", "velmorant-demo: --interval wants a whole number of milliseconds from 0 to 60000, not -1\n"},
+      {{"--interval", "1.5"}, EXIT_USAGE, "", "velmorant-demo: --interval wants a whole number of milliseconds from 0 to 60000, not 1.5\n"},
+      {{"--duration", "0"}, EXIT_USAGE, "", "velmorant-demo: --duration wants a whole number of seconds from 1 to 2147483, not 0\n"},
+      {{"--duration=2147484"}, EXIT_USAGE, "",
+       "velmorant-demo: --duration wants a whole number of seconds from 1 to 2147483, not 2147484\n"},
+      {{"--group", "5"}, EXIT_USAGE, "", "velmorant-demo: --group wants two hexadecimal digits, such as 05, not 5\n"},
+      {{"--group=0G"}, EXIT_USAGE, "", "velmorant-demo: --group wants two hexadecimal digits, such as 05, not 0G\n"},
+      {{"--port="}, EXIT_USAGE, "", "velmorant-demo: --port wants a port name\n"},
+      {{"--port", "ttyUSB10"}, EXIT_USAGE, "", "velmorant-demo: --port ttyUSB10: ttyUSB10 is too long for the port field (7 characters at most)."},
+      {{"--port", "/dev/x1"}, EXIT_USAGE, "", "velmorant-demo: --port /dev/x1: Type the name without /dev/: x1."},
+      {{"--port", "a/../b"}, EXIT_USAGE, "", "velmorant-demo: --port a/../b: a/../b is not a port name."},
+      {{"--headless"}, EXIT_USAGE, "", "velmorant-demo: --headless wants --port NAME: the port of the interface\n"},
+      {{"--from-trace", "t.txt"}, EXIT_USAGE, "", "velmorant-demo: --from-trace wants --csv FILE (or --csv - for standard output)\n"},
+      {{"--from-trace", "t.txt", "--csv", "-", "--headless"}, EXIT_USAGE, "",
+       "velmorant-demo: --from-trace takes only --csv FILE beside it, not --headless\n"},
+      {{"--from-trace", "no/such/trace.txt", "--csv", "-"}, 1, "", "velmorant-demo: cannot read the transcript no/such/trace.txt\n"},
   };
   for (const auto& c : cases) {
     const Answer answer = run(c.arguments);
@@ -56,6 +81,36 @@ TEST(CommandLine, OptionsAnswerWithTheirExitCodes) {
     EXPECT_TRUE(answer.err.starts_with(c.err_starts)) << answer.err;
     EXPECT_EQ(answer.out.empty(), c.code != 0) << "output, or an error, never both";
   }
+}
+
+// What is not a stand-alone option runs the program, with the values given
+// either as --option value or --option=value.
+TEST(CommandLine, TheProgramsOptionsReachIt) {
+  const char* arguments[] = {"velmorant-demo", "--port", "ttyUSB0", "--group=0a", "--interval=0", "--duration", "5",
+                             "--csv", "-",     "--headless", "--trace=t.txt"};
+  ProgramOptions options;
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  ASSERT_EQ(run_command_line(static_cast<int>(std::size(arguments)), arguments, out, err, &options), RUN_PROGRAM)
+      << contents(err);
+  EXPECT_EQ(contents(out), "");
+  EXPECT_EQ(options.port, "ttyUSB0");
+  EXPECT_EQ(options.group, "0a");
+  EXPECT_EQ(options.interval_ms, 0);
+  EXPECT_EQ(options.duration_seconds, 5);
+  EXPECT_EQ(options.csv, "-");
+  EXPECT_EQ(options.trace, "t.txt");
+  EXPECT_EQ(options.display, Display::Headless);
+  EXPECT_EQ(options.connect, ConnectAtStart::Yes);
+
+  const char* none[] = {"velmorant-demo"};
+  ProgramOptions plain;
+  ASSERT_EQ(run_command_line(1, none, stdout, stderr, &plain), RUN_PROGRAM);
+  EXPECT_EQ(plain.interval_ms, POLL_INTERVAL_MS);
+  EXPECT_EQ(plain.display, Display::Window);
+  EXPECT_EQ(plain.connect, ConnectAtStart::No);
+  EXPECT_FALSE(plain.port || plain.group || plain.duration_seconds);
+  EXPECT_TRUE(plain.csv.empty() && plain.trace.empty());
 }
 
 TEST(CommandLine, ComNamesAreCom1ToCom9999InAnyCase) {

@@ -14,7 +14,7 @@ build=$(cd "$2" && pwd)
 shift 2
 
 [ -f "$native/CMakeCache.txt" ] || cmake -G Ninja -S "$root" -B "$native" -DVELMORANT_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$native" -j "$(nproc)" --target driver_checks serial_sim_tests headless_demo velmorant-sim velmorant-demo
+cmake --build "$native" -j "$(nproc)" --target driver_checks serial_sim_tests velmorant-sim velmorant-demo
 
 command -v qemu-system-x86_64 >/dev/null || { echo "drivers: qemu-system-x86_64 is missing" >&2; exit 1; }
 [ -x /bin/busybox ] || { echo "drivers: /bin/busybox is missing" >&2; exit 1; }

@@ -54,13 +54,13 @@ echo "@@ ports $ports"
 bench=$(tr ' ' '\n' </proc/cmdline | sed -n 's/^velmorant.bench=//p')
 if [ -n "$bench" ]; then
   for port in $ports; do
-    wait_for 60 "/dev/$port" test -e "/dev/$port" && headless_demo "$bench" /tmp/bench.png "$port" >/dev/null 2>&1
+    wait_for 60 "/dev/$port" test -e "/dev/$port" && velmorant-demo --headless --port "$port" --duration "$bench" >/dev/null 2>&1
     echo "@@ polled $port"
   done
   velmorant-sim --scenario fixed --log /tmp/pty.log >/tmp/sim.out 2>&1 &
   wait_for 20 "the simulator's port" grep -q "port pts/" /tmp/sim.out || cat /tmp/sim.out
   pty=$(sed -n 's/.*port \(pts\/[0-9]*\).*/\1/p' /tmp/sim.out)
-  headless_demo "$bench" /tmp/bench.png "$pty" >/dev/null 2>&1
+  velmorant-demo --headless --port "$pty" --duration "$bench" >/dev/null 2>&1
   kill $!
   sed 's/^/@@ pty-log /' /tmp/pty.log
   echo "@@ done"
@@ -72,9 +72,9 @@ check "console ttyS0 refused" sh -c 'driver_checks open ttyS0; [ $? -eq 3 ]'
 # program_shows PORT: the program, the port typed in its field, shows the
 # simulator's speed.
 program_shows() {
-  headless_demo 8 "/tmp/$1.png" "$1" >"/tmp/program-$1.out" 2>&1
+  velmorant-demo --headless --port "$1" --duration 8 >"/tmp/program-$1.out" 2>&1
   cat "/tmp/program-$1.out"
-  grep -q "pressed Connect (port $1," "/tmp/program-$1.out" && grep -qx "50 km/h" "/tmp/program-$1.out"
+  grep -qx "Connected on $1" "/tmp/program-$1.out" && grep -qx "50 km/h" "/tmp/program-$1.out"
 }
 # by_id_link PORT: the link udev's 60-serial rules make for a USB adapter,
 # /dev/serial/by-id/usb-MANUFACTURER_PRODUCT_SERIAL-ifNN-portN (spaces and
@@ -92,9 +92,9 @@ by_id_link() {
 # given to the port's by-id link.
 program_shows_com5() {
   link=$(by_id_link "$1")
-  velmorant-demo --link-port COM5 "$link" && headless_demo 8 /tmp/com5.png COM5 >/tmp/program-com5.out 2>&1
+  velmorant-demo --link-port COM5 "$link" && velmorant-demo --headless --port COM5 --duration 8 >/tmp/program-com5.out 2>&1
   cat /tmp/program-com5.out
-  grep -q "pressed Connect (port COM5," /tmp/program-com5.out && grep -qx "50 km/h" /tmp/program-com5.out
+  grep -qx "Connected on COM5" /tmp/program-com5.out && grep -qx "50 km/h" /tmp/program-com5.out
 }
 # lists_usb_id PORT: --list-ports gives the adapter's vendor:product id (the
 # emulator's usb-serial is an FTDI 0403:6001) on the port's line.

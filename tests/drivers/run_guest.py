@@ -162,7 +162,7 @@ def make_initramfs(path, modules_dir, native, ports, only):
     with open(os.path.join(HERE, "guest_init.sh"), "rb") as f:
         cpio.file("init", f.read())
     programs = [os.path.join(native, p) for p in
-                ("tests/drivers/driver_checks", "tests/serial/serial_sim_tests", "tests/demo/headless_demo", "sim/velmorant-sim",
+                ("tests/drivers/driver_checks", "tests/serial/serial_sim_tests", "sim/velmorant-sim",
                  "app/velmorant-demo")]
     shared = set()
     for program in programs:

@@ -13,8 +13,8 @@ inline constexpr std::size_t REPLY_TEXT_LIMIT = 1024;
 
 class ReplyText {
  public:
-  void add(char byte) {
-    if (byte != '\0' && bytes_.size() < REPLY_TEXT_LIMIT) bytes_ += byte;
+  void add(char received) {
+    if (received != '\0' && bytes_.size() < REPLY_TEXT_LIMIT) bytes_ += received;
   }
   void clear() { bytes_.clear(); }
   // The bytes with every prompt taken out (answers collected one after the

@@ -41,7 +41,7 @@ class Replayer {
   void piece(const TranscriptPiece& piece) {
     now_us_ = piece.microseconds;
     if (piece.direction == Direction::Received) {
-      for (char byte : piece.bytes) answer_.add(byte);
+      for (char received : piece.bytes) answer_.add(received);
       return;
     }
     finish_answer();
@@ -103,7 +103,7 @@ class Replayer {
     switch (asked_) {
       case Asked::Nothing: return;
       case Asked::Identification:
-        for (char byte : text) identification_.add(byte);
+        for (char received : text) identification_.add(received);
         return;
       case Asked::Connection: {
         const std::string identification = identification_.without_prompt();

@@ -3,8 +3,9 @@
 // 100 ms), each reply byte taken as it arrives by blocking in poll() and
 // reading it with a one-byte read(), and FIONREAD asked whether another waits
 // only once the prompt is in, with no window. Its CPU share is the floor under
-// the program's on the same machine.
-//   line_reader DEVICE SECONDS
+// the program's on the same machine. With INTERVAL_MS 0 it polls back to
+// back: the next request as soon as a reply is complete.
+//   line_reader DEVICE SECONDS [INTERVAL_MS]   (default 100)
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -55,8 +56,8 @@ std::string collect(int fd) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: line_reader DEVICE SECONDS\n");
+  if (argc != 3 && argc != 4) {
+    std::fprintf(stderr, "usage: line_reader DEVICE SECONDS [INTERVAL_MS]\n");
     return 2;
   }
   const int fd = open(argv[1], O_RDWR | O_NOCTTY | O_NONBLOCK);
@@ -82,8 +83,9 @@ int main(int argc, char** argv) {
   collect(fd);
 
   const auto end = Clock::now() + std::chrono::seconds(std::atoi(argv[2]));
+  const int interval_ms = argc == 4 ? std::atoi(argv[3]) : 100;
   while (Clock::now() < end) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (interval_ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(interval_ms));
     send(fd, "0805\r");
     collect(fd);
   }

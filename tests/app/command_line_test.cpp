@@ -91,7 +91,7 @@ TEST(CommandLine, TheProgramsOptionsReachIt) {
   ProgramOptions options;
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
-  ASSERT_EQ(run_command_line(static_cast<int>(std::size(arguments)), arguments, out, err, &options), RUN_PROGRAM)
+  ASSERT_EQ(run_command_line(static_cast<int>(std::size(arguments)), arguments, out, err, &options), PROGRAM_RUNS)
       << contents(err);
   EXPECT_EQ(contents(out), "");
   EXPECT_EQ(options.port, "ttyUSB0");
@@ -105,7 +105,7 @@ TEST(CommandLine, TheProgramsOptionsReachIt) {
 
   const char* none[] = {"velmorant-demo"};
   ProgramOptions plain;
-  ASSERT_EQ(run_command_line(1, none, stdout, stderr, &plain), RUN_PROGRAM);
+  ASSERT_EQ(run_command_line(1, none, stdout, stderr, &plain), PROGRAM_RUNS);
   EXPECT_EQ(plain.interval_ms, POLL_INTERVAL_MS);
   EXPECT_EQ(plain.display, Display::Window);
   EXPECT_EQ(plain.connect, ConnectAtStart::No);

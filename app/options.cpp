@@ -95,6 +95,7 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
   CLI::App app("velmorant-demo");
   app.set_help_flag();  // --help is one of the program's own options, below
   app.allow_extras();
+  app.allow_windows_style_options(false);  // "/dev/ttyUSB0" is a word, not an option, on every system
   bool help = false, version = false, list_ports = false, headless = false, connect = false;
   std::vector<std::string> link;
   std::optional<std::string> interval, duration;

@@ -1,5 +1,6 @@
 #include "trace_values.h"
 
+#include <cstdio>
 #include <ctime>
 #include <optional>
 

@@ -4,7 +4,8 @@
 # the same minute bench/line_reader, a minimal client that polls back to back
 # with no window, against a simulator of its own, so that both meet the same
 # load of the machine. For each: read-outs per second (from its simulator's
-# request log), CPU time per read-out, and the program's own rate line.
+# request log) and CPU time per read-out over the same stretch of polling,
+# and the program's own rate line.
 # Goal: the program's rate at least 95% of the client's, its CPU per read-out
 # within 1.5 times the client's. Nothing is asserted.
 #   rate_bench.sh [--program PROGRAM] [--seconds 30] [--interval MS]
@@ -14,7 +15,7 @@ set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build/native
 program=$build/app/velmorant-demo
-seconds=30 interval=0
+seconds=30 interval=0  # seconds: at least 6
 while [ $# -gt 0 ]; do
   case $1 in
     --program) program=$2; shift 2 ;;
@@ -43,37 +44,39 @@ start_sim() {
   sed -n 's/^velmorant-sim: scenario .*, port \(pts\/[0-9]*\).*/\1/p' "$work/$1.sim"
 }
 
-# cpu_of COMMAND...: runs it (its standard error to stderr) and prints the user and system seconds it took.
-cpu_of() {
-  python3 -c 'import resource, subprocess, sys
-subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL)
-usage = resource.getrusage(resource.RUSAGE_CHILDREN)
-print(usage.ru_utime + usage.ru_stime)' "$@" 2>>"$work/stderr"
-}
+# cpu PID: the user and system clock ticks the process has used so far.
+cpu() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+# polls NAME: the polling requests in NAME.log so far.
+polls() { grep -c '^[0-9.]* 08' "$work/$1.log"; }
 
 start_sim program >/dev/null
 client_port=$(start_sim client)
-VELMORANT_DOSDEVICES=$work/links-program cpu_of \
-  "$program" --headless --port COM17 --interval "$interval" --duration "$seconds" >"$work/program.cpu" &
+VELMORANT_DOSDEVICES=$work/links-program "$program" --headless --port COM17 --interval "$interval" \
+  --duration "$seconds" >/dev/null 2>"$work/stderr" &
 program_pid=$!
-cpu_of \
-  "$line_reader" "/dev/$client_port" "$seconds" "$interval" >"$work/client.cpu" &
+"$line_reader" "/dev/$client_port" "$seconds" "$interval" &
 client_pid=$!
+# Both are measured over the same stretch of polling: from 3 s after the
+# start (the program's start-up, with the checks of its port, left out) to
+# 1 s before the end.
+sleep 3
+program_cpu0=$(cpu "$program_pid") client_cpu0=$(cpu "$client_pid")
+program_polls0=$(polls program) client_polls0=$(polls client)
+start=$(date +%s.%N)
+sleep $((seconds - 4))
+program_cpu1=$(cpu "$program_pid") client_cpu1=$(cpu "$client_pid")
+program_polls1=$(polls program) client_polls1=$(polls client)
+end=$(date +%s.%N)
 wait "$program_pid" "$client_pid"
 
-# rate NAME: polls per second over the polling requests of NAME.log, and their count.
-rate() {
-  awk '$2 ~ /^08/ { if (!n) first = $1; last = $1; n++ } END { if (n > 1) printf "%.2f %d\n", (n - 1) / (last - first), n; else print "0 0" }' "$work/$1.log"
-}
-read -r program_rate program_polls < <(rate program)
-read -r client_rate client_polls < <(rate client)
-program_cpu=$(cat "$work/program.cpu")
-client_cpu=$(cat "$work/client.cpu")
 echo "interval ${interval} ms, ${seconds} s each, side by side"
-awk -v pr="$program_rate" -v pn="$program_polls" -v pc="$program_cpu" -v cr="$client_rate" -v cn="$client_polls" -v cc="$client_cpu" 'BEGIN {
-  printf "program: %6.2f read-outs/s (%d), CPU %.3f s, %.3f ms per read-out\n", pr, pn, pc, pn ? 1000 * pc / pn : 0
-  printf "client:  %6.2f read-outs/s (%d), CPU %.3f s, %.3f ms per read-out\n", cr, cn, cc, cn ? 1000 * cc / cn : 0
-  if (cr > 0 && cn > 0 && pn > 0 && cc > 0)
-    printf "ratio: rate %.1f%% of the client'"'"'s (goal >= 95%%), CPU per read-out %.2fx the client'"'"'s (goal <= 1.5x)\n", 100 * pr / cr, (pc / pn) / (cc / cn)
+awk -v span="$(echo "$end - $start" | bc)" -v ticks="$(getconf CLK_TCK)" \
+  -v pn="$((program_polls1 - program_polls0))" -v pc="$((program_cpu1 - program_cpu0))" \
+  -v cn="$((client_polls1 - client_polls0))" -v cc="$((client_cpu1 - client_cpu0))" 'BEGIN {
+  printf "over %.1f s of polling:\n", span
+  printf "program: %6.2f read-outs/s (%d), CPU %.2f s, %.3f ms per read-out\n", pn / span, pn, pc / ticks, pn ? 1000 * pc / ticks / pn : 0
+  printf "client:  %6.2f read-outs/s (%d), CPU %.2f s, %.3f ms per read-out\n", cn / span, cn, cc / ticks, cn ? 1000 * cc / ticks / cn : 0
+  if (cn > 0 && pn > 0 && cc > 0)
+    printf "ratio: rate %.1f%% of the client'"'"'s (goal >= 95%%), CPU per read-out %.2fx the client'"'"'s (goal <= 1.5x)\n", 100 * pn / cn, (pc / pn) / (cc / cn)
 }'
 grep "read-outs in" "$work/stderr" | sed 's/^/program says: /'

@@ -32,6 +32,10 @@ class KernelObject {
   // object also resets it, as the wait that it satisfies does.
   virtual int wait_descriptor() const { return -1; }
   virtual bool take_signal() { return false; }
+  // Signalled already, with nothing left to read on the descriptor (a
+  // manual-reset object that stays signalled): a wait must not rely on the
+  // descriptor alone to find it.
+  virtual bool holds_signal() const { return false; }
 
  private:
   HandleKind kind_;

@@ -40,6 +40,8 @@ class WaitableTimer final : public KernelObject {
 
   // Expirations are read off the descriptor into the signalled state, which
   // a manual-reset timer keeps until it is set again.
+  bool holds_signal() const override { return signalled_; }
+
   bool take_signal() override {
     collect_expirations();
     const bool was_signalled = signalled_;

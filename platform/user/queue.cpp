@@ -324,9 +324,14 @@ DWORD WINAPI MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* handles, DWO
     return (bits & wake_mask) != 0;
   };
   const ULONGLONG start = GetTickCount64();
+  std::vector<pollfd> looked(count);
   for (;;) {
+    // One look at all the descriptors at once (poll, no waiting); only an
+    // object whose descriptor is readable, or that holds its signal, is asked.
+    for (DWORD i = 0; i < count; ++i) looked[i] = pollfd{fds[i], POLLIN, 0};
+    if (count > 0 && poll(looked.data(), count, 0) < 0 && errno != EINTR) return WAIT_FAILED;
     for (DWORD i = 0; i < count; ++i) {
-      if (objects[i]->take_signal()) return WAIT_OBJECT_0 + i;
+      if ((looked[i].revents != 0 || objects[i]->holds_signal()) && objects[i]->take_signal()) return WAIT_OBJECT_0 + i;
     }
     DWORD left = INFINITE;
     if (timeout != INFINITE) {

@@ -285,8 +285,8 @@ class Connection {
   WindowService service_;
   Identification identification_;
   Reply reply_;
-  ReplyText reply_text_;                // the reply for the views
-  ReplyText identification_text_;      // the answers to "ati\r" for the views
+  ReplyText reply_text_;           // the reply for the views
+  ReplyText identification_text_;  // the answers to "ati\r" for the views
   Echo echo_;
   char read_buffer_[2] = {' ', '\0'};
   Clock::time_point reply_complete_at_ = Clock::now();

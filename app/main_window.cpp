@@ -138,7 +138,8 @@ int run_program(const ProgramOptions& options, const std::vector<ValueView*>& vi
   if (options.display == Display::Headless) SetEnvironmentVariableA("VELMORANT_DISPLAY", "headless");
   start_support_layers();
   if (build_main_window()) {
-    if (options.duration_seconds) SetTimer(nullptr, 0, static_cast<UINT>(*options.duration_seconds * 1000), end_of_duration);
+    if (options.duration_seconds)
+      SetTimer(nullptr, 0, static_cast<UINT>(*options.duration_seconds * 1000), end_of_duration);
     // As if pressed at once: the connection's first wait paints the window.
     if (options.connect == ConnectAtStart::Yes) on_connect();
     if (state.event != EV_CLOSE) run_event_loop();

@@ -76,7 +76,8 @@ std::string port_name_problem(const std::string& name) {
   DWORD error = ERROR_SUCCESS;
   if (name.size() > static_cast<std::size_t>(SERIAL_PORT_NAME_MAX)) {
     error = ERROR_FILENAME_EXCED_RANGE;
-  } else if (name.starts_with("/") || name.find("..") != std::string::npos || name.find_first_of(" \t\r\n") != std::string::npos) {
+  } else if (name.starts_with("/") || name.find("..") != std::string::npos ||
+             name.find_first_of(" \t\r\n") != std::string::npos) {
     error = ERROR_INVALID_NAME;
   }
   if (error == ERROR_SUCCESS) return "";
@@ -167,8 +168,8 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
     options.duration_seconds = whole_number(*duration, 1, DURATION_MAX_SECONDS);
     if (!options.duration_seconds) return refuse(wants("--duration") + ", not " + *duration);
   }
-  if (options.group && (options.group->size() != 2 || !is_hex_digit((*options.group)[0]) ||
-                        !is_hex_digit((*options.group)[1]))) {
+  if (options.group &&
+      (options.group->size() != 2 || !is_hex_digit((*options.group)[0]) || !is_hex_digit((*options.group)[1]))) {
     return refuse(wants("--group") + ", not " + *options.group);
   }
   if (options.port) {
@@ -180,7 +181,8 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
     options.action = ProgramAction::FromTrace;
     if (options.csv.empty()) return refuse("--from-trace wants --csv FILE (or --csv - for standard output)");
     for (const char* other : {"--trace", "--port", "--group", "--interval", "--duration", "--headless", "--connect"}) {
-      if (app.count(other) > 0) return refuse("--from-trace takes only --csv FILE beside it, not " + std::string(other));
+      if (app.count(other) > 0)
+        return refuse("--from-trace takes only --csv FILE beside it, not " + std::string(other));
     }
     return parsed;
   }

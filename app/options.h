@@ -14,12 +14,12 @@ inline constexpr int POLL_INTERVAL_MAX_MS = 60000;
 inline constexpr long long DURATION_MAX_SECONDS = 2147483;  // what a timer of 32-bit milliseconds can count
 
 enum class ProgramAction {
-  Window,      // the program itself, with its window or headless
+  Window,  // the program itself, with its window or headless
   Help,
   Version,
   ListPorts,
   LinkPort,
-  FromTrace,   // a transcript into the value log
+  FromTrace,  // a transcript into the value log
 };
 
 enum class Display { Window, Headless };

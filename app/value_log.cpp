@@ -142,5 +142,7 @@ void ValueLog::write_text(const std::string& text) {
   if (written) return;
   // Said once; the rows after it are dropped, so a full disk is not asked again for every reply.
   failed_ = true;
-  if (report_) report_("The value log " + (to_standard_output_ ? std::string("on standard output") : path_) + " cannot be written: later values are not logged.");
+  if (report_)
+    report_("The value log " + (to_standard_output_ ? std::string("on standard output") : path_) +
+            " cannot be written: later values are not logged.");
 }

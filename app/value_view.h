@@ -22,10 +22,10 @@ enum class LineEvent {
 
 struct ValueRecord {
   LineEvent event = LineEvent::ReadOut;
-  std::string_view port{};             // the name typed into the port field
-  std::string_view group{};            // the group asked for (read-outs)
-  std::optional<std::int32_t> speed{}; // km/h, nothing for a reply without a speed field
-  std::string_view reply{};            // the reply as received, prompt left out; the identification for Connected and Back
+  std::string_view port{};              // the name typed into the port field
+  std::string_view group{};             // the group asked for (read-outs)
+  std::optional<std::int32_t> speed{};  // km/h, nothing for a reply without a speed field
+  std::string_view reply{};  // the reply as received, prompt left out; the identification for Connected and Back
   std::chrono::steady_clock::time_point at = std::chrono::steady_clock::now();
   std::chrono::system_clock::time_point wall = std::chrono::system_clock::now();
 };

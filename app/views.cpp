@@ -52,8 +52,7 @@ void ReadOutPrinter::print(const std::string& line) {
 }
 
 std::string ReadOutPrinter::rate() const {
-  const long long ms =
-      first_ ? std::chrono::duration_cast<std::chrono::milliseconds>(*last_ - *first_).count() : 0;
+  const long long ms = first_ ? std::chrono::duration_cast<std::chrono::milliseconds>(*last_ - *first_).count() : 0;
   // Between the first read-out and the last lie read_outs_ - 1 cycles.
   const long long cycles = read_outs_ > 0 ? read_outs_ - 1 : 0;
   std::string text = std::to_string(read_outs_) + " read-outs in " + tenths((ms + 50) / 100) + " s: ";
@@ -61,8 +60,8 @@ std::string ReadOutPrinter::rate() const {
   text += " per second";
   if (read_outs_ > 0 && line_bytes_ > 0) {
     // A cycle's bytes on the wire, one after the other with no pause.
-    text += " (this line allows about " + tenths((LINE_BYTES_PER_SECOND * 10 * read_outs_ + line_bytes_ / 2) / line_bytes_) +
-            " per second)";
+    text += " (this line allows about " +
+            tenths((LINE_BYTES_PER_SECOND * 10 * read_outs_ + line_bytes_ / 2) / line_bytes_) + " per second)";
   }
   return text;
 }

@@ -113,7 +113,7 @@ PortOpening open_port(const std::string& path, DWORD access) {
 
   if (DWORD refusal = claim(*device)) return refused(refusal);
 
-  termios before{};
+  termios& before = device->before_open;
   tcgetattr(fd, &before);
   if (int error = line_make_raw(fd)) return refused(error_from_errno(error));
 

@@ -14,6 +14,14 @@ program=$build/app/velmorant-demo
 open_time=$build/bench/port_open_time
 holders=$build/bench/idle_holders
 
+# The simulator's line, linked as COM17, so that the listing has a port to ask about.
+work=$(mktemp -d)
+mkdir "$work/links"
+export VELMORANT_DOSDEVICES=$work/links
+"$build/sim/velmorant-sim" --link COM17 --scenario fixed >"$work/sim.out" 2>&1 &
+sim_pid=$!
+for _ in $(seq 100); do [ -e "$work/links/com17" ] && break; sleep 0.05; done
+
 list_ports_time() {
   local runs=() start end
   for _ in 1 2 3 4 5; do
@@ -29,11 +37,12 @@ measure() {
   printf '%-28s open %ss, --list-ports %ss\n' "$1" "$("$open_time" 5)" "$(list_ports_time)"
 }
 
+trap 'kill "$sim_pid" 2>/dev/null; rm -rf "$work"' EXIT
 measure "idle machine:"
 coproc HOLDERS { exec "$holders" "$count" "$files"; }
 # shellcheck disable=SC2153  # set by coproc
 holders_pid=$HOLDERS_PID
-trap 'kill "$holders_pid" 2>/dev/null; wait "$holders_pid" 2>/dev/null' EXIT
+trap 'kill "$holders_pid" "$sim_pid" 2>/dev/null; wait "$holders_pid" "$sim_pid" 2>/dev/null; rm -rf "$work"' EXIT
 read -r ready started <&"${HOLDERS[0]}"
 [ "$ready" = ready ] || { echo "holder_scan.sh: the idle processes did not start" >&2; exit 1; }
 measure "$started processes x $files files:"

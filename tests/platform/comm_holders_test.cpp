@@ -366,7 +366,8 @@ std::string lock_problem(const PtyPair& pty) {
   DWORD session = 0;
   WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
   if (RmStartSession(&session, 0, key) != ERROR_SUCCESS) return "no session";
-  std::wstring device(pty.device_path().begin(), pty.device_path().end());
+  const std::string name = pty.device_path();
+  const std::wstring device(name.begin(), name.end());
   LPCWSTR files[] = {device.c_str()};
   RM_PROCESS_INFO found[4] = {};
   UINT needed = 0, count = 4;

@@ -75,10 +75,10 @@ LockState judge(const std::optional<pid_t>& pid, time_t written) {
     // yet written; one left so past the grace lost its writer before the write.
     return now - written < WRITING_GRACE_SECONDS ? LockState::held : LockState::stale;
   }
-  if (*pid == getpid()) return LockState::held;
   if (!is_alive(*pid)) return LockState::stale;
   // A pid handed to a process started after the file was written is not the
-  // writer's; one second either way, as the boot time is kept in seconds.
+  // writer's (this process's own pid too: a file from before a restart);
+  // one second either way, as the boot time is kept in seconds.
   const std::optional<time_t> started = process_start(*pid);
   return !started || *started <= written + 1 ? LockState::held : LockState::stale;
 }
@@ -225,6 +225,7 @@ DWORD PortLock::acquire(const std::string& device_path) {
       fstat(fd, &made);
       char text[16];
       const int length = std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(getpid()));
+      errno = 0;
       const bool written = write(fd, text, static_cast<std::size_t>(length)) == length;
       const int write_error = errno;
       close(fd);

@@ -26,6 +26,13 @@ std::string too_long_cause(std::string_view name) {
   return cause + "Give the device a COM name with \"velmorant-demo --link-port COM5 " + device + "\", then type COM5.";
 }
 
+// Who holds a port in use, or what is wrong with the lock file in its way.
+std::string failure_detail(std::string_view port_name, DWORD error) {
+  if (error == ERROR_SHARING_VIOLATION) return port_holder(port_name);
+  if (error == ERROR_LOCK_FAILED) return port_lock_problem(port_name);
+  return "";
+}
+
 }  // namespace
 
 std::string open_failure_cause(std::string_view port_name, DWORD error, const std::vector<std::string>& ports,
@@ -48,6 +55,9 @@ std::string open_failure_cause(std::string_view port_name, DWORD error, const st
     case ERROR_SHARING_VIOLATION:
       return name + " is in use by " + (holder.empty() ? "another program" : std::string(holder)) +
              ". Close that program, then press Connect again.";
+    case ERROR_LOCK_FAILED:
+      return name + " cannot be opened: " + (holder.empty() ? "its lock file cannot be used" : std::string(holder)) +
+             ".";
     case ERROR_BAD_DEVICE:
       return name + " is a terminal or console, not a serial line. Type the name of the port the interface is on." +
              port_list_sentence(ports);
@@ -57,12 +67,11 @@ std::string open_failure_cause(std::string_view port_name, DWORD error, const st
 
 std::string open_failure_message(std::string_view port_name, DWORD error) {
   const std::string first = "Error during open " + std::string(port_name) + ": Port";
-  const std::string holder = error == ERROR_SHARING_VIOLATION ? port_holder(port_name) : "";
-  return first + "\n\n" + open_failure_cause(port_name, error, serial_port_names(), holder);
+  return first + "\n\n" + open_failure_cause(port_name, error, serial_port_names(), failure_detail(port_name, error));
 }
 
 std::string port_open_problem(const std::string& name, const std::vector<std::string>& ports) {
   const DWORD error = port_open_error(name);
   if (error == ERROR_SUCCESS) return "";
-  return open_failure_cause(name, error, ports, error == ERROR_SHARING_VIOLATION ? port_holder(name) : "");
+  return open_failure_cause(name, error, ports, failure_detail(name, error));
 }

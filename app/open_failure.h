@@ -12,7 +12,8 @@
 
 // The cause and what to do, for the port name as typed and the error that
 // the open left (GetLastError), given the ports that exist and, for a port
-// in use, who holds it.
+// in use, who holds it, or for a port whose lock file is in the way, what is
+// wrong with that file.
 std::string open_failure_cause(std::string_view port_name, DWORD error, const std::vector<std::string>& ports,
                                std::string_view holder = {});
 

@@ -3,6 +3,7 @@
 #include <restartmanager.h>
 #include <setupapi.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <iterator>
@@ -32,6 +33,36 @@ std::string hex4(std::string_view text, std::string_view key) {
     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   }
   return digits;
+}
+
+// What the Restart Manager lists as holding a port (its first few entries).
+std::vector<RM_PROCESS_INFO> restart_manager_list(std::string_view port_name) {
+  std::vector<RM_PROCESS_INFO> entries;
+  DWORD session = 0;
+  WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
+  if (RmStartSession(&session, 0, key) != ERROR_SUCCESS) return entries;
+  std::wstring device = L"\\\\.\\";
+  for (const char c : port_name) device += static_cast<wchar_t>(static_cast<unsigned char>(c));
+  LPCWSTR files[] = {device.c_str()};
+  RM_PROCESS_INFO found[4] = {};
+  UINT needed = 0;
+  UINT count = std::size(found);
+  DWORD reasons = 0;
+  if (RmRegisterResources(session, 1, files, 0, nullptr, 0, nullptr) == ERROR_SUCCESS &&
+      RmGetList(session, &needed, &count, found, &reasons) == ERROR_SUCCESS) {
+    entries.assign(found, found + std::min<UINT>(count, std::size(found)));
+  }
+  RmEndSession(session);
+  return entries;
+}
+
+// A name another program chose, in printable ASCII only: a newline or an
+// escape sequence in it must not reach the user's text.
+std::string printable(const WCHAR (&name)[CCH_RM_MAX_APP_NAME + 1]) {
+  std::string text;
+  for (const WCHAR* c = name; *c != 0 && c < std::end(name); ++c)
+    text += *c >= 0x20 && *c < 0x7f ? static_cast<char>(*c) : '?';
+  return text;
 }
 
 }  // namespace
@@ -65,26 +96,20 @@ std::vector<std::string> serial_port_names() {
 }
 
 std::string port_holder(std::string_view port_name) {
-  DWORD session = 0;
-  WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
-  if (RmStartSession(&session, 0, key) != ERROR_SUCCESS) return "";
-  std::wstring device = L"\\\\.\\";
-  for (const char c : port_name) device += static_cast<wchar_t>(static_cast<unsigned char>(c));
-  LPCWSTR files[] = {device.c_str()};
-  RM_PROCESS_INFO holders[1] = {};
-  UINT needed = 0;
-  UINT count = 1;
-  DWORD reasons = 0;
   std::string holder;
-  if (RmRegisterResources(session, 1, files, 0, nullptr, 0, nullptr) == ERROR_SUCCESS &&
-      RmGetList(session, &needed, &count, holders, &reasons) == ERROR_SUCCESS && count >= 1) {
-    for (const WCHAR* c = holders[0].strAppName; *c != 0 && c < std::end(holders[0].strAppName); ++c) {
-      holder += *c >= 0x20 && *c < 0x7f ? static_cast<char>(*c) : '?';
-    }
-    holder += " (process " + std::to_string(holders[0].Process.dwProcessId) + ")";
+  for (const RM_PROCESS_INFO& entry : restart_manager_list(port_name)) {
+    if (entry.Process.dwProcessId == 0) continue;  // no process: a lock file in the way
+    holder = printable(entry.strAppName) + " (process " + std::to_string(entry.Process.dwProcessId) + ")";
+    break;
   }
-  RmEndSession(session);
   return holder;
+}
+
+std::string port_lock_problem(std::string_view port_name) {
+  for (const RM_PROCESS_INFO& entry : restart_manager_list(port_name)) {
+    if (entry.Process.dwProcessId == 0) return printable(entry.strAppName);
+  }
+  return "";
 }
 
 std::string usb_id_of(std::string_view hardware_id) {

@@ -53,3 +53,9 @@ DWORD port_open_error(const std::string& name);
 // in printable ASCII only: another program chooses it, and a newline or an
 // escape sequence in it must not reach the user's text.
 std::string port_holder(std::string_view port_name);
+
+// What is wrong with the lock file that stopped the last open of a port
+// ("the lock file /run/lock/LCK..ttyUSB0 is not a lock file: remove it"),
+// where the system keeps lock files and can tell: the Restart Manager's entry
+// without a process. Empty elsewhere; Windows keeps no lock files.
+std::string port_lock_problem(std::string_view port_name);

@@ -50,7 +50,7 @@ stage() {
   {
     cmake -G Ninja -S "$root" -B "$dir" -DVELMORANT_WERROR=ON "$@" >/dev/null &&
       cmake --build "$dir" -j "$jobs" &&
-      ctest --test-dir "$dir" --output-on-failure -j "$CTEST_JOBS"
+      "$root/scripts/private-lock-folder.sh" ctest --test-dir "$dir" --output-on-failure -j "$CTEST_JOBS"
   } 2>&1 | tee "$log"
   local status=${PIPESTATUS[0]}
   record "$name" "$status" "$log"

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +9,9 @@
 #include <iostream>
 #include <stdexcept>
 #include <string_view>
+
+#include "comm/serial_device.h"
+#include "open_failure.h"
 
 namespace {
 
@@ -35,26 +37,30 @@ bool write_all(int fd, std::string_view bytes, int wait_ms) {
 
 Tap::Tap(PtyPort& port, PortWatch& watch, const std::string& device, TranscriptWriter& record)
     : port_(port), watch_(watch), device_name_(device), record_(record) {
-  device_ = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (device_ < 0) throw std::runtime_error("cannot open " + device + ": " + std::strerror(errno));
-  // The same lock as the program's: a line that another program holds is left alone.
-  if (!isatty(device_) || flock(device_, LOCK_EX | LOCK_NB) != 0) {
-    const std::string why = isatty(device_) ? "in use by another program" : "not a serial line";
-    close(device_);
+  // Opened as the program opens its port: the same name rules, lock file and
+  // holder checks, so that a line another program holds is left untouched.
+  constexpr std::string_view dev = "/dev/";
+  const std::string name = device.starts_with(dev) ? device.substr(dev.size()) : device;
+  line_ = CreateFileA(("\\\\.\\" + name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (line_ == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    const bool no_line = error == ERROR_FILE_NOT_FOUND || error == ERROR_BAD_DEVICE;
+    const std::string message = open_failure_message(name, error);
+    const std::string why = no_line ? "not a serial line" : message.substr(message.find("\n\n") + 2);
     throw std::runtime_error("cannot tap " + device + ": " + why);
   }
-  tcgetattr(device_, &original_);
-  termios settings = original_;
-  cfmakeraw(&settings);
+  device_ = serial_line(line_)->fd();
+  original_ = serial_line(line_)->before_open;
+  termios settings{};
+  tcgetattr(device_, &settings);
   settings.c_cflag |= CLOCAL | CREAD;
   tcsetattr(device_, TCSANOW, &settings);
-  tcflush(device_, TCIOFLUSH);
   follow_settings();
 }
 
 Tap::~Tap() {
   tcsetattr(device_, TCSANOW, &original_);
-  close(device_);
+  CloseHandle(line_);  // lets the line and its lock file go
 }
 
 void Tap::run(const volatile sig_atomic_t& stop, const sigset_t& unblocked) {

@@ -1,11 +1,14 @@
 // velmorant-sim --tap DEVICE --record FILE: the simulator's port stands in
 // front of a real interface. Every byte the program sends goes on to DEVICE
 // and every byte DEVICE sends comes back to the program, and both are written
-// to FILE as a transcript. DEVICE is opened as the program opens its port,
-// and follows the settings the program gives the simulator's port (baud
+// to FILE as a transcript. DEVICE is opened as the program opens its port
+// (its name rules, lock file and holder checks: a line another program holds
+// is refused in the program's words), held so while the tap runs, and
+// follows the settings the program gives the simulator's port (baud
 // rate, data bits, parity, stop bits).
 #pragma once
 
+#include <windows.h>
 #include <signal.h>
 #include <termios.h>
 
@@ -40,6 +43,7 @@ class Tap {
   PortWatch& watch_;
   std::string device_name_;
   TranscriptWriter& record_;
+  HANDLE line_ = INVALID_HANDLE_VALUE;
   int device_ = -1;
   termios applied_{};
   termios original_{};

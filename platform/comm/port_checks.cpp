@@ -85,12 +85,18 @@ unsigned long stat_terminal_number(std::string_view stat) {
 
 std::string read_small_file(const std::string& path) {
   std::string text;
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
   if (fd < 0) return text;
-  char buffer[4096];
-  for (ssize_t count; (count = read(fd, buffer, sizeof buffer)) > 0;)
-    text.append(buffer, static_cast<std::size_t>(count));
+  // Only a regular file (as the kernel's own files under /proc and /sys are),
+  // and no more of it than SMALL_FILE_MAX: a device or a FIFO is never read.
+  struct stat info {};
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+    char buffer[4096];
+    for (ssize_t count; text.size() < SMALL_FILE_MAX && (count = read(fd, buffer, sizeof buffer)) > 0;)
+      text.append(buffer, static_cast<std::size_t>(count));
+  }
   close(fd);
+  if (text.size() > SMALL_FILE_MAX) text.clear();
   return text;
 }
 

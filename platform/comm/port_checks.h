@@ -38,8 +38,10 @@ bool is_controlling_terminal(dev_t device);
 // 0 when it has none or the text is not such a file's.
 unsigned long stat_terminal_number(std::string_view stat);
 
-// The whole text of a small file (under /proc, /sys or the lock folder);
-// empty when it cannot be read.
+// The whole text of a small regular file (under /proc or /sys), not through
+// a link at its end; empty when it cannot be read or holds more than
+// SMALL_FILE_MAX bytes.
+inline constexpr std::size_t SMALL_FILE_MAX = 1 << 20;
 std::string read_small_file(const std::string& path);
 
 // The pieces, on their own:

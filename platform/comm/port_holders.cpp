@@ -1,6 +1,7 @@
 #include "port_holders.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -22,15 +23,22 @@ bool is_number(const char* text) {
   return true;
 }
 
-std::vector<std::string> entries(const std::string& folder) {
-  std::vector<std::string> names;
-  DIR* directory = opendir(folder.c_str());
-  if (directory == nullptr) return names;
-  for (const dirent* entry; (entry = readdir(directory)) != nullptr;) {
-    if (is_number(entry->d_name)) names.emplace_back(entry->d_name);
+// The numeric entries of an open folder (processes under /proc, descriptors
+// under /proc/PID/fd), each handed to visit until it returns true; the
+// folder's descriptor is closed.
+template <typename Visit>
+bool any_numbered_entry(int folder_fd, Visit visit) {
+  DIR* folder = folder_fd >= 0 ? fdopendir(folder_fd) : nullptr;
+  if (folder == nullptr) {
+    if (folder_fd >= 0) close(folder_fd);
+    return false;
   }
-  closedir(directory);
-  return names;
+  bool found = false;
+  for (const dirent* entry; !found && (entry = readdir(folder)) != nullptr;) {
+    if (is_number(entry->d_name)) found = visit(dirfd(folder), entry->d_name);
+  }
+  closedir(folder);
+  return found;
 }
 
 // A process's open files that are the terminal, and whether it holds the
@@ -40,23 +48,28 @@ struct OpenFiles {
   bool master = false;
 };
 
-OpenFiles open_files(const std::string& process, dev_t device, int own_fd) {
+// One call per descriptor: its file's status through the /proc link, read
+// relative to the process's fd folder, so that no path is walked again; only
+// a descriptor of the pseudo-terminal master has its fdinfo read.
+OpenFiles open_files(int proc_fd, const char* process, dev_t device, int own_fd) {
   OpenFiles found;
   const bool is_pty = is_pty_terminal(major(device));
-  const std::string folder = "/proc/" + process + "/fd/";
-  const bool self = process == std::to_string(getpid());
-  for (const std::string& fd : entries(folder)) {
-    if (self && fd == std::to_string(own_fd)) continue;
+  const bool self = std::atoi(process) == getpid();
+  const std::string folder = std::string(process) + "/fd";
+  const int fds = openat(proc_fd, folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  any_numbered_entry(fds, [&](int fd_folder, const char* fd) {
+    if (self && std::atoi(fd) == own_fd) return false;
     struct stat info {};
-    if (stat((folder + fd).c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) continue;
+    if (fstatat(fd_folder, fd, &info, 0) != 0 || !S_ISCHR(info.st_mode)) return false;
     if (info.st_rdev == device) {
       found.terminal = true;
     } else if (is_pty && major(info.st_rdev) == 5 && minor(info.st_rdev) == 2) {  // /dev/ptmx
-      const auto index = fdinfo_tty_index(read_small_file("/proc/" + process + "/fdinfo/" + fd));
+      const auto index = fdinfo_tty_index(read_small_file("/proc/" + std::string(process) + "/fdinfo/" + fd));
       // Terminal N is major 136 + N / 256, minor N % 256.
       if (index && makedev(136 + *index / 256, *index % 256) == device) found.master = true;
     }
-  }
+    return false;  // every descriptor: a master found later clears the process
+  });
   return found;
 }
 
@@ -104,16 +117,22 @@ std::optional<unsigned> fdinfo_tty_index(std::string_view fdinfo) {
   return std::nullopt;
 }
 
-std::optional<PortHolder> find_port_holder(dev_t device, dev_t node_device, ino_t node_inode, int own_fd) {
+std::optional<PortHolder> find_port_holder(dev_t device, dev_t node_device, ino_t node_inode, int own_fd,
+                                           bool open_files_too) {
   std::istringstream locks(read_small_file("/proc/locks"));
   for (std::string line; std::getline(locks, line);) {
     // With its own descriptor open, this process's lock is its own flock.
     auto pid = lock_line_pid(line, node_device, node_inode);
     if (pid && !(own_fd >= 0 && *pid == getpid())) return PortHolder{*pid};
   }
-  for (const std::string& process : entries("/proc")) {
-    const OpenFiles files = open_files(process, device, own_fd);
-    if (files.terminal && !files.master) return PortHolder{static_cast<pid_t>(std::atoi(process.c_str()))};
-  }
+  if (!open_files_too) return std::nullopt;
+  pid_t holder = 0;
+  const int proc = open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  any_numbered_entry(proc, [&](int proc_fd, const char* process) {
+    const OpenFiles files = open_files(proc_fd, process, device, own_fd);
+    if (files.terminal && !files.master) holder = static_cast<pid_t>(std::atoi(process));
+    return holder != 0;
+  });
+  if (holder != 0) return PortHolder{holder};
   return std::nullopt;
 }

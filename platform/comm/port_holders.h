@@ -21,7 +21,9 @@ struct PortHolder {
 // the process holding its master (a simulator, a terminal emulator), keeps
 // the terminal end open to keep the line up and is no holder. Processes whose
 // files this one may not read are not seen.
-std::optional<PortHolder> find_port_holder(dev_t device, dev_t node_device, ino_t node_inode, int own_fd = -1);
+// With open_files false only the locks are looked at.
+std::optional<PortHolder> find_port_holder(dev_t device, dev_t node_device, ino_t node_inode, int own_fd = -1,
+                                           bool open_files = true);
 
 // The pid of a line of /proc/locks that locks the node, else nothing:
 // "1: FLOCK  ADVISORY  WRITE 4242 00:05:87 0 EOF" locks node 87 on 0:5.

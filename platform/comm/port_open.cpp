@@ -19,14 +19,21 @@ constexpr int no_descriptor = -1;
 
 PortOpening refused(DWORD error) { return {nullptr, error}; }
 
+// Which holders a check looks for. Every process's open files are looked
+// through once per open, before the device is opened (on a busy machine that
+// is hundreds of thousands of descriptors); the checks after it see the
+// locks on the node and the sessions, and TIOCEXCL keeps other users off.
+enum class Holders { open_files_and_locks, locks_only };
+
 // check, and check again: 0 when the checked device may still be opened: the
 // same device behind the path, nobody's terminal, nobody holding it but the
 // descriptor own_fd.
-DWORD check(const std::string& path, const PortTarget& checked, int own_fd) {
+DWORD check(const std::string& path, const PortTarget& checked, int own_fd, Holders holders) {
   const PortTarget now = resolve_port(path, own_fd);
   if (now.refusal != 0) return now.refusal;
   if (now.device != checked.device) return ERROR_FILE_NOT_FOUND;
-  if (find_port_holder(now.device, now.node_device, now.node_inode, own_fd)) return ERROR_SHARING_VIOLATION;
+  const bool files = holders == Holders::open_files_and_locks;
+  if (find_port_holder(now.device, now.node_device, now.node_inode, own_fd, files)) return ERROR_SHARING_VIOLATION;
   return 0;
 }
 
@@ -54,7 +61,7 @@ int open_device(const PortTarget& target, DWORD access) {
 // terminal, and still free with the new descriptor as this program's own.
 DWORD check_opened(const std::string& path, const PortTarget& target, int fd) {
   if (DWORD refusal = check_opened_port(fd, target.device)) return refusal;
-  return check(path, target, fd);
+  return check(path, target, fd, Holders::locks_only);
 }
 
 // claim: nobody else locks or opens the line while this holder has it.
@@ -92,7 +99,7 @@ PortOpening open_port(const std::string& path, DWORD access) {
   PortLock lock;
   if (DWORD refusal = lock.acquire(target.path)) return refused(refusal);
 
-  if (DWORD refusal = check(path, target, no_descriptor)) return refused(refusal);
+  if (DWORD refusal = check(path, target, no_descriptor, Holders::open_files_and_locks)) return refused(refusal);
   if (access == 0) return query_only(target);
 
   const int fd = open_device(target, access);
@@ -106,13 +113,13 @@ PortOpening open_port(const std::string& path, DWORD access) {
 
   if (DWORD refusal = claim(*device)) return refused(refusal);
 
-  termios before{};
+  termios& before = device->before_open;
   tcgetattr(fd, &before);
   if (int error = line_make_raw(fd)) return refused(error_from_errno(error));
 
   // Root passes over TIOCEXCL: a session that took the terminal in the
   // instant before the settings gets them back, and the line is refused.
-  if (DWORD refusal = check(path, target, fd)) {
+  if (DWORD refusal = check(path, target, fd, Holders::locks_only)) {
     tcsetattr(fd, TCSANOW, &before);
     return refused(refusal);
   }

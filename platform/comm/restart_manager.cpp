@@ -12,6 +12,10 @@
 //                                        as the application name, as the
 //                                        kernel keeps it (any bytes but the
 //                                        final newline), start time 0
+// (Windows keeps no lock files)          an entry with process id 0 whose
+//                                        application name says what is wrong
+//                                        with the lock file that stopped the
+//                                        device's last open
 // any other file                         no process
 #include <restartmanager.h>
 #include <unistd.h>
@@ -36,22 +40,41 @@ std::mutex sessions_lock;
 std::map<DWORD, std::vector<std::string>> sessions;
 DWORD last_session = 0;
 
-std::optional<pid_t> device_holder(std::string_view name) {
+// Who holds a device: a process, or, with pid 0, the lock file that stopped
+// its last open, with what is wrong with it.
+struct Holder {
+  pid_t pid = 0;
+  std::string problem;
+};
+
+std::optional<Holder> device_holder(std::string_view name) {
   if (!name.starts_with(device_prefix)) return std::nullopt;
   const PortTarget target = resolve_port(port_device_path(name.substr(device_prefix.size())));
   if (target.device == 0) return std::nullopt;
-  if (auto holder = find_port_holder(target.device, target.node_device, target.node_inode)) return holder->pid;
-  return lock_file_holder(target.path);
+  if (auto holder = find_port_holder(target.device, target.node_device, target.node_inode))
+    return Holder{holder->pid, ""};
+  if (auto pid = lock_file_holder(target.path)) return Holder{*pid, ""};
+  if (std::string problem = lock_file_problem(target.path); !problem.empty()) return Holder{0, problem};
+  return std::nullopt;
 }
 
-RM_PROCESS_INFO process_info(pid_t pid) {
+void set_text(WCHAR* into, std::size_t room, std::string_view text) {
+  const std::size_t length = std::min(text.size(), room);
+  for (std::size_t i = 0; i < length; ++i) into[i] = static_cast<unsigned char>(text[i]);
+  into[length] = 0;
+}
+
+RM_PROCESS_INFO process_info(const Holder& holder) {
   RM_PROCESS_INFO info{};
-  info.Process.dwProcessId = static_cast<DWORD>(pid);
-  std::string name = read_small_file("/proc/" + std::to_string(pid) + "/comm");
-  if (name.ends_with('\n')) name.pop_back();
-  name.resize(std::min<std::size_t>(name.size(), CCH_RM_MAX_APP_NAME));
-  for (std::size_t i = 0; i < name.size(); ++i) info.strAppName[i] = static_cast<unsigned char>(name[i]);
+  info.Process.dwProcessId = static_cast<DWORD>(holder.pid);
   info.ApplicationType = RmUnknownApp;
+  if (holder.pid == 0) {
+    set_text(info.strAppName, CCH_RM_MAX_APP_NAME, holder.problem);
+    return info;
+  }
+  std::string name = read_small_file("/proc/" + std::to_string(holder.pid) + "/comm");
+  if (name.ends_with('\n')) name.pop_back();
+  set_text(info.strAppName, CCH_RM_MAX_APP_NAME, name);
   return info;
 }
 
@@ -94,10 +117,11 @@ DWORD WINAPI RmGetList(DWORD session, UINT* needed, UINT* count, RM_PROCESS_INFO
     if (found == sessions.end()) return ERROR_INVALID_HANDLE;
     names = found->second;
   }
-  std::vector<pid_t> holders;
+  std::vector<Holder> holders;
   for (const std::string& name : names) {
-    const std::optional<pid_t> pid = device_holder(name);
-    if (pid && std::find(holders.begin(), holders.end(), *pid) == holders.end()) holders.push_back(*pid);
+    const std::optional<Holder> holder = device_holder(name);
+    const auto same = [&](const Holder& other) { return other.pid == holder->pid && other.problem == holder->problem; };
+    if (holder && std::find_if(holders.begin(), holders.end(), same) == holders.end()) holders.push_back(*holder);
   }
   *reboot_reasons = 0;  // RmRebootReasonNone
   *needed = static_cast<UINT>(holders.size());

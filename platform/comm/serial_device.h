@@ -4,6 +4,7 @@
 #pragma once
 
 #include <linux/serial.h>
+#include <termios.h>
 
 #include <cstdint>
 #include <optional>
@@ -48,6 +49,8 @@ class SerialDevice final : public KernelObject {
   bool output_drained = true;
   bool counters_known = false;
   LineCounters counters;
+  // The line's settings as they were before this open made it raw.
+  termios before_open{};
 
  private:
   int fd_;

@@ -15,6 +15,7 @@ TEST(OpenFailure, EachCauseSaysWhyAndWhatToDo) {
     DWORD error;
     std::vector<std::string> ports;
     const char* cause;
+    const char* detail = "";  // who holds the port, or what is wrong with its lock file
   } cases[] = {
       {"COM99", ERROR_FILE_NOT_FOUND, ports, "There is no port COM99. The serial ports here are: ttyUSB0, COM5."},
       {"COM99",
@@ -46,8 +47,12 @@ TEST(OpenFailure, EachCauseSaysWhyAndWhatToDo) {
        "/dev/ttyUSB10 is too long for the port field (7 characters at most). Give the device a COM name with "
        "\"velmorant-demo --link-port COM5 /dev/ttyUSB10\", then type COM5."},
       {"COM1", ERROR_GEN_FAILURE, ports, "The system reported error 31 for COM1."},
+      {"ttyUSB0", ERROR_LOCK_FAILED, ports,
+       "ttyUSB0 cannot be opened: the lock file /run/lock/LCK..ttyUSB0 is not a lock file: remove it.",
+       "the lock file /run/lock/LCK..ttyUSB0 is not a lock file: remove it"},
+      {"COM17", ERROR_LOCK_FAILED, ports, "COM17 cannot be opened: its lock file cannot be used."},
   };
-  for (const auto& c : cases) EXPECT_EQ(open_failure_cause(c.name, c.error, c.ports), c.cause) << c.name;
+  for (const auto& c : cases) EXPECT_EQ(open_failure_cause(c.name, c.error, c.ports, c.detail), c.cause) << c.name;
 }
 
 TEST(OpenFailure, MessageKeepsItsFirstLineAndAddsTheCause) {

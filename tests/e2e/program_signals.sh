@@ -213,9 +213,16 @@ done
 # a few threads.
 own_display || fail "no X server of its own"
 as_nobody=()
-[ "$(id -u)" -eq 0 ] && as_nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+storm_program=$program
+if [ "$(id -u)" -eq 0 ]; then
+  as_nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+  # The checkout may lie in a folder nobody cannot reach (a 0700 one, as
+  # mktemp -d makes): nobody runs a copy from a folder of its own.
+  mkdir -m 0755 "$work/nobody" && cp "$program" "$work/nobody/" && chmod 0711 "$work"
+  storm_program=$work/nobody/$(basename "$program")
+fi
 # shellcheck disable=SC2016 # $0 is expanded by the inner shell
-"${as_nobody[@]}" bash -c 'ulimit -u 64 && exec env --default-signal=INT "$0"' "$program" 2>/dev/null &
+"${as_nobody[@]}" bash -c 'ulimit -u 64 && exec env --default-signal=INT "$0"' "$storm_program" 2>/dev/null &
 program_pid=$!
 if timeout 30 xdotool search --sync --onlyvisible --name '^Velmorant Demo$' >/dev/null; then
   most_threads=0

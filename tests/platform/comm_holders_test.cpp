@@ -1,6 +1,7 @@
 // Opening a line that another program holds, by any means, is refused before
 // the device is opened, and nothing of the holder's line changes.
 #include <gtest/gtest.h>
+#include <restartmanager.h>
 #include <windows.h>
 
 #include <sched.h>
@@ -12,6 +13,8 @@
 
 #include <cstring>
 #include <fstream>
+#include <memory>
+#include <vector>
 
 #include "comm/port_checks.h"
 #include "comm/port_holders.h"
@@ -175,14 +178,26 @@ TEST(CommHolders, LockFileNamesAndTexts) {
   EXPECT_EQ(lock_file_name("/dev/pts/4"), "LCK..pts_4");
   EXPECT_EQ(lock_file_name("/dev/serial/by-id/usb-x"), "LCK..serial_by-id_usb-x");
   const struct {
-    const char* text;
+    std::string text;
     std::optional<pid_t> pid;
   } texts[] = {
-      {"      4242\n", 4242},          {"4242\n", 4242},         {"4242", 4242},
-      {"0000004242\n", 4242},          {"", std::nullopt},       {"   \n", std::nullopt},
-      {"42x\n", std::nullopt},         {"0\n", std::nullopt},    {"-5\n", std::nullopt},
-      {"99999999999\n", std::nullopt}, {"\n42\n", std::nullopt}, {"2147483647\n", 2147483647},
+      {"      4242\n", 4242},
+      {"4242\n", 4242},
+      {"4242", 4242},
+      {"0000004242\n", 4242},
+      {"", std::nullopt},
+      {"   \n", std::nullopt},
+      {"42x\n", std::nullopt},
+      {"0\n", std::nullopt},
+      {"-5\n", std::nullopt},
+      {"99999999999\n", std::nullopt},
+      {"\n42\n", std::nullopt},
+      {"2147483647\n", 2147483647},
       {"2147483648\n", std::nullopt},
+      {"      4242 minicom root\n", 4242},
+      {"4242\r\n", 4242},
+      {std::string("\x92\x10\0\0", 4), 4242},
+      {std::string("\0\0\0\x80", 4), std::nullopt},
   };
   for (const auto& t : texts) EXPECT_EQ(lock_file_pid(t.text), t.pid) << '"' << t.text << '"';
 }
@@ -325,3 +340,159 @@ TEST(CommHolders, SessionTakingTheTerminalDuringTheOpenIsNeverDisturbed) {
 }
 
 }  // namespace
+
+namespace {
+
+// What another local user may leave at a port's lock file path.
+enum class Planted {
+  nothing_umask_077,
+  link_to_null,
+  dangling_link,
+  folder,
+  fifo,
+  huge_file,
+  pid_then_words,
+  pid_then_crlf,
+  binary_pid,
+  pid_of_a_later_process,
+  empty_dated_in_the_future,
+  dead_pid,
+  nothing_in_a_full_folder,
+};
+
+// What the Restart Manager says of a port whose lock file stops the open: the
+// entry without a process.
+std::string lock_problem(const PtyPair& pty) {
+  DWORD session = 0;
+  WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
+  if (RmStartSession(&session, 0, key) != ERROR_SUCCESS) return "no session";
+  const std::string name = pty.device_path();
+  const std::wstring device(name.begin(), name.end());
+  LPCWSTR files[] = {device.c_str()};
+  RM_PROCESS_INFO found[4] = {};
+  UINT needed = 0, count = 4;
+  DWORD reasons = 0;
+  std::string problem;
+  if (RmRegisterResources(session, 1, files, 0, nullptr, 0, nullptr) == ERROR_SUCCESS &&
+      RmGetList(session, &needed, &count, found, &reasons) == ERROR_SUCCESS) {
+    for (UINT i = 0; i < count; ++i) {
+      if (found[i].Process.dwProcessId != 0) continue;
+      for (const WCHAR* c = found[i].strAppName; *c != 0; ++c) problem += static_cast<char>(*c);
+    }
+  }
+  RmEndSession(session);
+  return problem;
+}
+
+void set_mtime(const std::string& path, time_t when) {
+  const timespec times[2] = {{0, UTIME_OMIT}, {when, 0}};
+  utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
+}
+
+// Leaves `planted` at path, made by the user `owner`.
+void plant(Planted planted, const std::string& path, uid_t owner, pid_t later_process) {
+  const time_t now = time(nullptr);
+  const auto write_text = [&](const std::string& text) { std::ofstream(path, std::ios::binary) << text; };
+  switch (planted) {
+    case Planted::nothing_umask_077:
+    case Planted::nothing_in_a_full_folder: return;
+    case Planted::link_to_null: symlink("/dev/null", path.c_str()); break;
+    case Planted::dangling_link: symlink("/nowhere/LCK..x", path.c_str()); break;
+    case Planted::folder: mkdir(path.c_str(), 0755); break;
+    case Planted::fifo: mkfifo(path.c_str(), 0644); break;
+    case Planted::huge_file: write_text(std::string(100000, ' ') + "1\n"); break;
+    // pid 1 lives, and started long before the file was written.
+    case Planted::pid_then_words: write_text("         1 minicom root\n"); break;
+    case Planted::pid_then_crlf: write_text("1\r\n"); break;
+    case Planted::binary_pid: write_text(std::string("\1\0\0\0", 4)); break;
+    case Planted::pid_of_a_later_process: write_text(std::to_string(later_process) + "\n"); break;
+    case Planted::empty_dated_in_the_future: write_text(""); break;
+    case Planted::dead_pid: write_text("2147483647\n"); break;
+  }
+  lchown(path.c_str(), owner, owner);
+  set_mtime(path, planted == Planted::empty_dated_in_the_future ? now + 3600 : now - 60);
+}
+
+}  // namespace
+
+// The lock folder as another local user may have left it, in a folder of the
+// test's own (a private mount over the lock folder), opened by root and by
+// nobody, each facing the other's files: what is no lock file is never read
+// and is named; a lock counts only while its process lives and started before
+// the file was written; a stale lock that cannot be removed, or a lock that
+// cannot be written, is said with its path and the reason.
+TEST(CommHolders, LockFolderEntriesAreJudgedWithoutBeingFollowed) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to mount a lock folder and act as two users";
+  constexpr DWORD opened = 0;
+  constexpr DWORD held = ERROR_SHARING_VIOLATION;
+  constexpr DWORD problem = ERROR_LOCK_FAILED;
+  const std::string not_a_lock_file = "the lock file %s is not a lock file: remove it";
+  const std::string cannot_remove = "the stale lock file %s cannot be removed: Operation not permitted";
+  const struct {
+    Planted planted;
+    DWORD as_root, as_nobody;
+    std::string detail;  // %s: the lock file's path
+  } rows[] = {
+      {Planted::nothing_umask_077, opened, opened, ""},
+      {Planted::link_to_null, problem, problem, not_a_lock_file},
+      {Planted::dangling_link, problem, problem, not_a_lock_file},
+      {Planted::folder, problem, problem, not_a_lock_file},
+      {Planted::fifo, problem, problem, not_a_lock_file},
+      {Planted::huge_file, problem, problem, not_a_lock_file},
+      {Planted::pid_then_words, held, held, ""},
+      {Planted::pid_then_crlf, held, held, ""},
+      {Planted::binary_pid, held, held, ""},
+      // Stale, and root's in a folder where only a file's owner may remove it.
+      {Planted::pid_of_a_later_process, opened, problem, cannot_remove},
+      {Planted::empty_dated_in_the_future, opened, problem, cannot_remove},
+      {Planted::dead_pid, opened, problem, cannot_remove},
+      {Planted::nothing_in_a_full_folder, problem, problem, "the lock file %s cannot be made: No space left on device"},
+  };
+  for (const Who who : {Who::root, Who::nobody}) {
+    std::vector<std::unique_ptr<PtyPair>> ptys;
+    std::string expected;
+    for (const auto& row : rows) {
+      ptys.push_back(std::make_unique<PtyPair>());
+      ASSERT_EQ(chmod(ptys.back()->dev_path().c_str(), 0666), 0);
+      const DWORD error = who == Who::root ? row.as_root : row.as_nobody;
+      std::string detail = error == problem ? row.detail : "";
+      if (const auto at = detail.find("%s"); at != std::string::npos) detail.replace(at, 2, lock_path(*ptys.back()));
+      expected +=
+          std::to_string(error) + " " + detail + (row.planted == Planted::nothing_umask_077 ? " 644" : "") + ";";
+    }
+    Child sleeper([] { return std::string("started"); }, true);
+    ASSERT_EQ(sleeper.report(), "started");
+    Child child([&]() -> std::string {
+      if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+          mount("none", std::string(LOCK_FOLDER).c_str(), "tmpfs", 0, "size=1m,nr_inodes=40,mode=1777") != 0)
+        return std::string("cannot mount the lock folder: ") + std::strerror(errno);
+      const uid_t other = who == Who::root ? 65534 : 0;
+      for (std::size_t i = 0; i < std::size(rows); ++i)
+        plant(rows[i].planted, lock_path(*ptys[i]), other, sleeper.pid());
+      if (who == Who::nobody) {
+        if (std::string failure = become_nobody(); !failure.empty()) return failure;
+      }
+      std::string report;
+      for (std::size_t i = 0; i < std::size(rows); ++i) {
+        if (rows[i].planted == Planted::nothing_in_a_full_folder) {
+          for (int n = 0; n < 100; ++n) std::ofstream(std::string(LOCK_FOLDER) + "/filler" + std::to_string(n));
+        }
+        umask(rows[i].planted == Planted::nothing_umask_077 ? 077 : 022);
+        HANDLE port = open_device(ptys[i]->device_path());
+        report += std::to_string(port == INVALID_HANDLE_VALUE ? GetLastError() : 0) + " ";
+        if (port == INVALID_HANDLE_VALUE && GetLastError() == problem) report += lock_problem(*ptys[i]);
+        if (rows[i].planted == Planted::nothing_umask_077) {
+          struct stat info {};
+          stat(lock_path(*ptys[i]).c_str(), &info);
+          char mode[8];
+          std::snprintf(mode, sizeof mode, " %o", info.st_mode & 0777);
+          report += mode;
+        }
+        report += ";";
+        if (port != INVALID_HANDLE_VALUE) CloseHandle(port);
+      }
+      return report;
+    });
+    EXPECT_EQ(child.report(), expected) << (who == Who::root ? "as root" : "as nobody");
+  }
+}

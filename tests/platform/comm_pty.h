@@ -162,6 +162,8 @@ class Child {
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;
 
+  pid_t pid() const { return pid_; }
+
   // The child's report (up to its line end), once it has given it.
   std::string report() {
     std::string text;

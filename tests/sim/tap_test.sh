@@ -9,8 +9,8 @@ sim=$1
 # shellcheck source=tests/support/simulator.sh
 . "$(dirname "$0")/../support/simulator.sh"
 work=$(mktemp -d)
-device_pid='' tap_pid=''
-trap 'kill $device_pid $tap_pid 2>/dev/null; rm -rf "$work"' EXIT
+device_pid='' tap_pid='' holder_pid=''
+trap 'kill $device_pid $tap_pid $holder_pid 2>/dev/null; rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAILED: $*" >&2; failures=$((failures + 1)); }
 
@@ -31,6 +31,9 @@ start_tap() {
 }
 
 start_tap
+# The tap holds the line as the program does: its lock file names it.
+lock_file=/run/lock/LCK..${device//\//_}
+[ "$(tr -d ' \n' <"$lock_file" 2>/dev/null)" = "$tap_pid" ] || fail "the tap holds no lock file $lock_file"
 # A pseudo-terminal keeps 8 data bits without parity whatever it is told:
 # the baud rate and the stop bits are what it can show.
 # The speed first, then the stop bits alone, each followed by a request.
@@ -68,6 +71,21 @@ else
 fi
 [ "$(tail -n 1 "$work/record.txt")" = "# hang-up" ] || fail "the hang-up is not the record's last line"
 grep -q "hung up" "$work/tap.out" || fail "the tap did not say its device hung up"
+
+# A line another program holds is refused untouched, in the program's words.
+"$sim" --scenario fixed >"$work/held.out" 2>&1 &
+device_pid=$!
+device=$(port held)
+sleep 30 <>"/dev/$device" &
+holder_pid=$!
+before=$(stty -F "/dev/$device" -g)
+if timeout 10 "$sim" --tap "/dev/$device" --record "$work/refused.txt" >"$work/refused.out" 2>&1; then
+  fail "a held line was tapped"
+fi
+grep -q "cannot tap /dev/$device: $device is in use by sleep (process $holder_pid)\." "$work/refused.out" ||
+  fail "held line: $(cat "$work/refused.out")"
+[ "$(stty -F "/dev/$device" -g)" = "$before" ] || fail "the refused tap changed the held line's settings"
+kill "$holder_pid"
 
 if "$sim" --tap /dev/null --record "$work/null.txt" >"$work/null.out" 2>&1; then
   fail "/dev/null was tapped"

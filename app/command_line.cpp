@@ -100,6 +100,7 @@ std::string take_arguments(int argc, char** argv, TraceFile& trace) {
   if (option != "--trace") return "unknown option " + option + " (the one option is --trace FILE)";
   if (argc < 3) return "--trace wants a file name";
   if (argc > 3) return "unexpected argument " + std::string(argv[3]);
-  if (!trace.start(argv[2])) return "cannot write the trace file " + std::string(argv[2]);
-  return "";
+  std::string refusal;
+  trace.start(argv[2], &refusal);
+  return refusal;
 }

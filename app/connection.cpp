@@ -1,6 +1,8 @@
 #include "connection.h"
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "events.h"
 #include "gadgets.h"
@@ -10,6 +12,11 @@
 #include "window_service.h"
 
 namespace {
+
+std::vector<std::string>& told_lines() {
+  static std::vector<std::string> lines;
+  return lines;
+}
 
 constexpr auto SERVE_PERIOD = std::chrono::milliseconds(20);
 
@@ -236,7 +243,12 @@ class Connection {
   // it the empty text, so it is added nowhere.
   bool read_byte() { return line_.read(read_buffer_); }
 
-  void send(std::string_view request) { line_.write(request); }
+  void send(std::string_view request) {
+    std::vector<std::string> told;
+    told.swap(told_lines());
+    for (const std::string& text : told) log_line(text);
+    line_.write(request);
+  }
 
   // Pauses POLL_INTERVAL_MS from start with the window served. During polling
   // a close request does not cut the pause short; elsewhere it ends the wait,
@@ -264,3 +276,5 @@ class Connection {
 }  // namespace
 
 void run_connection(SerialPort port, std::string_view settings) { Connection(port, settings).run(); }
+
+void tell_in_log(std::string_view text) { told_lines().emplace_back(text); }

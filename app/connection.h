@@ -22,3 +22,7 @@ inline constexpr int REOPEN_INTERVAL_MS = 500;
 // Runs the whole sequence on the port opened with the settings text and
 // closes it. Returns once the window has been asked to close.
 void run_connection(SerialPort port, std::string_view settings);
+
+// A line for the log field from outside the conversation (the trace's
+// trouble): shown before the next request is sent.
+void tell_in_log(std::string_view text);

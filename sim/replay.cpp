@@ -90,7 +90,7 @@ std::unique_ptr<Replay> Replay::load(const std::string& path, ReplayTiming timin
     } else if (piece.direction == Direction::Received) {
       if (reply == nullptr) continue;
       if (piece.microseconds - asked_at > LONGEST_GAP_MICROSECONDS)
-        throw refuse(line, "more than an hour after its request; a recorded reply comes within an hour");
+        throw refuse(line, "a reply more than an hour after its request");
       reply->pieces.emplace_back(std::chrono::microseconds(piece.microseconds - asked_at), piece.bytes);
     } else {
       // A writer writes each request as it is sent: two in one line are two

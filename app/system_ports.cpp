@@ -79,7 +79,7 @@ std::string port_holder(std::string_view port_name) {
   if (RmRegisterResources(session, 1, files, 0, nullptr, 0, nullptr) == ERROR_SUCCESS &&
       RmGetList(session, &needed, &count, holders, &reasons) == ERROR_SUCCESS && count >= 1) {
     for (const WCHAR* c = holders[0].strAppName; *c != 0 && c < std::end(holders[0].strAppName); ++c) {
-      holder += *c >= 0x20 && *c < 0x7f ? static_cast<char>(*c) : '?';
+      holder += *c >= 0x20 && *c < 0x7f ? static_cast<char>(*c) : '?';  // as plain_letters
     }
     holder += " (process " + std::to_string(holders[0].Process.dwProcessId) + ")";
   }
@@ -139,4 +139,10 @@ DWORD port_open_error(const std::string& name) {
   if (port == INVALID_HANDLE_VALUE) return GetLastError();
   CloseHandle(port);
   return ERROR_SUCCESS;
+}
+
+std::string plain_letters(std::string_view text) {
+  std::string plain;
+  for (const char c : text) plain += c >= 0x20 && c < 0x7f ? c : '?';
+  return plain;
 }

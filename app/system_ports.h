@@ -53,3 +53,8 @@ DWORD port_open_error(const std::string& name);
 // in printable ASCII only: another program chooses it, and a newline or an
 // escape sequence in it must not reach the user's text.
 std::string port_holder(std::string_view port_name);
+
+// A text the system gives (a program's name, a device's maker, product or
+// serial number) in plain letters only: anything else becomes ?, so that no
+// terminal escape or right-to-left mark reaches the user's terminal.
+std::string plain_letters(std::string_view text);

@@ -14,7 +14,6 @@ trap 'rm -rf "$work"' EXIT
 failures=0
 export VELMORANT_DISPLAY=headless VELMORANT_DOSDEVICES=$work/links
 mkdir "$work/links"
-printf 'kept\n' >"$work/mine"
 lock=$work/links/com9.velmorant-sim.lock
 
 plant() {  # plant KIND PATH
@@ -30,9 +29,10 @@ plant() {  # plant KIND PATH
 while IFS='|' read -r kind status arguments message; do
   file=$work/planted
   [ "${arguments#*--link}" != "$arguments" ] && file=$lock
+  printf 'kept\n' >"$work/mine"
   plant "$kind" "$file"
   read -r -a words <<<"${arguments//F/$file}"
-  timeout 20 "${words[@]}" >"$work/out" 2>"$work/err" </dev/null
+  timeout -k 5 20 "${words[@]}" >"$work/out" 2>"$work/err" </dev/null
   got=$?
   expected=${message//F/$file}
   if [ "$got" -ne "$status" ] || ! grep -qxF -- "$expected" "$work/err"; then

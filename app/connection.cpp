@@ -126,13 +126,14 @@ class Connection {
     reply_.clear();
     if (collect_reply()) {
       if (auto speed = reply_.speed()) {
-        // The log is emptied right after this reply's echo would reach it,
-        // so the echo is dropped instead. A text that is already shown is not
+        // The log is emptied right after this reply's echo would reach it
+        // (but for what was told from outside, which stays), so the echo is
+        // dropped instead. A text that is already shown is not
         // set again: while the speed and the log stay the same nothing is
         // repainted.
         echo_.clear();
         show(GADGET_RESULT, *speed);
-        show(GADGET_LOG, "");
+        show(GADGET_LOG, standing_);
       }
     }
     flush_echo();
@@ -246,7 +247,10 @@ class Connection {
   void send(std::string_view request) {
     std::vector<std::string> told;
     told.swap(told_lines());
-    for (const std::string& text : told) log_line(text);
+    for (const std::string& text : told) {
+      log_line(text);
+      standing_ += text + "\r";
+    }
     line_.write(request);
   }
 
@@ -271,6 +275,7 @@ class Connection {
   int progress_ = 0;
   bool polling_ = false;
   bool rejoined_ = false;  // the port was opened again after the interface was lost
+  Text standing_;          // told from outside (tell_in_log): kept in the log while polling
 };
 
 }  // namespace

@@ -24,5 +24,6 @@ inline constexpr int REOPEN_INTERVAL_MS = 500;
 void run_connection(SerialPort port, std::string_view settings);
 
 // A line for the log field from outside the conversation (the trace's
-// trouble): shown before the next request is sent.
+// trouble): shown before the next request is sent, and kept while the log
+// is emptied for each reply of the polling. Said once: it stays.
 void tell_in_log(std::string_view text);

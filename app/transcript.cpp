@@ -215,6 +215,7 @@ void TranscriptWriter::note(std::string_view text) {
 void TranscriptWriter::close() {
   file_.close();
   lost_ = 0;
+  told_ = false;
 }
 
 bool TranscriptWriter::write_line(const std::string& line) {
@@ -228,6 +229,8 @@ bool TranscriptWriter::write_line(const std::string& line) {
     lost_ = 0;
   }
   if (file_.write_line(line, problem)) return true;
-  if (lost_++ == 0 && tell_) tell_(problem);
+  ++lost_;
+  if (!told_ && tell_) tell_(problem);  // once: a disk at its limit fails and recovers line by line
+  told_ = true;
   return false;
 }

@@ -68,8 +68,9 @@ TranscriptResult read_transcript(std::istream& input, std::string_view name);
 // Appends a transcript to a file, each line written whole in one write as it
 // comes, so that the file holds every piece up to the end however the
 // writer's program ends. A line that cannot be written (a full disk) is
-// counted; the first of them is told once, and when writing works again the
-// count goes first, as "# lost N lines", so that a replay knows.
+// counted; the first of them is told, once for the whole recording, and when
+// writing works again the count goes first, as "# lost N lines", so that a
+// replay knows.
 class TranscriptWriter {
  public:
   TranscriptWriter() = default;
@@ -82,8 +83,8 @@ class TranscriptWriter {
   // False, with why in problem, when the file cannot be written.
   bool open(const std::string& path, std::string_view what, std::string* problem = nullptr);
   bool is_open() const { return file_.is_open(); }
-  // Called with the system's words ("No space left on device") when a line
-  // is lost after all lines before it were written.
+  // Called with the system's words ("No space left on device") when the
+  // first line is lost.
   void on_failure(std::function<void(const std::string& problem)> tell) { tell_ = std::move(tell); }
   // A piece, timed from the opening; a note ("# " + text).
   void piece(Direction direction, std::string_view bytes);
@@ -98,5 +99,6 @@ class TranscriptWriter {
   OutputFile file_;
   std::chrono::steady_clock::time_point started_{};
   std::uint64_t lost_ = 0;
+  bool told_ = false;
   std::function<void(const std::string&)> tell_;
 };

@@ -59,4 +59,11 @@ fifo|1|$sim --replay F|velmorant-sim: F: not a regular file
 link|1|$sim --link COM9|velmorant-sim: F is a link: remove it or choose another link folder
 foreign|1|$sim --link COM9|velmorant-sim: F belongs to another user: remove it or choose another link folder
 EOF2
+# A new file is the user's alone, whatever the umask: a trace holds a
+# vehicle's data.
+(umask 0 && "$sim" --tap /dev/null --record "$work/new.txt" >/dev/null 2>&1)
+if [ "$(stat -c %a "$work/new.txt")" != 600 ]; then
+  echo "FAILED: a new file has mode $(stat -c %a "$work/new.txt"), not 600" >&2
+  failures=$((failures + 1))
+fi
 exit $((failures > 0))

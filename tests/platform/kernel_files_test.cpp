@@ -1,7 +1,8 @@
 // Files by path: CreateFileA's dispositions, appending, what GetFileType and
 // GetFileInformationByHandle tell of what was opened, and the words for an
-// error. Ours here, Win32's under Wine; the refusals that only a shared Unix
-// folder can provoke (a planted link, another user's file, a FIFO) natively.
+// error. Ours here, Win32's under Wine; what only a shared Unix folder can
+// provoke (a planted link, another user's file, a FIFO) is the programs'
+// table, tests/app/writers_test.sh.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -10,11 +11,6 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-
-#ifndef _WIN32
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -113,59 +109,5 @@ TEST(Files, ErrorsHaveTheSystemsWords) {
 #endif
 }
 
-#ifndef _WIN32
-// Another user's planted file, a link or a FIFO is looked at, never written
-// through: the link is opened as itself and says so, the FIFO's handle is a
-// pipe's that writes nothing (and opening it does not wait for a reader), and
-// another user's file is refused. A new file is the user's alone, whatever
-// the umask.
-TEST(Files, WhatAnotherUserPlantedIsNeverWrittenThrough) {
-  char folder[] = "/tmp/kernel_files_XXXXXX";
-  ASSERT_NE(mkdtemp(folder), nullptr);
-  const std::string base = folder;
-  const std::string target = base + "/target", link = base + "/link", fifo = base + "/fifo",
-                    foreign = base + "/foreign", fresh = base + "/fresh";
-  std::ofstream(target) << "kept\n";
-  ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
-  std::ofstream(foreign) << "theirs\n";
-  ASSERT_EQ(chown(foreign.c_str(), 65534, 65534), 0);  // nobody
-
-  HANDLE file = open_file(link.c_str(), FILE_APPEND_DATA, OPEN_ALWAYS);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  BY_HANDLE_FILE_INFORMATION information{};
-  ASSERT_TRUE(GetFileInformationByHandle(file, &information));
-  EXPECT_NE(information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT, 0u);
-  EXPECT_FALSE(write_text(file, "planted\n"));
-  EXPECT_TRUE(CloseHandle(file));
-
-  file = open_file(fifo.c_str(), FILE_APPEND_DATA, OPEN_ALWAYS);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetFileType(file), static_cast<DWORD>(FILE_TYPE_PIPE));
-  EXPECT_FALSE(write_text(file, "x\n"));
-  EXPECT_TRUE(CloseHandle(file));
-
-  EXPECT_EQ(open_file(foreign.c_str(), FILE_APPEND_DATA, OPEN_ALWAYS), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_OWNER));
-  file = open_file(foreign.c_str(), GENERIC_READ, OPEN_EXISTING);  // reading it is no harm
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  EXPECT_TRUE(CloseHandle(file));
-
-  const mode_t old_mask = umask(0277);
-  file = open_file(fresh.c_str(), FILE_APPEND_DATA, OPEN_ALWAYS);
-  umask(old_mask);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  EXPECT_TRUE(write_text(file, "mine\n"));
-  EXPECT_TRUE(CloseHandle(file));
-  struct stat seen {};
-  ASSERT_EQ(stat(fresh.c_str(), &seen), 0);
-  EXPECT_EQ(seen.st_mode & 07777, 0600u);
-
-  EXPECT_EQ(file_text(target.c_str()), "kept\n");
-  EXPECT_EQ(file_text(foreign.c_str()), "theirs\n");
-  for (const std::string& path : {target, link, fifo, foreign, fresh}) EXPECT_EQ(unlink(path.c_str()), 0) << path;
-  EXPECT_EQ(rmdir(folder), 0);
-}
-#endif
 
 }  // namespace

@@ -109,5 +109,4 @@ TEST(Files, ErrorsHaveTheSystemsWords) {
 #endif
 }
 
-
 }  // namespace

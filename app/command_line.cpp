@@ -20,6 +20,7 @@ int list_ports(std::FILE* out) {
   const std::map<std::string, PortDetails> details = port_details();
   std::vector<std::string> names;
   for (const SerialPortEntry& port : ports) names.push_back(port.name);
+  names = offered_ports(names);
   for (const SerialPortEntry& port : ports) {
     const auto found = details.find(port.name);
     const std::string line =
@@ -40,6 +41,15 @@ int link_port(std::string_view name, const char* device, std::FILE* out, std::FI
   if (!DefineDosDeviceA(0, port.c_str(), device)) {
     std::fprintf(err, "velmorant-demo: cannot link %s to %s (error %lu)\n", port.c_str(), device,
                  static_cast<unsigned long>(GetLastError()));
+    return 1;
+  }
+  // Checked as the program's open checks it, so that no terminal, console or
+  // other non-port is ever offered under a COM name.
+  const DWORD error = port_open_error(port);
+  if (is_no_port(error)) {
+    DefineDosDeviceA(DDD_REMOVE_DEFINITION, port.c_str(), nullptr);
+    const std::string cause = open_failure_cause(port, error, offered_ports(serial_port_names()));
+    std::fprintf(err, "velmorant-demo: %s cannot stand for %s: %s\n", port.c_str(), device, cause.c_str());
     return 1;
   }
   std::fprintf(out, "%s now stands for %s: type %s in the port field.\n", port.c_str(), device, port.c_str());
@@ -79,9 +89,9 @@ std::string port_line(const SerialPortEntry& port, const PortDetails* details, c
   if (details != nullptr && !details->usb_id.empty()) {
     line += "; USB " + details->usb_id;
     for (const std::string* part : {&details->manufacturer, &details->product}) {
-      if (!part->empty()) line += ", " + *part;
+      if (!part->empty()) line += ", " + plain_letters(*part);
     }
-    if (!details->serial_number.empty()) line += ", serial number " + details->serial_number;
+    if (!details->serial_number.empty()) line += ", serial number " + plain_letters(details->serial_number);
   }
   if (details != nullptr && !details->stable_name.empty() && details->stable_name != port.device)
     line += "; also " + details->stable_name;

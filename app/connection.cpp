@@ -1,6 +1,8 @@
 #include "connection.h"
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "events.h"
 #include "gadgets.h"
@@ -11,6 +13,11 @@
 #include "window_service.h"
 
 namespace {
+
+std::vector<std::string>& told_lines() {
+  static std::vector<std::string> lines;
+  return lines;
+}
 
 constexpr auto SERVE_PERIOD = std::chrono::milliseconds(20);
 
@@ -133,14 +140,15 @@ class Connection {
     reply_text_.clear();
     if (collect_reply()) {
       const std::optional<std::int32_t> speed = reply_.speed_value();
-      // The log is emptied right after this reply's echo would reach it,
-      // so the echo is dropped instead. A text that is already shown is not
+      // The log is emptied right after this reply's echo would reach it
+      // (but for what was told from outside, which stays), so the echo is
+      // dropped instead. A text that is already shown is not
       // set again: while the speed and the log stay the same nothing is
       // repainted.
       if (speed) echo_.clear();
       const std::string reply = reply_text_.without_prompt();
       hand(LineEvent::ReadOut, reply, group, speed);
-      if (speed) show(GADGET_LOG, "");
+      if (speed) show(GADGET_LOG, standing_);
     }
     flush_echo();
     return !service_.close_requested() && !line_.lost();
@@ -254,7 +262,15 @@ class Connection {
   // it the empty text, so it is added nowhere.
   bool read_byte() { return line_.read(read_buffer_); }
 
-  void send(std::string_view request) { line_.write(request); }
+  void send(std::string_view request) {
+    std::vector<std::string> told;
+    told.swap(told_lines());
+    for (const std::string& text : told) {
+      log_line(text);
+      standing_ += text + "\r";
+    }
+    line_.write(request);
+  }
 
   // Pauses interval_ms from start with the window served. During polling
   // a close request does not cut the pause short; elsewhere it ends the wait,
@@ -293,6 +309,7 @@ class Connection {
   int progress_ = 0;
   bool polling_ = false;
   bool rejoined_ = false;  // the port was opened again after the interface was lost
+  Text standing_;          // told from outside (tell_in_log): kept in the log while polling
 };
 
 }  // namespace
@@ -300,3 +317,6 @@ class Connection {
 void run_connection(SerialPort port, std::string_view settings, const Conversation& conversation) {
   Connection(port, settings, conversation).run();
 }
+
+
+void tell_in_log(std::string_view text) { told_lines().emplace_back(text); }

@@ -30,3 +30,8 @@ struct Conversation {
 // Runs the whole sequence on the port opened with the settings text and
 // closes it. Returns once the window has been asked to close.
 void run_connection(SerialPort port, std::string_view settings, const Conversation& conversation);
+
+// A line for the log field from outside the conversation (the trace's
+// trouble): shown before the next request is sent, and kept while the log
+// is emptied for each reply of the polling. Said once: it stays.
+void tell_in_log(std::string_view text);

@@ -39,8 +39,9 @@ int main(int argc, char** argv) {
   if (answered != PROGRAM_RUNS) return answered;
 
   TraceFile trace;
-  if (!options.trace.empty() && !trace.start(options.trace)) {
-    return refuse("cannot write the trace file " + options.trace, options);
+  std::string trace_refusal;
+  if (!options.trace.empty() && !trace.start(options.trace, &trace_refusal)) {
+    return refuse(trace_refusal.empty() ? "cannot write the trace file " + options.trace : trace_refusal, options);
   }
   std::vector<ValueView*> views;
   ValueLog value_log;

@@ -67,11 +67,28 @@ std::string open_failure_cause(std::string_view port_name, DWORD error, const st
 
 std::string open_failure_message(std::string_view port_name, DWORD error) {
   const std::string first = "Error during open " + std::string(port_name) + ": Port";
-  return first + "\n\n" + open_failure_cause(port_name, error, serial_port_names(), failure_detail(port_name, error));
+  return first + "\n\n" +
+         open_failure_cause(port_name, error, offered_ports(serial_port_names()), failure_detail(port_name, error));
 }
 
 std::string port_open_problem(const std::string& name, const std::vector<std::string>& ports) {
   const DWORD error = port_open_error(name);
   if (error == ERROR_SUCCESS) return "";
   return open_failure_cause(name, error, ports, failure_detail(name, error));
+}
+
+bool is_no_port(DWORD error) {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME ||
+         error == ERROR_BAD_DEVICE;
+}
+
+std::vector<std::string> offered_ports(const std::vector<std::string>& names) {
+  std::vector<std::string> offered;
+  for (const std::string& name : names) {
+    // The system's own devices are ports; a COM name may be a link to anything.
+    const bool com_name =
+        name.size() > 3 && (name[0] & ~0x20) == 'C' && (name[1] & ~0x20) == 'O' && (name[2] & ~0x20) == 'M';
+    if (!com_name || !is_no_port(port_open_error(name))) offered.push_back(name);
+  }
+  return offered;
 }

@@ -23,3 +23,11 @@ std::string open_failure_message(std::string_view port_name, DWORD error);
 // Empty when the port could be opened now, else why not, in the words of the
 // open-failure message.
 std::string port_open_problem(const std::string& name, const std::vector<std::string>& ports);
+
+// Whether an open's error says the name leads to no port at all (nothing
+// there, a terminal or console, a device that is no serial line).
+bool is_no_port(DWORD error);
+
+// The names of ports that lead to a port (a COM link to nothing, to a
+// terminal or to a non-device is left out): the ones to offer the user.
+std::vector<std::string> offered_ports(const std::vector<std::string>& names);

@@ -165,3 +165,9 @@ DWORD port_open_error(const std::string& name) {
   CloseHandle(port);
   return ERROR_SUCCESS;
 }
+
+std::string plain_letters(std::string_view text) {
+  std::string plain;
+  for (const char c : text) plain += c >= 0x20 && c < 0x7f ? c : '?';
+  return plain;
+}

@@ -59,3 +59,8 @@ std::string port_holder(std::string_view port_name);
 // where the system keeps lock files and can tell: the Restart Manager's entry
 // without a process. Empty elsewhere; Windows keeps no lock files.
 std::string port_lock_problem(std::string_view port_name);
+
+// A text the system gives (a program's name, a device's maker, product or
+// serial number) in plain letters only: anything else becomes ?, so that no
+// terminal escape or right-to-left mark reaches the user's terminal.
+std::string plain_letters(std::string_view text);

@@ -19,8 +19,10 @@ class TraceFile final : public SerialTrace {
   TraceFile& operator=(const TraceFile&) = delete;
 
   // Opens path for appending, notes the start and observes every port from
-  // now on. False when the file cannot be written.
-  bool start(const std::string& path);
+  // now on. False, with why in refusal, when it cannot. A line that cannot be written
+  // later stops the trace until writing works again, told once on stderr
+  // and in the log field (and counted in the file, transcript.h).
+  bool start(const std::string& path, std::string* refusal = nullptr);
 
   void opened(std::string_view settings, bool succeeded) override;
   void sent(std::string_view bytes) override;

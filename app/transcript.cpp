@@ -41,6 +41,7 @@ std::optional<std::int64_t> parse_seconds(std::string_view text) {
 TranscriptNote note_kind(std::string_view text) {
   if (text.starts_with("start")) return TranscriptNote::Start;
   if (text == "hang-up") return TranscriptNote::HangUp;
+  if (text.starts_with("lost ")) return TranscriptNote::Lost;
   return TranscriptNote::Other;
 }
 
@@ -165,6 +166,7 @@ TranscriptResult read_transcript(std::istream& input, std::string_view name) {
       }
     }
     TranscriptLine line;
+    line.number = number;
     std::string problem;
     if (!parse_line(text, line, problem)) return fail(problem);
     if (line.note == TranscriptNote::Start) last_time = 0;
@@ -178,25 +180,24 @@ TranscriptResult read_transcript(std::istream& input, std::string_view name) {
 
 TranscriptWriter::~TranscriptWriter() { close(); }
 
-bool TranscriptWriter::open(const std::string& path, std::string_view what) {
+bool TranscriptWriter::open(const std::string& path, std::string_view what, std::string* problem) {
   close();
-  // Binary, so that the lines end alike on every system.
-  file_ = std::fopen(path.c_str(), "ab");
-  if (file_ == nullptr) return false;
-  started_ = std::chrono::steady_clock::now();
-  char when[64] = "";
-  const std::time_t now = std::time(nullptr);
-  if (const std::tm* local = std::localtime(&now)) std::strftime(when, sizeof when, ", %Y-%m-%d %H:%M:%S", local);
-  std::string start = "start ";
-  start += what;
-  start += when;
-  note(start);
-  if (std::ferror(file_)) {  // a file that takes nothing, such as /dev/full
-    std::fclose(file_);
-    file_ = nullptr;
-    return false;
+  std::string refusal = file_.open(path);
+  if (refusal.empty()) {
+    started_ = std::chrono::steady_clock::now();
+    char when[64] = "";
+    const std::time_t now = std::time(nullptr);
+    if (const std::tm* local = std::localtime(&now)) std::strftime(when, sizeof when, ", %Y-%m-%d %H:%M:%S", local);
+    std::string start = "# start ";
+    start += what;
+    start += when;
+    std::string words;
+    if (file_.write_line(start, words)) return true;
+    refusal = path + ": " + words;  // a file that takes nothing
+    file_.close();
   }
-  return true;
+  if (problem) *problem = refusal;
+  return false;
 }
 
 void TranscriptWriter::piece(Direction direction, std::string_view bytes) {
@@ -212,14 +213,24 @@ void TranscriptWriter::note(std::string_view text) {
 }
 
 void TranscriptWriter::close() {
-  if (file_ == nullptr) return;
-  std::fclose(file_);
-  file_ = nullptr;
+  file_.close();
+  lost_ = 0;
+  told_ = false;
 }
 
-void TranscriptWriter::write_line(const std::string& line) {
-  if (file_ == nullptr) return;
-  std::fputs(line.c_str(), file_);
-  std::fputc('\n', file_);
-  std::fflush(file_);
+bool TranscriptWriter::write_line(const std::string& line) {
+  if (!file_.is_open()) return false;
+  std::string problem;
+  if (lost_ > 0) {
+    if (!file_.write_line("# lost " + std::to_string(lost_) + " lines", problem)) {
+      ++lost_;  // still failing: told already
+      return false;
+    }
+    lost_ = 0;
+  }
+  if (file_.write_line(line, problem)) return true;
+  ++lost_;
+  if (!told_ && tell_) tell_(problem);  // once: a disk at its limit fails and recovers line by line
+  told_ = true;
+  return false;
 }

@@ -32,6 +32,23 @@ int main(int argc, char** argv) {
   try {
     const Options options = read_options(argc, argv);
 
+    // The files first, none of which waits: a FIFO or device named for any
+    // of them is refused before the stop signals are blocked.
+    if (!options.replay.empty()) Replay::check_file(options.replay);
+    RequestLog log;
+    if (!options.log.empty()) {
+      const std::string refusal = log.open(options.log);
+      if (!refusal.empty()) throw std::runtime_error(refusal_sentence("cannot open", "the log", options.log, refusal));
+    }
+    TranscriptWriter record;
+    std::string refusal;
+    if (!options.record.empty() && !record.open(options.record, "velmorant-sim tap " + options.tap, &refusal)) {
+      throw std::runtime_error(refusal_sentence("cannot write", "the record", options.record, refusal));
+    }
+    record.on_failure([&options](const std::string& problem) {
+      std::cerr << "velmorant-sim: Record stopped: cannot write " << options.record << ": " << problem << std::endl;
+    });
+
     // Signals are only taken inside ppoll, so a stop request is never lost
     // between the check and the wait.
     sigset_t stopping;
@@ -47,14 +64,6 @@ int main(int argc, char** argv) {
     for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal_number, &action, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
-    RequestLog log;
-    if (!options.log.empty() && !log.open(options.log)) {
-      throw std::runtime_error("cannot open the log " + options.log + ": " + std::strerror(errno));
-    }
-    TranscriptWriter record;
-    if (!options.record.empty() && !record.open(options.record, "velmorant-sim tap " + options.tap)) {
-      throw std::runtime_error("cannot write the record " + options.record + ": " + std::strerror(errno));
-    }
     for (;;) {
       // Each plug is a new interface on a new terminal, watched before it is
       // linked, so that no opening of it goes unseen. A transcript is read

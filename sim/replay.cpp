@@ -1,8 +1,14 @@
 #include "replay.h"
 
-#include <fstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 #include <stdexcept>
+#include <streambuf>
 
 #include "transcript.h"
 
@@ -12,13 +18,58 @@ namespace {
 // the reading of a transcript, so that both see the same requests.
 constexpr std::size_t REQUEST_LIMIT = 256;
 
+// A recorded reply piece further from its request than this is refused: no
+// interface is that slow, and the waits stay far from any overflow.
+constexpr std::int64_t LONGEST_GAP_MICROSECONDS = 3600LL * 1000000;
+
+// Reads a descriptor as a stream.
+class DescriptorBuffer : public std::streambuf {
+ public:
+  explicit DescriptorBuffer(int fd) : fd_(fd) {}
+
+ protected:
+  int_type underflow() override {
+    ssize_t got = 0;
+    do {
+      got = read(fd_, buffer_, sizeof buffer_);
+    } while (got < 0 && errno == EINTR);
+    if (got <= 0) return traits_type::eof();
+    setg(buffer_, buffer_, buffer_ + got);
+    return traits_type::to_int_type(buffer_[0]);
+  }
+
+ private:
+  int fd_;
+  char buffer_[65536];
+};
+
+// The transcript's descriptor: a regular file only. Opening never waits (a
+// FIFO would wait for a writer); what is not a regular file is refused.
+int open_transcript(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd == -1) throw std::runtime_error("cannot read the transcript " + path + ": " + std::strerror(errno));
+  struct stat seen {};
+  if (fstat(fd, &seen) != 0 || !S_ISREG(seen.st_mode)) {
+    close(fd);
+    throw std::runtime_error(path + ": not a regular file");
+  }
+  return fd;
+}
+
 }  // namespace
 
+void Replay::check_file(const std::string& path) { close(open_transcript(path)); }
+
 std::unique_ptr<Replay> Replay::load(const std::string& path, ReplayTiming timing) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) throw std::runtime_error("cannot read the transcript " + path);
+  const int fd = open_transcript(path);
+  DescriptorBuffer buffer(fd);
+  std::istream file(&buffer);
   const TranscriptResult transcript = read_transcript(file, path);
+  close(fd);
   if (!transcript.error.empty()) throw std::runtime_error(transcript.error);
+  const auto refuse = [&](const TranscriptLine& line, const std::string& problem) {
+    return std::runtime_error(path + ":" + std::to_string(line.number) + ": " + problem);
+  };
 
   std::unique_ptr<Replay> replay(new Replay(timing));
   std::string request;
@@ -31,12 +82,22 @@ std::unique_ptr<Replay> Replay::load(const std::string& path, ReplayTiming timin
       reply = nullptr;
     } else if (line.note == TranscriptNote::HangUp) {
       if (reply != nullptr) reply->hang_up = true;
+    } else if (line.note == TranscriptNote::Lost) {
+      request.clear();  // what followed the lost lines answers something unknown
+      reply = nullptr;
     } else if (line.note != TranscriptNote::None) {
       request.clear();  // the port was opened or closed: a request under way went with it
     } else if (piece.direction == Direction::Received) {
-      if (reply != nullptr)
-        reply->pieces.emplace_back(std::chrono::microseconds(piece.microseconds - asked_at), piece.bytes);
+      if (reply == nullptr) continue;
+      if (piece.microseconds - asked_at > LONGEST_GAP_MICROSECONDS)
+        throw refuse(line, "a reply more than an hour after its request");
+      reply->pieces.emplace_back(std::chrono::microseconds(piece.microseconds - asked_at), piece.bytes);
     } else {
+      // A writer writes each request as it is sent: two in one line are two
+      // lines glued together, as a failing disk leaves them.
+      const std::size_t end = piece.bytes.find('\r');
+      if (end != std::string::npos && end + 1 < piece.bytes.size())
+        throw refuse(line, "more than one request in one line");
       for (char c : piece.bytes) {
         request += c;
         if (c != '\r' && request.size() < REQUEST_LIMIT) continue;

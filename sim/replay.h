@@ -22,6 +22,9 @@ class Replay : public Interface {
   // Reads the transcript at path; throws std::runtime_error saying the file
   // and line when it cannot be read or is malformed.
   static std::unique_ptr<Replay> load(const std::string& path, ReplayTiming timing);
+  // Throws as load does when path cannot be read or is not a regular file,
+  // without waiting: a FIFO is refused, never opened for good.
+  static void check_file(const std::string& path);
 
   std::optional<Answer> answer(std::string_view request) override;
 

@@ -2,13 +2,12 @@
 
 #include <time.h>
 
-RequestLog::~RequestLog() {
-  if (file_ != nullptr) std::fclose(file_);
-}
+#include <cstdio>
+#include <iostream>
 
-bool RequestLog::open(const std::string& path) {
-  file_ = std::fopen(path.c_str(), "a");
-  return file_ != nullptr;
+std::string RequestLog::open(const std::string& path) {
+  path_ = path;
+  return file_.open(path);
 }
 
 void RequestLog::record(std::string_view request) { write_line(escape_request(request)); }
@@ -16,11 +15,19 @@ void RequestLog::record(std::string_view request) { write_line(escape_request(re
 void RequestLog::note(std::string_view what) { write_line("# " + std::string(what)); }
 
 void RequestLog::write_line(const std::string& text) {
-  if (file_ == nullptr) return;
+  if (!file_.is_open()) return;
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
-  std::fprintf(file_, "%lld.%09ld %s\n", static_cast<long long>(now.tv_sec), now.tv_nsec, text.c_str());
-  std::fflush(file_);  // readable by a test while the simulator runs
+  char seconds[48];
+  std::snprintf(seconds, sizeof seconds, "%lld.%09ld ", static_cast<long long>(now.tv_sec), now.tv_nsec);
+  std::string problem;
+  // Written at once, so that a test can read it while the simulator runs.
+  if (file_.write_line(seconds + text, problem)) {
+    failing_ = false;
+  } else if (!failing_) {
+    failing_ = true;
+    std::cerr << "velmorant-sim: Log stopped: cannot write " << path_ << ": " << problem << std::endl;
+  }
 }
 
 std::string escape_request(std::string_view request) {

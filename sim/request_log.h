@@ -7,19 +7,20 @@
 //   12345.679901234 # closed
 #pragma once
 
-#include <cstdio>
 #include <string>
 #include <string_view>
+
+#include "output_file.h"
 
 class RequestLog {
  public:
   RequestLog() = default;
-  ~RequestLog();
   RequestLog(const RequestLog&) = delete;
   RequestLog& operator=(const RequestLog&) = delete;
 
-  // Appends to path; false when it cannot be opened.
-  bool open(const std::string& path);
+  // Appends to path (output_file.h says which files it takes); "" when it
+  // is open, else why not.
+  std::string open(const std::string& path);
   void record(std::string_view request);
   // A line about the port rather than a request: "# " and the note.
   void note(std::string_view what);
@@ -27,7 +28,9 @@ class RequestLog {
  private:
   void write_line(const std::string& text);
 
-  std::FILE* file_ = nullptr;
+  OutputFile file_;
+  std::string path_;
+  bool failing_ = false;  // told once, until a line is written again
 };
 
 // The request as one printable line: \r, \n, \\ and \xNN for other bytes.

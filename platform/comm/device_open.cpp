@@ -22,6 +22,7 @@
 #include <string_view>
 
 #include "com_links.h"
+#include "kernel/disk_file.h"
 #include "port_open.h"
 #include "serial_device.h"
 
@@ -60,10 +61,8 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD /*share_mode*/, LPSEC
                           DWORD disposition, DWORD flags, HANDLE /*template_file*/) {
   if (name == nullptr) return fail(ERROR_PATH_NOT_FOUND);
   const std::string_view name_text(name);
-  // Not a device: a plain name ("COM17") would be a file of the current
-  // folder, which is not found; one with folders, a path that is not.
-  if (!name_text.starts_with(device_prefix))
-    return fail(name_text.find_first_of("/\\") == std::string_view::npos ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+  // Not a device: a file ("COM17" one of the current folder).
+  if (!name_text.starts_with(device_prefix)) return create_disk_file(name, access, disposition, flags);
   const std::string_view device = without_trailing_dots_and_spaces(name_text.substr(device_prefix.size()));
   if (device.find(':') != std::string_view::npos) return fail(ERROR_FILE_NOT_FOUND);
   if (!is_acceptable_name(device)) return fail(ERROR_INVALID_NAME);

@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "deadline.h"
+#include "kernel/disk_file.h"
 #include "serial_device.h"
 
 namespace {
@@ -71,6 +72,8 @@ BOOL fail_with_errno(int error) {
 
 BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD to_read, LPDWORD read_count, LPOVERLAPPED overlapped) {
   if (read_count != nullptr) *read_count = 0;
+  if (is_disk_file(handle) && overlapped == nullptr && (buffer != nullptr || to_read == 0))
+    return read_disk_file(handle, buffer, to_read, read_count);
   auto* device = handle_object<SerialDevice>(handle);
   if (device == nullptr) return FALSE;
   if (overlapped != nullptr || (buffer == nullptr && to_read > 0)) {
@@ -109,6 +112,8 @@ BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD to_read, LPDWORD read_c
 
 BOOL WINAPI WriteFile(HANDLE handle, LPCVOID buffer, DWORD to_write, LPDWORD written, LPOVERLAPPED overlapped) {
   if (written != nullptr) *written = 0;
+  if (is_disk_file(handle) && overlapped == nullptr && (buffer != nullptr || to_write == 0))
+    return write_disk_file(handle, buffer, to_write, written);
   auto* device = handle_object<SerialDevice>(handle);
   if (device == nullptr) return FALSE;
   if (overlapped != nullptr || (buffer == nullptr && to_write > 0)) {

@@ -11,6 +11,7 @@
 enum class HandleKind {
   serial_device,
   waitable_timer,
+  disk_file,
 };
 
 class KernelObject {

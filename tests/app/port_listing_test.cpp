@@ -134,7 +134,7 @@ TEST(PortListing, EachPortWithWhatItIsAndWhetherItOpens) {
                         "). Close that program, then press Connect again."},
       {"COM7     ",
        "/dev/velmorant-gone; cannot be opened now: There is no port COM7. The serial ports here are: "
-       "ttyACM0, ttyAMA9, ttyS9, ttyUSB0, ttyUSB1, COM5, COM6, COM7."},
+       "ttyACM0, ttyAMA9, ttyS9, ttyUSB0, ttyUSB1, COM5, COM6."},
   };
   const std::vector<std::string> lines = listing();
   ASSERT_EQ(lines.size(), std::size(expected)) << testing::PrintToString(lines);
@@ -148,8 +148,35 @@ TEST(PortListing, EachPortWithWhatItIsAndWhetherItOpens) {
       EXPECT_EQ(lines[i].substr(start.size()), expected[i].status);
     }
   }
+
+  // A COM name for a terminal or something that is no device is refused in
+  // the open's words, and no link is left behind.
+  for (const char* target : {"/dev/tty", "/dev/null"}) {
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    const char* arguments[] = {"velmorant-demo", "--link-port", "COM8", target};
+    EXPECT_EQ(run_command_line(4, arguments, out, err), 1) << target;
+    std::rewind(err);
+    char said[512] = "";
+    EXPECT_NE(std::fgets(said, sizeof said, err), nullptr);
+    const std::string cause = std::string(target) == "/dev/tty" ? "COM8 is a terminal or console, not a serial line."
+                                                                : "There is no port COM8.";
+    EXPECT_TRUE(
+        std::string(said).starts_with("velmorant-demo: COM8 cannot stand for " + std::string(target) + ": " + cause))
+        << said;
+    std::fclose(out);
+    std::fclose(err);
+  }
+  EXPECT_EQ(listing().size(), std::size(expected));
   unsetenv("VELMORANT_SYSFS");
   unsetenv("VELMORANT_SERIAL_BY_ID");
+}
+
+// A device's own texts reach the terminal in plain letters only.
+TEST(PortListing, DeviceTextsAreShownInPlainLetters) {
+  const PortDetails details{"0403:6001", "\x1b]0;owned\x07Maker", "Cable\xe2\x80\xae", "A\r\nB", ""};
+  EXPECT_EQ(port_line({"ttyUSB0", "/dev/ttyUSB0"}, &details, ""),
+            "ttyUSB0  /dev/ttyUSB0; USB 0403:6001, ?]0;owned?Maker, Cable???, serial number A??B; can be opened now");
 }
 
 // What the listing asks of the system, answered as Win32 answers it.

@@ -160,6 +160,45 @@ TEST(TraceOfALostInterface, HoldsEveryByteUpToTheEnd) {
   std::remove(path.c_str());
 }
 
+#ifndef _WIN32
+// On a full disk (a small tmpfs of its own, in_small_tmpfs.sh) the trace's
+// stop is told in the log as the lost interface is, the program goes on
+// polling, and once there is room again the trace says how many lines it lost.
+TEST(TraceOnAFullDisk, IsToldInTheLogAndTheLostLinesAreCounted) {
+  const std::string folder = environment_path("VELMORANT_SMALL_FOLDER");
+  ASSERT_FALSE(folder.empty()) << "run me through in_small_tmpfs.sh";
+  const std::string path = folder + "/trace.txt", filler = folder + "/filler";
+  const std::string told = "Trace stopped: cannot write " + path + ": No space left on device\r";
+  const auto trace_text = [&] {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+  };
+  TraceFile trace;
+  ASSERT_TRUE(trace.start(path));
+  std::size_t blocks_when_told = 0;
+  Script script;
+  script.act("press Connect", press_connect).wait_until("two blocks", [] { return block_requests() >= 2; });
+  script.act("fill the disk", [&] {
+    std::ofstream fill(filler, std::ios::binary);
+    const std::string block(512, 'f');
+    while (fill.write(block.data(), block.size()) && fill.flush()) {
+    }
+  });
+  script.wait_until("the stop in the log", [&] { return text_of(GADGET_LOG).find(told) != std::string::npos; });
+  script.act("count the blocks", [&] { blocks_when_told = block_requests(); });
+  script.wait_until("two blocks more", [&] { return block_requests() >= blocks_when_told + 2; });
+  script.act("make room", [&] { std::remove(filler.c_str()); });
+  script.wait_until("the count in the trace", [&] { return trace_text().find("\n# lost ") != std::string::npos; });
+  RUN_PROGRAM(run, script, 30s) << ", the log: " << escape_bytes(run.log_at_end);
+  const std::string text = trace_text();
+  EXPECT_EQ(text.back(), '\n');
+  read_file(path);  // every line whole
+  std::remove(path.c_str());
+}
+#endif
+
 // What the window showed: the read-outs, and the log when the program ended.
 struct Shown {
   std::vector<std::string> readouts;

@@ -89,10 +89,21 @@ TEST(CommOpen, NamesOutsideDevAreRefused) {
   }
 }
 
+// A device named by a file path is a file's handle: looked at (a character
+// device), never opened, and no port for the comm functions.
 TEST(CommOpen, OnlyDevicePathsAreOpened) {
+  HANDLE file = open_device("/dev/null");
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetFileType(file), static_cast<DWORD>(FILE_TYPE_CHAR));
+  EXPECT_EQ(platform_handle_fd(file), -1);
+  DCB dcb{};
   SetLastError(0);
-  EXPECT_EQ(open_device("/dev/null"), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  EXPECT_FALSE(GetCommState(file, &dcb));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  char byte = 0;
+  DWORD count = 0;
+  EXPECT_FALSE(ReadFile(file, &byte, 1, &count, nullptr));
+  EXPECT_TRUE(CloseHandle(file));
   EXPECT_EQ(CreateFileA(nullptr, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
 }
 

@@ -25,9 +25,26 @@
 #define ERROR_CLASS_ALREADY_EXISTS 1410
 #define ERROR_CLASS_DOES_NOT_EXIST 1411
 #define ERROR_CLASS_HAS_WINDOWS 1412
+#define ERROR_FILE_EXISTS 80
+#define ERROR_DISK_FULL 112
+#define ERROR_ALREADY_EXISTS 183
+#define ERROR_FILE_TOO_LARGE 223
+#define ERROR_IO_DEVICE 1117
+#define ERROR_DISK_QUOTA_EXCEEDED 1295
+#define ERROR_INVALID_OWNER 1307
+#define ERROR_MR_MID_NOT_FOUND 317
 
 DWORD WINAPI GetLastError();
 void WINAPI SetLastError(DWORD error);
+
+// The system's words for an error code. Only FORMAT_MESSAGE_FROM_SYSTEM with
+// FORMAT_MESSAGE_IGNORE_INSERTS into the caller's buffer; on Linux the words
+// are the system's own for the errno behind the code ("No space left on
+// device"), as every other program there says them.
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000
+DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD message_id, DWORD language_id, LPSTR buffer, DWORD size,
+                            va_list* arguments);
 
 // Private heaps. Each heap keeps track of its blocks, so destroying it frees all of them.
 #define HEAP_NO_SERIALIZE 0x00000001
@@ -73,10 +90,14 @@ typedef struct _PROCESS_HEAP_ENTRY {
 // ERROR_NO_MORE_ITEMS after the last.
 BOOL WINAPI HeapWalk(HANDLE heap, LPPROCESS_HEAP_ENTRY entry);
 
-// Files and devices. CreateFileA opens serial devices ("\\.\COM17"); ReadFile,
-// WriteFile and CloseHandle work on every handle it returns.
+// Files and devices. CreateFileA opens serial devices ("\\.\COM17") and files
+// by path (platform/kernel/disk_file.cpp); ReadFile, WriteFile and CloseHandle
+// work on every handle it returns.
 #define GENERIC_READ 0x80000000u
 #define GENERIC_WRITE 0x40000000u
+#define FILE_READ_DATA 0x0001
+#define FILE_WRITE_DATA 0x0002
+#define FILE_APPEND_DATA 0x0004
 #define FILE_SHARE_READ 0x00000001
 #define FILE_SHARE_WRITE 0x00000002
 #define CREATE_NEW 1
@@ -85,13 +106,37 @@ BOOL WINAPI HeapWalk(HANDLE heap, LPPROCESS_HEAP_ENTRY entry);
 #define OPEN_ALWAYS 4
 #define TRUNCATE_EXISTING 5
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define FILE_ATTRIBUTE_READONLY 0x00000001
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
+#define FILE_ATTRIBUTE_ARCHIVE 0x00000020
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
 #define FILE_FLAG_OVERLAPPED 0x40000000
+#define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000
+#define FILE_TYPE_UNKNOWN 0x0000
+#define FILE_TYPE_DISK 0x0001
+#define FILE_TYPE_CHAR 0x0002
+#define FILE_TYPE_PIPE 0x0003
+
+typedef struct _BY_HANDLE_FILE_INFORMATION {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD dwVolumeSerialNumber;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD nNumberOfLinks;
+  DWORD nFileIndexHigh;
+  DWORD nFileIndexLow;
+} BY_HANDLE_FILE_INFORMATION, *LPBY_HANDLE_FILE_INFORMATION;
 
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share_mode, LPSECURITY_ATTRIBUTES security,
                           DWORD disposition, DWORD flags, HANDLE template_file);
 BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD to_read, LPDWORD read, LPOVERLAPPED overlapped);
 BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD to_write, LPDWORD written, LPOVERLAPPED overlapped);
 BOOL WINAPI CloseHandle(HANDLE object);
+DWORD WINAPI GetFileType(HANDLE file);
+BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information);
 // The calling process's pseudo-handle, and how many kernel handles it holds open.
 HANDLE WINAPI GetCurrentProcess();
 BOOL WINAPI GetProcessHandleCount(HANDLE process, LPDWORD count);

@@ -50,7 +50,7 @@ bool build_main_window() {
   create_string_gadget(GADGET_GROUP, 160, 10, 30, 20, "05", 0);
   create_button_gadget(GADGET_CONNECT, 20, 40, 80, 20, "Connect", 0);
   create_progress_bar(GADGET_PROGRESS, 20, 70, 220, 20, 0, 100, 0);
-  create_text_gadget(GADGET_LOG, 20, 100, 220, 140, "", TEXT_BORDER);
+  create_text_gadget(GADGET_LOG, 20, 100, 220, 140, "", TEXT_BORDER | TEXT_NEWEST_LINES);
   create_text_gadget(GADGET_RESULT, 20, 260, 220, 280, "", TEXT_CENTER);
   // Without the font the result is shown in the default one.
   if (load_font(FONT_RESULT, "Arial", 30, 0) != 0) set_gadget_font(GADGET_RESULT, font_handle(FONT_RESULT));

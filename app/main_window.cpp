@@ -41,13 +41,15 @@ void start_support_layers() {
   CoInitialize(nullptr);
 }
 
-bool build_main_window() {
+StartValues start_values() { return remembered_start_values(); }
+
+bool build_main_window(const StartValues& start) {
   if (window_open(WINDOW_MAIN, 100, 150, 260, 330, "Velmorant Demo", MAIN_WINDOW_FLAGS) == 0) return false;
   set_gadget_parent(window_handle(WINDOW_MAIN));
   create_text_gadget(GADGET_PORT_LABEL, 20, 14, 30, 20, "Port:", 0);
-  create_string_gadget(GADGET_PORT, 50, 10, 50, 20, "COM17", 0);
+  create_string_gadget(GADGET_PORT, 50, 10, 50, 20, start.port.c_str(), 0);
   create_text_gadget(GADGET_GROUP_LABEL, 120, 14, 40, 20, "Group:", 0);
-  create_string_gadget(GADGET_GROUP, 160, 10, 30, 20, "05", 0);
+  create_string_gadget(GADGET_GROUP, 160, 10, 30, 20, start.group.c_str(), 0);
   create_button_gadget(GADGET_CONNECT, 20, 40, 80, 20, "Connect", 0);
   create_progress_bar(GADGET_PROGRESS, 20, 70, 220, 20, 0, 100, 0);
   create_text_gadget(GADGET_LOG, 20, 100, 220, 140, "", TEXT_BORDER | TEXT_NEWEST_LINES);
@@ -70,6 +72,7 @@ void on_connect() {
     message_requester("Error", message.c_str(), 0);
     return;
   }
+  remember_start_values({get_gadget_text(GADGET_PORT), get_gadget_text(GADGET_GROUP)});
   run_connection(state.port, state.settings);
   state.port = 0;
   // The sequence ends only on a close request, which ends the program too.
@@ -93,7 +96,7 @@ void run_event_loop() {
 int run_program() {
   install_close_signals();
   start_support_layers();
-  if (build_main_window()) run_event_loop();
+  if (build_main_window(start_values())) run_event_loop();
   stop_support_layers();
   return 0;
 }

@@ -123,9 +123,9 @@ bool Script::advance() {
 
 std::string Script::current_step() const { return next_ < steps_.size() ? steps_[next_].what : "(none)"; }
 
-ProgramRun run_program_window(Script& script, Clock::duration limit) {
+ProgramRun run_program_window(Script& script, Clock::duration limit, const StartValues& start) {
   ProgramRun run;
-  if (!build_main_window()) {
+  if (!build_main_window(start)) {
     ADD_FAILURE() << "the main window did not open";
     return run;
   }

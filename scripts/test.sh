@@ -117,6 +117,10 @@ if [ ! -f "$WINEPREFIX/.velmorant-settings" ]; then
   wineserver -w
   touch "$WINEPREFIX/.velmorant-settings"
 fi
+# Wine's own fonts (fonts-wine) where Windows keeps its fonts: Wine 8 as
+# Debian ships it does not find them in its data folder, and without Marlett
+# and Tahoma the caption's buttons and title are not drawn as users see them.
+cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
 wineserver -p >/dev/null 2>&1  # keep it running between test programs
 # Start Wine's services now, away from any test's output.
 "$root/scripts/wine-run.sh" "$WINEPREFIX" cmd /c exit >/dev/null 2>&1

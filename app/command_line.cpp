@@ -26,8 +26,7 @@ constexpr const char* usage =
 int list_ports(std::FILE* out) {
   const std::vector<SerialPortEntry> ports = serial_ports();
   const std::map<std::string, PortDetails> details = port_details();
-  std::vector<std::string> names;
-  for (const SerialPortEntry& port : ports) names.push_back(port.name);
+  const std::vector<std::string> names = usable_serial_port_names();  // the ones a cause may offer
   for (const SerialPortEntry& port : ports) {
     const auto found = details.find(port.name);
     const std::string line =

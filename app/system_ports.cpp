@@ -64,6 +64,14 @@ std::vector<std::string> serial_port_names() {
   return names;
 }
 
+std::vector<std::string> usable_serial_port_names() {
+  std::vector<std::string> names;
+  for (SerialPortEntry& port : serial_ports()) {
+    if (port_open_error(port.name) != ERROR_BAD_DEVICE) names.push_back(std::move(port.name));
+  }
+  return names;
+}
+
 std::string port_holder(std::string_view port_name) {
   DWORD session = 0;
   WCHAR key[CCH_RM_SESSION_KEY + 1] = {};

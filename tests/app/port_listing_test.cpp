@@ -117,6 +117,7 @@ TEST(PortListing, EachPortWithWhatItIsAndWhetherItOpens) {
   links.link("com5", free_line.dev_path());
   links.link("com6", held_line.dev_path());
   links.link("com7", "/dev/velmorant-gone");
+  links.link("com8", "/dev/tty");  // a terminal: listed, never offered
 
   // A device of this machine's own /dev stands behind each made-up sysfs
   // port, if any: only the links' status is this test's to know.
@@ -135,6 +136,9 @@ TEST(PortListing, EachPortWithWhatItIsAndWhetherItOpens) {
       {"COM7     ",
        "/dev/velmorant-gone; cannot be opened now: There is no port COM7. The serial ports here are: "
        "ttyACM0, ttyAMA9, ttyS9, ttyUSB0, ttyUSB1, COM5, COM6, COM7."},
+      {"COM8     ",
+       "/dev/tty; cannot be opened now: COM8 is a terminal or console, not a serial line. Type the name of the port "
+       "the interface is on. The serial ports here are: ttyACM0, ttyAMA9, ttyS9, ttyUSB0, ttyUSB1, COM5, COM6, COM7."},
   };
   const std::vector<std::string> lines = listing();
   ASSERT_EQ(lines.size(), std::size(expected)) << testing::PrintToString(lines);

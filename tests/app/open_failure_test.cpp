@@ -109,14 +109,32 @@ TEST(OpenFailure, EveryNameGetsACauseInTheWordsOfItsSystem) {
 }
 
 // The port layer leaves the name to the open: its error is the open's, never
-// the settings parser's refusal of a name.
+// the settings parser's refusal of a name; and what that error gives is the
+// name's cause in this system's words.
 TEST(OpenFailure, TheOpenJudgesTheNameNotTheSettingsParser) {
-  for (const char* name : {"/dev/x1", "/x1", "../x", "COM0", " COM99"}) {
-    const std::string settings = std::string(name) + ": baud=19200 parity=N Data=8 stop=1";
+  const bool windows = THIS_SYSTEM == PortTexts::Windows;
+  const std::string list = " The serial ports here are: COM5.";
+  const std::string not_found_end = list + (windows ? " Device Manager lists them under \"Ports (COM & LPT)\"." : "");
+  const struct {
+    const char* name;
+    std::string cause;
+  } cases[] = {
+      {"/dev/x1", windows ? "/dev/x1 is not a port name." + list : "Type the name without /dev/: x1." + list},
+      {"/x1", "/x1 is not a port name." + list},
+      {"../x", "../x is not a port name." + list},
+      {"COM0", "There is no port COM0." + not_found_end},
+      {" COM99", "Type the name without spaces: COM99." + list},
+      {"", windows ? "Type the name of the port the interface is on, such as COM5." + list
+                   : "Type the name of the port the interface is on, such as COM5 or ttyUSB0." + list},
+  };
+  for (const auto& c : cases) {
+    const std::string settings = std::string(c.name) + ": baud=19200 parity=N Data=8 stop=1";
     SetLastError(ERROR_SUCCESS);
-    EXPECT_EQ(serial_open(settings.c_str(), HANDSHAKE_NONE, 0, 0), nullptr) << name;
-    EXPECT_NE(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER)) << name;
-    EXPECT_NE(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS)) << name;
+    EXPECT_EQ(serial_open(settings.c_str(), HANDSHAKE_NONE, 0, 0), nullptr) << c.name;
+    const DWORD error = GetLastError();
+    EXPECT_NE(error, static_cast<DWORD>(ERROR_INVALID_PARAMETER)) << c.name;
+    EXPECT_NE(error, static_cast<DWORD>(ERROR_SUCCESS)) << c.name;
+    EXPECT_EQ(open_failure_cause(c.name, error, {"COM5"}), c.cause) << c.name;
   }
 }
 

@@ -48,11 +48,21 @@ constexpr CauseTexts windows_texts{
 };
 
 std::string filled(std::string_view text, std::string_view name, std::string_view holder = {}) {
-  std::string result(text);
-  for (const auto& [field, value] :
-       {std::pair{std::string_view("{name}"), name}, std::pair{std::string_view("{holder}"), holder}}) {
-    for (std::size_t at = result.find(field); at != std::string::npos; at = result.find(field, at + value.size())) {
-      result.replace(at, field.size(), value);
+  std::string result;
+  while (!text.empty()) {
+    const std::size_t open = text.find('{');
+    result += text.substr(0, open);
+    if (open == std::string_view::npos) break;
+    text.remove_prefix(open);
+    if (text.starts_with("{name}")) {
+      result += name;
+      text.remove_prefix(6);
+    } else if (text.starts_with("{holder}")) {
+      result += holder;
+      text.remove_prefix(8);
+    } else {
+      result += '{';
+      text.remove_prefix(1);
     }
   }
   return result;
@@ -88,7 +98,8 @@ std::string_view trimmed(std::string_view name) {
 bool never_a_port(std::string_view name, PortTexts system) {
   if (system == PortTexts::Windows) return name.find_first_of("/\\") != std::string_view::npos;
   if (name.starts_with("/") || name.find('\\') != std::string_view::npos) return true;
-  const std::string with_slashes = "/" + std::string(name) + "/";
+  std::string with_slashes(1, '/');
+  with_slashes.append(name).push_back('/');
   return with_slashes.find("/../") != std::string::npos || with_slashes.find("/./") != std::string::npos;
 }
 

@@ -18,9 +18,7 @@ namespace {
 int list_ports(std::FILE* out) {
   const std::vector<SerialPortEntry> ports = serial_ports();
   const std::map<std::string, PortDetails> details = port_details();
-  std::vector<std::string> names;
-  for (const SerialPortEntry& port : ports) names.push_back(port.name);
-  names = offered_ports(names);
+  const std::vector<std::string> names = offered_ports(usable_serial_port_names());  // the ones a cause may offer
   for (const SerialPortEntry& port : ports) {
     const auto found = details.find(port.name);
     const std::string line =

@@ -63,17 +63,25 @@ void start_support_layers() {
   CoInitialize(nullptr);
 }
 
-bool build_main_window() {
+// The remembered port and group, unless the command line gives its own.
+StartValues start_values() {
+  StartValues start = remembered_start_values();
+  if (program_options.port) start.port = *program_options.port;
+  if (program_options.group) start.group = *program_options.group;
+  return start;
+}
+
+bool build_main_window(const StartValues& start) {
   const DWORD shown = program_options.display == Display::Headless ? WINDOW_INVISIBLE : 0;
   if (window_open(WINDOW_MAIN, 100, 150, 260, 330, "Velmorant Demo", MAIN_WINDOW_FLAGS | shown) == 0) return false;
   set_gadget_parent(window_handle(WINDOW_MAIN));
   create_text_gadget(GADGET_PORT_LABEL, 20, 14, 30, 20, "Port:", 0);
-  create_string_gadget(GADGET_PORT, 50, 10, 50, 20, program_options.port.value_or("COM17").c_str(), 0);
+  create_string_gadget(GADGET_PORT, 50, 10, 50, 20, start.port.c_str(), 0);
   create_text_gadget(GADGET_GROUP_LABEL, 120, 14, 40, 20, "Group:", 0);
-  create_string_gadget(GADGET_GROUP, 160, 10, 30, 20, program_options.group.value_or("05").c_str(), 0);
+  create_string_gadget(GADGET_GROUP, 160, 10, 30, 20, start.group.c_str(), 0);
   create_button_gadget(GADGET_CONNECT, 20, 40, 80, 20, "Connect", 0);
   create_progress_bar(GADGET_PROGRESS, 20, 70, 220, 20, 0, 100, 0);
-  create_text_gadget(GADGET_LOG, 20, 100, 220, 140, "", TEXT_BORDER);
+  create_text_gadget(GADGET_LOG, 20, 100, 220, 140, "", TEXT_BORDER | TEXT_NEWEST_LINES);
   create_text_gadget(GADGET_RESULT, 20, 260, 220, 280, "", TEXT_CENTER);
   // Without the font the result is shown in the default one.
   if (load_font(FONT_RESULT, "Arial", 30, 0) != 0) set_gadget_font(GADGET_RESULT, font_handle(FONT_RESULT));
@@ -100,6 +108,7 @@ void on_connect() {
     message_requester("Error", message.c_str(), 0);
     return;
   }
+  remember_start_values({get_gadget_text(GADGET_PORT), get_gadget_text(GADGET_GROUP)});
   run_connection(state.port, state.settings, Conversation{program_options.interval_ms, &program_views});
   state.port = 0;
   // The sequence ends only on a close request, which ends the program too.
@@ -137,7 +146,7 @@ int run_program(const ProgramOptions& options, const std::vector<ValueView*>& vi
   // in-memory display, so that no display system is needed at all.
   if (options.display == Display::Headless) SetEnvironmentVariableA("VELMORANT_DISPLAY", "headless");
   start_support_layers();
-  if (build_main_window()) {
+  if (build_main_window(start_values())) {
     if (options.duration_seconds)
       SetTimer(nullptr, 0, static_cast<UINT>(*options.duration_seconds * 1000), end_of_duration);
     // As if pressed at once: the connection's first wait paints the window.

@@ -11,6 +11,7 @@
 #include "options.h"
 #include "registry.h"
 #include "value_view.h"
+#include "start_values.h"
 
 inline constexpr ObjectNumber WINDOW_MAIN = 0;
 inline constexpr ObjectNumber FONT_RESULT = 0;
@@ -27,7 +28,10 @@ inline constexpr ObjectNumber GADGET_GROUP_LABEL = 8;
 void start_support_layers();
 // False when the window could not be opened. Once built, the window also
 // answers the console's close events (see close_signals_reach).
-bool build_main_window();
+bool build_main_window(const StartValues& start = StartValues{});
+// What the fields show at start: the remembered port and group (start_values.h).
+// Options given on the command line go over them here.
+StartValues start_values();
 void on_connect();
 void stop_support_layers();
 

@@ -10,12 +10,22 @@
 #include <string_view>
 #include <vector>
 
+// Whose words: each system has its own table of texts (Windows' speak of
+// Device Manager and never of /dev, groups or --link-port).
+enum class PortTexts { Linux, Windows };
+#ifdef _WIN32
+inline constexpr PortTexts THIS_SYSTEM = PortTexts::Windows;
+#else
+inline constexpr PortTexts THIS_SYSTEM = PortTexts::Linux;
+#endif
+
 // The cause and what to do, for the port name as typed and the error that
 // the open left (GetLastError), given the ports that exist and, for a port
 // in use, who holds it, or for a port whose lock file is in the way, what is
-// wrong with that file.
+// wrong with that file. A name that cannot be a port's is told as such
+// whatever the error.
 std::string open_failure_cause(std::string_view port_name, DWORD error, const std::vector<std::string>& ports,
-                               std::string_view holder = {});
+                               std::string_view holder = {}, PortTexts system = THIS_SYSTEM);
 
 // The whole message: "Error during open NAME: Port", a blank line, the cause.
 std::string open_failure_message(std::string_view port_name, DWORD error);

@@ -95,6 +95,14 @@ std::vector<std::string> serial_port_names() {
   return names;
 }
 
+std::vector<std::string> usable_serial_port_names() {
+  std::vector<std::string> names;
+  for (SerialPortEntry& port : serial_ports()) {
+    if (port_open_error(port.name) != ERROR_BAD_DEVICE) names.push_back(std::move(port.name));
+  }
+  return names;
+}
+
 std::string port_holder(std::string_view port_name) {
   std::string holder;
   for (const RM_PROCESS_INFO& entry : restart_manager_list(port_name)) {

@@ -22,6 +22,9 @@ struct SerialPortEntry {
 // lists none.
 std::vector<SerialPortEntry> serial_ports();
 std::vector<std::string> serial_port_names();
+// The names of those that can be serial lines at all: not the system console
+// or a terminal (an open that fails with ERROR_BAD_DEVICE).
+std::vector<std::string> usable_serial_port_names();
 
 struct PortDetails {
   std::string usb_id;  // "0403:6001" (vendor:product, lowercase hex); empty: not USB

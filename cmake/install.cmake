@@ -5,8 +5,9 @@ set(packaging ${PROJECT_SOURCE_DIR}/packaging)
 
 if(WIN32)
   install(TARGETS velmorant-demo RUNTIME DESTINATION .)
-  # The user's guide, not the developers' README, with names Windows opens.
-  install(FILES ${packaging}/README.user DESTINATION . RENAME README.txt)
+  # The guide for Windows users, with the line ends and names Windows opens.
+  configure_file(${packaging}/README.windows ${PROJECT_BINARY_DIR}/README.txt @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${PROJECT_BINARY_DIR}/README.txt DESTINATION .)
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 else()
   include(GNUInstallDirs)

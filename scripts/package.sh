@@ -177,7 +177,11 @@ if [ -f "$zip" ]; then
   python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' "$zip" "$work/zip"
   check "the .zip holds the program, the user's guide and the licence" same_lines files_in_zip expected_zip_files
   check "the Windows program carries the icon" icon_resource
-  check "the README is the user's guide" cmp -s "$work/zip/README.txt" "$root/packaging/README.user"
+  sed 's/$/\r/' "$root/packaging/README.windows" >"$work/README.windows.crlf"
+  check "the README is the Windows user's guide, with CRLF line ends" \
+    cmp -s "$work/zip/README.txt" "$work/README.windows.crlf"
+  check "the Windows program's manifest says version $version.0" \
+    grep -q "name=\"Velmorant.Demo\" version=\"$version.0\"" "$exe"
   check "the Windows program is stripped" stripped
   check "the Windows program needs only system libraries" system_libraries_only
   check "the Windows program's version resource says $version" version_resource

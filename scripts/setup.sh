@@ -10,7 +10,7 @@ packages=(
   libcairo2-dev libfontconfig-dev libfreetype-dev libx11-dev
   fonts-liberation fonts-dejavu-core
   mingw-w64 g++-mingw-w64-x86-64-posix
-  wine wine64
+  wine wine64 fonts-wine
   xvfb xdotool x11-apps imagemagick
   python3
   dpkg-dev desktop-file-utils groff-base shellcheck lintian

@@ -117,6 +117,12 @@ if [ ! -f "$WINEPREFIX/.velmorant-settings" ]; then
   wineserver -w
   touch "$WINEPREFIX/.velmorant-settings"
 fi
+# Marlett, Wine's font of the caption's button glyphs (fonts-wine), where
+# Windows keeps its fonts: Wine 8 as Debian ships it does not find it in its
+# data folder, and without it the close box shows a placeholder glyph. Only
+# Marlett: with Wine's Tahoma, MS Shell Dlg (the stock GUI font) would change
+# under the platform tests that compare it with ours.
+cp -n /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
 wineserver -p >/dev/null 2>&1  # keep it running between test programs
 # Start Wine's services now, away from any test's output.
 "$root/scripts/wine-run.sh" "$WINEPREFIX" cmd /c exit >/dev/null 2>&1

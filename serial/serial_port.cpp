@@ -98,10 +98,14 @@ SerialPort open_configured(const char* settings, std::int32_t handshake, std::in
   std::memcpy(path, device_prefix, sizeof device_prefix - 1);
   std::memcpy(path + sizeof device_prefix - 1, settings, name_length);
   // A settings text the port would refuse is refused before the port is
-  // opened: opening alone may change the line.
+  // opened: opening alone may change the line. Only the settings after the
+  // name are parsed here, so that the open is what judges the name and its
+  // error says what is wrong with it.
+  const char* mode = settings[name_length] == ':' ? settings + name_length + 1 : settings;
+  while (*mode == ' ') ++mode;
   DCB parsed{};
   parsed.DCBlength = sizeof parsed;
-  if (!BuildCommDCBA(settings, &parsed)) return nullptr;
+  if (!BuildCommDCBA(mode, &parsed)) return nullptr;
 
   HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
@@ -115,7 +119,7 @@ SerialPort open_configured(const char* settings, std::int32_t handshake, std::in
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
   if (!GetCommState(handle, &dcb)) return close_unconfigured(handle);
-  if (!BuildCommDCBA(settings, &dcb)) return close_unconfigured(handle);
+  if (!BuildCommDCBA(mode, &dcb)) return close_unconfigured(handle);
   apply_handshake(dcb, handshake, input_size);
   if (!SetCommState(handle, &dcb)) return close_unconfigured(handle);
 

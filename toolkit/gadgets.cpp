@@ -120,10 +120,10 @@ ObjectNumber create_gadget(Kind kind, ObjectNumber number, int x, int y, int wid
   INT_PTR control_id = -1;
   switch (kind) {
     case Kind::text:
-      table = kind_table(text_kind, KIND_TEXT);
+      table = (flags & TEXT_NEWEST_LINES) ? newest_lines_kind() : kind_table(text_kind, KIND_TEXT);
       class_name = "Static";
       if (flags & edge_flag) extended_style = WS_EX_CLIENTEDGE;
-      style |= text_style;
+      style = (style & ~TEXT_NEWEST_LINES) | text_style;
       break;
     case Kind::string:
       table = kind_table(string_kind, KIND_STRING);
@@ -181,7 +181,14 @@ ObjectNumber create_gadget(Kind kind, ObjectNumber number, int x, int y, int wid
     record->front_colour = default_colour;
     record->back_colour = default_colour;
   }
-  return attach_gadget(number, record, control, table);
+  const ObjectNumber made = attach_gadget(number, record, control, table);
+  // A kind that holds its text takes the first one too; attaching sent
+  // messages, so the record is looked up again.
+  if (table->set_text != nullptr && text != nullptr && number != ANY_NUMBER) {
+    GadgetRecord* attached = gadget_record(number);
+    if (attached != nullptr && attached->control == control) table->set_text(attached, text);
+  }
+  return made;
 }
 
 }  // namespace

@@ -13,6 +13,9 @@
 constexpr DWORD TEXT_CENTER = 0x1;            // SS_CENTER
 constexpr DWORD TEXT_BORDER = 0x20000;        // adds a sunken edge
 constexpr DWORD STRING_BORDERLESS = 0x20000;  // leaves the sunken edge out
+// A text gadget that keeps its whole text but shows only the newest lines
+// that its box holds whole (not a style: it stays out of the control's).
+constexpr DWORD TEXT_NEWEST_LINES = 0x10000;
 
 void gadgets_init();
 HWND set_gadget_parent(HWND window);

@@ -176,6 +176,7 @@ struct GadgetRecord {
   LONG back_colour;            // COLORREF, or -1 for the default
   LONG front_colour;           // text (or bar) colour, or -1 for the default
   HBRUSH back_brush;           // cached brush of back_colour, or null
+  char* held_text;             // on main_heap: the whole text of a TEXT_NEWEST_LINES gadget
 };
 
 using MessageHookSlot = LRESULT (*)(GadgetRecord* record, HWND parent, UINT message, WPARAM wparam, LPARAM lparam);
@@ -234,6 +235,8 @@ LRESULT CALLBACK string_field_procedure(HWND control, UINT message, WPARAM wpara
 HWND find_toolkit_window(HWND control);
 
 GadgetRecord* gadget_record(ObjectNumber gadget);
+// The kind of a text gadget made with TEXT_NEWEST_LINES (newest_lines.cpp).
+GadgetKind* newest_lines_kind();
 
 // ---- Colours
 

@@ -7,6 +7,7 @@
 // value "\Device\Serial0" = "COM1"       value "/dev/ttyUSB0" = "ttyUSB0",
 //                                        "/dev/pts/4" = "COM17"
 // any other key                          ERROR_FILE_NOT_FOUND
+// (HKEY_CURRENT_USER's keys are advapi/user_settings.cpp's.)
 #include <windows.h>
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "advapi/user_settings.h"
 #include "port_list.h"
 
 namespace {
@@ -60,6 +62,7 @@ LSTATUS copy_out(const std::string& text, char* buffer, DWORD* size, bool count_
 LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR sub_key, DWORD /*options*/, REGSAM /*access*/, PHKEY result) {
   if (result == nullptr) return ERROR_INVALID_PARAMETER;
   *result = nullptr;
+  if (key == HKEY_CURRENT_USER) return user_key_open(sub_key, false, result);
   if (key != HKEY_LOCAL_MACHINE || sub_key == nullptr ||
       !same_text_ignoring_case(sub_key, "HARDWARE\\DEVICEMAP\\SERIALCOMM")) {
     return ERROR_FILE_NOT_FOUND;
@@ -91,7 +94,7 @@ LSTATUS WINAPI RegCloseKey(HKEY key) {
   std::lock_guard held(keys_lock);
   const auto found = std::find_if(open_keys.begin(), open_keys.end(),
                                   [key](const auto& open) { return reinterpret_cast<HKEY>(open.get()) == key; });
-  if (found == open_keys.end()) return ERROR_INVALID_HANDLE;
+  if (found == open_keys.end()) return user_key_close(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
   open_keys.erase(found);
   return ERROR_SUCCESS;
 }

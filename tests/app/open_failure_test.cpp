@@ -2,6 +2,7 @@
 // the same on both systems.
 #include "command_line.h"
 #include "open_failure.h"
+#include "serial_port.h"
 #include "system_ports.h"
 
 #include <gtest/gtest.h>
@@ -52,7 +53,94 @@ TEST(OpenFailure, EachCauseSaysWhyAndWhatToDo) {
        "the lock file /run/lock/LCK..ttyUSB0 is not a lock file: remove it"},
       {"COM17", ERROR_LOCK_FAILED, ports, "COM17 cannot be opened: its lock file cannot be used."},
   };
-  for (const auto& c : cases) EXPECT_EQ(open_failure_cause(c.name, c.error, c.ports, c.detail), c.cause) << c.name;
+  for (const auto& c : cases) {
+    EXPECT_EQ(open_failure_cause(c.name, c.error, c.ports, c.detail, PortTexts::Linux), c.cause) << c.name;
+  }
+}
+
+// Every kind of name the port field can hold, in each system's words; the
+// error is the one either system may leave for such a name.
+TEST(OpenFailure, EveryNameGetsACauseInTheWordsOfItsSystem) {
+  const std::vector<std::string> ports = {"COM5"};
+  const std::string list = " The serial ports here are: COM5.";
+  const std::string device_manager = " Device Manager lists them under \"Ports (COM & LPT)\".";
+  const auto linux = PortTexts::Linux;
+  const auto windows = PortTexts::Windows;
+  const struct {
+    PortTexts system;
+    const char* name;
+    DWORD error;
+    std::string cause;
+  } cases[] = {
+      {linux, "", ERROR_PATH_NOT_FOUND,
+       "Type the name of the port the interface is on, such as COM5 or ttyUSB0." + list},
+      {windows, "", ERROR_INVALID_NAME, "Type the name of the port the interface is on, such as COM5." + list},
+      {linux, "  ", ERROR_INVALID_PARAMETER,
+       "Type the name of the port the interface is on, such as COM5 or ttyUSB0." + list},
+      {linux, " COM5", ERROR_INVALID_NAME, "Type the name without spaces: COM5." + list},
+      {windows, "COM5 ", ERROR_FILE_NOT_FOUND, "Type the name without spaces: COM5." + list},
+      {linux, "/dev/x1", ERROR_INVALID_PARAMETER, "Type the name without /dev/: x1." + list},
+      {windows, "/dev/x1", ERROR_PATH_NOT_FOUND, "/dev/x1 is not a port name." + list},
+      {linux, "/x1", ERROR_INVALID_NAME, "/x1 is not a port name." + list},
+      {windows, "/x1", ERROR_FILE_NOT_FOUND, "/x1 is not a port name." + list},
+      {linux, "../x", ERROR_FILE_NOT_FOUND, "../x is not a port name." + list},
+      {linux, "pts/../x", ERROR_INVALID_NAME, "pts/../x is not a port name." + list},
+      {windows, "..\\x", ERROR_PATH_NOT_FOUND, "..\\x is not a port name." + list},
+      {linux, "COM0", ERROR_INVALID_PARAMETER, "There is no port COM0." + list},
+      {windows, "COM0", ERROR_FILE_NOT_FOUND, "There is no port COM0." + list + device_manager},
+      {windows, "COM99", ERROR_FILE_NOT_FOUND, "There is no port COM99." + list + device_manager},
+      {linux, "x1", ERROR_INVALID_PARAMETER, "x1 is not a port name." + list},
+      {windows, "COM5", ERROR_ACCESS_DENIED,
+       "COM5 is in use by another program. Close that program, then press Connect again."},
+      {windows, "COM123456", ERROR_FILENAME_EXCED_RANGE,
+       "COM123456 is too long for the port field (7 characters at most). Device Manager lists the serial ports under "
+       "\"Ports (COM & LPT)\" with their COM names: type the one the interface is on."},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(open_failure_cause(c.name, c.error, ports, {}, c.system), c.cause) << c.name;
+  }
+  // Windows' words never send the user to Linux's tools.
+  for (const DWORD error : {ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION, ERROR_FILENAME_EXCED_RANGE,
+                            ERROR_FILE_NOT_FOUND, ERROR_INVALID_NAME, ERROR_BAD_DEVICE}) {
+    for (const char* name : {"COM5", "/dev/ttyUSB0", "\\\\.\\COM5", "ttyUSB10"}) {
+      const std::string cause = open_failure_cause(name, error, ports, {}, windows);
+      for (const char* word : {"sudo", "dialout", "--link-port", "Type the name without /dev/"}) {
+        EXPECT_EQ(cause.find(word), std::string::npos) << name << ": " << cause;
+      }
+    }
+  }
+  EXPECT_EQ(open_failure_cause("COM5", ERROR_ACCESS_DENIED, ports, "Terminal (process 42)", windows),
+            "COM5 is in use by Terminal (process 42). Close that program, then press Connect again.");
+}
+
+// The port layer leaves the name to the open: its error is the open's, never
+// the settings parser's refusal of a name; and what that error gives is the
+// name's cause in this system's words.
+TEST(OpenFailure, TheOpenJudgesTheNameNotTheSettingsParser) {
+  const bool windows = THIS_SYSTEM == PortTexts::Windows;
+  const std::string list = " The serial ports here are: COM5.";
+  const std::string not_found_end = list + (windows ? " Device Manager lists them under \"Ports (COM & LPT)\"." : "");
+  const struct {
+    const char* name;
+    std::string cause;
+  } cases[] = {
+      {"/dev/x1", windows ? "/dev/x1 is not a port name." + list : "Type the name without /dev/: x1." + list},
+      {"/x1", "/x1 is not a port name." + list},
+      {"../x", "../x is not a port name." + list},
+      {"COM0", "There is no port COM0." + not_found_end},
+      {" COM99", "Type the name without spaces: COM99." + list},
+      {"", windows ? "Type the name of the port the interface is on, such as COM5." + list
+                   : "Type the name of the port the interface is on, such as COM5 or ttyUSB0." + list},
+  };
+  for (const auto& c : cases) {
+    const std::string settings = std::string(c.name) + ": baud=19200 parity=N Data=8 stop=1";
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_EQ(serial_open(settings.c_str(), HANDSHAKE_NONE, 0, 0), nullptr) << c.name;
+    const DWORD error = GetLastError();
+    EXPECT_NE(error, static_cast<DWORD>(ERROR_INVALID_PARAMETER)) << c.name;
+    EXPECT_NE(error, static_cast<DWORD>(ERROR_SUCCESS)) << c.name;
+    EXPECT_EQ(open_failure_cause(c.name, error, {"COM5"}), c.cause) << c.name;
+  }
 }
 
 TEST(OpenFailure, MessageKeepsItsFirstLineAndAddsTheCause) {

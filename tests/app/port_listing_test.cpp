@@ -117,6 +117,7 @@ TEST(PortListing, EachPortWithWhatItIsAndWhetherItOpens) {
   links.link("com5", free_line.dev_path());
   links.link("com6", held_line.dev_path());
   links.link("com7", "/dev/velmorant-gone");
+  links.link("com8", "/dev/tty");  // a terminal: listed, never offered
 
   // A device of this machine's own /dev stands behind each made-up sysfs
   // port, if any: only the links' status is this test's to know.
@@ -135,6 +136,9 @@ TEST(PortListing, EachPortWithWhatItIsAndWhetherItOpens) {
       {"COM7     ",
        "/dev/velmorant-gone; cannot be opened now: There is no port COM7. The serial ports here are: "
        "ttyACM0, ttyAMA9, ttyS9, ttyUSB0, ttyUSB1, COM5, COM6."},
+      {"COM8     ",
+       "/dev/tty; cannot be opened now: COM8 is a terminal or console, not a serial line. Type the name of the port "
+       "the interface is on. The serial ports here are: ttyACM0, ttyAMA9, ttyS9, ttyUSB0, ttyUSB1, COM5, COM6."},
   };
   const std::vector<std::string> lines = listing();
   ASSERT_EQ(lines.size(), std::size(expected)) << testing::PrintToString(lines);
@@ -154,15 +158,15 @@ TEST(PortListing, EachPortWithWhatItIsAndWhetherItOpens) {
   for (const char* target : {"/dev/tty", "/dev/null"}) {
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
-    const char* arguments[] = {"velmorant-demo", "--link-port", "COM8", target};
+    const char* arguments[] = {"velmorant-demo", "--link-port", "COM9", target};
     EXPECT_EQ(run_command_line(4, arguments, out, err), 1) << target;
     std::rewind(err);
     char said[512] = "";
     EXPECT_NE(std::fgets(said, sizeof said, err), nullptr);
-    const std::string cause = std::string(target) == "/dev/tty" ? "COM8 is a terminal or console, not a serial line."
-                                                                : "There is no port COM8.";
+    const std::string cause = std::string(target) == "/dev/tty" ? "COM9 is a terminal or console, not a serial line."
+                                                                : "There is no port COM9.";
     EXPECT_TRUE(
-        std::string(said).starts_with("velmorant-demo: COM8 cannot stand for " + std::string(target) + ": " + cause))
+        std::string(said).starts_with("velmorant-demo: COM9 cannot stand for " + std::string(target) + ": " + cause))
         << said;
     std::fclose(out);
     std::fclose(err);

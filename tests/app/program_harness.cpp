@@ -26,10 +26,23 @@ namespace program_test {
 namespace {
 
 // Start-up runs once per process, as in the program; the windows and fonts
-// are closed after every run.
+// are closed after every run. The program remembers what connected: in the
+// Windows build this process's HKEY_CURRENT_USER is a key of the tests' own,
+// so that the programs that other tests start in the same Wine prefix start
+// as on a first start (on Linux each test has a config folder of its own).
 class ProgramEnvironment : public ::testing::Environment {
  public:
-  void SetUp() override { start_support_layers(); }
+  void SetUp() override {
+#ifdef _WIN32
+    HKEY tests_own = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Velmorant\\ProgramTests", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &tests_own, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, tests_own), ERROR_SUCCESS);
+    RegCloseKey(tests_own);
+#endif
+    start_support_layers();
+  }
   void TearDown() override { stop_support_layers(); }
 };
 
@@ -123,9 +136,9 @@ bool Script::advance() {
 
 std::string Script::current_step() const { return next_ < steps_.size() ? steps_[next_].what : "(none)"; }
 
-ProgramRun run_program_window(Script& script, Clock::duration limit) {
+ProgramRun run_program_window(Script& script, Clock::duration limit, const StartValues& start) {
   ProgramRun run;
-  if (!build_main_window()) {
+  if (!build_main_window(start)) {
     ADD_FAILURE() << "the main window did not open";
     return run;
   }

@@ -16,6 +16,7 @@
 
 #include "registry.h"
 #include "serial_trace.h"
+#include "start_values.h"
 
 namespace program_test {
 
@@ -62,14 +63,15 @@ struct ProgramRun {
 // loop while the script acts. When the script is done the window is asked to
 // close as its close box does; so it is after the time limit, and the run
 // then tells where the script was stuck. The window is closed afterwards.
-ProgramRun run_program_window(Script& script, Clock::duration limit);
+// The fields start with the given values, COM17 and 05 unless a test says.
+ProgramRun run_program_window(Script& script, Clock::duration limit, const StartValues& start = StartValues{});
 
 // The start of almost every program test: declares the ProgramRun named run,
 // the program run with the script for at most limit (run_program_window),
 // and ends the test there, as ASSERT_TRUE does, when the script was stuck. A
 // message streamed after it is added to the failure's.
-#define RUN_PROGRAM(run, script, limit)                                                     \
-  const ::program_test::ProgramRun run = ::program_test::run_program_window(script, limit); \
+#define RUN_PROGRAM(run, script, limit, ...)                                                                           \
+  const ::program_test::ProgramRun run = ::program_test::run_program_window(script, limit __VA_OPT__(, ) __VA_ARGS__); \
   ASSERT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at
 
 // What the window shows.

@@ -234,4 +234,44 @@ TEST(NoSpeed, TheLogAccumulatesRepliesAndKeepsItsNewest4096Bytes) {
   EXPECT_EQ(run.result_at_end, "");
 }
 
+// Whether the text, laid out as the log's static control lays it out, fits its box.
+bool fits_the_log_box(HWND log, const std::string& text) {
+  RECT client, bounds;
+  GetClientRect(log, &client);
+  bounds = RECT{0, 0, client.right, 0};
+  HDC dc = GetDC(log);
+  HGDIOBJ old_font = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(log, WM_GETFONT, 0, 0)));
+  DrawTextA(dc, text.c_str(), -1, &bounds, DT_LEFT | DT_EXPANDTABS | DT_WORDBREAK | DT_CALCRECT);
+  SelectObject(dc, old_font);
+  ReleaseDC(log, dc);
+  return bounds.bottom <= client.bottom;
+}
+
+TEST(NoSpeed, TheLogShowsTheNewestLinesThatFitItsBox) {
+  const std::string block = "01 0A 64 02 1E 10 03 20 14\r>";
+  std::string log, shown;
+  bool shown_fits = false, one_line_more_fits = true;
+  Script script;
+  script.act("press Connect", press_connect).wait_for(3s).act("read the log and what it shows", [&] {
+    HWND box = GetDlgItem(main_window(), GADGET_LOG);
+    log = text_of(GADGET_LOG);
+    char text[8192] = {};
+    GetWindowTextA(box, text, sizeof text);
+    shown = text;
+    shown_fits = fits_the_log_box(box, shown);
+    if (log.size() >= shown.size() + block.size()) {
+      one_line_more_fits = fits_the_log_box(box, log.substr(log.size() - shown.size() - block.size()));
+    }
+  });
+  RUN_PROGRAM(run, script, 20s);
+  ASSERT_GE(count_of(log, block), 15u) << log;
+  // What is shown is the log's tail: its newest lines, all of them whole in
+  // the box, the newest complete reply among them, and a line more would not fit.
+  ASSERT_TRUE(log.ends_with(shown)) << shown;
+  EXPECT_GE(shown.rfind(block), shown.size() - 2 * block.size()) << shown;
+  EXPECT_GE(count_of(shown, block), 3u) << shown;
+  EXPECT_TRUE(shown_fits) << shown;
+  EXPECT_FALSE(one_line_more_fits) << shown;
+}
+
 }  // namespace

@@ -304,6 +304,7 @@ X11Display::X11Display(::Display* x) : connection_(std::make_shared<X11Connectio
   connection_->utf8 = XInternAtom(x, "UTF8_STRING", False);
   connection_->net_wm_pid = XInternAtom(x, "_NET_WM_PID", False);
   connection_->net_wm_icon = XInternAtom(x, "_NET_WM_ICON", False);
+  clipboard_ = std::make_unique<X11Clipboard>(x);
 }
 
 X11Display::~X11Display() {
@@ -453,6 +454,7 @@ void X11Display::process_events(InputSink& sink) {
   while (XPending(x) > 0) {
     XEvent event;
     XNextEvent(x, &event);
+    if (clipboard_->handle(event)) continue;
     auto found = connection_->surfaces.find(event.xany.window);
     if (found == connection_->surfaces.end()) continue;
     X11Surface& s = *found->second;

@@ -119,6 +119,31 @@ TEST_F(Edits, CopyAndPasteWorkWithinTheProgram) {
   EXPECT_EQ(text_of(field), "COM17COM17");
 }
 
+// Ctrl+A selects all (as the version-6 control does); Ctrl+Insert copies,
+// Shift+Insert pastes, Shift+Delete cuts; a paste beyond the length limit is
+// cut to it, and the parent told.
+TEST_F(Edits, TheOtherClipboardKeysAndSelectAllWorkAndAPasteKeepsTheLimit) {
+  SetFocus(field);
+  test_support::key_chord({VK_CONTROL, 'A'});
+  pump_messages();
+  EXPECT_EQ(selection(), (std::pair<DWORD, DWORD>{0, 5}));
+  test_support::key_chord({VK_CONTROL, VK_INSERT});
+  test_support::press_key(VK_END);
+  test_support::key_chord({VK_SHIFT, VK_INSERT});
+  pump_messages();
+  EXPECT_EQ(text_of(field), "COM17COM17");
+  test_support::key_chord({VK_CONTROL, 'A'});
+  test_support::key_chord({VK_SHIFT, VK_DELETE});
+  pump_messages();
+  EXPECT_EQ(text_of(field), "");
+  SendMessageA(field, EM_SETLIMITTEXT, 7, 0);
+  recorder.clear();
+  test_support::key_chord({VK_SHIFT, VK_INSERT});
+  pump_messages();
+  EXPECT_EQ(text_of(field), "COM17CO");
+  EXPECT_EQ(notifications(field), (Codes{EN_MAXTEXT, EN_UPDATE, EN_CHANGE}));
+}
+
 TEST_F(Edits, DraggingTheMouseSelectsText) {
   RECT client;
   GetClientRect(field, &client);

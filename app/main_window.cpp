@@ -78,6 +78,8 @@ bool build_main_window() {
   // Without the font the result is shown in the default one.
   if (load_font(FONT_RESULT, "Arial", 30, 0) != 0) set_gadget_font(GADGET_RESULT, font_handle(FONT_RESULT));
   close_signals_reach(window_handle(WINDOW_MAIN));
+  // Typing replaces the port at once.
+  activate_gadget(GADGET_PORT);
   return true;
 }
 
@@ -98,6 +100,8 @@ void on_connect() {
       return;
     }
     message_requester("Error", message.c_str(), 0);
+    // Ready for the corrected name.
+    activate_gadget(GADGET_PORT);
     return;
   }
   run_connection(state.port, state.settings, Conversation{program_options.interval_ms, &program_views});
@@ -121,10 +125,21 @@ void stop_support_layers() {
   main_heap = nullptr;
 }
 
+namespace {
+
+// Enter in either field presses Connect, as in a dialog whose default button it is.
+bool enter_in_a_field(int event) {
+  if (event != WM_KEYDOWN || event_key() != VK_RETURN) return false;
+  const ObjectNumber focused = active_gadget();
+  return focused == GADGET_PORT || focused == GADGET_GROUP;
+}
+
+}  // namespace
+
 void run_event_loop() {
   do {
     state.event = event_wait();
-    if (state.event == EV_GADGET && event_gadget() == GADGET_CONNECT) on_connect();
+    if ((state.event == EV_GADGET && event_gadget() == GADGET_CONNECT) || enter_in_a_field(state.event)) on_connect();
   } while (state.event != EV_CLOSE);
 }
 

@@ -130,8 +130,7 @@ TEST(OpenFailure, TheKeyboardAloneTypesAPortConnectsAndCorrectsIt) {
              test_support::press_key(VK_RETURN);
            })
       .wait_until("the speed", [] { return text_of(GADGET_RESULT) == "50 km/h"; });
-  const ProgramRun run = run_program_window(script, 15s);
-  EXPECT_TRUE(run.script_finished) << "stuck at: " << run.stuck_at;
+  RUN_PROGRAM(run, script, 15s);
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include "main_window.h"
 #include "reply.h"
 #include "reply_text.h"
+#include "toolkit_windows.h"
+#include "waiting_cursor.h"
 #include "window_service.h"
 
 namespace {
@@ -21,7 +23,8 @@ class Connection {
         port_name_(settings.substr(0, settings.find(':'))),
         conversation_(conversation),
         line_(port),
-        service_(line_) {}
+        service_(line_),
+        waiting_(window_handle(WINDOW_MAIN)) {}
 
   // Talks to the interface until the window is closed. A lost interface is
   // told at once, its handle closed, and the port opened again until it is
@@ -81,7 +84,10 @@ class Connection {
     for (;;) {
       send(IDENTIFY_REQUEST);
       if (line_.lost() || !pause() || !read_identification()) return false;
-      if (identification_.found()) return true;
+      if (identification_.found()) {
+        waiting_.answered();
+        return true;
+      }
     }
   }
 
@@ -114,6 +120,7 @@ class Connection {
       step_progress();
     }
     if (!collect_reply()) return false;
+    waiting_.answered();
     echo_.add("\r");
     flush_echo();
     return true;
@@ -132,6 +139,7 @@ class Connection {
     reply_.clear();
     reply_text_.clear();
     if (collect_reply()) {
+      waiting_.answered();
       const std::optional<std::int32_t> speed = reply_.speed_value();
       // The log is emptied right after this reply's echo would reach it,
       // so the echo is dropped instead. A text that is already shown is not
@@ -254,7 +262,10 @@ class Connection {
   // it the empty text, so it is added nowhere.
   bool read_byte() { return line_.read(read_buffer_); }
 
-  void send(std::string_view request) { line_.write(request); }
+  void send(std::string_view request) {
+    line_.write(request);
+    waiting_.awaited();
+  }
 
   // Pauses interval_ms from start with the window served. During polling
   // a close request does not cut the pause short; elsewhere it ends the wait,
@@ -283,6 +294,7 @@ class Connection {
   const Conversation conversation_;
   Line line_;
   WindowService service_;
+  WaitingCursor waiting_;
   Identification identification_;
   Reply reply_;
   ReplyText reply_text_;           // the reply for the views

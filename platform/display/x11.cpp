@@ -413,7 +413,9 @@ unsigned long X11Display::cursor_for(int shape) {
                 {32645, XC_sb_v_double_arrow},
                 {32646, XC_fleur},
                 {32648, XC_X_cursor},
-                {32649, XC_hand2}};
+                {32649, XC_hand2},
+                // IDC_APPSTARTING: the cursor font has no arrow with a watch; its watch says "busy" too.
+                {32650, XC_watch}};
   auto known = cursors_.find(shape);
   if (known != cursors_.end()) return known->second;
   unsigned int glyph = XC_left_ptr;

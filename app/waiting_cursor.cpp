@@ -18,6 +18,10 @@ bool mouse_over(HWND window) {
   return under != nullptr && GetAncestor(under, GA_ROOT) == window;
 }
 
+// Where the window's class or its frame would set the arrow (the client area,
+// the caption, the close box), the waiting arrow is set while the wait shows.
+bool shows_the_arrow(WORD hit) { return hit == HTCLIENT || hit == HTCAPTION || hit == HTSYSMENU || hit == HTCLOSE; }
+
 }  // namespace
 
 WaitingCursor::WaitingCursor(HWND window) : window_(window) {
@@ -57,10 +61,8 @@ void CALLBACK WaitingCursor::on_timer(HWND window, UINT, UINT_PTR id, DWORD) {
   active->show(true);
 }
 
-// Over the client area the window's class would set the arrow; while the wait
-// shows, the waiting arrow is set instead.
 LRESULT CALLBACK WaitingCursor::procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_SETCURSOR && active != nullptr && active->shown_ && LOWORD(lparam) == HTCLIENT) {
+  if (message == WM_SETCURSOR && active != nullptr && active->shown_ && shows_the_arrow(LOWORD(lparam))) {
     SetCursor(LoadCursorA(nullptr, IDC_APPSTARTING));
     return TRUE;
   }

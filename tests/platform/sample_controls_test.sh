@@ -3,12 +3,15 @@
 # display, and acts on it as a person would with xdotool: pastes a text that
 # another program (xclip) holds into the field and types the rest, copies the
 # field for xclip to read, clicks Connect, copies the message box with Ctrl+C,
-# answers it with Enter, and closes the window with Alt+F4. Checks what the sample reports and its exit code,
-# and saves a screenshot taken while the message box shows.
-#   sample_controls_test.sh SAMPLE SCREENSHOT.png
+# answers it with Enter, and closes the window with Alt+F4. Checks what the
+# sample reports and its exit code, the cursor the X server shows while the
+# sample has set IDC_APPSTARTING (read back with X_CURSOR), and saves a
+# screenshot taken while the message box shows.
+#   sample_controls_test.sh SAMPLE SCREENSHOT.png X_CURSOR
 set -uo pipefail
 sample=$1
 shot=$2
+x_cursor=$3
 # shellcheck source=tests/support/x_server.sh
 . "$(dirname "$0")/../support/x_server.sh"
 
@@ -68,9 +71,15 @@ clipboard_is() {
 clipboard_is 'pts/7'
 clipboard_is 'pts/7' STRING
 xclip -selection clipboard -out -target TARGETS | grep -qx UTF8_STRING || fail "UTF8_STRING is not offered"
-xdotool mousemove "$button_x" "$button_y" click 1
+xdotool mousemove "$button_x" "$button_y"
+sleep 0.3
+arrow=$("$x_cursor") || fail "XFixes could not read the cursor"
+xdotool click 1
 wait_for '^clicked pts/7$'
 xdotool search --sync --name '^Error$' >/dev/null || fail "no message box"
+sleep 0.3
+busy=$("$x_cursor") || fail "XFixes could not read the cursor"
+[ "$busy" != "$arrow" ] || fail "IDC_APPSTARTING shows as the arrow: $busy"
 # Ctrl+C in the box copies it in Windows' layout, lines ending in CR LF.
 xdotool key ctrl+c
 rule='---------------------------'

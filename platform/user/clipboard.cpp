@@ -47,13 +47,11 @@ std::string text_of(HANDLE memory) {
   return text;
 }
 
-// Whether the text set here is still the clipboard's: another program may
-// have taken the clipboard since.
-bool own_text_holds() {
+// Whether the text set here is still the clipboard's (another program may
+// have taken the clipboard since), given the clipboard's text.
+bool own_text_holds(const std::optional<std::string>& shared) {
   auto found = clipboard.own.find(CF_TEXT);
-  if (found == clipboard.own.end()) return false;
-  const std::optional<std::string> shared = display::current().clipboard_text();
-  return shared && *shared == text_of(found->second);
+  return found != clipboard.own.end() && shared && *shared == text_of(found->second);
 }
 
 }  // namespace
@@ -108,12 +106,12 @@ HANDLE WINAPI SetClipboardData(UINT format, HANDLE memory) {
 // clipboard's (on X11 a conversion of the CLIPBOARD selection to UTF8_STRING).
 HANDLE WINAPI GetClipboardData(UINT format) {
   if (refuse_unless_open()) return nullptr;
+  const std::optional<std::string> text = display::current().clipboard_text();
   if (format != CF_TEXT) {
     auto found = clipboard.own.find(format);
-    return found != clipboard.own.end() && own_text_holds() ? found->second : nullptr;
+    return found != clipboard.own.end() && own_text_holds(text) ? found->second : nullptr;
   }
-  if (own_text_holds()) return clipboard.own[CF_TEXT];
-  const std::optional<std::string> text = display::current().clipboard_text();
+  if (own_text_holds(text)) return clipboard.own[CF_TEXT];
   if (!text) return nullptr;
   if (clipboard.fetched != nullptr) GlobalFree(clipboard.fetched);
   clipboard.fetched = GlobalAlloc(GMEM_MOVEABLE, text->size() + 1);
@@ -127,5 +125,5 @@ HANDLE WINAPI GetClipboardData(UINT format) {
 // display has some; other formats only while this program's text holds.
 BOOL WINAPI IsClipboardFormatAvailable(UINT format) {
   if (format == CF_TEXT) return display::current().clipboard_has_text();
-  return clipboard.own.count(format) != 0 && own_text_holds();
+  return clipboard.own.count(format) != 0 && own_text_holds(display::current().clipboard_text());
 }

@@ -292,11 +292,17 @@ void key_down(HWND window, EditState& s, int key) {
     case VK_END: move(s.text.size()); break;
     case VK_DELETE:
       if (read_only(window) || (shift && control)) break;
-      if (s.start() == s.end()) {
-        if (s.caret >= s.text.size()) break;
-        s.anchor = s.caret + 1;
+      if (s.start() != s.end()) {
+        if (shift) copy(window, s);  // Shift+Delete cuts the selection
+        clear(window, s);
+        break;
       }
-      if (shift) copy(window, s);
+      // Without a selection nothing is copied: Shift+Delete takes the character
+      // left of the caret, Ctrl+Delete the rest of the line, Delete the next one.
+      if (shift)
+        s.anchor = s.caret > 0 ? s.caret - 1 : 0;
+      else
+        s.anchor = control ? s.text.size() : std::min(s.caret + 1, s.text.size());
       clear(window, s);
       break;
     case VK_INSERT:

@@ -39,7 +39,8 @@ WaitingCursor::~WaitingCursor() {
 }
 
 void WaitingCursor::awaited() {
-  if (counting_ || shown_) return;
+  // Without a window there is no cursor over it to change.
+  if (window_ == nullptr || counting_ || shown_) return;
   counting_ = SetTimer(window_, WAIT_TIMER, WAIT_SHOWN_AFTER_MS, &WaitingCursor::on_timer) != 0;
 }
 

@@ -228,6 +228,9 @@ std::string cp1252_from_utf8(std::string_view text) {
       whole = (next & 0xC0) == 0x80;
       code = (code << 6) | (next & 0x3F);
     }
+    // An overlong form (a NUL as C0 80, say) is no character.
+    constexpr char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    whole = whole && code >= least[length];
     i += whole ? static_cast<std::size_t>(length) : 1;
     char byte = '?';
     if (whole && (code < 0x80 || (code >= 0xA0 && code <= 0xFF))) {

@@ -78,8 +78,6 @@ bool build_main_window() {
   // Without the font the result is shown in the default one.
   if (load_font(FONT_RESULT, "Arial", 30, 0) != 0) set_gadget_font(GADGET_RESULT, font_handle(FONT_RESULT));
   close_signals_reach(window_handle(WINDOW_MAIN));
-  // Typing replaces the port at once.
-  activate_gadget(GADGET_PORT);
   return true;
 }
 
@@ -137,6 +135,8 @@ bool enter_in_a_field(int event) {
 }  // namespace
 
 void run_event_loop() {
+  // The user starts at the port field, its text selected so that typing replaces it.
+  activate_gadget(GADGET_PORT);
   do {
     state.event = event_wait();
     if ((state.event == EV_GADGET && event_gadget() == GADGET_CONNECT) || enter_in_a_field(state.event)) on_connect();

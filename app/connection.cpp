@@ -10,6 +10,8 @@
 #include "main_window.h"
 #include "reply.h"
 #include "reply_text.h"
+#include "toolkit_windows.h"
+#include "waiting_cursor.h"
 #include "window_service.h"
 
 namespace {
@@ -28,7 +30,8 @@ class Connection {
         port_name_(settings.substr(0, settings.find(':'))),
         conversation_(conversation),
         line_(port),
-        service_(line_) {}
+        service_(line_),
+        waiting_(window_handle(WINDOW_MAIN)) {}
 
   // Talks to the interface until the window is closed. A lost interface is
   // told at once, its handle closed, and the port opened again until it is
@@ -88,7 +91,10 @@ class Connection {
     for (;;) {
       send(IDENTIFY_REQUEST);
       if (line_.lost() || !pause() || !read_identification()) return false;
-      if (identification_.found()) return true;
+      if (identification_.found()) {
+        waiting_.answered();
+        return true;
+      }
     }
   }
 
@@ -121,6 +127,7 @@ class Connection {
       step_progress();
     }
     if (!collect_reply()) return false;
+    waiting_.answered();
     echo_.add("\r");
     flush_echo();
     return true;
@@ -139,6 +146,7 @@ class Connection {
     reply_.clear();
     reply_text_.clear();
     if (collect_reply()) {
+      waiting_.answered();
       const std::optional<std::int32_t> speed = reply_.speed_value();
       // The log is emptied right after this reply's echo would reach it
       // (but for what was told from outside, which stays), so the echo is
@@ -270,6 +278,7 @@ class Connection {
       standing_ += text + "\r";
     }
     line_.write(request);
+    waiting_.awaited();
   }
 
   // Pauses interval_ms from start with the window served. During polling
@@ -299,6 +308,7 @@ class Connection {
   const Conversation conversation_;
   Line line_;
   WindowService service_;
+  WaitingCursor waiting_;
   Identification identification_;
   Reply reply_;
   ReplyText reply_text_;           // the reply for the views

@@ -106,6 +106,8 @@ void on_connect() {
       return;
     }
     message_requester("Error", message.c_str(), 0);
+    // Ready for the corrected name.
+    activate_gadget(GADGET_PORT);
     return;
   }
   remember_start_values({get_gadget_text(GADGET_PORT), get_gadget_text(GADGET_GROUP)});
@@ -130,10 +132,23 @@ void stop_support_layers() {
   main_heap = nullptr;
 }
 
+namespace {
+
+// Enter in either field presses Connect, as in a dialog whose default button it is.
+bool enter_in_a_field(int event) {
+  if (event != WM_KEYDOWN || event_key() != VK_RETURN) return false;
+  const ObjectNumber focused = active_gadget();
+  return focused == GADGET_PORT || focused == GADGET_GROUP;
+}
+
+}  // namespace
+
 void run_event_loop() {
+  // The user starts at the port field, its text selected so that typing replaces it.
+  activate_gadget(GADGET_PORT);
   do {
     state.event = event_wait();
-    if (state.event == EV_GADGET && event_gadget() == GADGET_CONNECT) on_connect();
+    if ((state.event == EV_GADGET && event_gadget() == GADGET_CONNECT) || enter_in_a_field(state.event)) on_connect();
   } while (state.event != EV_CLOSE);
 }
 

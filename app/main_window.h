@@ -38,7 +38,8 @@ void stop_support_layers();
 // Adds text as a line of its own to the window's log, as the lost interface is said.
 void log_problem(const std::string& text);
 
-// Waits for events and handles Connect until the window is closed.
+// Gives the port field the focus, then waits for events and handles Connect
+// (the button, or Enter in either field) until the window is closed.
 void run_event_loop();
 
 // The whole program: start, window, event loop, exit, with the options and

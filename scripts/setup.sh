@@ -11,7 +11,7 @@ packages=(
   fonts-liberation fonts-dejavu-core
   mingw-w64 g++-mingw-w64-x86-64-posix
   wine wine64 fonts-wine
-  xvfb xdotool x11-apps imagemagick
+  xvfb xdotool xclip x11-apps imagemagick libxfixes-dev
   python3
   dpkg-dev desktop-file-utils groff-base shellcheck lintian
   qemu-system-x86 busybox-static

@@ -152,6 +152,7 @@ int event_poll() { return event_retrieve(0); }
 ObjectNumber event_gadget() { return event_state->gadget; }
 ObjectNumber event_window() { return event_state->event_window; }
 int event_type() { return event_state->event_type; }
+int event_key() { return static_cast<int>(event_state->last_wparam); }
 
 void event_queue_append(int event, ObjectNumber window_number) {
   QueuedEvent* newest = event_state->queue_tail;

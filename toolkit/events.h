@@ -52,6 +52,8 @@ int event_poll();
 ObjectNumber event_gadget();
 ObjectNumber event_window();
 int event_type();
+// The virtual key of a retrieval that returned WM_KEYDOWN.
+int event_key();
 
 // Frees the data record of the current event, if there is one.
 void event_data_release();

@@ -1,5 +1,7 @@
 // Tab focus navigation: the choice of the accelerator table for each
-// retrieved message, and the search for the next or previous tab stop.
+// retrieved message, and the search for the next or previous tab stop. A
+// control reached by Tab gets its whole text selected when it says it takes a
+// selection (DLGC_HASSETSEL), as Win32's dialog manager does for edit fields.
 
 #include <cstring>
 
@@ -36,6 +38,17 @@ bool is_eligible(HWND window) {
   return IsWindowEnabled(window) && IsWindowVisible(window) && (GetWindowLongA(window, GWL_STYLE) & WS_TABSTOP) != 0;
 }
 
+}  // namespace
+
+void focus_control(HWND control) {
+  SetFocus(control);
+  // The focus change ran the control's and its parent's code: ask the window again.
+  if (GetFocus() == control && (SendMessageA(control, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL))
+    SendMessageA(control, EM_SETSEL, 0, -1);
+}
+
+namespace {
+
 struct TabSearch {
   HWND current;    // the focused control, or null when the focus is outside the scope
   HWND previous;   // backward: the last eligible control seen so far
@@ -47,12 +60,12 @@ BOOL CALLBACK step_forward(HWND control, LPARAM data) {
   auto* search = reinterpret_cast<TabSearch*>(data);
   if (!is_eligible(control)) return TRUE;
   if (search->take_next) {
-    SetFocus(control);
+    focus_control(control);
     search->take_next = false;
     return FALSE;
   }
   if (search->current == nullptr) {
-    SetFocus(control);
+    focus_control(control);
     return FALSE;
   }
   if (control == search->current) search->take_next = true;
@@ -63,7 +76,7 @@ BOOL CALLBACK step_backward(HWND control, LPARAM data) {
   auto* search = reinterpret_cast<TabSearch*>(data);
   if (!is_eligible(control)) return TRUE;
   if (control == search->current && search->previous != nullptr) {
-    SetFocus(search->previous);
+    focus_control(search->previous);
     search->done = true;
     return FALSE;
   }
@@ -107,7 +120,7 @@ void focus_tab_stop(int direction) {
     EnumChildWindows(scope, step_backward, data);
     // The first control was current, or current was none or no tab stop:
     // the last eligible control is the one before it.
-    if (!search.done && search.previous != nullptr) SetFocus(search.previous);
+    if (!search.done && search.previous != nullptr) focus_control(search.previous);
   } else {
     EnumChildWindows(scope, step_forward, data);
     // The current control was the last one: wrap around to the first.

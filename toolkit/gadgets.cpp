@@ -331,3 +331,16 @@ void free_gadget(ObjectNumber gadget) {
   GadgetRecord* record = gadget_record(gadget);
   if (record != nullptr) DestroyWindow(record->control);
 }
+
+void activate_gadget(ObjectNumber gadget) {
+  GadgetRecord* record = gadget_record(gadget);
+  if (record != nullptr) focus_control(record->control);
+}
+
+ObjectNumber active_gadget() {
+  HWND focus = GetFocus();
+  if (focus == nullptr) return -1;
+  const auto number = static_cast<ObjectNumber>(GetWindowLongPtrA(focus, GWLP_ID));
+  GadgetRecord* record = gadget_record(number);
+  return record != nullptr && record->control == focus ? number : -1;
+}

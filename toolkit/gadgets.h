@@ -38,3 +38,7 @@ int get_gadget_state(ObjectNumber gadget);
 // gadget -1 changes the default font of later gadgets; font -1 is the stock GUI font.
 void set_gadget_font(ObjectNumber gadget, HFONT font);
 void free_gadget(ObjectNumber gadget);
+// Gives a gadget the keyboard focus as Tab does (an input field's text is
+// selected); the gadget that has it, or -1 when none has.
+void activate_gadget(ObjectNumber gadget);
+ObjectNumber active_gadget();

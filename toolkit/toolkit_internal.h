@@ -337,3 +337,5 @@ HACCEL window_accelerator_table(HWND active_window);
 // of the active window, or of the MDI child that holds the focus, that is
 // enabled, visible and a tab stop; the search wraps around at both ends.
 void focus_tab_stop(int direction);
+// Gives a control the focus as Tab does: an edit field's text is selected.
+void focus_control(HWND control);

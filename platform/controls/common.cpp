@@ -67,11 +67,6 @@ LRESULT paint_message(HWND window, WPARAM wparam, void (*paint)(HWND, HDC)) {
 
 HFONT font_or_default(HFONT font) { return font != nullptr ? font : static_cast<HFONT>(GetStockObject(SYSTEM_FONT)); }
 
-std::string& clipboard_text() {
-  static std::string text;
-  return text;
-}
-
 }  // namespace controls
 
 // The controls are registered when the program starts, so there is nothing

@@ -61,7 +61,4 @@ HBRUSH parent_colours(HWND control, UINT message, HDC dc);
 // The font a control draws with: its own, or the system's when it has none.
 HFONT font_or_default(HFONT font);
 
-// The text that cut and copy put aside for paste, within this program.
-std::string& clipboard_text();
-
 }  // namespace controls

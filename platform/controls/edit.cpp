@@ -1,11 +1,12 @@
 // The "Edit" control, single line: a text with a caret and a selection,
 // edited by keyboard and mouse, scrolled sideways with ES_AUTOHSCROLL, and
-// cut, copied and pasted through the program's clipboard. It tells its
+// cut, copied and pasted through the clipboard (CF_TEXT). It tells its
 // parent about focus and changes through WM_COMMAND (EN_SETFOCUS,
 // EN_KILLFOCUS, EN_UPDATE then EN_CHANGE) and asks it for colours with
 // WM_CTLCOLOREDIT (WM_CTLCOLORSTATIC while read-only or disabled).
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 #include "controls/controls.h"
 
@@ -206,9 +207,35 @@ bool replace_selection(HWND window, EditState& s, std::string inserted, Undo und
   return true;
 }
 
+// The selection onto the clipboard as CF_TEXT, as Windows' edit control puts it.
 void copy(HWND window, const EditState& s) {
   if (s.start() == s.end() || (style_of(window) & ES_PASSWORD)) return;
-  clipboard_text() = s.text.substr(s.start(), s.end() - s.start());
+  const std::string text = s.text.substr(s.start(), s.end() - s.start());
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+  if (memory == nullptr) return;
+  std::memcpy(GlobalLock(memory), text.c_str(), text.size() + 1);
+  GlobalUnlock(memory);
+  if (!OpenClipboard(window)) {
+    GlobalFree(memory);
+    return;
+  }
+  EmptyClipboard();
+  if (SetClipboardData(CF_TEXT, memory) == nullptr) GlobalFree(memory);
+  CloseClipboard();
+}
+
+// The clipboard's text, empty when it holds none.
+std::string clipboard_text(HWND window) {
+  std::string text;
+  if (!OpenClipboard(window)) return text;
+  if (HANDLE memory = GetClipboardData(CF_TEXT)) {
+    if (const char* bytes = static_cast<const char*>(GlobalLock(memory))) {
+      text.assign(bytes, strnlen(bytes, GlobalSize(memory)));
+      GlobalUnlock(memory);
+    }
+  }
+  CloseClipboard();
+  return text;
 }
 
 void clear(HWND window, EditState& s) {
@@ -222,8 +249,9 @@ void cut(HWND window, EditState& s) {
 
 void paste(HWND window, EditState& s) {
   if (read_only(window)) return;
-  // Only the first line of a text fits a single-line field.
-  std::string text = clipboard_text();
+  // Only the first line of a text fits a single-line field. What is beyond
+  // the length limit is left out, as for typing (replace_selection).
+  std::string text = clipboard_text(window);
   text = text.substr(0, text.find_first_of("\r\n"));
   replace_selection(window, s, text, Undo::Keep);
 }
@@ -264,11 +292,17 @@ void key_down(HWND window, EditState& s, int key) {
     case VK_END: move(s.text.size()); break;
     case VK_DELETE:
       if (read_only(window) || (shift && control)) break;
-      if (s.start() == s.end()) {
-        if (s.caret >= s.text.size()) break;
-        s.anchor = s.caret + 1;
+      if (s.start() != s.end()) {
+        if (shift) copy(window, s);  // Shift+Delete cuts the selection
+        clear(window, s);
+        break;
       }
-      if (shift) copy(window, s);
+      // Without a selection nothing is copied: Shift+Delete takes the character
+      // left of the caret, Ctrl+Delete the rest of the line, Delete the next one.
+      if (shift)
+        s.anchor = s.caret > 0 ? s.caret - 1 : 0;
+      else
+        s.anchor = control ? s.text.size() : std::min(s.caret + 1, s.text.size());
       clear(window, s);
       break;
     case VK_INSERT:
@@ -283,10 +317,11 @@ void key_down(HWND window, EditState& s, int key) {
 
 void character(HWND window, EditState& s, unsigned char c) {
   switch (c) {
-    case 0x03: copy(window, s); return;   // Ctrl+C
-    case 0x16: paste(window, s); return;  // Ctrl+V
-    case 0x18: cut(window, s); return;    // Ctrl+X
-    case 0x1A: undo(window, s); return;   // Ctrl+Z
+    case 0x01: select(window, s, 0, s.text.size()); return;  // Ctrl+A, as the version-6 control has it
+    case 0x03: copy(window, s); return;                      // Ctrl+C
+    case 0x16: paste(window, s); return;                     // Ctrl+V
+    case 0x18: cut(window, s); return;                       // Ctrl+X
+    case 0x1A: undo(window, s); return;                      // Ctrl+Z
     case '\b':
       if (read_only(window)) return;
       if (s.start() == s.end()) {

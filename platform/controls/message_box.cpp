@@ -2,8 +2,11 @@
 // the caption, the text and a row of buttons. It disables its owner while it
 // shows and runs a message loop of its own, in which every other window goes
 // on painting and working; Enter presses the focused (or default) button,
-// Escape and the close box cancel, Tab moves between the buttons.
+// Escape and the close box cancel, Tab moves between the buttons, Ctrl+C
+// copies the box.
 #include <algorithm>
+#include <cstring>
+#include <string>
 #include <vector>
 
 #include "controls/controls.h"
@@ -86,6 +89,40 @@ LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lpar
   return DefWindowProcA(window, message, wparam, lparam);
 }
 
+std::string window_text(HWND window) {
+  std::string text(static_cast<size_t>(GetWindowTextLengthA(window)) + 1, '\0');
+  text.resize(static_cast<size_t>(GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+// Ctrl+C (and Ctrl+Insert) put the whole box on the clipboard as Windows lays
+// it out: caption, text and the buttons' labels (without their '&'), each
+// part between rules of 27 dashes, every line ending in CR LF and every label
+// followed by three spaces.
+void copy_box(HWND box, const MessageBoxState& state) {
+  const std::string rule = "---------------------------\r\n";
+  std::string labels;
+  for (const ButtonSpec& spec : state.buttons) {
+    for (const char* c = spec.label; *c != '\0'; ++c) {
+      if (*c != '&') labels += *c;
+    }
+    labels += "   ";
+  }
+  const std::string copied = rule + window_text(box) + "\r\n" + rule + window_text(GetDlgItem(box, text_id)) + "\r\n" +
+                             rule + labels + "\r\n" + rule;
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, copied.size() + 1);
+  if (memory == nullptr) return;
+  std::memcpy(GlobalLock(memory), copied.c_str(), copied.size() + 1);
+  GlobalUnlock(memory);
+  if (!OpenClipboard(box)) {
+    GlobalFree(memory);
+    return;
+  }
+  EmptyClipboard();
+  if (SetClipboardData(CF_TEXT, memory) == nullptr) GlobalFree(memory);
+  CloseClipboard();
+}
+
 // The keys a dialog answers itself. True when the message was used up.
 bool dialog_key(HWND box, MessageBoxState& state, const MSG& msg) {
   if (msg.message != WM_KEYDOWN || (msg.hwnd != box && !IsChild(box, msg.hwnd))) return false;
@@ -110,6 +147,11 @@ bool dialog_key(HWND box, MessageBoxState& state, const MSG& msg) {
       SetFocus(windows[index]);
       return true;
     }
+    case 'C':
+    case VK_INSERT:
+      if (GetKeyState(VK_CONTROL) >= 0) return false;
+      copy_box(box, state);
+      return true;
     default: return false;
   }
 }

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -71,6 +72,14 @@ class Display {
   virtual void set_look(Surface&, const SurfaceLook&) {}
   // The mouse cursor's shape, by the resource id of the system cursor (32512 is the arrow).
   virtual void set_cursor(int) {}
+
+  // The clipboard's text (Windows-1252), shared with the display's other
+  // programs where it has any. Offering takes the clipboard for this program
+  // and serves the text to whoever asks; nullopt empties it.
+  virtual void offer_clipboard(std::optional<std::string> text) = 0;
+  // The text on the clipboard, whoever holds it; nullopt when there is none.
+  virtual std::optional<std::string> clipboard_text() = 0;
+  virtual bool clipboard_has_text() = 0;
 
   // A descriptor that becomes readable when the display has events, or -1
   // for a display that has none of its own (the headless one).

@@ -24,6 +24,10 @@ class HeadlessDisplay final : public Display {
   void present(Surface&, const RECT&, const RECT&) override {}
   int wait_descriptor() const override { return -1; }
   void process_events(InputSink&) override {}
+  // The clipboard of this process alone.
+  void offer_clipboard(std::optional<std::string> text) override { clipboard_ = std::move(text); }
+  std::optional<std::string> clipboard_text() override { return clipboard_; }
+  bool clipboard_has_text() override { return clipboard_.has_value(); }
 
   // The screen as a person would see it: the desktop and every visible
   // surface, bottom to top. The caller owns the new image.
@@ -33,6 +37,7 @@ class HeadlessDisplay final : public Display {
  private:
   SIZE size_;
   std::vector<HeadlessSurface*> stacking_;  // bottom first
+  std::optional<std::string> clipboard_;
 };
 
 }  // namespace display

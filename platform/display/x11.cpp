@@ -304,6 +304,7 @@ X11Display::X11Display(::Display* x) : connection_(std::make_shared<X11Connectio
   connection_->utf8 = XInternAtom(x, "UTF8_STRING", False);
   connection_->net_wm_pid = XInternAtom(x, "_NET_WM_PID", False);
   connection_->net_wm_icon = XInternAtom(x, "_NET_WM_ICON", False);
+  clipboard_ = std::make_unique<X11Clipboard>(x);
 }
 
 X11Display::~X11Display() {
@@ -412,7 +413,9 @@ unsigned long X11Display::cursor_for(int shape) {
                 {32645, XC_sb_v_double_arrow},
                 {32646, XC_fleur},
                 {32648, XC_X_cursor},
-                {32649, XC_hand2}};
+                {32649, XC_hand2},
+                // IDC_APPSTARTING: the cursor font has no arrow with a watch; its watch says "busy" too.
+                {32650, XC_watch}};
   auto known = cursors_.find(shape);
   if (known != cursors_.end()) return known->second;
   unsigned int glyph = XC_left_ptr;
@@ -453,6 +456,7 @@ void X11Display::process_events(InputSink& sink) {
   while (XPending(x) > 0) {
     XEvent event;
     XNextEvent(x, &event);
+    if (clipboard_->handle(event)) continue;
     auto found = connection_->surfaces.find(event.xany.window);
     if (found == connection_->surfaces.end()) continue;
     X11Surface& s = *found->second;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "display/display.h"
+#include "display/x11_clipboard.h"
 
 #include <map>
 #include <span>
@@ -35,6 +36,9 @@ class X11Display final : public Display {
   void set_cursor(int shape) override;
   int wait_descriptor() const override;
   void process_events(InputSink& sink) override;
+  void offer_clipboard(std::optional<std::string> text) override { clipboard_->offer(std::move(text)); }
+  std::optional<std::string> clipboard_text() override { return clipboard_->text(); }
+  bool clipboard_has_text() override { return clipboard_->has_text(); }
 
  private:
   bool may_have_events() const;
@@ -44,6 +48,7 @@ class X11Display final : public Display {
   std::shared_ptr<X11Connection> connection_;  // shared with the surfaces
   std::map<int, unsigned long> cursors_;       // by shape
   unsigned long current_cursor_ = 0;
+  std::unique_ptr<X11Clipboard> clipboard_;  // goes before the connection
 };
 
 // The virtual-key code of an X keysym, 0 for keys Windows has no code for.

@@ -215,6 +215,36 @@ std::string utf8_from_1252(std::string_view text) {
   return out;
 }
 
+std::string cp1252_from_utf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+    char32_t code = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+    bool whole = length != 0 && i + static_cast<std::size_t>(length) <= text.size();
+    for (int k = 1; whole && k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+      whole = (next & 0xC0) == 0x80;
+      code = (code << 6) | (next & 0x3F);
+    }
+    // An overlong form (a NUL as C0 80, say) is no character.
+    constexpr char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    whole = whole && code >= least[length];
+    i += whole ? static_cast<std::size_t>(length) : 1;
+    char byte = '?';
+    if (whole && (code < 0x80 || (code >= 0xA0 && code <= 0xFF))) {
+      byte = static_cast<char>(code);
+    } else if (whole) {
+      for (int k = 0; k < 32; ++k) {
+        if (cp1252_high[k] == code && code != 0xFFFD) byte = static_cast<char>(0x80 + k);
+      }
+    }
+    out += byte;
+  }
+  return out;
+}
+
 std::string resolve_family(std::string_view face) {
   static const char* const interface_faces[] = {
       "", "MS Shell Dlg", "MS Shell Dlg 2", "MS Sans Serif", "Microsoft Sans Serif", "System", "Tahoma", "Segoe UI"};

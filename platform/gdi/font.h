@@ -35,6 +35,9 @@ bool draw_text_into(cairo_surface_t* image, const RECT& clip, const FontSpec& fo
                     std::string_view text, COLORREF colour, RECT* drawn = nullptr);
 
 std::string utf8_from_1252(std::string_view text);
+// The reverse: a character Windows-1252 has no byte for, or bytes that are
+// no UTF-8 (overlong forms too), become '?'.
+std::string cp1252_from_utf8(std::string_view text);
 
 // The family fontconfig gives for a face name; the faces of Windows' own user
 // interface are asked for as the metric-compatible "Liberation Sans".

@@ -8,6 +8,7 @@
 #include "gadgets.h"
 #include "main_window.h"
 #include "program_harness.h"
+#include "waiting_cursor.h"
 #include "toolkit_internal.h"
 
 namespace {
@@ -36,22 +37,35 @@ void start_recording_the_bar() {
 
 // Scenario slow-connect, answering "atd01\r" after 20 s: long enough for the
 // bar to pass 100 once, even when a busy machine stretches each pause by half.
+// The cursor over the window (the mouse stays where it pressed Connect) shows
+// the wait from half a second after the request, and the arrow once replies flow.
 TEST(ConnectWait, TheBarStepsOnceEvery100MsFrom1To100ThenFrom0AndStaysWhenTheAnswerComes) {
   std::size_t steps_at_answer = 0;
+  Clock::time_point pressed_at{}, wait_shown_at{};
+  bool arrow_while_polling = false;
   Script script;
   script
       .act("record the bar and press Connect",
-           [] {
+           [&] {
              start_recording_the_bar();
+             pressed_at = Clock::now();
              press_connect();
            })
+      .wait_until("the waiting cursor",
+                  [&] {
+                    wait_shown_at = Clock::now();
+                    return GetCursor() == LoadCursorA(nullptr, IDC_APPSTARTING);
+                  })
       .wait_until("the connect answer in the log",
                   [&] {
                     steps_at_answer = bar_positions.size();
                     return text_of(GADGET_LOG).starts_with("CONNECT 01\r>");
                   })
-      .wait_for(300ms);
+      .wait_for(300ms)
+      .act("look at the cursor", [&] { arrow_while_polling = GetCursor() == LoadCursorA(nullptr, IDC_ARROW); });
   RUN_PROGRAM(run, script, 40s);
+  EXPECT_GE(wait_shown_at - pressed_at, std::chrono::milliseconds(WAIT_SHOWN_AFTER_MS));
+  EXPECT_TRUE(arrow_while_polling);
 
   // Connect sets 0 first; then one step per pause of the wait.
   ASSERT_GE(bar_positions.size(), 103u);

@@ -1,5 +1,5 @@
 // What the result shows for the speed fields that tell the decoding apart,
-// and a port that cannot be opened.
+// a port that cannot be opened, and the window driven by the keyboard alone.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,6 +9,7 @@
 #include "main_window.h"
 #include "program_harness.h"
 #include "test_support.h"
+#include "toolkit_internal.h"
 
 namespace {
 
@@ -94,6 +95,42 @@ TEST(OpenFailure, ShowsTheRequesterThenWaitsForEventsAndConnectsWhenPressedAgain
   EXPECT_EQ(progress_after, 0);
   EXPECT_TRUE(main_enabled_after);
   EXPECT_TRUE(simulator_saw_close());
+}
+
+// Whether a field has the focus with its whole text selected.
+bool focused_and_selected(ObjectNumber gadget) {
+  HWND field = gadget_record(gadget)->control;
+  DWORD start = 99, end = 99;
+  SendMessageA(field, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  return GetFocus() == field && start == 0 && end == static_cast<DWORD>(GetWindowTextLengthA(field)) && end > 0;
+}
+
+// Scenario fixed. The port field has the focus at the start and after the
+// error box, its text selected so that typing replaces it; Tab selects the
+// group field's text; Enter in either field presses Connect.
+TEST(OpenFailure, TheKeyboardAloneTypesAPortConnectsAndCorrectsIt) {
+  Script script;
+  script.wait_until("the port field focused and selected", [] { return focused_and_selected(GADGET_PORT); })
+      .act("type COM99", [] { test_support::type_text("COM99"); })
+      .act("press Tab", [] { test_support::press_key(VK_TAB); })
+      .wait_until("the group field focused and selected", [] { return focused_and_selected(GADGET_GROUP); })
+      .act("press Enter", [] { test_support::press_key(VK_RETURN); })
+      .wait_until("the requester",
+                  [] {
+                    requester = nullptr;
+                    EnumThreadWindows(GetCurrentThreadId(), find_requester, 0);
+                    return requester != nullptr && GetActiveWindow() == requester;
+                  })
+      .act("press Enter in it", [] { test_support::press_key(VK_RETURN); })
+      .wait_until("the port field focused and selected again",
+                  [] { return !IsWindowVisible(requester) && focused_and_selected(GADGET_PORT); })
+      .act("type COM17 and press Enter",
+           [] {
+             test_support::type_text("COM17");
+             test_support::press_key(VK_RETURN);
+           })
+      .wait_until("the speed", [] { return text_of(GADGET_RESULT) == "50 km/h"; });
+  RUN_PROGRAM(run, script, 15s);
 }
 
 }  // namespace

@@ -142,6 +142,25 @@ TEST_F(MessageBoxes, TabMovesToTheNextButtonAndEnterPressesIt) {
   EXPECT_EQ(answer, IDNO);
 }
 
+#ifndef _WIN32
+// Windows' own layout; Wine 8 copies nothing (platform/README.md).
+TEST_F(MessageBoxes, CtrlCCopiesCaptionTextAndButtonsAsWindowsLaysThemOut) {
+  int answer = show("Connect again?", "Question", MB_YESNO, [](HWND) {
+    test_support::key_chord({VK_CONTROL, 'C'});
+    test_support::press_key(VK_RETURN);
+  });
+  EXPECT_EQ(answer, IDYES);
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  HANDLE memory = GetClipboardData(CF_TEXT);
+  ASSERT_NE(memory, nullptr);
+  const std::string copied = static_cast<const char*>(GlobalLock(memory));
+  GlobalUnlock(memory);
+  CloseClipboard();
+  const std::string rule = "---------------------------\r\n";
+  EXPECT_EQ(copied, rule + "Question\r\n" + rule + "Connect again?\r\n" + rule + "Yes   No   \r\n" + rule);
+}
+#endif
+
 TEST_F(MessageBoxes, OtherWindowsKeepPaintingWhileItShows) {
   HWND other = recorder.top_level("Other", WS_OVERLAPPED | WS_CAPTION | WS_VISIBLE, 500, 100, 200, 100);
   WindowGuard guard{other};

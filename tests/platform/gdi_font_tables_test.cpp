@@ -96,3 +96,26 @@ TEST(FontTables, AFaceWithoutWindowsMetricsIsMeasuredByItsHheaFigures) {
 }
 
 }  // namespace
+
+namespace {
+
+// The clipboard's text crosses between Windows-1252 and the desktop's UTF-8.
+TEST(TextConversion, Windows1252AndUtf8RoundTripAndWhatHasNoByteBecomesAQuestionMark) {
+  const std::string cp1252 = "COM5 \x80 \xE9 \x9F";  // euro sign, e acute, Y diaeresis
+  const std::string utf8 = gdi::utf8_from_1252(cp1252);
+  EXPECT_EQ(utf8, "COM5 \xE2\x82\xAC \xC3\xA9 \xC5\xB8");
+  EXPECT_EQ(gdi::cp1252_from_utf8(utf8), cp1252);
+  const struct {
+    const char* utf8;
+    const char* cp1252;
+  } cases[] = {
+      {"\xE2\x86\x92", "?"},      // an arrow: no byte in Windows-1252
+      {"\xF0\x9F\x98\x80", "?"},  // beyond the basic plane
+      {"a\xC0\x80z", "a??z"},     // an overlong NUL is no character
+      {"\xC3", "?"},              // cut short
+      {"\xFF", "?"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(gdi::cp1252_from_utf8(c.utf8), c.cp1252) << c.utf8;
+}
+
+}  // namespace

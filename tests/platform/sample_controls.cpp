@@ -43,6 +43,8 @@ LRESULT CALLBACK main_procedure(HWND window, UINT message, WPARAM wparam, LPARAM
         say("clicked " + port);
         SendMessageA(progress, PBM_SETPOS, 100, 0);
         SetWindowTextA(result, "50 km/h");
+        // Busy while the box shows, as the program is while it waits for the interface.
+        SetCursor(LoadCursorA(nullptr, IDC_APPSTARTING));
         std::string text = "Error during open " + port + ": Port";
         int answer = MessageBoxA(window, text.c_str(), "Error", MB_OK);
         say("message box " + std::to_string(answer));

@@ -90,6 +90,23 @@ typedef struct _PROCESS_HEAP_ENTRY {
 // ERROR_NO_MORE_ITEMS after the last.
 BOOL WINAPI HeapWalk(HANDLE heap, LPPROCESS_HEAP_ENTRY entry);
 
+// Global memory, as the clipboard takes it. A GMEM_MOVEABLE block is known by
+// a handle and reached through GlobalLock; a GMEM_FIXED block's handle is its
+// address.
+#define GMEM_FIXED 0x0000
+#define GMEM_MOVEABLE 0x0002
+#define GMEM_ZEROINIT 0x0040
+#define GHND (GMEM_MOVEABLE | GMEM_ZEROINIT)
+#define GPTR (GMEM_FIXED | GMEM_ZEROINIT)
+#define ERROR_NOT_LOCKED 158
+typedef HANDLE HGLOBAL;
+
+HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes);
+LPVOID WINAPI GlobalLock(HGLOBAL memory);
+BOOL WINAPI GlobalUnlock(HGLOBAL memory);
+SIZE_T WINAPI GlobalSize(HGLOBAL memory);
+HGLOBAL WINAPI GlobalFree(HGLOBAL memory);
+
 // Files and devices. CreateFileA opens serial devices ("\\.\COM17") and files
 // by path (platform/kernel/disk_file.cpp); ReadFile, WriteFile and CloseHandle
 // work on every handle it returns.

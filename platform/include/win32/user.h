@@ -208,6 +208,19 @@ HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name);
 HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name);
 HANDLE WINAPI LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int cx, int cy, UINT load);
 
+// The clipboard: CF_TEXT (Windows-1252 text ending in a zero byte) in a
+// GlobalAlloc block, which SetClipboardData hands to the system.
+#define CF_TEXT 1
+#define CF_OEMTEXT 7
+#define CF_UNICODETEXT 13
+#define ERROR_CLIPBOARD_NOT_OPEN 1418
+BOOL WINAPI OpenClipboard(HWND new_owner);
+BOOL WINAPI CloseClipboard();
+BOOL WINAPI EmptyClipboard();
+HANDLE WINAPI SetClipboardData(UINT format, HANDLE memory);
+HANDLE WINAPI GetClipboardData(UINT format);
+BOOL WINAPI IsClipboardFormatAvailable(UINT format);
+
 // Focus and activation.
 HWND WINAPI GetFocus();
 HWND WINAPI SetFocus(HWND window);

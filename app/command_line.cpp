@@ -35,6 +35,11 @@ int link_port(std::string_view name, const char* device, std::FILE* out, std::FI
                  name.data());
     return EXIT_USAGE;
   }
+  if constexpr (THIS_SYSTEM == PortTexts::Windows) {
+    // Windows keeps no COM links of a user's: a port's COM number is the driver's.
+    std::fputs(LINK_PORT_ON_WINDOWS, err);
+    return EXIT_USAGE;
+  }
   const std::string port(name);
   if (!DefineDosDeviceA(0, port.c_str(), device)) {
     std::fprintf(err, "velmorant-demo: cannot link %s to %s (error %lu)\n", port.c_str(), device,

@@ -26,3 +26,9 @@ bool is_com_name(std::string_view name);
 // One line of the --list-ports listing: the name to type, the device, the
 // details, and whether it can be opened.
 std::string port_line(const SerialPortEntry& port, const PortDetails* details, const std::string& problem);
+
+// What --link-port answers on Windows, where a port's COM number is set in
+// Device Manager instead.
+inline constexpr const char* LINK_PORT_ON_WINDOWS =
+    "velmorant-demo: --link-port is for Linux. On Windows a port's COM number is changed in Device Manager: open "
+    "the port under \"Ports (COM & LPT)\", then Port Settings, Advanced, COM Port Number.\n";

@@ -1,5 +1,6 @@
 // The program's command line: what it prints, where, and its exit codes.
 #include "command_line.h"
+#include "open_failure.h"
 
 #include <gtest/gtest.h>
 
@@ -85,7 +86,12 @@ TEST(CommandLine, OptionsAnswerWithTheirExitCodes) {
        EXIT_USAGE,
        "",
        "velmorant-demo: --port ttyUSB10: ttyUSB10 is too long for the port field (7 characters at most)."},
-      {{"--port", "/dev/x1"}, EXIT_USAGE, "", "velmorant-demo: --port /dev/x1: Type the name without /dev/: x1."},
+      // In each system's words: Windows has no /dev.
+      {{"--port", "/dev/x1"},
+       EXIT_USAGE,
+       "",
+       THIS_SYSTEM == PortTexts::Windows ? "velmorant-demo: --port /dev/x1: /dev/x1 is not a port name."
+                                         : "velmorant-demo: --port /dev/x1: Type the name without /dev/: x1."},
       {{"--port", "a/../b"}, EXIT_USAGE, "", "velmorant-demo: --port a/../b: a/../b is not a port name."},
       {{"--headless"}, EXIT_USAGE, "", "velmorant-demo: --headless wants --port NAME: the port of the interface\n"},
       {{"--from-trace", "t.txt"},
@@ -140,6 +146,18 @@ TEST(CommandLine, TheProgramsOptionsReachIt) {
   EXPECT_FALSE(plain.port || plain.group || plain.duration_seconds);
   EXPECT_TRUE(plain.csv.empty() && plain.trace.empty());
 }
+
+#ifdef _WIN32
+// A COM number is the driver's on Windows: --link-port links nothing there and
+// says where the number is changed instead of claiming success.
+TEST(CommandLine, LinkPortOnWindowsSendsTheUserToDeviceManager) {
+  const Answer answer = run({"--link-port", "COM7", "\\\\.\\COM5"});
+  EXPECT_EQ(answer.code, EXIT_USAGE);
+  EXPECT_EQ(answer.out, "");
+  EXPECT_EQ(answer.err, LINK_PORT_ON_WINDOWS);
+  EXPECT_NE(answer.err.find("Device Manager"), std::string::npos);
+}
+#endif
 
 TEST(CommandLine, ComNamesAreCom1ToCom9999InAnyCase) {
   for (const char* name : {"COM1", "com9999", "cOm42"}) EXPECT_TRUE(is_com_name(name)) << name;

@@ -328,5 +328,4 @@ void run_connection(SerialPort port, std::string_view settings, const Conversati
   Connection(port, settings, conversation).run();
 }
 
-
 void tell_in_log(std::string_view text) { told_lines().emplace_back(text); }

@@ -53,7 +53,7 @@ declare -A may_include=(
   [toolkit]="toolkit"
   [serial]="serial"
   [platform]="platform"
-  [sim]="sim platform generated app/transcript.h app/output_file.h"
+  [sim]="sim platform generated app/transcript.h app/output_file.h app/open_failure.h"
 )
 for layer in app toolkit serial platform sim; do
   wrong_includes=$(git ls-files -- "$layer/" | grep -E '\.(c|cpp|h)$' | python3 -c '

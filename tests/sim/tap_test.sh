@@ -73,9 +73,9 @@ fi
 grep -q "hung up" "$work/tap.out" || fail "the tap did not say its device hung up"
 
 # A line another program holds is refused untouched, in the program's words.
-"$sim" --scenario fixed >"$work/held.out" 2>&1 &
-device_pid=$!
-device=$(port held)
+simulator_start "$work/held.out" "$sim" --scenario fixed || fail "the held line's simulator did not start"
+device_pid=$simulator_pid
+device=$simulator_port
 sleep 30 <>"/dev/$device" &
 holder_pid=$!
 before=$(stty -F "/dev/$device" -g)

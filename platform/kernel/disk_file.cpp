@@ -250,8 +250,11 @@ BOOL write_disk_file(HANDLE handle, LPCVOID buffer, DWORD to_write, LPDWORD writ
     const int error = put < 0 ? errno : ENOSPC;
     // Cut off what went in, unless another writer has appended meanwhile.
     struct stat after {};
-    if (done > 0 && sized && fstat(file->fd, &after) == 0 && after.st_size == before.st_size + done)
-      ftruncate(file->fd, before.st_size);
+    // A cut that fails leaves the part in the file; the caller still hears of
+    // the failed write, which is what it acts on.
+    const bool cut_off = done > 0 && sized && fstat(file->fd, &after) == 0 && after.st_size == before.st_size + done &&
+                         ftruncate(file->fd, before.st_size) == 0;
+    (void)cut_off;
     SetLastError(file_error(error));
     return FALSE;
   }
